@@ -1,0 +1,325 @@
+#include "Kobject.h"
+
+#include "KTrace.h"
+#include "Kfont.h"
+#include "Kinterface.h"
+
+#include <algorithm>
+
+namespace {
+
+bool EditorFlavour()
+{
+    const Kinterface* engine = KEngine();
+    return engine != nullptr && engine->IsEditor();
+}
+
+Kfont* EngineFont()
+{
+    Kinterface* engine = KEngine();
+    return engine != nullptr ? engine->vFont.get() : nullptr;
+}
+
+int16_t KeepOr(int value, int16_t old) { return value == kKeep ? old : static_cast<int16_t>(value); }
+
+}  // namespace
+
+Kobject::Kobject() = default;
+
+Kobject::~Kobject()
+{
+    // Children first, so every node of the subtree is forgotten while its
+    // parent still exists.
+    children.clear();
+    if (Kinterface* engine = KEngine()) engine->ForgetNode(this);
+}
+
+void Kobject::Create(std::string_view newName, int32_t w, int32_t h)
+{
+    name.assign(newName);
+    w = std::max(w, 0);
+    h = std::max(h, 0);
+    width = vieww = w;
+    height = viewh = h;
+    cells.assign(static_cast<size_t>(w) * static_cast<size_t>(h), KCell{});
+    vSurf.reset();
+    surfaceFailed_ = false;
+    if (EditorFlavour()) {
+        KTRACE("%s->Create(%i,%i)\n", name.c_str(), w, h);
+        Surface();
+    }
+}
+
+void Kobject::Destroy()
+{
+    KTRACE("%s->Destroy()\n", name.c_str());
+    name.clear();
+    vSurf.reset();
+    surfaceFailed_ = false;
+    cells.clear();
+    viewx = viewy = vieww = viewh = 0;
+    posx = posy = width = height = posz = 0;
+}
+
+bool Kobject::Resize(int32_t w, int32_t h)
+{
+    if (EditorFlavour()) KTRACE("%s->Resize(%i,%i)\n", name.c_str(), w, h);
+    w = std::max(w, 0);
+    h = std::max(h, 0);
+    std::vector<KCell> grid(static_cast<size_t>(w) * static_cast<size_t>(h), KCell{0, 255, 255, 0, 0, 0});
+    const int32_t keepW = std::min(width, w);
+    const int32_t keepH = std::min(height, h);
+    for (int32_t y = 0; y < keepH; ++y) {
+        for (int32_t x = 0; x < keepW; ++x) {
+            KCell cell = cells[static_cast<size_t>(y) * width + x];
+            cell.drawn = 0;
+            grid[static_cast<size_t>(y) * w + x] = cell;
+        }
+    }
+    cells = std::move(grid);
+    width = w;
+    height = h;
+    vieww = std::min(vieww, w);
+    viewh = std::min(viewh, h);
+    vSurf.reset();
+    surfaceFailed_ = false;
+    if (!cells.empty() && Surface() == nullptr) {
+        if (Kinterface* engine = KEngine()) engine->Report("Unable to Resize Object vSurf", __FILE_NAME__, __LINE__);
+        return false;
+    }
+    if (EditorFlavour()) RenderAll();
+    return true;
+}
+
+BITMAP* Kobject::Surface()
+{
+    if (!vSurf && !surfaceFailed_ && width > 0 && height > 0) {
+        vSurf = KMakeBitmap(8 * width, 8 * height);
+        surfaceFailed_ = !vSurf;
+    }
+    return vSurf.get();
+}
+
+size_t Kobject::FrontInsertIndex(int32_t z) const
+{
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (children[i]->posz < z) return i;
+    }
+    return children.size();
+}
+
+size_t Kobject::BackInsertIndex(int32_t z) const
+{
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (children[i]->posz > z) return i;
+    }
+    return children.size();
+}
+
+size_t Kobject::ChildIndex(const Kobject* child) const
+{
+    if (child == nullptr) return children.size();
+    for (size_t i = 0; i < children.size(); ++i) {
+        if (children[i]->id == child->id) return i;
+    }
+    return children.size();
+}
+
+Kobject* Kobject::SpawnAt(size_t index, int32_t newId, int32_t z)
+{
+    auto node = std::make_unique<Kobject>();
+    node->parent = this;
+    node->posz = z;
+    node->id = newId;
+    node->ownerid = newId;
+    Kobject* raw = node.get();
+    children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+    return raw;
+}
+
+Kobject* Kobject::Spawn(int32_t newId, int32_t z)
+{
+    if (EditorFlavour()) KTRACE("%s->Spawn(%i)\n", name.c_str(), z);
+    return SpawnAt(FrontInsertIndex(z), newId, z);
+}
+
+Kobject* Kobject::Spawn_Back(int32_t newId, int32_t z)
+{
+    if (EditorFlavour()) KTRACE("%s->Spawn_Back(%i)\n", name.c_str(), z);
+    return SpawnAt(BackInsertIndex(z), newId, z);
+}
+
+bool Kobject::Erase(const Kobject* child)
+{
+    const size_t index = ChildIndex(child);
+    if (index == children.size()) return false;
+    if (EditorFlavour()) KTRACE("%s->Erase(%s)\n", name.c_str(), children[index]->name.c_str());
+    // Take the child out of the list before destroying it, so nothing that
+    // runs during the destruction sees a half-gone node among the children.
+    std::unique_ptr<Kobject> gone = std::move(children[index]);
+    children.erase(children.begin() + static_cast<std::ptrdiff_t>(index));
+    gone.reset();
+    return true;
+}
+
+void Kobject::Link(std::unique_ptr<Kobject> node)
+{
+    if (!node) return;
+    if (EditorFlavour()) KTRACE("%s->Link(%s)\n", name.c_str(), node->name.c_str());
+    node->parent = this;
+    const size_t index = FrontInsertIndex(node->posz);
+    children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+}
+
+void Kobject::Link_Back(std::unique_ptr<Kobject> node)
+{
+    if (!node) return;
+    if (EditorFlavour()) KTRACE("%s->Link(%s)\n", name.c_str(), node->name.c_str());
+    node->parent = this;
+    const size_t index = BackInsertIndex(node->posz);
+    children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+}
+
+std::unique_ptr<Kobject> Kobject::UnLink(const Kobject* child)
+{
+    const size_t index = ChildIndex(child);
+    if (index == children.size()) return nullptr;
+    if (EditorFlavour()) KTRACE("%s->UnLink(%s)\n", name.c_str(), children[index]->name.c_str());
+    std::unique_ptr<Kobject> node = std::move(children[index]);
+    children.erase(children.begin() + static_cast<std::ptrdiff_t>(index));
+    node->parent = nullptr;
+    return node;
+}
+
+void Kobject::ClearChildren()
+{
+    std::vector<std::unique_ptr<Kobject>> gone;
+    gone.swap(children);
+    gone.clear();
+}
+
+Kobject* Kobject::FindByName(std::string_view wanted) const
+{
+    for (const auto& child : children) {
+        if (child->name == wanted) return child.get();
+        if (Kobject* found = child->FindByName(wanted)) return found;
+    }
+    return nullptr;
+}
+
+int Kobject::DepthOf(std::string_view wanted) const
+{
+    for (const auto& child : children) {
+        if (child->name == wanted) return 0;
+        const int below = child->DepthOf(wanted);
+        if (below >= 0) return below + 1;
+    }
+    return -1;
+}
+
+bool Kobject::IsAncestorOf(const Kobject* node) const
+{
+    for (const Kobject* at = node != nullptr ? node->parent : nullptr; at != nullptr; at = at->parent) {
+        if (at == this) return true;
+    }
+    return false;
+}
+
+KCell* Kobject::GetCell(int32_t x, int32_t y)
+{
+    if (x < 0 || y < 0 || x >= width || y >= height) return nullptr;
+    const size_t index = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+    return index < cells.size() ? &cells[index] : nullptr;
+}
+
+const KCell* Kobject::GetCell(int32_t x, int32_t y) const
+{
+    return const_cast<Kobject*>(this)->GetCell(x, y);
+}
+
+void Kobject::SetCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
+{
+    KCell* cell = GetCell(x, y);
+    if (cell == nullptr) return;
+    cell->chr = KeepOr(chr, cell->chr);
+    cell->fg = KeepOr(fg, cell->fg);
+    cell->bg = KeepOr(bg, cell->bg);
+    cell->attrib = KeepOr(attrib, cell->attrib);
+    if (EditorFlavour()) {
+        RenderCell(x, y);
+    } else {
+        cell->drawn = 0;
+    }
+}
+
+void Kobject::SetCellNow(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
+{
+    KCell* cell = GetCell(x, y);
+    if (cell == nullptr) return;
+    cell->chr = KeepOr(chr, cell->chr);
+    cell->fg = KeepOr(fg, cell->fg);
+    cell->bg = KeepOr(bg, cell->bg);
+    cell->attrib = KeepOr(attrib, cell->attrib);
+    RenderCell(x, y);
+}
+
+void Kobject::WriteText(int32_t x, int32_t y, std::string_view text, int fg, int bg, int attrib)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int chr = static_cast<signed char>(text[i]);
+        SetCellNow(x + static_cast<int32_t>(i), y, chr, fg, bg, attrib);
+    }
+}
+
+void Kobject::RenderCell(int32_t x, int32_t y)
+{
+    KCell* cell = GetCell(x, y);
+    if (cell == nullptr) return;
+    cell->drawn = 1;
+    if (Kfont* font = EngineFont()) font->RenderGlyph(*this, cell->chr, cell->fg, cell->bg, x, y);
+}
+
+void Kobject::RenderAll()
+{
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) RenderCell(x, y);
+    }
+    for (const auto& child : children) child->RenderAll();
+}
+
+void Kobject::RestartTree()
+{
+    if (!lines.empty() && !lines[0].commands.empty()) {
+        currentLine = 0;
+        lines[0].currentCommand = 0;
+    }
+    running = 1;
+    locked = 0;
+    wait = 0;
+    for (const auto& child : children) child->RestartTree();
+}
+
+void Kobject::WindowOrigin(int32_t& x, int32_t& y) const
+{
+    int64_t sumX = 0;
+    int64_t sumY = 0;
+    for (const Kobject* node = this; node->parent != nullptr; node = node->parent) {
+        sumX += node->posx;
+        sumY += node->posy;
+        if (node->parent->parent != nullptr) {
+            sumX -= node->parent->viewx;
+            sumY -= node->parent->viewy;
+        }
+    }
+    x = static_cast<int32_t>(sumX);
+    y = static_cast<int32_t>(sumY);
+}
+
+void Kobject::OffsetToAncestor(std::string_view ancestorName, int32_t& x, int32_t& y) const
+{
+    for (const Kobject* node = parent; node != nullptr; node = node->parent) {
+        if (node->name == ancestorName) return;
+        x += node->posx - node->viewx;
+        y += node->posy - node->viewy;
+    }
+}

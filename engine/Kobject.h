@@ -1,0 +1,112 @@
+#pragma once
+// A node of the world tree: the root, a board or an object. A node owns its
+// cell grid, the surface its glyphs are rendered into, its children and, in
+// the runner, the execution state of its compiled script.
+
+#include "KBitmap.h"
+#include "KCell.h"
+#include "KProgram.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Kobject {
+public:
+    Kobject();
+    ~Kobject();
+    Kobject(const Kobject&) = delete;
+    Kobject& operator=(const Kobject&) = delete;
+
+    // --- Tree and geometry -------------------------------------------------
+    std::string name;
+    std::string source;  // the script, lines joined by "\n"
+    int32_t viewx = 0;
+    int32_t viewy = 0;
+    int32_t vieww = 0;
+    int32_t viewh = 0;
+    int32_t posx = 0;
+    int32_t posy = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t posz = 0;
+    int32_t savedvieww = 0;  // editor: the real view size while the whole node is shown
+    int32_t savedviewh = 0;
+    int32_t id = 0;
+    KBitmap vSurf;              // 8 * width by 8 * height pixels, made when first needed
+    std::vector<KCell> cells;   // width * height, row-major
+    std::vector<KCell> shade;   // "Dark" board: colours last shown; editor: backup of cells
+    Kobject* parent = nullptr;
+    std::vector<std::unique_ptr<Kobject>> children;
+    int32_t showchildren = 1;
+
+    // --- Runner: execution state --------------------------------------------
+    std::vector<KProgramLine> lines;
+    int32_t currentLine = -1;
+    int32_t running = 1;
+    int32_t locked = 0;
+    int32_t wait = 0;
+    int32_t cycle = 8;
+    int32_t collideMode = 1;
+    int32_t exclude = 0;
+    int32_t enterable = 0;
+    int32_t walkDir = -1;
+    int32_t ownerid = 0;
+    int32_t dead = 0;
+    std::string lastMarker = "default";
+    std::vector<KMarker> markers;
+    std::vector<KKeyMarker> keyMarkers;
+
+    // --- Editor ------------------------------------------------------------
+    int32_t hiddenmark = 0;
+
+    // --- Operations --------------------------------------------------------
+    void Create(std::string_view newName, int32_t w, int32_t h);
+    void Destroy();
+    bool Resize(int32_t w, int32_t h);
+
+    // A new child with the given id at depth z; the caller then Creates it.
+    // Spawn keeps objects in descending z, Spawn_Back keeps boards ascending.
+    Kobject* Spawn(int32_t newId, int32_t z);
+    Kobject* Spawn_Back(int32_t newId, int32_t z);
+    bool Erase(const Kobject* child);
+    void Link(std::unique_ptr<Kobject> node);
+    void Link_Back(std::unique_ptr<Kobject> node);
+    std::unique_ptr<Kobject> UnLink(const Kobject* child);
+    void ClearChildren();
+
+    Kobject* FindByName(std::string_view wanted) const;
+    int DepthOf(std::string_view wanted) const;
+    bool IsAncestorOf(const Kobject* node) const;
+
+    KCell* GetCell(int32_t x, int32_t y);
+    const KCell* GetCell(int32_t x, int32_t y) const;
+    void SetCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
+    void SetCellNow(int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
+    void WriteText(int32_t x, int32_t y, std::string_view text, int fg, int bg, int attrib);
+
+    // Renders the glyph of one cell (with its stored values) into the surface.
+    void RenderCell(int32_t x, int32_t y);
+    void RenderAll();
+    void RestartTree();
+
+    // The screen cell at which the view window starts.
+    void WindowOrigin(int32_t& x, int32_t& y) const;
+    void OffsetToAncestor(std::string_view ancestorName, int32_t& x, int32_t& y) const;
+
+    // The surface, made (cleared to 0) when first asked for; none when the
+    // grid is empty or the surface cannot be made.
+    BITMAP* Surface();
+
+    bool IsRoot() const { return parent == nullptr; }
+    bool IsBoard() const { return parent != nullptr && parent->parent == nullptr; }
+
+private:
+    Kobject* SpawnAt(size_t index, int32_t newId, int32_t z);
+    size_t FrontInsertIndex(int32_t z) const;
+    size_t BackInsertIndex(int32_t z) const;
+    size_t ChildIndex(const Kobject* child) const;
+    bool surfaceFailed_ = false;
+};

@@ -1,0 +1,238 @@
+#include "TestSupport.h"
+
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> ChildNames(const Kobject& node)
+{
+    std::vector<std::string> names;
+    for (const auto& child : node.children) names.push_back(child->name);
+    return names;
+}
+
+TEST(Tree, ObjectsStandInDescendingDepthLaterAfterEqual)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 4, 4);
+    engine.AddObject(*board, "first5", 1, 1, 5);
+    engine.AddObject(*board, "second5", 1, 1, 5);
+    engine.AddObject(*board, "seven", 1, 1, 7);
+    EXPECT_EQ(ChildNames(*board), (std::vector<std::string>{"seven", "first5", "second5"}));
+}
+
+TEST(Tree, BoardsStandInAscendingDepthLaterAfterEqual)
+{
+    TestEngine engine;
+    engine.AddBoard("first5", 1, 1, 5);
+    engine.AddBoard("second5", 1, 1, 5);
+    engine.AddBoard("seven", 1, 1, 7);
+    engine.AddBoard("minus", 1, 1, -1);
+    EXPECT_EQ(ChildNames(*engine->vMain), (std::vector<std::string>{"minus", "first5", "second5", "seven"}));
+}
+
+TEST(Tree, FindByNameReturnsGrandchildBeforeLaterSibling)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 4, 4);
+    Kobject* a = engine.AddObject(*board, "a", 1, 1, 9);
+    Kobject* grandchild = engine.AddObject(*a, "door", 1, 1);
+    engine.AddObject(*board, "door", 1, 1, 1);
+    EXPECT_EQ(board->FindByName("door"), grandchild);
+    EXPECT_EQ(board->FindByName("b"), nullptr) << "the node itself is not searched";
+    EXPECT_EQ(board->FindByName("Door"), nullptr) << "names compare byte for byte";
+    EXPECT_EQ(board->DepthOf("door"), 1);
+    EXPECT_EQ(board->DepthOf("a"), 0);
+    EXPECT_EQ(board->DepthOf("nobody"), -1);
+}
+
+TEST(Tree, EraseAndUnlinkMatchDirectChildrenById)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 4, 4);
+    Kobject* a = engine.AddObject(*board, "a", 1, 1);
+    Kobject* deep = engine.AddObject(*a, "deep", 1, 1);
+    EXPECT_FALSE(board->Erase(deep)) << "not a direct child";
+    EXPECT_EQ(board->UnLink(deep), nullptr);
+
+    std::unique_ptr<Kobject> taken = board->UnLink(a);
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->parent, nullptr);
+    EXPECT_TRUE(board->children.empty());
+    taken->posz = 3;
+    board->Link(std::move(taken));
+    ASSERT_EQ(board->children.size(), 1u);
+    EXPECT_EQ(board->children[0]->parent, board);
+    EXPECT_TRUE(board->Erase(board->children[0].get()));
+    EXPECT_TRUE(board->children.empty());
+}
+
+TEST(Tree, EditorTracesOnlyWhenSomethingHappens)
+{
+    TestEngine engine(KFlavour::Editor);
+    Kobject* board = engine.AddBoard("b", 2, 2);
+    Kobject* a = engine.AddObject(*board, "a", 1, 1);
+    Kobject* deep = engine.AddObject(*a, "deep", 1, 1);
+    TraceCapture trace;
+    board->Erase(deep);
+    EXPECT_EQ(trace.text, "");
+    board->Spawn(99, 4)->Create("x", 1, 1);
+    board->Erase(a);
+    EXPECT_EQ(trace.text, "b->Spawn(4)\nx->Create(1,1)\nb->Erase(a)\n");
+}
+
+TEST(Tree, RunnerWritesNoTreeTraces)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 2, 2);
+    TraceCapture trace;
+    engine.AddObject(*board, "a", 1, 1);
+    board->Erase(board->children[0].get());
+    EXPECT_EQ(trace.text, "");
+}
+
+TEST(Cells, WritesOutsideTheGridAreIgnored)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 3, 2);
+    board->SetCell(3, 0, 1, 2, 3, 4);
+    board->SetCell(-1, 0, 1, 2, 3, 4);
+    board->SetCell(0, 2, 1, 2, 3, 4);
+    EXPECT_EQ(board->GetCell(3, 0), nullptr);
+    EXPECT_EQ(board->GetCell(0, -1), nullptr);
+    for (const KCell& cell : board->cells) EXPECT_EQ(cell.chr, 0);
+}
+
+TEST(Cells, MinusOneKeepsEachFieldAndRunnerRedraws)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 2, 2);
+    board->SetCellNow(1, 1, 65, 4, 5, 6);
+    ASSERT_EQ(board->GetCell(1, 1)->drawn, 1);
+    board->SetCell(1, 1, -1, -1, -1, -1);
+    const KCell* cell = board->GetCell(1, 1);
+    EXPECT_EQ(cell->chr, 65);
+    EXPECT_EQ(cell->fg, 4);
+    EXPECT_EQ(cell->bg, 5);
+    EXPECT_EQ(cell->attrib, 6);
+    EXPECT_EQ(cell->drawn, 0) << "the cell is redrawn at the next composite";
+    board->SetCell(1, 1, -1, 9, -1, 70000);
+    EXPECT_EQ(cell->fg, 9);
+    EXPECT_EQ(cell->attrib, static_cast<int16_t>(70000)) << "values are truncated to 16 bits";
+}
+
+TEST(Cells, EditorRendersAtOnceRunnerLater)
+{
+    TestEngine editor(KFlavour::Editor);
+    Kobject* board = editor.AddBoard("b", 2, 1);
+    board->SetCell(0, 0, 219, 7, 1, 0);  // the full block: every pixel set
+    BITMAP* surface = board->Surface();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->line[0][0], 7);
+    EXPECT_EQ(surface->line[7][7], 7);
+}
+
+TEST(Cells, WriteTextTakesBytesAsSigned)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 4, 1);
+    board->SetCell(2, 0, 42, 0, 0, 0);
+    board->WriteText(0, 0, std::string("AB\xff", 3), 15, 1, 0);
+    EXPECT_EQ(board->GetCell(0, 0)->chr, 'A');
+    EXPECT_EQ(board->GetCell(1, 0)->chr, 'B');
+    EXPECT_EQ(board->GetCell(2, 0)->chr, 42) << "byte 255 counts as -1 and keeps the glyph";
+    EXPECT_EQ(board->GetCell(2, 0)->fg, 15);
+    EXPECT_EQ(board->GetCell(0, 0)->drawn, 1);
+}
+
+TEST(Resize, SmallerKeepsTopLeftAndClampsView)
+{
+    TestEngine engine(KFlavour::Editor);
+    Kobject* node = engine.AddBoard("b", 4, 3);
+    node->SetCell(0, 0, 1, 2, 3, 4);
+    node->SetCell(1, 1, 5, 6, 7, 8);
+    node->SetCell(3, 2, 9, 9, 9, 9);
+    EXPECT_TRUE(node->Resize(2, 2));
+    EXPECT_EQ(node->width, 2);
+    EXPECT_EQ(node->height, 2);
+    EXPECT_EQ(node->vieww, 2);
+    EXPECT_EQ(node->viewh, 2);
+    EXPECT_EQ(node->GetCell(0, 0)->chr, 1);
+    EXPECT_EQ(node->GetCell(1, 1)->attrib, 8);
+    EXPECT_EQ(KBitmapWidth(node->vSurf.get()), 16);
+}
+
+TEST(Resize, LargerFillsNewCellsAndKeepsView)
+{
+    TestEngine engine(KFlavour::Editor);
+    Kobject* node = engine.AddBoard("b", 1, 1);
+    node->SetCell(0, 0, 1, 2, 3, 4);
+    TraceCapture trace;
+    EXPECT_TRUE(node->Resize(3, 2));
+    EXPECT_EQ(trace.text, "b->Resize(3,2)\n");
+    EXPECT_EQ(node->vieww, 1) << "the view is only clamped, never grown";
+    const KCell* fresh = node->GetCell(2, 1);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->chr, 0);
+    EXPECT_EQ(fresh->fg, 255);
+    EXPECT_EQ(fresh->bg, 255);
+    EXPECT_EQ(fresh->attrib, 0);
+    EXPECT_EQ(node->GetCell(0, 0)->bg, 3);
+}
+
+TEST(Restart, SetsEveryNodeRunningAndPointsProgramsAtTheirStart)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 1, 1);
+    Kobject* a = engine.AddObject(*board, "a", 1, 1);
+    a->lines.resize(2);
+    a->lines[0].commands.resize(1);
+    a->lines[0].currentCommand = 5;
+    a->currentLine = 1;
+    a->running = 0;
+    a->locked = 1;
+    a->wait = 3;
+    board->running = 0;
+    board->RestartTree();
+    EXPECT_EQ(a->currentLine, 0);
+    EXPECT_EQ(a->lines[0].currentCommand, 0);
+    EXPECT_EQ(a->running, 1);
+    EXPECT_EQ(a->locked, 0);
+    EXPECT_EQ(a->wait, 0);
+    EXPECT_EQ(board->currentLine, -1) << "no program, no line";
+    EXPECT_EQ(board->running, 1);
+}
+
+TEST(Geometry, WindowOriginAddsPositionsLessParentViews)
+{
+    TestEngine engine;
+    engine->vMain->viewx = 50;  // the root's view never counts
+    Kobject* board = engine.AddBoard("b", 20, 20);
+    board->posx = 2;
+    board->posy = 3;
+    board->viewx = 5;
+    board->viewy = 1;
+    Kobject* a = engine.AddObject(*board, "a", 4, 4, 0, 10, 10);
+    a->viewx = 1;
+    Kobject* inner = engine.AddObject(*a, "inner", 1, 1, 0, 2, 2);
+    int32_t x = 0;
+    int32_t y = 0;
+    board->WindowOrigin(x, y);
+    EXPECT_EQ(x, 2);
+    EXPECT_EQ(y, 3);
+    a->WindowOrigin(x, y);
+    EXPECT_EQ(x, 2 + 10 - 5);
+    EXPECT_EQ(y, 3 + 10 - 1);
+    inner->WindowOrigin(x, y);
+    EXPECT_EQ(x, 7 + 2 - 1);
+    EXPECT_EQ(y, 12 + 2);
+
+    int32_t ox = 0;
+    int32_t oy = 0;
+    inner->OffsetToAncestor("b", ox, oy);
+    EXPECT_EQ(ox, 10 - 1);
+    EXPECT_EQ(oy, 10);
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+#include "KRecords.h"
+#include "KWorldFile.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string RecordOf(Kobject& node)
+{
+    std::string out;
+    KWriteRecord(out, node);
+    return out;
+}
+
+// Reads one record (starting with "~ob") under parent.
+bool ReadOne(TestEngine& engine, Kobject& parent, const std::string& text, std::string* error = nullptr)
+{
+    KRecordReader reader(*engine, text, "test.qav", KWorldLimits{});
+    std::string_view token;
+    reader.Text().Token(token);
+    const bool ok = token == "~ob" && reader.ReadChild(parent, 1);
+    if (error != nullptr) *error = reader.Error();
+    return ok;
+}
+
+TEST(RecordWriter, EqualCellsBecomeOneRunAcrossRows)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 3, 2);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) board->SetCell(x, y, 5, 6, 7, 0);
+    }
+    EXPECT_EQ(RecordOf(*board), "~ob b 0\n0 0 3 2\n0 0 3 2\n-6 5 6 7 0 \n~pb\n~pe\n~oe\n");
+}
+
+TEST(RecordWriter, SingleCellsAndSignedValues)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("one", 1, 1, -3);
+    board->SetCell(0, 0, 1, -2, 2, -5);
+    board->source = "a\nb";
+    EXPECT_EQ(RecordOf(*board), "~ob one -3\n0 0 1 1\n0 0 1 1\n1 -2 2 -5 \n~pb\na\nb\n~pe\n~oe\n");
+    board->source = "a\nb\n";
+    EXPECT_EQ(RecordOf(*board), "~ob one -3\n0 0 1 1\n0 0 1 1\n1 -2 2 -5 \n~pb\na\nb\n~pe\n~oe\n");
+}
+
+TEST(RecordWriter, NoCellsWritesNoCellLine)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("empty", 0, 0);
+    EXPECT_EQ(RecordOf(*board), "~ob empty 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n~oe\n");
+}
+
+TEST(RecordWriter, PutsASavedViewBackFirstAndWritesChildren)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 2, 1);
+    Kobject* child = engine.AddObject(*board, "c", 1, 1, 2, 1, 0);
+    board->vieww = 2;
+    board->savedvieww = 1;
+    board->savedviewh = 1;
+    child->source = "#end";
+    const std::string text = RecordOf(*board);
+    EXPECT_EQ(text, "~ob b 0\n0 0 2 1\n0 0 1 1\n-2 0 0 0 0 \n~pb\n~pe\n"
+                    "~ob c 2\n1 0 1 1\n0 0 1 1\n0 0 0 0 \n~pb\n#end\n~pe\n~oe\n~oe\n");
+    EXPECT_EQ(board->savedvieww, 0);
+}
+
+TEST(RecordWriter, NamesStayOneWord)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("two words", 0, 0);
+    EXPECT_EQ(RecordOf(*board).substr(0, 14), "~ob two_words ");
+    board->name.clear();
+    EXPECT_EQ(RecordOf(*board).substr(0, 6), "~ob _ ");
+}
+
+TEST(RecordReader, RunsCrossRowEndsAndExtraCellsAreDropped)
+{
+    TestEngine engine;
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob b 4\n1 2 2 2\n0 0 2 2\n7 1 1 0 -9 8 2 2 0 \n~pb\n~pe\n~oe\n"));
+    Kobject* board = engine->vMain->children[0].get();
+    EXPECT_EQ(board->name, "b");
+    EXPECT_EQ(board->posz, 4);
+    EXPECT_EQ(board->posx, 1);
+    EXPECT_EQ(board->GetCell(0, 0)->chr, 7);
+    EXPECT_EQ(board->GetCell(1, 0)->chr, 8);
+    EXPECT_EQ(board->GetCell(0, 1)->chr, 8) << "the run went on in the next row";
+    EXPECT_EQ(board->GetCell(1, 1)->fg, 2);
+    EXPECT_EQ(board->GetCell(1, 1)->drawn, 0) << "runner cells are rendered later";
+}
+
+TEST(RecordReader, ScriptLinesAndEarlyEnd)
+{
+    TestEngine engine;
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain,
+                        "~ob b 0\n0 0 1 1\n0 0 1 1\n0 0 0 0 \n~pb\n:touch\n~pbignored\n\n#end\n~pe rest\n~oe\n"));
+    EXPECT_EQ(engine->vMain->children[0]->source, ":touch\n\n\n#end");
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob c 0\n0 0 0 0\n0 0 0 0\n~pb\nline\n~pe early\nmore\n~pe\n~oe\n"));
+    EXPECT_EQ(engine->vMain->children[1]->source, "line") << "a line starting ~pe ends the script";
+}
+
+TEST(RecordReader, MissingScriptStartIsReportedAndReadingGoesOn)
+{
+    TestEngine engine;
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob b 0\n0 0 0 0\n0 0 0 0\nnot it\n#end\n~pe\n~oe\n"));
+    ASSERT_EQ(engine.notices.size(), 1u);
+    EXPECT_EQ(engine.notices[0].body, "~pb Expected");
+    EXPECT_EQ(engine.notices[0].caption, "Error in not it at 4");
+    EXPECT_EQ(engine->vMain->children[0]->source, "#end");
+}
+
+TEST(RecordReader, ChildrenNestAndObjectsAreSpawnedInDepthOrder)
+{
+    TestEngine engine;
+    TraceCapture trace;
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain,
+                        "~ob b 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n"
+                        "~ob low 1\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n~oe\n"
+                        "~ob high 5\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n~oe\n~oe\n"));
+    const Kobject& board = *engine->vMain->children[0];
+    ASSERT_EQ(board.children.size(), 2u);
+    EXPECT_EQ(board.children[0]->name, "high");
+    EXPECT_EQ(board.children[1]->name, "low");
+    EXPECT_EQ(board.children[1]->id, board.id + 1) << "ids follow reading order";
+    EXPECT_EQ(trace.text, "Spawned Board\nSpawned Object\nSpawned Object\n");
+}
+
+TEST(RecordReader, HostileRecordsAreRefusedWithAReason)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"~ob b x\n", "Bad number 'x' for posz"},
+        {"~ob b 0\n0 0 -1 1\n0 0 0 0\n", "bad size -1 x 1"},
+        {"~ob b 0\n0 0 100000 1\n0 0 0 0\n", "bad size"},
+        {"~ob b 0\n0 0 2000 2000\n0 0 0 0\n", "bad size"},
+        {"~ob b 0\n0 0 2 1\n0 0 2 1\n1 2 3\n", "Unexpected end"},
+        {"~ob b 0\n0 0 1 1\n0 0 1 1\n1 2 3 4 \n~pb\nscript without end\n", "no ~pe"},
+        {"~ob b 0\n0 0 1 1\n0 0 1 1\n99999999999999999999 0 0 0\n", "Bad number"},
+        {"~ob b 0\n0 0 1 1\n0 0 4294967296 1\n", "out of range"},
+        {"~ob", "Unexpected end while reading a node name"},
+    };
+    for (const auto& [text, reason] : cases) {
+        TestEngine engine;
+        std::string error;
+        EXPECT_FALSE(ReadOne(engine, *engine->vMain, text, &error)) << text;
+        EXPECT_NE(error.find(reason), std::string::npos) << text << " gave: " << error;
+    }
+}
+
+TEST(RecordReader, HugeRunCountsCostNothing)
+{
+    TestEngine engine;
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob b 0\n0 0 2 2\n0 0 2 2\n-4611686018427387904 1 1 1 1 \n~pb\n~pe\n~oe\n"));
+    EXPECT_EQ(engine->vMain->children[0]->GetCell(1, 1)->chr, 1);
+}
+
+TEST(RecordReader, DeepNestingIsBounded)
+{
+    TestEngine engine;
+    std::string text;
+    for (int i = 0; i < 5000; ++i) text += "~ob n 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n";
+    std::string error;
+    EXPECT_FALSE(ReadOne(engine, *engine->vMain, text, &error));
+    EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
+}
+
+TEST(EntryNames, FollowTheWorldFilesName)
+{
+    EXPECT_EQ(KGameEntryName("/games/castle.zqav"), "castle.qav");
+    EXPECT_EQ(KGameEntryName("castle"), "castle.qav");
+    EXPECT_EQ(KGameEntryName("/a.b/c.d.zqav"), "c.d.qav");
+    EXPECT_EQ(KNodeEntryName("/x/door.zobj"), "door.obj");
+}
+
+}  // namespace

@@ -1,0 +1,33 @@
+#!/bin/sh
+# Installs every Debian package the project needs to build, test, fuzz and
+# run. Non-interactive; does nothing when everything is present already.
+set -eu
+
+PACKAGES="
+cmake make pkg-config g++ clang libclang-rt-14-dev
+liballegro4-dev libloadpng4-dev
+zlib1g-dev libminizip-dev
+libgtest-dev libbenchmark-dev
+python3 xvfb xauth xdotool
+"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+echo "Installing:$missing"
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+# shellcheck disable=SC2086
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,155 @@
+// quav-world — looks inside a world file.
+//
+//   quav-world info [--json] WORLD   video mode, window flag, font sheet, boards
+//   quav-world tree [--json] WORLD   every node, depth first
+//
+// A world that cannot be loaded exits with status 1 and the reason on
+// standard error; bad arguments exit with status 2.
+
+#include "KJson.h"
+#include "KPaths.h"
+#include "KWorldFile.h"
+#include "Kinterface.h"
+
+#include <allegro.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: quav-world info [--json] WORLD\n"
+    "       quav-world tree [--json] WORLD\n";
+
+const char* ModeName(int mode)
+{
+    static const char* const kNames[] = {"320 x 240", "640 x 480", "800 x 600", "1024 x 768"};
+    return mode >= 0 && mode <= 3 ? kNames[mode] : "unknown";
+}
+
+int CountBelow(const Kobject& node)
+{
+    int count = 0;
+    for (const auto& child : node.children) count += 1 + CountBelow(*child);
+    return count;
+}
+
+int ScriptLines(const std::string& source)
+{
+    if (source.empty()) return 0;
+    int lines = 1;
+    for (const char c : source) lines += c == '\n' ? 1 : 0;
+    return lines;
+}
+
+void PrintInfo(Kinterface& engine, bool json)
+{
+    const Kfont& font = *engine.vFont;
+    const int sheetW = KBitmapWidth(font.sheet.get());
+    const int sheetH = KBitmapHeight(font.sheet.get());
+    std::string out;
+    if (json) {
+        out += "{\"video_mode\": " + std::to_string(engine.vVideoMode) +
+               ", \"windowed\": " + std::to_string(engine.vWindowed) + ", \"sheet\": {\"width\": " +
+               std::to_string(sheetW) + ", \"height\": " + std::to_string(sheetH) +
+               ", \"glyphs\": " + std::to_string(font.glyphCount) + "}, \"boards\": [";
+        bool first = true;
+        for (const auto& board : engine.vMain->children) {
+            out += first ? "" : ", ";
+            out += "{\"name\": " + KJsonString(board->name) + ", \"id\": " + std::to_string(board->id) +
+                   ", \"width\": " + std::to_string(board->width) + ", \"height\": " + std::to_string(board->height) +
+                   ", \"objects\": " + std::to_string(CountBelow(*board)) + "}";
+            first = false;
+        }
+        out += "]}\n";
+    } else {
+        out += "video mode: " + std::to_string(engine.vVideoMode) + " (" + ModeName(engine.vVideoMode) + ")\n";
+        out += "windowed: " + std::to_string(engine.vWindowed) + "\n";
+        out += "font sheet: " + std::to_string(sheetW) + " x " + std::to_string(sheetH) + " pixels, " +
+               std::to_string(font.glyphCount) + " glyphs\n";
+        out += "boards: " + std::to_string(engine.vMain->children.size()) + "\n";
+        for (const auto& board : engine.vMain->children) {
+            out += "  " + board->name + ": " + std::to_string(board->width) + " x " + std::to_string(board->height) +
+                   " cells, " + std::to_string(CountBelow(*board)) + " objects\n";
+        }
+    }
+    std::fputs(out.c_str(), stdout);
+}
+
+void AppendNode(std::string& out, const Kobject& node, int depth, bool json, bool& first)
+{
+    const int lines = ScriptLines(node.source);
+    if (json) {
+        out += first ? "\n  " : ",\n  ";
+        out += "{\"depth\": " + std::to_string(depth) + ", \"name\": " + KJsonString(node.name) +
+               ", \"id\": " + std::to_string(node.id) + ", \"posz\": " + std::to_string(node.posz) +
+               ", \"posx\": " + std::to_string(node.posx) + ", \"posy\": " + std::to_string(node.posy) +
+               ", \"width\": " + std::to_string(node.width) + ", \"height\": " + std::to_string(node.height) +
+               ", \"viewx\": " + std::to_string(node.viewx) + ", \"viewy\": " + std::to_string(node.viewy) +
+               ", \"vieww\": " + std::to_string(node.vieww) + ", \"viewh\": " + std::to_string(node.viewh) +
+               ", \"script_lines\": " + std::to_string(lines) + "}";
+    } else {
+        out += std::string(static_cast<size_t>(depth) * 2, ' ') + node.name + "  id " + std::to_string(node.id) +
+               "  z " + std::to_string(node.posz) + "  at " + std::to_string(node.posx) + "," +
+               std::to_string(node.posy) + "  size " + std::to_string(node.width) + "x" +
+               std::to_string(node.height) + "  view " + std::to_string(node.viewx) + "," +
+               std::to_string(node.viewy) + " " + std::to_string(node.vieww) + "x" + std::to_string(node.viewh) +
+               "  script " + std::to_string(lines) + " lines\n";
+    }
+    first = false;
+    for (const auto& child : node.children) AppendNode(out, *child, depth + 1, json, first);
+}
+
+void PrintTree(Kinterface& engine, bool json)
+{
+    std::string out = json ? "[" : "";
+    bool first = true;
+    for (const auto& board : engine.vMain->children) AppendNode(out, *board, 0, json, first);
+    if (json) out += first ? "]\n" : "\n]\n";
+    std::fputs(out.c_str(), stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string command;
+    std::string world;
+    bool json = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--json") {
+            json = true;
+        } else if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (command.empty()) {
+            command = argument;
+        } else if (world.empty()) {
+            world = KUnquoted(argument);
+        } else {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+    }
+    if ((command != "info" && command != "tree") || world.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    world = KAbsolutePath(world);
+    if (!KEnterExecutableDir() || !KStartLibraryHeadless()) {
+        std::fputs("quav-world: unable to start\n", stderr);
+        return 1;
+    }
+    Kinterface engine(KParts{KFlavour::Runner});
+    if (!LoadWorld(engine, world)) return 1;
+    if (command == "info") {
+        PrintInfo(engine, json);
+    } else {
+        PrintTree(engine, json);
+    }
+    return 0;
+}
+END_OF_MAIN()

@@ -1,0 +1,67 @@
+#include "KText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <string>
+
+namespace {
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+}  // namespace
+
+bool KTextReader::Token(std::string_view& token)
+{
+    while (position_ < text_.size() && IsSpace(text_[position_])) ++position_;
+    const size_t start = position_;
+    while (position_ < text_.size() && !IsSpace(text_[position_])) ++position_;
+    token = text_.substr(start, position_ - start);
+    return !token.empty();
+}
+
+bool KTextReader::Line(std::string_view& line)
+{
+    if (position_ >= text_.size()) {
+        line = {};
+        return false;
+    }
+    const size_t end = text_.find('\n', position_);
+    if (end == std::string_view::npos) {
+        line = text_.substr(position_);
+        position_ = text_.size();
+    } else {
+        line = text_.substr(position_, end - position_);
+        position_ = end + 1;
+    }
+    return true;
+}
+
+size_t KTextReader::LineNumber() const
+{
+    const size_t upTo = std::min(position_, text_.size());
+    return 1 + static_cast<size_t>(std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(upTo), '\n'));
+}
+
+bool KParseInt(std::string_view token, int64_t& value)
+{
+    if (token.empty()) return false;
+    size_t at = 0;
+    const bool negative = token[0] == '-';
+    if (token[0] == '-' || token[0] == '+') at = 1;
+    if (at == token.size()) return false;
+    int64_t magnitude = 0;
+    constexpr int64_t kLimit = int64_t{1} << 62;
+    for (; at < token.size(); ++at) {
+        const char c = token[at];
+        if (c < '0' || c > '9') return false;
+        if (magnitude > (kLimit - (c - '0')) / 10) return false;
+        magnitude = magnitude * 10 + (c - '0');
+    }
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+void KAppendInt(std::string& out, int64_t value)
+{
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
