@@ -42,7 +42,8 @@ bool ParseInput(const std::vector<std::string_view>& words, KReplayEvent& event,
 {
     const std::string name(words[1]);
     if (words.size() != 3 || (words[2] != "down" && words[2] != "up")) {
-        return Fail(error, event.line, "expected 'T " + name + " down' or 'T " + name + " up'");
+        const std::string start = std::string(words[0]) + " " + name;
+        return Fail(error, event.line, "expected '" + start + " down' or '" + start + " up'");
     }
     const int slot = name.empty() ? -1 : KInputSlot(name);
     if (slot <= 0) return Fail(error, event.line, "unknown input '" + name + "'");

@@ -30,7 +30,17 @@ constexpr const char* kWelcome[] = {
 };
 
 // Dialog indexes.
-enum : int { kBackground = 0, kText0 = 1, kPlay = 4, kOpen = 5, kPath = 6, kAbout = 7, kQuit = 8, kEnd = 9 };
+enum : int { kBackground = 0, kText0 = 1, kPlay = 4, kOpen = 5, kPath = 6, kAbout = 7, kQuit = 8, kKeyGuard = 9, kEnd = 10 };
+
+bool IsSwallowed(int scancode) { return scancode == KEY_ESC || scancode == KEY_ENTER || scancode == KEY_ENTER_PAD; }
+
+// Takes Enter and Escape before the dialog manager would close the dialog
+// or press the focused button with them: only the buttons act.
+int KeyGuardProc(int message, DIALOG*, int key)
+{
+    if (message == MSG_XCHAR && IsSwallowed(key >> 8)) return D_USED_CHAR;
+    return D_O_K;
+}
 
 struct LauncherDialog {
     std::array<char, kPathChars + 1> path{};
@@ -55,6 +65,7 @@ struct LauncherDialog {
                               nullptr, nullptr};
         items[kAbout] = Button(kWidth - 2 * kButtonW - 14, "&About", 'a');
         items[kQuit] = Button(kWidth - kButtonW - 8, "&Quit", 'q');
+        items[kKeyGuard] = DIALOG{KeyGuardProc, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr};
         items[kEnd] = DIALOG{nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr};
     }
 
@@ -76,10 +87,7 @@ Choice ChoiceOf(int item)
     }
 }
 
-bool IsSwallowed(int scancode) { return scancode == KEY_ESC || scancode == KEY_ENTER || scancode == KEY_ENTER_PAD; }
-
-// Runs the dialog until a button asks for something or the window is
-// closed. Enter and Escape never reach the dialog: only the buttons act.
+// Runs the dialog until a button asks for something or the window is closed.
 Choice RunDialog(LauncherDialog& dialog)
 {
     set_dialog_color(dialog.items.data(), gui_fg_color, gui_bg_color);
@@ -90,10 +98,6 @@ Choice RunDialog(LauncherDialog& dialog)
         if (KRunnerShell::CloseRequested()) {
             choice = Choice::Quit;
             break;
-        }
-        if (keypressed()) {
-            const int pressed = readkey();
-            if (!IsSwallowed(pressed >> 8)) simulate_keypress(pressed);
         }
         if (!update_dialog(player)) {
             choice = ChoiceOf(player->obj);
@@ -150,13 +154,17 @@ void ShowAbout()
 
 int KRunLauncher(Kinterface& engine, std::string& worldPath, KPlayFunction play)
 {
+    bool windowOpen = false;
     for (;;) {
-        if (!OpenLauncherWindow()) {
-            std::fprintf(stderr, "quav-runner: cannot open the launcher window: %s\n", allegro_error);
-            return 1;
+        if (!windowOpen) {
+            // The first time, and again after each game, which had the screen.
+            if (!OpenLauncherWindow()) {
+                std::fprintf(stderr, "quav-runner: cannot open the launcher window: %s\n", allegro_error);
+                return 1;
+            }
+            KRunnerShell::ClearCloseRequest();
+            windowOpen = true;
         }
-        // The close button of a game that just ended does not close this window.
-        KRunnerShell::ClearCloseRequest();
         LauncherDialog dialog(worldPath);
         const Choice choice = RunDialog(dialog);
         worldPath = dialog.path.data();
@@ -165,7 +173,9 @@ int KRunLauncher(Kinterface& engine, std::string& worldPath, KPlayFunction play)
         case Choice::About: ShowAbout(); break;
         case Choice::Play:
             // A path of fewer than two characters is no world.
-            if (worldPath.size() >= 2) play(engine, worldPath);
+            if (worldPath.size() < 2) break;
+            play(engine, worldPath);
+            windowOpen = false;
             break;
         case Choice::None:
         case Choice::Quit:
