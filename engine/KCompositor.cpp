@@ -10,8 +10,8 @@
 #include <allegro.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -76,7 +76,9 @@ uint64_t NonZeroBytes(uint64_t word)
 // Marks are bytes of 0 or 1; this widens them to 0x00 or 0xff.
 uint64_t WidenMarks(uint64_t marks) { return (marks & kByteOnes) * 0xff; }
 
-int CountMarks(uint64_t marks) { return std::popcount(marks & kByteOnes); }
+// How many bytes are marked: the byte sum, gathered in the top byte by one
+// multiply (at most 8, so no byte overflows).
+int CountMarks(uint64_t marks) { return static_cast<int>(((marks & kByteOnes) * kByteOnes) >> 56); }
 
 // Where one row of a node's cells goes: the screen row, the node's source
 // row, and the pixel rows of the four bitmaps.
@@ -89,6 +91,7 @@ struct RowJob {
     const uint8_t* surface[kCellPixels]{};
     int64_t srcX = 0;
     int64_t srcY = 0;
+    int64_t screenY = 0;
 };
 
 class Compositor {
@@ -117,7 +120,15 @@ public:
         return Rect{0, 0, std::max<int64_t>(w, 0), std::max<int64_t>(h, 0)};
     }
 
-    void ClearCoverage() { clear_to_color(coverage_, kFree); }
+    void ClearCoverage(const Kobject& root)
+    {
+        clear_to_color(coverage_, kFree);
+        const Rect screen = Screen(root);
+        screenW_ = screen.w;
+        screenH_ = screen.h;
+        coveredInRow_.assign(static_cast<size_t>(screen.h), 0);
+        fullRows_ = 0;
+    }
 
     void DrawBoards(Kobject& root, int64_t vx, int64_t vy)
     {
@@ -138,7 +149,8 @@ public:
     // parent's grid pw x ph cells, and everything cut to clip.
     void CompositeNode(Kobject& node, int64_t ox, int64_t oy, int64_t pw, int64_t ph, const Rect& clip, int depth)
     {
-        if (depth > kMaxNesting) return;
+        // Once every screen cell is covered, nothing behind can show.
+        if (depth > kMaxNesting || fullRows_ >= screenH_) return;
         const int64_t posx = node.posx;
         const int64_t posy = node.posy;
         if (posx >= pw || posx + node.width <= 0 || posy >= ph || posy + node.height <= 0) return;
@@ -197,7 +209,9 @@ private:
 
     void DrawRow(Kobject& node, BITMAP* surface, int64_t screenY, int64_t sx, int64_t w, int64_t srcY, int64_t srcX)
     {
+        if (coveredInRow_[static_cast<size_t>(screenY)] >= screenW_) return;
         RowJob job;
+        job.screenY = screenY;
         job.node = &node;
         job.cells = &node.cells[static_cast<size_t>(srcY * node.width + srcX)];
         job.coverage = coverage_->line[screenY] + sx;
@@ -260,6 +274,7 @@ private:
             std::memcpy(job.target[py] + c * kCellPixels, job.surface[py] + c * kCellPixels, bytes);
         }
         std::memset(job.coverage + c, kCovered, static_cast<size_t>(after - c));
+        CountCovered(job, after - c);
         return after;
     }
 
@@ -274,7 +289,7 @@ private:
             Store(job.marks[py] + at, drawn & kByteOnes);
             marked += CountMarks(drawn);
         }
-        job.coverage[c] = marked == kCellPixels * kCellPixels ? kCovered : kPartly;
+        SetCoverage(job, c, marked);
     }
 
     // Cells that nodes in front have covered in part.
@@ -295,8 +310,26 @@ private:
                 Store(job.marks[py] + at, nowTaken);
                 marked += CountMarks(nowTaken);
             }
-            job.coverage[c] = marked == kCellPixels * kCellPixels ? kCovered : kPartly;
+            SetCoverage(job, c, marked);
         }
+    }
+
+    // A cell with all 64 pixels marked is covered, else partly covered.
+    void SetCoverage(RowJob& job, int64_t c, int marked)
+    {
+        if (marked == kCellPixels * kCellPixels) {
+            job.coverage[c] = kCovered;
+            CountCovered(job, 1);
+        } else {
+            job.coverage[c] = kPartly;
+        }
+    }
+
+    void CountCovered(const RowJob& job, int64_t cells)
+    {
+        int64_t& covered = coveredInRow_[static_cast<size_t>(job.screenY)];
+        covered += cells;
+        if (covered >= screenW_) ++fullRows_;
     }
 
     BITMAP* target_;
@@ -304,6 +337,11 @@ private:
     BITMAP* marks_;
     bool lazy_;
     bool editor_;
+    // Covered cells per screen row and rows wholly covered, this frame.
+    std::vector<int64_t> coveredInRow_;
+    int64_t fullRows_ = 0;
+    int64_t screenW_ = 0;
+    int64_t screenH_ = 0;
 };
 
 }  // namespace
@@ -318,7 +356,7 @@ void Kinterface::Draw(BITMAP* target, int vx, int vy)
     vMain->viewy = vy;
     Compositor compositor(*this, target);
     if (!compositor.Ready()) return;
-    compositor.ClearCoverage();
+    compositor.ClearCoverage(*vMain);
     compositor.DrawBoards(*vMain, vx, vy);
 }
 
@@ -346,7 +384,7 @@ void Kinterface::DrawFocused(BITMAP* target, int vx, int vy, int h, int flags)
         const int64_t ox = int64_t{x} - node->posx;
         const int64_t oy = int64_t{y} - node->posy;
         KTRACE("%s-> tPX = %i, tPY = %i\n", node->name.c_str(), static_cast<int>(ox), static_cast<int>(oy));
-        compositor.ClearCoverage();
+        compositor.ClearCoverage(*vMain);
         const int64_t originX = vx + ox;
         const int64_t originY = vy + oy;
         compositor.CompositeNode(*node, originX, originY, vMain->width - originX, vMain->height - originY,
