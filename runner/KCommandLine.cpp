@@ -1,9 +1,9 @@
 #include "KCommandLine.h"
 
+#include "KParseNumber.h"
 #include "KPaths.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 
 namespace {
@@ -17,16 +17,6 @@ struct OptionRow {
     bool headlessOnly;
     std::string_view help;
 };
-
-template <typename Number>
-bool ReadNumber(std::string_view text, Number low, Number high, Number& out)
-{
-    Number value{};
-    const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (failure != std::errc{} || end != text.data() + text.size() || value < low || value > high) return false;
-    out = value;
-    return true;
-}
 
 bool SetHelp(KRunnerOptions& options, std::string_view, std::string&)
 {
@@ -54,14 +44,14 @@ bool SetTrace(KRunnerOptions& options, std::string_view, std::string&)
 
 bool SetTicks(KRunnerOptions& options, std::string_view value, std::string& error)
 {
-    if (ReadNumber<int64_t>(value, 0, std::numeric_limits<int32_t>::max(), options.ticks)) return true;
+    if (KParseNumber<int64_t>(value, 0, std::numeric_limits<int32_t>::max(), options.ticks)) return true;
     error = "--ticks wants a number of ticks from 0 to 2147483647, not '" + std::string(value) + "'";
     return false;
 }
 
 bool SetSeed(KRunnerOptions& options, std::string_view value, std::string& error)
 {
-    if (ReadNumber<uint64_t>(value, 0, std::numeric_limits<uint64_t>::max(), options.seed)) {
+    if (KParseNumber<uint64_t>(value, 0, std::numeric_limits<uint64_t>::max(), options.seed)) {
         options.seeded = true;
         return true;
     }

@@ -1,9 +1,9 @@
 #include "KInputReplay.h"
 
 #include "KInput.h"
+#include "KParseNumber.h"
 
 #include <algorithm>
-#include <charconv>
 #include <fstream>
 #include <limits>
 
@@ -20,16 +20,6 @@ std::vector<std::string_view> Words(std::string_view line)
         if (at > start) words.push_back(line.substr(start, at - start));
     }
     return words;
-}
-
-template <typename Number>
-bool ReadNumber(std::string_view text, Number low, Number high, Number& out)
-{
-    Number value{};
-    const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (failure != std::errc{} || end != text.data() + text.size() || value < low || value > high) return false;
-    out = value;
-    return true;
 }
 
 bool Fail(std::string& error, int line, const std::string& why)
@@ -59,7 +49,7 @@ bool ParseMouse(const std::vector<std::string_view>& words, KReplayEvent& event,
 {
     constexpr int kLow = std::numeric_limits<int>::min();
     constexpr int kHigh = std::numeric_limits<int>::max();
-    if (words.size() != 4 || !ReadNumber(words[2], kLow, kHigh, event.x) || !ReadNumber(words[3], kLow, kHigh, event.y)) {
+    if (words.size() != 4 || !KParseNumber(words[2], kLow, kHigh, event.x) || !KParseNumber(words[3], kLow, kHigh, event.y)) {
         return Fail(error, event.line, "expected 'T mouse X Y' with X and Y in pixels");
     }
     event.kind = KReplayEvent::Kind::MouseMove;
@@ -72,7 +62,7 @@ bool ParseLine(std::string_view text, int line, std::vector<KReplayEvent>& event
     if (words.empty() || words[0].front() == '#') return true;
     KReplayEvent event;
     event.line = line;
-    if (!ReadNumber<int64_t>(words[0], 0, std::numeric_limits<int32_t>::max(), event.tick)) {
+    if (!KParseNumber<int64_t>(words[0], 0, std::numeric_limits<int32_t>::max(), event.tick)) {
         return Fail(error, line, "'" + std::string(words[0]) + "' is not a tick number");
     }
     if (words.size() < 2) return Fail(error, line, "an input name or 'mouse' must follow the tick");

@@ -4,14 +4,13 @@
 // opaque, masked and transparent cells, nested objects cut by their parents,
 // and sprite glyphs drawn in the sheet's own colours.
 
+#include "KGeneratorStart.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
 #include <allegro.h>
 
-#include <cstdio>
 #include <string_view>
-#include <unistd.h>
 
 namespace {
 
@@ -171,15 +170,7 @@ void AddPanels(Kinterface& engine, Kobject& board)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_welcome_world OUTPUT_DIR\n");
-        return 2;
-    }
-    if (chdir(argv[1]) != 0) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    if (!KStartLibraryHeadless()) return 1;
+    if (const int status = KStartGenerator(argc, argv, "make_welcome_world")) return status;
     Kinterface engine(KParts{KFlavour::Editor});
     if (engine.vFont->glyphCount == 0) return 1;
     engine.vVideoMode = 1;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -39,7 +40,7 @@ int RunnerSandbox::Run(const std::string& arguments, std::string* output) const
 }
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
-                           const std::string& workingDir, const std::string& outputFile)
+                           const std::string& workingDir, const std::string& outputFile, int passFd)
 {
     std::vector<std::string> environment(extraEnvironment);
     for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
@@ -56,6 +57,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (!workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
+    if (passFd >= 0) posix_spawn_file_actions_adddup2(&actions, passFd, 3);
     pid_t pid = -1;
     if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) pid_ = pid;
     posix_spawn_file_actions_destroy(&actions);
@@ -94,24 +96,27 @@ int ChildProcess::Wait(double seconds)
 XServer::XServer()
 {
     if (!HaveProgram("Xvfb")) return;
-    for (int number = 90; number < 400; ++number) {
-        const std::string n = std::to_string(number);
-        if (FileExists("/tmp/.X" + n + "-lock") || FileExists("/tmp/.X11-unix/X" + n)) continue;
-        auto server = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/bin/Xvfb", ":" + n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
-            std::vector<std::string>{}, "", "/dev/null");
-        for (int wait = 0; wait < 200 && server->Running() && !FileExists("/tmp/.X11-unix/X" + n); ++wait) Pause(0.05);
-        if (!server->Running() || !FileExists("/tmp/.X11-unix/X" + n)) continue;
-        // The socket can be there before the server takes clients.
-        number_ = number;
-        for (int wait = 0; wait < 100; ++wait) {
-            if (Run("xdotool getmouselocation > /dev/null 2>&1") == 0) {
-                server_ = std::move(server);
-                return;
-            }
-            Pause(0.05);
-        }
+    // Xvfb chooses a free display itself and writes its number to
+    // descriptor 3 once it takes clients, so parallel tests never collide.
+    int pipeFds[2] = {-1, -1};
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
+    auto server = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+        std::vector<std::string>{}, "", "/dev/null", pipeFds[1]);
+    close(pipeFds[1]);
+    std::string number;
+    pollfd wanted{pipeFds[0], POLLIN, 0};
+    for (int wait = 0; wait < 200 && server->Running() && number.find('\n') == std::string::npos; ++wait) {
+        if (poll(&wanted, 1, 50) <= 0) continue;
+        char buffer[32];
+        const ssize_t got = read(pipeFds[0], buffer, sizeof buffer);
+        if (got <= 0) break;
+        number.append(buffer, static_cast<size_t>(got));
     }
+    close(pipeFds[0]);
+    if (number.find('\n') == std::string::npos || !server->Running()) return;
+    number_ = std::stoi(number);
+    server_ = std::move(server);
 }
 
 XServer::~XServer()

@@ -31,8 +31,9 @@ private:
 // A child process started without a shell, its output sent to a file.
 class ChildProcess {
 public:
+    // passFd, when given, becomes the child's descriptor 3.
     ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnvironment,
-                 const std::string& workingDir, const std::string& outputFile);
+                 const std::string& workingDir, const std::string& outputFile, int passFd = -1);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -48,7 +49,7 @@ private:
     bool ended_ = false;
 };
 
-// Xvfb on a free display number, for as long as the object lives.
+// Xvfb on a display number it picks itself, for as long as the object lives.
 class XServer {
 public:
     XServer();
