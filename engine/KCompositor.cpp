@@ -20,6 +20,9 @@ constexpr int kCellPixels = 8;
 // whatever a world holds.
 constexpr int kMaxNesting = 2048;
 
+// Opaque runs of up to this many cells are copied without memcpy.
+constexpr int64_t kShortRun = 4;
+
 constexpr uint8_t kFree = 0;
 constexpr uint8_t kCovered = 1;
 constexpr uint8_t kPartly = 2;
@@ -269,9 +272,19 @@ private:
             Render(job, after);
             ++after;
         } while (after < end && ExtendsRun(job.cells[after]));
-        const auto bytes = static_cast<size_t>((after - c) * kCellPixels);
-        for (int py = 0; py < kCellPixels; ++py) {
-            std::memcpy(job.target[py] + c * kCellPixels, job.surface[py] + c * kCellPixels, bytes);
+        const int64_t cells = after - c;
+        const int64_t at = c * kCellPixels;
+        if (cells <= kShortRun) {
+            // Short runs, common between objects, are cheaper word by word.
+            for (int py = 0; py < kCellPixels; ++py) {
+                for (int64_t k = 0; k < cells * kCellPixels; k += kCellPixels) {
+                    Store(job.target[py] + at + k, Load(job.surface[py] + at + k));
+                }
+            }
+        } else {
+            for (int py = 0; py < kCellPixels; ++py) {
+                std::memcpy(job.target[py] + at, job.surface[py] + at, static_cast<size_t>(cells * kCellPixels));
+            }
         }
         std::memset(job.coverage + c, kCovered, static_cast<size_t>(after - c));
         CountCovered(job, after - c);
