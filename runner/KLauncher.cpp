@@ -159,7 +159,8 @@ int KRunLauncher(Kinterface& engine, std::string& worldPath, KPlayFunction play)
         if (!windowOpen) {
             // The first time, and again after each game, which had the screen.
             if (!OpenLauncherWindow()) {
-                std::fprintf(stderr, "quav-runner: cannot open the launcher window: %s\n", allegro_error);
+                std::fprintf(stderr, "quav-runner: cannot open the launcher window: %s\n"
+                                     "(without a display, quav-runner --headless plays a world)\n", allegro_error);
                 return 1;
             }
             KRunnerShell::ClearCloseRequest();

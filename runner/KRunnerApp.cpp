@@ -112,7 +112,8 @@ void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
 int RunWindowed(KRunnerOptions& options)
 {
     if (allegro_init() != 0) {
-        std::fprintf(stderr, "quav-runner: cannot start the game library: %s\n", allegro_error);
+        std::fprintf(stderr, "quav-runner: cannot start the game library: %s\n"
+                             "(without a display, quav-runner --headless plays a world)\n", allegro_error);
         return kExitNoWorld;
     }
     set_window_title("QUAV! Console");
