@@ -3,6 +3,8 @@
 #include "KJson.h"
 #include "KWorldFile.h"
 
+#include <cstdint>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -44,78 +46,87 @@ bool LoadQuietly(Kinterface& engine, const std::string& worldPath, KToolResult& 
     return false;
 }
 
-void AppendInt(std::string& out, const char* key, int64_t value)
-{
-    out += '"';
-    out += key;
-    out += "\": ";
-    out += std::to_string(value);
-}
+// Writes one JSON object field by field: {"key": value, ...}.
+class KJsonObject {
+public:
+    explicit KJsonObject(std::string& out) : out_(out) { out_ += '{'; }
+    ~KJsonObject() { out_ += '}'; }
+    KJsonObject(const KJsonObject&) = delete;
+    KJsonObject& operator=(const KJsonObject&) = delete;
 
-void AppendLines(std::string& out, const Kobject& node)
+    void Int(const char* key, int64_t value)
+    {
+        Key(key);
+        out_ += std::to_string(value);
+    }
+    void Text(const char* key, std::string_view value)
+    {
+        Key(key);
+        KAppendJsonString(out_, value);
+    }
+    // The key; the caller writes the value.
+    std::string& Key(const char* key)
+    {
+        out_ += first_ ? "\"" : ", \"";
+        out_ += key;
+        out_ += "\": ";
+        first_ = false;
+        return out_;
+    }
+
+private:
+    std::string& out_;
+    bool first_ = true;
+};
+
+// [item, item, ...], each written by write(out, item).
+template <typename Items, typename Write>
+void AppendArray(std::string& out, const Items& items, Write write)
 {
-    out += "\"lines\": [";
-    for (size_t l = 0; l < node.lines.size(); ++l) {
-        out += l == 0 ? "[" : ", [";
-        const auto& commands = node.lines[l].commands;
-        for (size_t c = 0; c < commands.size(); ++c) {
-            out += c == 0 ? "{\"code\": " : ", {\"code\": ";
-            KAppendJsonString(out, commands[c].code);
-            out += ", \"target\": ";
-            KAppendJsonString(out, commands[c].target);
-            out += '}';
-        }
-        out += ']';
+    out += '[';
+    bool first = true;
+    for (const auto& item : items) {
+        if (!first) out += ", ";
+        write(out, item);
+        first = false;
     }
     out += ']';
 }
 
-void AppendMarkers(std::string& out, const Kobject& node)
+void AppendCommand(std::string& out, const KCompiledCommand& command)
 {
-    out += "\"markers\": [";
-    for (size_t m = 0; m < node.markers.size(); ++m) {
-        const KMarker& marker = node.markers[m];
-        out += m == 0 ? "{\"name\": " : ", {\"name\": ";
-        KAppendJsonString(out, marker.name);
-        out += ", ";
-        AppendInt(out, "line", marker.line);
-        out += ", ";
-        AppendInt(out, "command", marker.command);
-        out += ", ";
-        AppendInt(out, "active", marker.active);
-        out += '}';
-    }
-    out += ']';
+    KJsonObject object(out);
+    object.Text("code", command.code);
+    object.Text("target", command.target);
 }
 
-void AppendKeyMarkers(std::string& out, const Kobject& node)
+void AppendLine(std::string& out, const KProgramLine& line) { AppendArray(out, line.commands, AppendCommand); }
+
+void AppendMarker(std::string& out, const KMarker& marker)
 {
-    out += "\"keymarkers\": [";
-    for (size_t k = 0; k < node.keyMarkers.size(); ++k) {
-        out += k == 0 ? "{" : ", {";
-        AppendInt(out, "input", node.keyMarkers[k].input);
-        out += ", ";
-        AppendInt(out, "marker", node.keyMarkers[k].marker);
-        out += '}';
-    }
-    out += ']';
+    KJsonObject object(out);
+    object.Text("name", marker.name);
+    object.Int("line", marker.line);
+    object.Int("command", marker.command);
+    object.Int("active", marker.active);
+}
+
+void AppendKeyMarker(std::string& out, const KKeyMarker& keyMarker)
+{
+    KJsonObject object(out);
+    object.Int("input", keyMarker.input);
+    object.Int("marker", keyMarker.marker);
 }
 
 void AppendProgram(std::string& out, const Kobject& node)
 {
-    out += "{\"node\": ";
-    KAppendJsonString(out, node.name);
-    out += ", ";
-    AppendInt(out, "id", node.id);
-    out += ", ";
-    AppendInt(out, "current_line", node.currentLine);
-    out += ", ";
-    AppendLines(out, node);
-    out += ", ";
-    AppendMarkers(out, node);
-    out += ", ";
-    AppendKeyMarkers(out, node);
-    out += '}';
+    KJsonObject object(out);
+    object.Text("node", node.name);
+    object.Int("id", node.id);
+    object.Int("current_line", node.currentLine);
+    AppendArray(object.Key("lines"), node.lines, AppendLine);
+    AppendArray(object.Key("markers"), node.markers, AppendMarker);
+    AppendArray(object.Key("keymarkers"), node.keyMarkers, AppendKeyMarker);
 }
 
 // Depth first in child order, without recursion.

@@ -584,30 +584,29 @@ void Kcompiler::EncodeWrite(std::string& code)
     }
 }
 
+// A property word of #mod or #get: its byte, or a report and no byte (-1).
+int Kcompiler::TakeProperty(std::string& code, int (*lookUp)(std::string_view), const char* error)
+{
+    const int property = AtLineEnd() ? -1 : lookUp(Lowered(token_.text));
+    if (property < 0) {
+        Error(error, token_);
+        ConsumeUnlessLineEnd();
+        return -1;
+    }
+    code += static_cast<char>(property);
+    Next();
+    return property;
+}
+
 void Kcompiler::EncodeMod(std::string& code)
 {
-    const int property = AtLineEnd() ? -1 : KModPropertyOf(Lowered(token_.text));
-    if (property < 0) {
-        Error("Bad #mod command param: ", token_);
-        ConsumeUnlessLineEnd();
-    } else {
-        code += static_cast<char>(property);
-        Next();
-    }
+    TakeProperty(code, KModPropertyOf, "Bad #mod command param: ");
     TakeValue(code, "Bad #mod command param type: ");
 }
 
 void Kcompiler::EncodeGet(std::string& code)
 {
-    const int property = AtLineEnd() ? -1 : KGetPropertyOf(Lowered(token_.text));
-    if (property < 0) {
-        Error("Bad #get command param: ", token_);
-        ConsumeUnlessLineEnd();
-    } else {
-        code += static_cast<char>(property);
-        Next();
-        if (KGetPropertyTakesCell(property)) TakeTexts(code, 2);
-    }
+    if (KGetPropertyTakesCell(TakeProperty(code, KGetPropertyOf, "Bad #get command param: "))) TakeTexts(code, 2);
     TakeWord(code, "Bad #get command param type: ");
 }
 

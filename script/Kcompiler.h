@@ -94,6 +94,7 @@ private:
     void EncodeEnterable(std::string& code);
     void EncodePutThrow(std::string& code);
     void EncodeWrite(std::string& code);
+    int TakeProperty(std::string& code, int (*lookUp)(std::string_view), const char* error);
     void EncodeMod(std::string& code);
     void EncodeGet(std::string& code);
     void EncodeZap(std::string& code);
