@@ -21,16 +21,22 @@ void Require(bool condition)
 
 void CheckProgram(const Kobject& node, size_t sourceBytes)
 {
+    size_t repeatedBytes = 0;
     size_t commands = 0;
     for (const KProgramLine& line : node.lines) {
         Require(!line.commands.empty());
         for (const KCompiledCommand& command : line.commands) {
             Require(!command.code.empty() && static_cast<uint8_t>(command.code[0]) < kOpcodeCount);
             Require(!command.target.empty() && command.target[0] == '.');
+            repeatedBytes += Kcompiler::CopyCost(command);
         }
         commands += line.commands.size();
     }
-    Require(commands <= sourceBytes + Kcompiler::RepeatBudgetFor(sourceBytes));
+    // Without repeats a command takes at least one byte of script and
+    // holds at most the whole script.
+    const size_t plainBytes = sourceBytes * (sizeof(KCompiledCommand) + sourceBytes + 6);
+    Require(repeatedBytes <= plainBytes + Kcompiler::RepeatBudgetFor(sourceBytes));
+    Require(commands <= sourceBytes + Kcompiler::RepeatBudgetFor(sourceBytes) / sizeof(KCompiledCommand));
     Require(node.currentLine == (node.lines.empty() ? -1 : 0));
     for (const KMarker& marker : node.markers) {
         Require(marker.line >= 0 && static_cast<size_t>(marker.line) < node.lines.size());

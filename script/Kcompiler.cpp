@@ -5,13 +5,15 @@
 #include "Kinterface.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace {
 
-constexpr size_t kMaxRepeatCopies = 65536;
-constexpr size_t kRepeatCopiesPerByte = 16;
-constexpr size_t kRepeatCopiesFloor = 1024;
+// Bytes that repeats may add to the programs of one compiled subtree: a
+// floor for small scripts, then a fixed share per byte of script.
+constexpr size_t kRepeatBytesFloor = size_t{1} << 20;
+constexpr size_t kRepeatBytesPerScriptByte = 64;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -67,8 +69,14 @@ int Kcompiler::InputIndexOf(std::string_view name) const
 
 size_t Kcompiler::RepeatBudgetFor(size_t sourceBytes)
 {
-    const size_t perSource = sourceBytes > kMaxRepeatCopies ? kMaxRepeatCopies : sourceBytes * kRepeatCopiesPerByte;
-    return std::min(kMaxRepeatCopies, kRepeatCopiesFloor + perSource);
+    const size_t most = std::numeric_limits<size_t>::max();
+    if (sourceBytes > (most - kRepeatBytesFloor) / kRepeatBytesPerScriptByte) return most;
+    return kRepeatBytesFloor + sourceBytes * kRepeatBytesPerScriptByte;
+}
+
+size_t Kcompiler::CopyCost(const KCompiledCommand& command)
+{
+    return sizeof(KCompiledCommand) + command.code.size() + command.target.size();
 }
 
 // --- Tokenizer --------------------------------------------------------------------
@@ -215,6 +223,7 @@ void Kcompiler::Compile(Kobject& node)
 {
     // Depth first, each node before its children, without recursion: the
     // tree may be deeper than the stack allows.
+    repeatBudget_ = RepeatBudgetFor(ScriptBytesBelow(node));
     std::vector<Kobject*> pending{&node};
     while (!pending.empty()) {
         Kobject* current = pending.back();
@@ -226,6 +235,19 @@ void Kcompiler::Compile(Kobject& node)
     }
 }
 
+size_t Kcompiler::ScriptBytesBelow(const Kobject& node)
+{
+    size_t bytes = 0;
+    std::vector<const Kobject*> pending{&node};
+    while (!pending.empty()) {
+        const Kobject* current = pending.back();
+        pending.pop_back();
+        bytes += current->source.size();
+        for (const auto& child : current->children) pending.push_back(child.get());
+    }
+    return bytes;
+}
+
 void Kcompiler::CompileNode(Kobject& node)
 {
     KTRACE("----------- Compiling: %s -----------\n", node.name.c_str());
@@ -233,7 +255,6 @@ void Kcompiler::CompileNode(Kobject& node)
     SetSource(node.source);
     lineCachePosition_ = 0;
     lineCacheNumber_ = 1;
-    repeatBudget_ = RepeatBudgetFor(source_.size());
     // Key markers index the markers, so they go with them.
     node.markers.clear();
     node.keyMarkers.clear();
@@ -395,11 +416,12 @@ void Kcompiler::CompileRepeat()
     Next();
     if (count < 2 || line_.commands.empty()) return;  // nothing to copy, or nothing more to add
     size_t copies = static_cast<size_t>(count) - 1;
-    if (copies > repeatBudget_) {
+    const size_t cost = CopyCost(line_.commands.back());
+    if (copies > repeatBudget_ / cost) {
         Error("Repeat count too large: ", countToken);
-        copies = repeatBudget_;
+        copies = repeatBudget_ / cost;
     }
-    repeatBudget_ -= copies;
+    repeatBudget_ -= copies * cost;
     for (size_t i = 0; i < copies; ++i) {
         KCompiledCommand copy = line_.commands.back();
         const bool isLabel = static_cast<uint8_t>(copy.code[0]) == kOpMarker && copy.code.size() > 1;

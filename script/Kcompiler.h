@@ -51,9 +51,11 @@ public:
     // errors still go to the engine's reporter).
     void CollectErrors(std::vector<KCompileError>* into) { collected_ = into; }
 
-    // Copies made by repeats ("&n") in one script stop at this many, so a
-    // short script cannot ask for unbounded memory.
-    static size_t RepeatBudgetFor(size_t sourceBytes);
+    // Repeats ("&n") in one compiled subtree may add at most this many bytes
+    // of commands (as CopyCost counts them) for its scripts' total size, so
+    // a short script cannot ask for unbounded memory.
+    static size_t RepeatBudgetFor(size_t scriptBytes);
+    static size_t CopyCost(const KCompiledCommand& command);
 
 private:
     // Tokenizer states.
@@ -68,6 +70,7 @@ private:
     void SkipSpaces();
 
     // Compiling one node.
+    static size_t ScriptBytesBelow(const Kobject& node);
     void CompileNode(Kobject& node);
     void Next();
     bool AtLineEnd() const;

@@ -296,12 +296,28 @@ TEST(Compiler, CompilesChildrenDepthFirst)
 TEST(Compiler, RepeatsStopAtTheBudget)
 {
     TestEngine engine;
-    const Kobject* node = CompileScript(engine, "/n &2000000000", "door");
-    ASSERT_EQ(node->lines.size(), 1u);
-    EXPECT_EQ(node->lines[0].commands.size(), 1 + Kcompiler::RepeatBudgetFor(14));
-    ASSERT_EQ(engine.notices.size(), 1u);
+    const Kobject* node = CompileScript(engine, "/n &2000000000\n:a &3", "door");
+    ASSERT_EQ(node->lines.size(), 2u);
+    const size_t cost = Kcompiler::CopyCost(node->lines[0].commands[0]);
+    EXPECT_EQ(node->lines[0].commands.size(), 1 + Kcompiler::RepeatBudgetFor(20) / cost);
+    EXPECT_EQ(node->lines[1].commands.size(), 1u) << "the budget is spent";
+    ASSERT_EQ(engine.Reports().size(), 2u);
+    EXPECT_EQ(engine.notices[0].caption, "Error in door at 1");
     EXPECT_EQ(engine.notices[0].body, "Repeat count too large: 2000000000");
-    EXPECT_LE(Kcompiler::RepeatBudgetFor(size_t{1} << 40), 65536u);
+    EXPECT_EQ(engine.notices[1].body, "Repeat count too large: 3");
+}
+
+TEST(Compiler, RepeatBudgetCoversTheWholeSubtree)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 1, 1);
+    board->source = "/n &900000";
+    engine.AddObject(*board, "o", 1, 1)->source = "/n &900000";
+    Kcompiler compiler;
+    compiler.Compile(*board);
+    size_t commands = board->lines[0].commands.size() + board->children[0]->lines[0].commands.size();
+    EXPECT_LE(commands * Kcompiler::CopyCost(board->lines[0].commands[0]), Kcompiler::RepeatBudgetFor(20) + 200);
+    EXPECT_EQ(engine.Reports().size(), 2u);
 }
 
 TEST(Compiler, TracesCompilationAsItGoes)
