@@ -83,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         EvalCase{"(a+1)*2 x", 0, true, kInt, 10, "", 8},
         EvalCase{"\"2 + 3 * 4\" x", 0, true, kInt, 20, "", 12},
         EvalCase{"(2 * ( 3 + 4 )) x", 0, true, kInt, 14, "", 16},
+        EvalCase{"\"2 * ( 3 + 4 )\"", 0, true, kInt, 14, "", 15},
         EvalCase{"(7 % 3 * 2)", 0, true, kInt, 2, "", 11},
         EvalCase{"(-7 % 3)", 0, true, kInt, -1, "", 8},
         EvalCase{"(7/-2)", 0, true, kInt, -3, "", 6},
