@@ -5,6 +5,9 @@
 // errors. One exists per program; the engine reaches it through KEngine().
 
 #include "KBitmap.h"
+#include "KInput.h"
+#include "KPlayState.h"
+#include "KRandom.h"
 #include "KVariables.h"
 #include "Kfont.h"
 #include "Kobject.h"
@@ -43,7 +46,6 @@ struct KParts {
 
 inline constexpr int kHandleCount = 1024;
 inline constexpr int kListCount = 256;
-inline constexpr int kInputCount = 181;
 
 struct KHandleEntry {
     int32_t count = 0;
@@ -91,6 +93,11 @@ public:
     int32_t vWindowed = 0;
     KOwned<Kcompiler> vCompiler;
     KOwned<Kexec> vExec;
+
+    // Runner: the messages, watch list, input flag and pending ticks of play.
+    KPlayState vPlay;
+    // The game's random numbers; the runner seeds them at start.
+    KRandom vRandom;
 
     KBitmap vClipBuffer;       // one byte per screen cell
     KBitmap vSubClipBuffer;    // one byte per screen pixel
@@ -156,6 +163,18 @@ public:
 
     // --- Screen, boards, play -----------------------------------------------------
     void SetScreenSize(int w, int h);
+    // Composites the whole tree into target with the root's view at (vx, vy).
+    // The target is not cleared; pixels no node draws keep what they held.
+    void Draw(BITMAP* target, int vx, int vy);
+    // The editor's focused views of the node of handle h: flags 1 without its
+    // objects, 2 the node alone, 3 its whole surface as it is.
+    void DrawFocused(BITMAP* target, int vx, int vy, int h, int flags);
+    // Updates the input counters from the game library's keyboard, mouse and
+    // joysticks, and the variables mouse_x, mouse_y and mouse_z.
+    void PollInput();
+    void PollInput(const KPhysicalInput& input);
+    // Makes the font's palette the display palette.
+    void ApplyPalette();
     void ChooseActiveBoard();
     void SwitchBoard(int32_t boardId);
     // False when no board has that name (nothing changes then).

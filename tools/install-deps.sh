@@ -8,7 +8,7 @@ cmake make pkg-config g++ clang libclang-rt-14-dev
 liballegro4-dev libloadpng4-dev
 zlib1g-dev libminizip-dev
 libgtest-dev libbenchmark-dev
-python3 xvfb xauth xdotool
+python3 xvfb xauth xdotool libx11-dev
 "
 
 missing=""

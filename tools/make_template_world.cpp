@@ -3,13 +3,12 @@
 // video mode 1, windowed, the default font sheet, a first board of the mode's
 // size with walls along its edges, and an empty "Spawn" board.
 
+#include "KGeneratorStart.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
 #include <allegro.h>
 
-#include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -35,15 +34,7 @@ void FillNewBoard(Kobject& board)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_template_world OUTPUT_DIR\n");
-        return 2;
-    }
-    if (chdir(argv[1]) != 0) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    if (!KStartLibraryHeadless()) return 1;
+    if (const int status = KStartGenerator(argc, argv, "make_template_world")) return status;
     Kinterface engine(KParts{KFlavour::Editor});
     if (engine.vFont->glyphCount == 0) return 1;
     engine.vVideoMode = kVideoMode;

@@ -1,0 +1,416 @@
+// The compositor: draws the world tree front to back into one 8-bit bitmap,
+// writing each screen pixel at most once. vClipBuffer records per screen
+// cell whether it is free (0), covered (1) or partly covered (2);
+// vSubClipBuffer records per pixel which pixels of a partly covered cell are
+// taken.
+
+#include "KTrace.h"
+#include "Kinterface.h"
+
+#include <allegro.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kCellPixels = 8;
+// Nodes nested deeper than this are not drawn, which bounds the recursion
+// whatever a world holds.
+constexpr int kMaxNesting = 2048;
+
+// Opaque runs of up to this many cells are copied without memcpy.
+constexpr int64_t kShortRun = 4;
+
+constexpr uint8_t kFree = 0;
+constexpr uint8_t kCovered = 1;
+constexpr uint8_t kPartly = 2;
+
+enum class CellKind : uint8_t { Transparent = 0, Masked = 1, Opaque = 2 };
+
+CellKind KindOf(const KCell& cell)
+{
+    if (cell.fg == 0 && cell.bg == 0) return CellKind::Transparent;
+    if ((cell.fg == 0) != (cell.bg == 0) || (cell.fg == -2 && cell.bg == 2)) return CellKind::Masked;
+    return CellKind::Opaque;
+}
+
+// An opaque run goes on while the cells keep both colours away from 0.
+bool ExtendsRun(const KCell& cell) { return cell.fg != 0 && cell.bg != 0; }
+
+struct Rect {
+    int64_t x = 0;
+    int64_t y = 0;
+    int64_t w = 0;
+    int64_t h = 0;
+    bool Empty() const { return w <= 0 || h <= 0; }
+};
+
+Rect Intersect(const Rect& a, const Rect& b)
+{
+    const int64_t left = std::max(a.x, b.x);
+    const int64_t top = std::max(a.y, b.y);
+    const int64_t right = std::min(a.x + a.w, b.x + b.w);
+    const int64_t bottom = std::min(a.y + a.h, b.y + b.h);
+    return Rect{left, top, right - left, bottom - top};
+}
+
+// Eight pixels at a time: each byte of a word is one pixel.
+constexpr uint64_t kLowSeven = 0x7f7f7f7f7f7f7f7full;
+constexpr uint64_t kByteOnes = 0x0101010101010101ull;
+
+uint64_t Load(const uint8_t* at)
+{
+    uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+void Store(uint8_t* at, uint64_t word) { std::memcpy(at, &word, sizeof word); }
+
+// 0xff in every byte that is not 0.
+uint64_t NonZeroBytes(uint64_t word)
+{
+    const uint64_t high = ((word & kLowSeven) + kLowSeven) | word;
+    return ((high >> 7) & kByteOnes) * 0xff;
+}
+
+// Marks are bytes of 0 or 1; this widens them to 0x00 or 0xff.
+uint64_t WidenMarks(uint64_t marks) { return (marks & kByteOnes) * 0xff; }
+
+// How many bytes are marked: the byte sum, gathered in the top byte by one
+// multiply (at most 8, so no byte overflows).
+int CountMarks(uint64_t marks) { return static_cast<int>(((marks & kByteOnes) * kByteOnes) >> 56); }
+
+// Where one row of a node's cells goes: the screen row, the node's source
+// row, and the pixel rows of the four bitmaps.
+struct RowJob {
+    Kobject* node = nullptr;
+    KCell* cells = nullptr;     // the node's cells of the source row, from column srcX
+    uint8_t* coverage = nullptr;  // vClipBuffer cells of the screen row, from column sx
+    uint8_t* target[kCellPixels]{};
+    uint8_t* marks[kCellPixels]{};
+    const uint8_t* surface[kCellPixels]{};
+    int64_t srcX = 0;
+    int64_t srcY = 0;
+    int64_t screenY = 0;
+};
+
+class Compositor {
+public:
+    Compositor(Kinterface& engine, BITMAP* target)
+        : target_(target), coverage_(engine.vClipBuffer.get()), marks_(engine.vSubClipBuffer.get()),
+          lazy_(engine.IsRunner()), editor_(engine.IsEditor())
+    {
+    }
+
+    // False when there is nothing to draw into.
+    bool Ready() const
+    {
+        return target_ != nullptr && coverage_ != nullptr && marks_ != nullptr && is_memory_bitmap(target_) &&
+               bitmap_color_depth(target_) == 8;
+    }
+
+    // The screen in cells: the root's size, cut to what the target and the
+    // coverage buffers hold.
+    Rect Screen(const Kobject& root) const
+    {
+        const int64_t w = std::min({int64_t{root.width}, int64_t{coverage_->w}, int64_t{marks_->w / kCellPixels},
+                                    int64_t{target_->w / kCellPixels}});
+        const int64_t h = std::min({int64_t{root.height}, int64_t{coverage_->h}, int64_t{marks_->h / kCellPixels},
+                                    int64_t{target_->h / kCellPixels}});
+        return Rect{0, 0, std::max<int64_t>(w, 0), std::max<int64_t>(h, 0)};
+    }
+
+    void ClearCoverage(const Kobject& root)
+    {
+        clear_to_color(coverage_, kFree);
+        const Rect screen = Screen(root);
+        screenW_ = screen.w;
+        screenH_ = screen.h;
+        coveredInRow_.assign(static_cast<size_t>(screen.h), 0);
+        fullRows_ = 0;
+    }
+
+    void DrawBoards(Kobject& root, int64_t vx, int64_t vy)
+    {
+        const Rect screen = Screen(root);
+        const int64_t pw = int64_t{root.width} - vx;
+        const int64_t ph = int64_t{root.height} - vy;
+        const size_t count = root.children.size();
+        for (size_t i = 0; i < count; ++i) {
+            // The runner starts at the frontmost board (the last); the editor
+            // goes first to last and leaves out hidden boards.
+            Kobject& board = *root.children[editor_ ? i : count - 1 - i];
+            if (editor_ && board.hiddenmark != 0) continue;
+            CompositeNode(board, vx, vy, pw, ph, screen, 0);
+        }
+    }
+
+    // Draws node with its parent's grid origin on screen at (ox, oy), the
+    // parent's grid pw x ph cells, and everything cut to clip.
+    void CompositeNode(Kobject& node, int64_t ox, int64_t oy, int64_t pw, int64_t ph, const Rect& clip, int depth)
+    {
+        // Once every screen cell is covered, nothing behind can show.
+        if (depth > kMaxNesting || fullRows_ >= screenH_) return;
+        const int64_t posx = node.posx;
+        const int64_t posy = node.posy;
+        if (posx >= pw || posx + node.width <= 0 || posy >= ph || posy + node.height <= 0) return;
+
+        // The view window on screen, cut to the parent's grid and to the clip.
+        const int64_t left = std::max<int64_t>(posx, 0);
+        const int64_t top = std::max<int64_t>(posy, 0);
+        const int64_t right = std::min<int64_t>(posx + node.vieww, pw);
+        const int64_t bottom = std::min<int64_t>(posy + node.viewh, ph);
+        const Rect inParent{ox + left, oy + top, right - left, bottom - top};
+        const Rect window = Intersect(inParent, clip);
+        if (window.Empty()) return;
+        const int64_t srcX = int64_t{node.viewx} + (left - posx) + (window.x - inParent.x);
+        const int64_t srcY = int64_t{node.viewy} + (top - posy) + (window.y - inParent.y);
+
+        // Children stand in front of their parent and inside its window.
+        if (node.showchildren != 0) {
+            const int64_t childOx = ox + posx - node.viewx;
+            const int64_t childOy = oy + posy - node.viewy;
+            for (size_t i = 0; i < node.children.size(); ++i) {
+                Kobject& child = *node.children[i];
+                if (editor_ && child.hiddenmark != 0) continue;
+                CompositeNode(child, childOx, childOy, node.width, node.height, window, depth + 1);
+            }
+        }
+        DrawOwnCells(node, window, srcX, srcY);
+    }
+
+    // The focused view of the editor: one node's whole surface as it is.
+    void CopySurface(Kobject& node, int64_t px, int64_t py)
+    {
+        BITMAP* surface = node.Surface();
+        if (surface == nullptr) return;
+        const int64_t limit = int64_t{1} << 30;
+        if (px < -limit || px > limit || py < -limit || py > limit) return;
+        blit(surface, target_, 0, 0, static_cast<int>(px), static_cast<int>(py), surface->w, surface->h);
+    }
+
+private:
+    void DrawOwnCells(Kobject& node, Rect window, int64_t srcX, int64_t srcY)
+    {
+        BITMAP* surface = node.Surface();
+        if (surface == nullptr) return;
+        // Only cells of the node's own grid are drawn; a view reaching past
+        // the grid shows nothing of the node there.
+        const int64_t gridW = std::min<int64_t>(node.width, surface->w / kCellPixels);
+        const int64_t gridH = std::min<int64_t>(node.height, surface->h / kCellPixels);
+        if (static_cast<int64_t>(node.cells.size()) < int64_t{node.width} * node.height) return;
+        const Rect grid{window.x - srcX, window.y - srcY, gridW, gridH};
+        const Rect shown = Intersect(window, grid);
+        if (shown.Empty()) return;
+        srcX += shown.x - window.x;
+        srcY += shown.y - window.y;
+        for (int64_t r = 0; r < shown.h; ++r) DrawRow(node, surface, shown.y + r, shown.x, shown.w, srcY + r, srcX);
+    }
+
+    void DrawRow(Kobject& node, BITMAP* surface, int64_t screenY, int64_t sx, int64_t w, int64_t srcY, int64_t srcX)
+    {
+        if (coveredInRow_[static_cast<size_t>(screenY)] >= screenW_) return;
+        RowJob job;
+        job.screenY = screenY;
+        job.node = &node;
+        job.cells = &node.cells[static_cast<size_t>(srcY * node.width + srcX)];
+        job.coverage = coverage_->line[screenY] + sx;
+        job.srcX = srcX;
+        job.srcY = srcY;
+        for (int py = 0; py < kCellPixels; ++py) {
+            job.target[py] = target_->line[screenY * kCellPixels + py] + sx * kCellPixels;
+            job.marks[py] = marks_->line[screenY * kCellPixels + py] + sx * kCellPixels;
+            job.surface[py] = surface->line[srcY * kCellPixels + py] + srcX * kCellPixels;
+        }
+        int64_t c = 0;
+        while (c < w) {
+            while (c < w && job.coverage[c] == kCovered) ++c;
+            if (c >= w) break;
+            const uint8_t value = job.coverage[c];
+            int64_t end = c + 1;
+            while (end < w && job.coverage[end] == value) ++end;
+            if (value == kFree) {
+                FreshStretch(job, c, end);
+            } else {
+                PartialStretch(job, c, end);
+            }
+            c = end;
+        }
+    }
+
+    void Render(RowJob& job, int64_t c)
+    {
+        if (lazy_ && job.cells[c].drawn == 0) job.node->RenderCell(static_cast<int32_t>(job.srcX + c), static_cast<int32_t>(job.srcY));
+    }
+
+    // Cells nothing has covered yet this frame.
+    void FreshStretch(RowJob& job, int64_t begin, int64_t end)
+    {
+        int64_t c = begin;
+        while (c < end) {
+            switch (KindOf(job.cells[c])) {
+            case CellKind::Transparent: ++c; break;
+            case CellKind::Masked:
+                Render(job, c);
+                MaskedOnFresh(job, c);
+                ++c;
+                break;
+            case CellKind::Opaque: c = OpaqueRun(job, c, end); break;
+            }
+        }
+    }
+
+    // Copies the run of opaque cells starting at c in one block; returns the
+    // cell after it.
+    int64_t OpaqueRun(RowJob& job, int64_t c, int64_t end)
+    {
+        int64_t after = c;
+        do {
+            Render(job, after);
+            ++after;
+        } while (after < end && ExtendsRun(job.cells[after]));
+        const int64_t cells = after - c;
+        const int64_t at = c * kCellPixels;
+        if (cells <= kShortRun) {
+            // Short runs, common between objects, are cheaper word by word.
+            for (int py = 0; py < kCellPixels; ++py) {
+                for (int64_t k = 0; k < cells * kCellPixels; k += kCellPixels) {
+                    Store(job.target[py] + at + k, Load(job.surface[py] + at + k));
+                }
+            }
+        } else {
+            for (int py = 0; py < kCellPixels; ++py) {
+                std::memcpy(job.target[py] + at, job.surface[py] + at, static_cast<size_t>(cells * kCellPixels));
+            }
+        }
+        std::memset(job.coverage + c, kCovered, static_cast<size_t>(after - c));
+        CountCovered(job, after - c);
+        return after;
+    }
+
+    void MaskedOnFresh(RowJob& job, int64_t c)
+    {
+        int marked = 0;
+        const int64_t at = c * kCellPixels;
+        for (int py = 0; py < kCellPixels; ++py) {
+            const uint64_t pixels = Load(job.surface[py] + at);
+            const uint64_t drawn = NonZeroBytes(pixels);
+            Store(job.target[py] + at, (Load(job.target[py] + at) & ~drawn) | (pixels & drawn));
+            Store(job.marks[py] + at, drawn & kByteOnes);
+            marked += CountMarks(drawn);
+        }
+        SetCoverage(job, c, marked);
+    }
+
+    // Cells that nodes in front have covered in part.
+    void PartialStretch(RowJob& job, int64_t begin, int64_t end)
+    {
+        for (int64_t c = begin; c < end; ++c) {
+            const CellKind kind = KindOf(job.cells[c]);
+            if (kind == CellKind::Transparent) continue;
+            Render(job, c);
+            const int64_t at = c * kCellPixels;
+            int marked = 0;
+            for (int py = 0; py < kCellPixels; ++py) {
+                const uint64_t pixels = Load(job.surface[py] + at);
+                const uint64_t taken = WidenMarks(Load(job.marks[py] + at));
+                const uint64_t drawn = kind == CellKind::Opaque ? ~taken : NonZeroBytes(pixels) & ~taken;
+                Store(job.target[py] + at, (Load(job.target[py] + at) & ~drawn) | (pixels & drawn));
+                const uint64_t nowTaken = (taken | drawn) & kByteOnes;
+                Store(job.marks[py] + at, nowTaken);
+                marked += CountMarks(nowTaken);
+            }
+            SetCoverage(job, c, marked);
+        }
+    }
+
+    // A cell with all 64 pixels marked is covered, else partly covered.
+    void SetCoverage(RowJob& job, int64_t c, int marked)
+    {
+        if (marked == kCellPixels * kCellPixels) {
+            job.coverage[c] = kCovered;
+            CountCovered(job, 1);
+        } else {
+            job.coverage[c] = kPartly;
+        }
+    }
+
+    void CountCovered(const RowJob& job, int64_t cells)
+    {
+        int64_t& covered = coveredInRow_[static_cast<size_t>(job.screenY)];
+        covered += cells;
+        if (covered >= screenW_) ++fullRows_;
+    }
+
+    BITMAP* target_;
+    BITMAP* coverage_;
+    BITMAP* marks_;
+    bool lazy_;
+    bool editor_;
+    // Covered cells per screen row and rows wholly covered, this frame.
+    std::vector<int64_t> coveredInRow_;
+    int64_t fullRows_ = 0;
+    int64_t screenW_ = 0;
+    int64_t screenH_ = 0;
+};
+
+}  // namespace
+
+void Kinterface::Draw(BITMAP* target, int vx, int vy)
+{
+    if (!vMain) {
+        Report("vMain doesn't exist", __FILE_NAME__, __LINE__);
+        return;
+    }
+    vMain->viewx = vx;
+    vMain->viewy = vy;
+    Compositor compositor(*this, target);
+    if (!compositor.Ready()) return;
+    compositor.ClearCoverage(*vMain);
+    compositor.DrawBoards(*vMain, vx, vy);
+}
+
+void Kinterface::DrawFocused(BITMAP* target, int vx, int vy, int h, int flags)
+{
+    if (h < 0 || h >= kHandleCount || !vMain) return;
+    Kobject* node = NodeOf(h);
+    if (node == nullptr) return;
+    Compositor compositor(*this, target);
+    if (!compositor.Ready()) return;
+    switch (flags) {
+    case 1: {
+        // The world without the node's objects.
+        const int32_t showchildren = node->showchildren;
+        node->showchildren = 0;
+        Draw(target, vx, vy);
+        node->showchildren = showchildren;
+        break;
+    }
+    case 2: {
+        // The node alone, where it stands on screen.
+        int32_t x = 0;
+        int32_t y = 0;
+        node->WindowOrigin(x, y);
+        const int64_t ox = int64_t{x} - node->posx;
+        const int64_t oy = int64_t{y} - node->posy;
+        KTRACE("%s-> tPX = %i, tPY = %i\n", node->name.c_str(), static_cast<int>(ox), static_cast<int>(oy));
+        compositor.ClearCoverage(*vMain);
+        const int64_t originX = vx + ox;
+        const int64_t originY = vy + oy;
+        compositor.CompositeNode(*node, originX, originY, vMain->width - originX, vMain->height - originY,
+                                 compositor.Screen(*vMain), 0);
+        break;
+    }
+    case 3: {
+        int32_t x = 0;
+        int32_t y = 0;
+        node->WindowOrigin(x, y);
+        compositor.CopySurface(*node, kCellPixels * (int64_t{vx} + x), kCellPixels * (int64_t{vy} + y));
+        break;
+    }
+    default: break;
+    }
+}

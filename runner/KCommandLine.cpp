@@ -1,0 +1,196 @@
+#include "KCommandLine.h"
+
+#include "KParseNumber.h"
+#include "KPaths.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+using Apply = bool (*)(KRunnerOptions& options, std::string_view value, std::string& error);
+
+struct OptionRow {
+    std::string_view name;
+    std::string_view valueName;  // empty: the option takes no value
+    Apply apply;
+    bool headlessOnly;
+    std::string_view help;
+};
+
+bool SetHelp(KRunnerOptions& options, std::string_view, std::string&)
+{
+    options.mode = KRunMode::Help;
+    return true;
+}
+
+bool SetVersion(KRunnerOptions& options, std::string_view, std::string&)
+{
+    options.mode = KRunMode::Version;
+    return true;
+}
+
+bool SetHeadless(KRunnerOptions& options, std::string_view, std::string&)
+{
+    options.headless = true;
+    return true;
+}
+
+bool SetTrace(KRunnerOptions& options, std::string_view, std::string&)
+{
+    options.trace = true;
+    return true;
+}
+
+bool SetTicks(KRunnerOptions& options, std::string_view value, std::string& error)
+{
+    if (KParseNumber<int64_t>(value, 0, std::numeric_limits<int32_t>::max(), options.ticks)) return true;
+    error = "--ticks wants a number of ticks from 0 to 2147483647, not '" + std::string(value) + "'";
+    return false;
+}
+
+bool SetSeed(KRunnerOptions& options, std::string_view value, std::string& error)
+{
+    if (KParseNumber<uint64_t>(value, 0, std::numeric_limits<uint64_t>::max(), options.seed)) {
+        options.seeded = true;
+        return true;
+    }
+    error = "--seed wants a whole number from 0 to 18446744073709551615, not '" + std::string(value) + "'";
+    return false;
+}
+
+bool SetInput(KRunnerOptions& options, std::string_view value, std::string&)
+{
+    options.inputPath = value;
+    return true;
+}
+
+bool SetScreenshot(KRunnerOptions& options, std::string_view value, std::string&)
+{
+    options.screenshotPath = value;
+    return true;
+}
+
+bool SetDumpVars(KRunnerOptions& options, std::string_view value, std::string&)
+{
+    options.dumpVarsPath = value;
+    return true;
+}
+
+constexpr OptionRow kOptions[] = {
+    {"--headless", "", SetHeadless, false, "play without a window: one tick and one frame a loop pass"},
+    {"--ticks", "N", SetTicks, true, "end a headless run after N ticks (default 600), exit status 0"},
+    {"--input", "FILE", SetInput, true, "replay the inputs of FILE (see below)"},
+    {"--screenshot", "FILE", SetScreenshot, true, "save the last frame as FILE: PNG when it ends in .png, else BMP"},
+    {"--seed", "S", SetSeed, false, "seed the game's random numbers"},
+    {"--dump-vars", "FILE", SetDumpVars, true, "write the variables at exit as a JSON object (- for standard output)"},
+    {"--trace", "", SetTrace, false, "write progress lines to allegro.log beside the program"},
+    {"--version", "", SetVersion, false, "print the program's name and version"},
+    {"--help", "", SetHelp, false, "print this help"},
+};
+
+const OptionRow* FindOption(std::string_view name)
+{
+    for (const OptionRow& row : kOptions) {
+        if (row.name == name) return &row;
+    }
+    return nullptr;
+}
+
+bool CheckCombination(const KRunnerOptions& options, std::string& error)
+{
+    if (options.mode != KRunMode::Play) return true;
+    if (!options.headless) {
+        for (const std::string_view name : options.given) {
+            const OptionRow* row = FindOption(name);
+            if (row != nullptr && row->headlessOnly) {
+                error = std::string(name) + " needs --headless";
+                return false;
+            }
+        }
+        return true;
+    }
+    if (options.worldPath.empty()) {
+        error = "--headless needs a world file";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool KParseCommandLine(const std::vector<std::string_view>& args, KRunnerOptions& options, std::string& error)
+{
+    bool sawWorld = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg.size() > 1 && arg.substr(0, 2) == "--") {
+            const OptionRow* row = FindOption(arg);
+            if (row == nullptr) {
+                error = "unknown option " + std::string(arg);
+                return false;
+            }
+            std::string_view value;
+            if (!row->valueName.empty()) {
+                if (i + 1 >= args.size()) {
+                    error = std::string(arg) + " needs " + std::string(row->valueName);
+                    return false;
+                }
+                value = args[++i];
+            }
+            if (!row->apply(options, value, error)) return false;
+            options.given.push_back(row->name);
+            continue;
+        }
+        if (sawWorld) {
+            error = "more than one world file: '" + options.worldPath + "' and '" + std::string(arg) + "'";
+            return false;
+        }
+        sawWorld = true;
+        options.worldPath = KUnquoted(arg);
+    }
+    return CheckCombination(options, error);
+}
+
+std::string KVersionText() { return "QUAV! Runner " QUAV_VERSION "\n"; }
+
+std::string KUsageText()
+{
+    std::string text =
+        "Usage: quav-runner [WORLD]\n"
+        "       quav-runner --headless [options] WORLD\n"
+        "\n"
+        "Plays the world file WORLD (.zqav) in a window; without WORLD the launcher\n"
+        "opens, where a world is chosen with Open and started with Play.\n"
+        "\n"
+        "Options:\n";
+    for (const OptionRow& row : kOptions) {
+        std::string left = "  " + std::string(row.name);
+        if (!row.valueName.empty()) left += " " + std::string(row.valueName);
+        left.resize(std::max<size_t>(left.size() + 1, 22), ' ');
+        text += left + std::string(row.help) + "\n";
+    }
+    text +=
+        "\n"
+        "Headless play starts the game library without a system driver and draws\n"
+        "into a memory bitmap of the world's video mode; there is no window and no\n"
+        "timer, so a run with the same world, inputs and seed plays the same way.\n"
+        "Without --seed a headless run uses seed 0.\n"
+        "\n"
+        "An input file holds one event a line; T is the 0-based tick at whose start\n"
+        "the input changes:\n"
+        "  T NAME down      press an input, e.g. 12 key_up down\n"
+        "  T NAME up        release it\n"
+        "  T mouse X Y      move the mouse to pixel (X, Y)\n"
+        "NAME is a script input name: key_a .. key_z, key_0 .. key_9, key_space,\n"
+        "key_left, key_lshift, key_esc, key_printscreen, mouse_b1 .. mouse_b3,\n"
+        "j1_up .. j4_b9 and the rest of the key names. key_sleft .. key_sdown,\n"
+        "key_shift, key_ctrl and key_alt follow from the keys held and cannot be\n"
+        "replayed. Blank lines and lines starting with # are skipped. Escape and\n"
+        "Print Screen act as in a window; screenshots go to Worlds/Screens/ beside\n"
+        "the program.\n"
+        "\n"
+        "Exit status: 0 done, 1 the world could not be loaded (or no screen could\n"
+        "be had), 2 bad arguments.\n";
+    return text;
+}

@@ -1,0 +1,187 @@
+#include "KLauncher.h"
+
+#include "KRunnerShell.h"
+#include "Kinterface.h"
+
+#include <allegro.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kWidth = 784;
+constexpr int kHeight = 96;
+constexpr int kPathChars = 1000;
+constexpr int kButtonY = 60;
+constexpr int kButtonW = 64;
+constexpr int kButtonH = 20;
+
+// What the launcher's buttons ask for.
+enum class Choice : uint8_t { None = 0, Play = 1, Open = 2, About = 3, Quit = 4 };
+
+constexpr const char* kWelcome[] = {
+    "Welcome To QUAV! Runner.  This is the program that will run the games you make with QUAV!",
+    "Its simple! Just press the open and select a .zqav file. Then once you do that press the play",
+    "button!  That's all there is too it!  Enjoy!!",
+};
+
+// Dialog indexes.
+enum : int { kBackground = 0, kText0 = 1, kPlay = 4, kOpen = 5, kPath = 6, kAbout = 7, kQuit = 8, kKeyGuard = 9, kEnd = 10 };
+
+bool IsSwallowed(int scancode) { return scancode == KEY_ESC || scancode == KEY_ENTER || scancode == KEY_ENTER_PAD; }
+
+// Takes Enter and Escape before the dialog manager would close the dialog
+// or press the focused button with them: only the buttons act.
+int KeyGuardProc(int message, DIALOG*, int key)
+{
+    if (message == MSG_XCHAR && IsSwallowed(key >> 8)) return D_USED_CHAR;
+    return D_O_K;
+}
+
+struct LauncherDialog {
+    std::array<char, kPathChars + 1> path{};
+    std::array<DIALOG, kEnd + 1> items{};
+
+    explicit LauncherDialog(const std::string& worldPath)
+    {
+        const size_t length = std::min(worldPath.size(), static_cast<size_t>(kPathChars));
+        std::memcpy(path.data(), worldPath.data(), length);
+        path[length] = '\0';
+        items[kBackground] = DIALOG{d_clear_proc, 0, 0, kWidth, kHeight, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr};
+        for (int line = 0; line < 3; ++line) {
+            items[static_cast<size_t>(kText0 + line)] =
+                DIALOG{d_text_proc, 8, 8 + 12 * line, kWidth - 16, 8, 0, 0, 0, 0, 0, 0,
+                       const_cast<char*>(kWelcome[line]), nullptr, nullptr};
+        }
+        items[kPlay] = Button(8, "&Play", 'p');
+        items[kOpen] = Button(8 + kButtonW + 6, "&Open", 'o');
+        const int pathX = 8 + 2 * (kButtonW + 6);
+        const int pathW = kWidth - pathX - 2 * (kButtonW + 6) - 8;
+        items[kPath] = DIALOG{d_edit_proc, pathX, kButtonY + 6, pathW, 10, 0, 0, 0, 0, kPathChars, 0, path.data(),
+                              nullptr, nullptr};
+        items[kAbout] = Button(kWidth - 2 * kButtonW - 14, "&About", 'a');
+        items[kQuit] = Button(kWidth - kButtonW - 8, "&Quit", 'q');
+        items[kKeyGuard] = DIALOG{KeyGuardProc, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr};
+        items[kEnd] = DIALOG{nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr};
+    }
+
+    static DIALOG Button(int x, const char* text, int shortcut)
+    {
+        return DIALOG{d_button_proc, x, kButtonY, kButtonW, kButtonH, 0, 0, shortcut, D_EXIT, 0, 0,
+                      const_cast<char*>(text), nullptr, nullptr};
+    }
+};
+
+Choice ChoiceOf(int item)
+{
+    switch (item) {
+    case kPlay: return Choice::Play;
+    case kOpen: return Choice::Open;
+    case kAbout: return Choice::About;
+    case kQuit: return Choice::Quit;
+    default: return Choice::None;
+    }
+}
+
+// Runs the dialog until a button asks for something or the window is closed.
+Choice RunDialog(LauncherDialog& dialog)
+{
+    set_dialog_color(dialog.items.data(), gui_fg_color, gui_bg_color);
+    show_mouse(screen);
+    DIALOG_PLAYER* player = init_dialog(dialog.items.data(), kPath);
+    Choice choice = Choice::None;
+    while (choice == Choice::None) {
+        if (KRunnerShell::CloseRequested()) {
+            choice = Choice::Quit;
+            break;
+        }
+        if (!update_dialog(player)) {
+            choice = ChoiceOf(player->obj);
+            if (choice == Choice::None) break;
+        }
+        rest(1);
+    }
+    shutdown_dialog(player);
+    show_mouse(nullptr);
+    return choice;
+}
+
+bool OpenLauncherWindow()
+{
+    set_color_depth(8);
+    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, kWidth, kHeight, 0, 0) != 0) return false;
+    set_window_title("QUAV! Runner");
+    set_palette(default_palette);
+    install_timer();
+    install_keyboard();
+    install_mouse();
+    set_close_button_callback(KRunnerShell::RequestClose);
+    gui_fg_color = makecol(0, 0, 0);
+    gui_bg_color = makecol(255, 255, 255);
+    gui_mg_color = makecol(128, 128, 128);
+    return true;
+}
+
+std::string WorldsFolder()
+{
+    std::array<char, 4096> cwd{};
+    if (getcwd(cwd.data(), cwd.size()) == nullptr) return "Worlds/";
+    return std::string(cwd.data()) + "/Worlds/";
+}
+
+// The file selector, starting in the Worlds folder beside the program and
+// showing world files; the current directory stays as it is.
+void OpenWorld(std::string& worldPath)
+{
+    std::array<char, 6 * 1024> chosen{};
+    const std::string start = WorldsFolder();
+    std::strncpy(chosen.data(), start.c_str(), chosen.size() - 1);
+    if (file_select_ex("Open a QUAV! world", chosen.data(), "zqav;/-h", static_cast<int>(chosen.size()), 0, 0) != 0) {
+        worldPath = chosen.data();
+    }
+}
+
+void ShowAbout()
+{
+    alert("QUAV! Runner " QUAV_VERSION, "Plays the worlds made with Vantor.", "A QUAV! kit program.", "OK", nullptr, 0, 0);
+}
+
+}  // namespace
+
+int KRunLauncher(Kinterface& engine, std::string& worldPath, KPlayFunction play)
+{
+    bool windowOpen = false;
+    for (;;) {
+        if (!windowOpen) {
+            // The first time, and again after each game, which had the screen.
+            if (!OpenLauncherWindow()) {
+                std::fprintf(stderr, "quav-runner: cannot open the launcher window: %s\n"
+                                     "(without a display, quav-runner --headless plays a world)\n", allegro_error);
+                return 1;
+            }
+            KRunnerShell::ClearCloseRequest();
+            windowOpen = true;
+        }
+        LauncherDialog dialog(worldPath);
+        const Choice choice = RunDialog(dialog);
+        worldPath = dialog.path.data();
+        switch (choice) {
+        case Choice::Open: OpenWorld(worldPath); break;
+        case Choice::About: ShowAbout(); break;
+        case Choice::Play:
+            // A path of fewer than two characters is no world.
+            if (worldPath.size() < 2) break;
+            play(engine, worldPath);
+            windowOpen = false;
+            break;
+        case Choice::None:
+        case Choice::Quit:
+            set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+            return 0;
+        }
+    }
+}

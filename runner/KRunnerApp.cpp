@@ -1,0 +1,159 @@
+#include "KRunnerApp.h"
+
+#include "KCommandLine.h"
+#include "KInputReplay.h"
+#include "KLauncher.h"
+#include "KNotices.h"
+#include "KPaths.h"
+#include "KRunnerParts.h"
+#include "KRunnerShell.h"
+#include "KScreenshot.h"
+#include "KTrace.h"
+#include "KWorldFile.h"
+#include "Kinterface.h"
+
+#include <allegro.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitNoWorld = 1;
+constexpr int kExitBadArguments = 2;
+
+// Paths from the command line are taken relative to the shell's current
+// directory, before the program moves into its own folder.
+void ResolvePaths(KRunnerOptions& options)
+{
+    for (std::string* path : {&options.worldPath, &options.inputPath, &options.screenshotPath}) {
+        *path = KAbsolutePath(*path);
+    }
+    if (options.dumpVarsPath != "-") options.dumpVarsPath = KAbsolutePath(options.dumpVarsPath);
+}
+
+bool WriteText(const std::string& path, const std::string& text)
+{
+    if (path == "-") {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return std::fflush(stdout) == 0;
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return static_cast<bool>(file);
+}
+
+// Writes what a headless run was asked to leave behind.
+int WriteOutputs(const KRunnerOptions& options, Kinterface& engine, BITMAP* lastFrame)
+{
+    int status = kExitDone;
+    if (!options.screenshotPath.empty() && !KSaveImage(options.screenshotPath, lastFrame, engine.vFont->palette)) {
+        std::fprintf(stderr, "quav-runner: cannot write the screenshot '%s'\n", options.screenshotPath.c_str());
+        status = kExitNoWorld;
+    }
+    if (!options.dumpVarsPath.empty() && !WriteText(options.dumpVarsPath, KVariablesJson(engine))) {
+        std::fprintf(stderr, "quav-runner: cannot write the variables to '%s'\n", options.dumpVarsPath.c_str());
+        status = kExitNoWorld;
+    }
+    return status;
+}
+
+int RunHeadless(const KRunnerOptions& options)
+{
+    KInputReplay replay;
+    std::string error;
+    if (!options.inputPath.empty() && !replay.Load(options.inputPath, error)) {
+        std::fprintf(stderr, "quav-runner: %s\n", error.c_str());
+        return kExitBadArguments;
+    }
+    if (!KStartLibraryHeadless()) {
+        std::fprintf(stderr, "quav-runner: cannot start the game library\n");
+        return kExitNoWorld;
+    }
+    Kinterface engine(KRunnerParts());
+    KInstallRunnerNotices(engine, true);
+    if (engine.vFont->glyphCount == 0) return kExitNoWorld;
+    engine.vRandom.Seed(options.seeded ? options.seed : 0);
+    if (!LoadWorld(engine, options.worldPath)) return kExitNoWorld;
+
+    KShellConfig config;
+    config.display = KDisplay::Headless;
+    config.passLimit = options.ticks >= 0 ? options.ticks : kDefaultHeadlessTicks;
+    config.replay = &replay;
+    config.worldPath = options.worldPath;
+    KRunnerShell shell(engine, config);
+    if (!shell.Start(engine.vWindowed, engine.vVideoMode)) return kExitNoWorld;
+    shell.Run();
+    const int status = WriteOutputs(options, engine, shell.BackBuffer());
+    shell.Shutdown();
+    return status;
+}
+
+// Plays the world already loaded into the engine in a window.
+bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
+{
+    KShellConfig config;
+    config.worldPath = worldPath;
+    KRunnerShell shell(engine, config);
+    if (!shell.Start(engine.vWindowed, engine.vVideoMode)) return false;
+    shell.Run();
+    shell.Shutdown();
+    return true;
+}
+
+// The launcher's Play: the world is read again from its file every time.
+void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
+{
+    if (LoadWorld(engine, worldPath)) PlayLoadedWorld(engine, worldPath);
+}
+
+int RunWindowed(KRunnerOptions& options)
+{
+    if (allegro_init() != 0) {
+        std::fprintf(stderr, "quav-runner: cannot start the game library: %s\n"
+                             "(without a display, quav-runner --headless plays a world)\n", allegro_error);
+        return kExitNoWorld;
+    }
+    set_window_title("QUAV! Console");
+    set_color_depth(8);
+    Kinterface engine(KRunnerParts());
+    KInstallRunnerNotices(engine, false);
+    if (engine.vFont->glyphCount == 0) return kExitNoWorld;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    engine.vRandom.Seed(options.seeded ? options.seed : static_cast<uint64_t>(now));
+    if (options.worldPath.empty()) return KRunLauncher(engine, options.worldPath, PlayFromLauncher);
+    if (!LoadWorld(engine, options.worldPath)) return kExitNoWorld;
+    return PlayLoadedWorld(engine, options.worldPath) ? kExitDone : kExitNoWorld;
+}
+
+}  // namespace
+
+int KRunnerMain(const std::vector<std::string_view>& args)
+{
+    KRunnerOptions options;
+    std::string error;
+    if (!KParseCommandLine(args, options, error)) {
+        std::fprintf(stderr, "quav-runner: %s\nTry 'quav-runner --help'.\n", error.c_str());
+        return kExitBadArguments;
+    }
+    switch (options.mode) {
+    case KRunMode::Help: std::fputs(KUsageText().c_str(), stdout); return kExitDone;
+    case KRunMode::Version: std::fputs(KVersionText().c_str(), stdout); return kExitDone;
+    case KRunMode::Play: break;
+    }
+    ResolvePaths(options);
+    if (!KEnterExecutableDir()) {
+        std::fprintf(stderr, "quav-runner: cannot enter the program's folder\n");
+        return kExitNoWorld;
+    }
+    if (options.trace) {
+        KTraceEnable(true);
+    } else {
+        KTraceEnableFromEnvironment();
+    }
+    // Texts are 8-bit: one byte, one character.
+    set_uformat(U_ASCII);
+    return options.headless ? RunHeadless(options) : RunWindowed(options);
+}

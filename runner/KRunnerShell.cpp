@@ -1,0 +1,368 @@
+#include "KRunnerShell.h"
+
+#include "KInputReplay.h"
+#include "KJson.h"
+#include "KScreenshot.h"
+#include "KTrace.h"
+#include "Kinterface.h"
+
+#include <allegro.h>
+
+namespace {
+
+constexpr KVideoSize kVideoSizes[] = {{320, 240}, {640, 480}, {800, 600}, {1024, 768}};
+constexpr KVideoSize kFallbackSize = kVideoSizes[1];
+constexpr int kTextColour = 15;
+constexpr int kLineHeight = 8;
+constexpr int kTicksPerSecond = 60;
+constexpr int kFrameRateSampleMs = 1000;
+constexpr int kDarkColour = 255;
+
+std::atomic<int32_t> gFrameCount{0};
+std::atomic<int32_t> gFrameRate{0};
+std::atomic<bool> gCloseRequested{false};
+
+// Timer thread: counts the tick for the main loop.
+void TickCallback()
+{
+    if (Kinterface* engine = KEngine()) ++engine->vPlay.pendingTicks;
+}
+
+// Timer thread: once a second, the frames drawn in that second.
+void FrameRateCallback() { gFrameRate = gFrameCount.exchange(0); }
+
+void CloseButtonCallback() { KRunnerShell::RequestClose(); }
+
+}  // namespace
+
+bool KVideoModeSize(int mode, KVideoSize& size)
+{
+    if (mode < 0 || mode >= static_cast<int>(std::size(kVideoSizes))) return false;
+    size = kVideoSizes[mode];
+    return true;
+}
+
+void KRunnerShell::RequestClose() { gCloseRequested = true; }
+bool KRunnerShell::CloseRequested() { return gCloseRequested; }
+void KRunnerShell::ClearCloseRequest() { gCloseRequested = false; }
+
+KRunnerShell::KRunnerShell(Kinterface& engine, const KShellConfig& config) : engine_(engine), config_(config) {}
+
+KRunnerShell::~KRunnerShell() { Shutdown(); }
+
+bool KRunnerShell::Start(int windowed, int videoMode)
+{
+    ClearCloseRequest();
+    if (!StartDevices() || !SetScreen(windowed, videoMode)) return false;
+    const int w = Headless() ? headlessScreen_->w : SCREEN_W;
+    const int h = Headless() ? headlessScreen_->h : SCREEN_H;
+    backBuffer_ = KMakeBitmap(w, h);
+    if (!backBuffer_) {
+        engine_.Report("Unable to create the back buffer", __FILE_NAME__, __LINE__);
+        return false;
+    }
+    engine_.vBackBuffer = backBuffer_.get();
+    engine_.SetScreenSize(w / 8, h / 8);
+    // Variables left from an earlier game must not steer the choice of boards.
+    engine_.vVariables.EraseAll();
+    engine_.CompileAll();
+    engine_.ChooseActiveBoard();
+    gFrameCount = 0;
+    StartTimers();
+    engine_.ApplyPalette();
+    CalibrateJoysticks();
+    ResetDarkBoard();
+    engine_.vPlay.Reset();
+    engine_.vVariables.EraseAll();
+    SetStartingVariables();
+    engine_.vPlay.pendingTicks = 0;
+    quit_ = 0;
+    pass_ = 0;
+    ticksRun_ = 0;
+    started_ = true;
+    KTRACE("Playing at %i x %i\n", w, h);
+    return true;
+}
+
+bool KRunnerShell::StartDevices()
+{
+    if (Headless()) return true;
+    install_timer();
+    install_keyboard();
+    install_mouse();
+    devicesInstalled_ = true;
+    if (install_sound(DIGI_NONE, MIDI_AUTODETECT, nullptr) != 0) {
+        engine_.Report("Error Initing Midi", allegro_error, __LINE__);
+    }
+    return true;
+}
+
+bool KRunnerShell::SetScreen(int windowed, int videoMode)
+{
+    KVideoSize size;
+    const bool known = KVideoModeSize(videoMode, size);
+    if (Headless()) {
+        headlessScreen_ = KMakeBitmap(known ? size.width : kFallbackSize.width, known ? size.height : kFallbackSize.height);
+        return headlessScreen_ != nullptr;
+    }
+    set_color_depth(8);
+    const int card = windowed == 0 ? GFX_AUTODETECT : GFX_AUTODETECT_WINDOWED;
+    bool set = known && (windowed == 0 || windowed == 1) && set_gfx_mode(card, size.width, size.height, 0, 0) == 0;
+    if (!set) {
+        // A world asking for a mode that does not exist (or cannot be had
+        // full screen) still plays, in a window.
+        if (!known) size = kFallbackSize;
+        set = set_gfx_mode(GFX_AUTODETECT_WINDOWED, size.width, size.height, 0, 0) == 0;
+    }
+    if (!set) {
+        engine_.Report(std::string("Unable to set a graphics mode: ") + allegro_error, __FILE_NAME__, __LINE__);
+        return false;
+    }
+    set_window_title("QUAV! Console");
+    set_close_button_callback(CloseButtonCallback);
+    return true;
+}
+
+void KRunnerShell::StartTimers()
+{
+    if (Headless()) return;
+    install_int(FrameRateCallback, kFrameRateSampleMs);
+    install_int_ex(TickCallback, BPS_TO_TIMER(kTicksPerSecond));
+    timersInstalled_ = true;
+}
+
+void KRunnerShell::CalibrateJoysticks()
+{
+    if (Headless()) return;
+    install_joystick(JOY_TYPE_AUTODETECT);
+    BITMAP* back = backBuffer_.get();
+    for (int j = 0; j < num_joysticks; ++j) {
+        while (joy[j].flags & JOYFLAG_CALIBRATE) {
+            clear_to_color(back, 0);
+            textout_centre_ex(back, font, calibrate_joystick_name(j), back->w / 2, 64, kTextColour, -1);
+            textout_centre_ex(back, font, "and press a key.", back->w / 2, 80, kTextColour, -1);
+            CopyToScreen();
+            readkey();
+            if (calibrate_joystick(j) != 0) break;
+        }
+    }
+}
+
+void KRunnerShell::ResetDarkBoard()
+{
+    Kobject* dark = engine_.vDarkBoard;
+    if (dark == nullptr) return;
+    const KCell shown{0, kDarkColour, kDarkColour, 0, 1, 0};
+    dark->shade.assign(dark->cells.size(), shown);
+    for (int32_t y = 0; y < dark->height; ++y) {
+        for (int32_t x = 0; x < dark->width; ++x) {
+            engine_.vFont->RenderGlyph(*dark, 0, kDarkColour, kDarkColour, x, y);
+            dark->GetCell(x, y)->drawn = 1;
+        }
+    }
+}
+
+void KRunnerShell::SetStartingVariables()
+{
+    engine_.SetVar("health", 100);
+    engine_.SetVar("ammo", 0);
+    engine_.ClearVar("dark");
+    engine_.ClearVar("overlay");
+    engine_.SetVar("break_c", 176);
+    engine_.SetVar("break_f", 15);
+    engine_.SetVar("break_b", 7);
+    engine_.SetVar("write_f", 15);
+    engine_.SetVar("write_b", 255);
+    // Look once, so the start values do not show on the HUD.
+    engine_.vVariables.Changed("health");
+    engine_.vVariables.Changed("ammo");
+}
+
+int KRunnerShell::Run()
+{
+    if (!started_) return 0;
+    // A headless run of no ticks still shows the world as loaded.
+    if (PassLimitReached()) DrawFrame();
+    while (!PassLimitReached() && RunPass()) {
+    }
+    return 0;
+}
+
+bool KRunnerShell::RunPass()
+{
+    if (Headless()) {
+        if (config_.replay != nullptr) config_.replay->ApplyUpTo(pass_);
+    } else {
+        poll_keyboard();
+    }
+    if (KeyDown(KEY_ESC)) {
+        WaitForRelease(KEY_ESC);
+        quit_ = RunMenu();
+        engine_.vPlay.pendingTicks = 0;
+        if (PassLimitReached()) return false;
+    }
+    // Headless, every pass is one tick; in a window the timer counts them.
+    if (Headless()) engine_.vPlay.pendingTicks = 1;
+    const bool idle = engine_.vPlay.pendingTicks == 0;
+    ticksRun_ += engine_.vPlay.RunPendingTicks([this] { RunTick(); });
+    DrawFrame();
+    // One screenshot per press, however long the key is held.
+    const bool printScreen = KeyDown(KEY_PRTSCR);
+    if (printScreen && !printScreenHeld_) SaveScreenshot();
+    printScreenHeld_ = printScreen;
+    ++gFrameCount;
+    ++pass_;
+    if (CloseRequested()) quit_ = 1;
+    // Nothing was due: give the processor back for a moment.
+    if (!Headless() && idle) rest(1);
+    return quit_ == 0;
+}
+
+void KRunnerShell::RunTick()
+{
+    KPlayState& play = engine_.vPlay;
+    play.RunDownTimers();
+    play.CheckWatches(engine_.vVariables);
+    if (play.inputEnabled != 0) engine_.PollInput();
+    ResetDarknessTargets();
+    engine_.Tick();
+}
+
+void KRunnerShell::ResetDarknessTargets()
+{
+    Kobject* dark = engine_.vDarkBoard;
+    if (dark == nullptr || engine_.GetVar("dark") != 1) return;
+    for (KCell& cell : dark->cells) cell.fg = cell.bg = kDarkColour;
+}
+
+void KRunnerShell::RedrawDarkness()
+{
+    Kobject* dark = engine_.vDarkBoard;
+    if (dark == nullptr || engine_.GetVar("dark") != 1) return;
+    if (dark->shade.size() != dark->cells.size()) ResetDarkBoard();
+    for (int32_t y = 0; y < dark->height; ++y) {
+        for (int32_t x = 0; x < dark->width; ++x) {
+            const size_t i = static_cast<size_t>(y) * static_cast<size_t>(dark->width) + static_cast<size_t>(x);
+            KCell& target = dark->cells[i];
+            KCell& shown = dark->shade[i];
+            if (target.fg == shown.fg) continue;
+            engine_.vFont->RenderGlyph(*dark, 0, target.fg, target.bg, x, y);
+            target.drawn = 1;
+            shown.fg = target.fg;
+            shown.bg = target.bg;
+        }
+    }
+}
+
+void KRunnerShell::DrawFrame()
+{
+    BITMAP* back = backBuffer_.get();
+    if (back == nullptr) return;
+    RedrawDarkness();
+    // Cleared first, so text of earlier frames never lingers where no
+    // board draws.
+    clear_to_color(back, 0);
+    engine_.Draw(back, 0, 0);
+    DrawMessages();
+    if (KeyDown(KEY_TILDE)) textprintf_ex(back, font, 0, back->h - kLineHeight, kTextColour, -1, "FPS: %i", gFrameRate.load());
+    CopyToScreen();
+}
+
+void KRunnerShell::DrawMessages()
+{
+    BITMAP* back = backBuffer_.get();
+    int line = 1;
+    for (const KMessage& message : engine_.vPlay.messages) {
+        textout_centre_ex(back, font, message.text.c_str(), back->w / 2, back->h - kLineHeight * line, kTextColour, -1);
+        ++line;
+    }
+}
+
+void KRunnerShell::CopyToScreen()
+{
+    BITMAP* back = backBuffer_.get();
+    if (Headless()) {
+        blit(back, headlessScreen_.get(), 0, 0, 0, 0, back->w, back->h);
+        return;
+    }
+    acquire_screen();
+    blit(back, screen, 0, 0, 0, 0, back->w, back->h);
+    release_screen();
+}
+
+bool KRunnerShell::KeyDown(int libraryKey) const { return key[libraryKey] != 0; }
+
+void KRunnerShell::WaitForRelease(int libraryKey)
+{
+    while (KeyDown(libraryKey)) {
+        if (Headless()) {
+            if (PassLimitReached()) return;
+            ++pass_;
+            if (config_.replay != nullptr) config_.replay->ApplyUpTo(pass_);
+        } else {
+            if (CloseRequested()) return;
+            rest(1);
+            poll_keyboard();
+        }
+    }
+}
+
+int KRunnerShell::RunMenu()
+{
+    // The in-game menu opens here; until it exists, Escape only pauses
+    // the game while it is held.
+    return 0;
+}
+
+bool KRunnerShell::SaveScreenshot()
+{
+    const std::string name = KNextScreenshotName();
+    BITMAP* shown = Headless() ? headlessScreen_.get() : backBuffer_.get();
+    const bool saved = !name.empty() && KSaveImage(name, shown, engine_.vFont->palette);
+    KTRACE("Screenshot %s: %s\n", name.c_str(), saved ? "saved" : "not saved");
+    return saved;
+}
+
+void KRunnerShell::Shutdown()
+{
+    if (!started_ && !devicesInstalled_ && !headlessScreen_) return;
+    started_ = false;
+    engine_.ResetHandles();
+    engine_.vBackBuffer = nullptr;
+    backBuffer_.reset();
+    if (timersInstalled_) {
+        remove_int(TickCallback);
+        remove_int(FrameRateCallback);
+        timersInstalled_ = false;
+    }
+    if (devicesInstalled_) {
+        set_close_button_callback(nullptr);
+        remove_joystick();
+        remove_sound();
+        remove_keyboard();
+        remove_mouse();
+        remove_timer();
+        set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        devicesInstalled_ = false;
+    }
+    headlessScreen_.reset();
+}
+
+std::string KVariablesJson(Kinterface& engine)
+{
+    std::string out = "{";
+    bool first = true;
+    for (const KVariable& variable : engine.vVariables.All()) {
+        out += first ? "\n  " : ",\n  ";
+        first = false;
+        KAppendJsonString(out, variable.name);
+        out += ": ";
+        if (variable.kind == 1) {
+            KAppendJsonString(out, variable.strValue);
+        } else {
+            out += std::to_string(variable.intValue);
+        }
+    }
+    out += first ? "}\n" : "\n}\n";
+    return out;
+}

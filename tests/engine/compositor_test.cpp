@@ -1,0 +1,362 @@
+// Pixel tests of the compositor on memory bitmaps. Glyphs are drawn into the
+// test engine's own sheet so every pixel is known.
+
+#include "TestSupport.h"
+
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+constexpr int kFull = 219;      // every pixel set
+constexpr int kLeftHalf = 1;    // columns 0..3 set
+constexpr int kTopHalf = 2;     // rows 0..3 set
+constexpr int kSheetInk = 15;   // value of set pixels on the sheet
+constexpr int kUntouched = 99;  // what the target holds before drawing
+
+void PaintGlyph(Kfont& font, int chr, bool (*isSet)(int x, int y))
+{
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) font.SetGlyphPixel(chr, x, y, isSet(x, y) ? kSheetInk : 0);
+    }
+}
+
+class Compositor : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        PaintGlyph(*engine->vFont, kLeftHalf, [](int x, int) { return x < 4; });
+        PaintGlyph(*engine->vFont, kTopHalf, [](int, int y) { return y < 4; });
+        PaintGlyph(*engine->vFont, kFull, [](int, int) { return true; });
+        PaintGlyph(*engine->vFont, 0, [](int, int) { return false; });
+        engine->SetScreenSize(10, 6);
+        target = KMakeBitmap(80, 48);
+        clear_to_color(target.get(), kUntouched);
+    }
+
+    // A board filling the screen whose cells all show colour 3.
+    Kobject* Floor(const std::string& name = "floor", int z = 0)
+    {
+        Kobject* board = engine.AddBoard(name, 10, 6, z);
+        Fill(*board, 0, 1, 3);
+        return board;
+    }
+
+    static void Fill(Kobject& node, int chr, int fg, int bg)
+    {
+        for (int y = 0; y < node.height; ++y) {
+            for (int x = 0; x < node.width; ++x) node.SetCell(x, y, chr, fg, bg, 0);
+        }
+    }
+
+    int Pixel(int x, int y) const { return target->line[y][x]; }
+
+    // The colour of every pixel of screen cell (cx, cy), or -1 when they differ.
+    int CellColour(int cx, int cy) const
+    {
+        const int first = Pixel(8 * cx, 8 * cy);
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                if (Pixel(8 * cx + x, 8 * cy + y) != first) return -1;
+            }
+        }
+        return first;
+    }
+
+    // The two colours of a cell split into left and right halves.
+    std::pair<int, int> Halves(int cx, int cy) const { return {Pixel(8 * cx, 8 * cy + 5), Pixel(8 * cx + 6, 8 * cy + 2)}; }
+
+    int Coverage(int cx, int cy) { return engine->vClipBuffer->line[cy][cx]; }
+
+    void Draw() { engine->Draw(target.get(), 0, 0); }
+
+    TestEngine engine;
+    KBitmap target;
+};
+
+TEST_F(Compositor, OpaqueObjectHidesTheBoardWhichIsNotEvenRendered)
+{
+    Kobject* board = Floor();
+    Kobject* object = engine.AddObject(*board, "crate", 2, 1, 0, 2, 2);
+    Fill(*object, kFull, 5, 6);
+    Draw();
+    EXPECT_EQ(CellColour(2, 2), 5);
+    EXPECT_EQ(CellColour(3, 2), 5);
+    EXPECT_EQ(CellColour(1, 2), 3);
+    EXPECT_EQ(CellColour(4, 2), 3);
+    EXPECT_EQ(board->GetCell(2, 2)->drawn, 0) << "covered board cells are never rendered";
+    EXPECT_EQ(board->GetCell(1, 2)->drawn, 1);
+    EXPECT_EQ(Coverage(2, 2), 1);
+    EXPECT_EQ(Coverage(0, 0), 1);
+}
+
+TEST_F(Compositor, MaskedObjectShowsTheBoardThroughItsClearPixels)
+{
+    Kobject* board = Floor();
+    Kobject* ink = engine.AddObject(*board, "ink", 1, 1, 0, 1, 1);
+    ink->SetCell(0, 0, kLeftHalf, 5, 0, 0);
+    Kobject* paper = engine.AddObject(*board, "paper", 1, 1, 0, 3, 1);
+    paper->SetCell(0, 0, kLeftHalf, 0, 7, 0);
+    Draw();
+    EXPECT_EQ(Halves(1, 1), std::make_pair(5, 3));
+    EXPECT_EQ(Halves(3, 1), std::make_pair(3, 7)) << "foreground 0 leaves the set pixels to the board";
+    EXPECT_EQ(Coverage(1, 1), 1) << "the board filled the rest of the cell";
+}
+
+TEST_F(Compositor, TransparentCellsShowWhatLiesBehind)
+{
+    Kobject* board = Floor();
+    Kobject* object = engine.AddObject(*board, "glass", 2, 1, 0, 4, 3);
+    object->SetCell(0, 0, kFull, 0, 0, 0);
+    object->SetCell(1, 0, kFull, 8, 8, 0);
+    Draw();
+    EXPECT_EQ(CellColour(4, 3), 3);
+    EXPECT_EQ(CellColour(5, 3), 8);
+    EXPECT_EQ(object->GetCell(0, 0)->drawn, 0) << "a transparent cell uses no pixels";
+}
+
+TEST_F(Compositor, TargetKeepsPixelsNoNodeDraws)
+{
+    Kobject* board = engine.AddBoard("half", 5, 6);
+    Fill(*board, 0, 1, 3);
+    board->SetCell(0, 0, 0, 0, 0, 0);
+    Draw();
+    EXPECT_EQ(CellColour(0, 0), kUntouched);
+    EXPECT_EQ(CellColour(1, 0), 3);
+    EXPECT_EQ(CellColour(7, 0), kUntouched);
+}
+
+TEST_F(Compositor, ChildIsCutAtItsParentsLeftEdgeAndWindow)
+{
+    Kobject* board = Floor();
+    Kobject* parent = engine.AddObject(*board, "parent", 4, 3, 0, 2, 1);
+    Fill(*parent, kFull, 7, 7);
+    Kobject* left = engine.AddObject(*parent, "left", 3, 1, 0, -1, 0);
+    Fill(*left, kFull, 9, 9);
+    left->SetCell(0, 0, kFull, 10, 10, 0);
+    Draw();
+    EXPECT_EQ(CellColour(1, 1), 3) << "the column left of the parent is cut";
+    EXPECT_EQ(CellColour(2, 1), 9);
+    EXPECT_EQ(CellColour(3, 1), 9);
+    EXPECT_EQ(CellColour(4, 1), 7);
+
+    // A parent that shows only two of its columns cuts a child reaching past them.
+    parent->vieww = 2;
+    left->posx = 1;
+    left->posy = 2;
+    clear_to_color(target.get(), kUntouched);
+    Draw();
+    EXPECT_EQ(CellColour(2, 3), 7);
+    EXPECT_EQ(CellColour(3, 3), 10);
+    EXPECT_EQ(CellColour(4, 3), 3) << "cut at the parent's window";
+}
+
+TEST_F(Compositor, ScrolledParentMovesItsChildren)
+{
+    Kobject* board = Floor();
+    Kobject* parent = engine.AddObject(*board, "parent", 6, 2, 0, 1, 1);
+    Fill(*parent, kFull, 7, 7);
+    Kobject* child = engine.AddObject(*parent, "child", 1, 1, 0, 3, 0);
+    Fill(*child, kFull, 9, 9);
+    parent->viewx = 2;
+    parent->vieww = 3;
+    Draw();
+    EXPECT_EQ(CellColour(1, 1), 7);
+    EXPECT_EQ(CellColour(2, 1), 9) << "child at parent column 3, parent shows from column 2";
+    EXPECT_EQ(CellColour(4, 1), 3);
+}
+
+TEST_F(Compositor, ShowChildrenZeroHidesObjects)
+{
+    Kobject* board = Floor();
+    Kobject* object = engine.AddObject(*board, "crate", 1, 1, 0, 2, 2);
+    Fill(*object, kFull, 5, 5);
+    board->showchildren = 0;
+    Draw();
+    EXPECT_EQ(CellColour(2, 2), 3);
+}
+
+TEST_F(Compositor, SheetColourCellIsMaskedAtAStretchStartButCopiedInsideARun)
+{
+    Kobject* board = Floor();
+    Kobject* start = engine.AddObject(*board, "start", 1, 1, 0, 1, 1);
+    start->SetCell(0, 0, kLeftHalf, -2, 2, 0);
+    Kobject* run = engine.AddObject(*board, "run", 2, 1, 0, 4, 1);
+    run->SetCell(0, 0, kFull, 5, 6, 0);
+    run->SetCell(1, 0, kLeftHalf, -2, 2, 0);
+    Draw();
+    EXPECT_EQ(Halves(1, 1), std::make_pair(kSheetInk, 3)) << "masked: the board shows through";
+    EXPECT_EQ(CellColour(4, 1), 5);
+    EXPECT_EQ(Halves(5, 1), std::make_pair(kSheetInk, 0)) << "copied with the run, clear pixels included";
+}
+
+TEST_F(Compositor, PartlyCoveredCellsAreFilledPixelByPixel)
+{
+    Kobject* board = Floor();
+    Kobject* front = engine.AddObject(*board, "front", 1, 1, 2, 2, 2);
+    front->SetCell(0, 0, kLeftHalf, 5, 0, 0);
+    Kobject* middle = engine.AddObject(*board, "middle", 1, 1, 1, 2, 2);
+    middle->SetCell(0, 0, kTopHalf, 7, 0, 0);
+    Draw();
+    EXPECT_EQ(Pixel(16 + 1, 16 + 1), 5) << "front";
+    EXPECT_EQ(Pixel(16 + 1, 16 + 6), 5) << "front";
+    EXPECT_EQ(Pixel(16 + 6, 16 + 1), 7) << "middle, top right";
+    EXPECT_EQ(Pixel(16 + 6, 16 + 6), 3) << "board, bottom right";
+    EXPECT_EQ(Coverage(2, 2), 1);
+
+    // An opaque cell behind a masked one writes every free pixel, 0 included.
+    middle->SetCell(0, 0, kTopHalf, 7, 1, 0);
+    board->SetCell(2, 2, 0, 0, 0, 0);
+    clear_to_color(target.get(), kUntouched);
+    Draw();
+    EXPECT_EQ(Pixel(16 + 6, 16 + 1), 7);
+    EXPECT_EQ(Pixel(16 + 6, 16 + 6), 1);
+    EXPECT_EQ(Pixel(16 + 1, 16 + 6), 5);
+
+    // Two masked layers over nothing leave the cell partly covered.
+    middle->SetCell(0, 0, kTopHalf, 7, 0, 0);
+    clear_to_color(target.get(), kUntouched);
+    Draw();
+    EXPECT_EQ(Pixel(16 + 6, 16 + 6), kUntouched);
+    EXPECT_EQ(Coverage(2, 2), 2);
+}
+
+TEST_F(Compositor, ChangedCellsAreRenderedAgainAtTheNextFrame)
+{
+    Kobject* board = Floor();
+    Draw();
+    board->SetCell(3, 3, kFull, 12, -1, -1);
+    EXPECT_EQ(board->GetCell(3, 3)->drawn, 0);
+    Draw();
+    EXPECT_EQ(CellColour(3, 3), 12);
+}
+
+TEST_F(Compositor, RunnerDrawsTheLastBoardInFrontAndTheViewOffsetMovesBoards)
+{
+    Kobject* back = Floor("back", 0);
+    Kobject* front = engine.AddBoard("front", 2, 2, 5);
+    Fill(*front, kFull, 4, 4);
+    (void)back;
+    Draw();
+    EXPECT_EQ(CellColour(0, 0), 4);
+    EXPECT_EQ(CellColour(2, 0), 3);
+    clear_to_color(target.get(), kUntouched);
+    engine->Draw(target.get(), 3, 1);
+    EXPECT_EQ(engine->vMain->viewx, 3);
+    EXPECT_EQ(CellColour(3, 1), 4);
+    EXPECT_EQ(CellColour(0, 0), kUntouched) << "boards start at the view offset";
+    EXPECT_EQ(CellColour(9, 5), 3);
+}
+
+TEST(CompositorEditor, BoardsGoFirstToLastAndHiddenNodesAreSkipped)
+{
+    TestEngine engine(KFlavour::Editor);
+    engine->SetScreenSize(4, 1);
+    KBitmap target = KMakeBitmap(32, 8);
+    Kobject* first = engine.AddBoard("first", 1, 1, 0);
+    first->SetCell(0, 0, 0, 1, 21, 0);
+    Kobject* second = engine.AddBoard("second", 2, 1, 1);
+    second->SetCell(0, 0, 0, 1, 22, 0);
+    second->SetCell(1, 0, 0, 1, 22, 0);
+    Kobject* object = engine.AddObject(*second, "o", 1, 1, 0, 1, 0);
+    object->SetCell(0, 0, 0, 1, 23, 0);
+    engine->Draw(target.get(), 0, 0);
+    EXPECT_EQ(target->line[0][0], 21) << "the editor puts the first board in front";
+    EXPECT_EQ(target->line[0][8], 23);
+    object->hiddenmark = 1;
+    first->hiddenmark = 1;
+    engine->Draw(target.get(), 0, 0);
+    EXPECT_EQ(target->line[0][0], 22);
+    EXPECT_EQ(target->line[0][8], 22);
+}
+
+TEST_F(Compositor, FocusedViews)
+{
+    Kobject* board = Floor();
+    Kobject* other = engine.AddBoard("other", 1, 1, 1);
+    Fill(*other, kFull, 11, 11);
+    Kobject* parent = engine.AddObject(*board, "parent", 3, 2, 0, 4, 2);
+    Fill(*parent, kFull, 7, 7);
+    Kobject* child = engine.AddObject(*parent, "child", 1, 1, 0, 1, 0);
+    Fill(*child, kFull, 9, 9);
+    const int h = engine->AllocHandle(parent);
+
+    engine->DrawFocused(target.get(), 0, 0, h, 1);
+    EXPECT_EQ(CellColour(5, 2), 7) << "flags 1: the node without its objects";
+    EXPECT_EQ(CellColour(0, 0), 11);
+    EXPECT_EQ(parent->showchildren, 1);
+
+    clear_to_color(target.get(), kUntouched);
+    TraceCapture trace;
+    engine->DrawFocused(target.get(), 0, 0, h, 2);
+    EXPECT_EQ(trace.text, "parent-> tPX = 0, tPY = 0\n");
+    EXPECT_EQ(CellColour(4, 2), 7) << "flags 2: the node alone, with its children";
+    EXPECT_EQ(CellColour(5, 2), 9);
+    EXPECT_EQ(CellColour(0, 0), kUntouched);
+    EXPECT_EQ(CellColour(1, 1), kUntouched);
+
+    // Flags 3 copies the whole surface, view or not, without children.
+    parent->vieww = 1;
+    clear_to_color(target.get(), kUntouched);
+    engine->DrawFocused(target.get(), 1, 0, h, 3);
+    EXPECT_EQ(CellColour(5, 2), 7);
+    EXPECT_EQ(CellColour(6, 2), 7);
+    EXPECT_EQ(CellColour(7, 3), 7);
+    EXPECT_EQ(CellColour(8, 3), kUntouched);
+
+    clear_to_color(target.get(), kUntouched);
+    engine->DrawFocused(target.get(), 0, 0, h, 4);
+    engine->DrawFocused(target.get(), 0, 0, 1023, 2);
+    engine->DrawFocused(target.get(), 0, 0, -1, 2);
+    engine->DrawFocused(target.get(), 0, 0, 5000, 1);
+    EXPECT_EQ(CellColour(5, 2), kUntouched) << "other flags and bad handles draw nothing";
+}
+
+TEST_F(Compositor, StrangeGeometryNeverReachesOutsideAnyBitmap)
+{
+    Kobject* board = Floor();
+    Kobject* wide = engine.AddObject(*board, "wide", 2, 2, 3, 1, 1);
+    Fill(*wide, kFull, 5, 5);
+    wide->vieww = 50;
+    wide->viewh = 40;
+    wide->viewx = -3;
+    Kobject* negative = engine.AddObject(*board, "negative", 2, 2, 2, 6, 1);
+    Fill(*negative, kFull, 6, 6);
+    negative->vieww = -5;
+    negative->width = -2;
+    Kobject* far = engine.AddObject(*board, "far", 2, 2, 1, INT_MAX - 1, INT_MIN + 1);
+    Fill(*far, kFull, 6, 6);
+    far->viewx = INT_MAX;
+    Kobject* lying = engine.AddObject(*board, "lying", 2, 2, 0, 0, 4);
+    Fill(*lying, kFull, 6, 6);
+    lying->width = 400;  // claims more cells than it holds
+    Draw();
+    EXPECT_EQ(CellColour(1, 1), 3) << "the view starts 3 columns left of the grid";
+    EXPECT_EQ(CellColour(4, 1), 5);
+    EXPECT_EQ(CellColour(5, 1), 5);
+    EXPECT_EQ(CellColour(6, 1), 3) << "past the grid the node shows nothing";
+    EXPECT_EQ(CellColour(6, 2), 3);
+    engine->Draw(target.get(), INT_MIN, INT_MAX);
+    engine->Draw(target.get(), INT_MAX, INT_MIN);
+    KBitmap small = KMakeBitmap(20, 20);
+    engine->Draw(small.get(), 0, 0);
+    EXPECT_EQ(small->line[19][19], 0) << "the partial cell at the edge is left alone";
+    EXPECT_EQ(small->line[15][15], 3);
+    engine->Draw(nullptr, 0, 0);
+}
+
+TEST_F(Compositor, DeepNestingIsDrawnWithoutTrouble)
+{
+    Kobject* board = Floor();
+    Kobject* node = board;
+    for (int depth = 0; depth < 300; ++depth) {
+        node = engine.AddObject(*node, "n", 1, 1, 0, 0, 0);
+        Fill(*node, kFull, depth % 200 + 20, depth % 200 + 20);
+    }
+    Draw();
+    EXPECT_EQ(CellColour(0, 0), 299 % 200 + 20);
+}
+
+}  // namespace

@@ -1,0 +1,203 @@
+// The input update: key slots, modifiers, shifted arrows, mouse, joysticks.
+
+#include "TestSupport.h"
+
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+int Slot(const char* name)
+{
+    const int slot = KInputSlot(name);
+    EXPECT_GE(slot, 0) << name;
+    return slot;
+}
+
+TEST(InputNames, TableHasItsFixedNumbers)
+{
+    EXPECT_EQ(KInputSlot("key_a"), 1);
+    EXPECT_EQ(KInputSlot("key_0"), 27);
+    EXPECT_EQ(KInputSlot("key_f1"), 47);
+    EXPECT_EQ(KInputSlot("key_esc"), 59);
+    EXPECT_EQ(KInputSlot("key_space"), 75);
+    EXPECT_EQ(KInputSlot("key_up"), 84);
+    EXPECT_EQ(KInputSlot("key_printscreen"), 92);
+    EXPECT_EQ(KInputSlot("key_pause"), 93);
+    EXPECT_EQ(KInputSlot("key_colon2"), 101);
+    EXPECT_EQ(KInputSlot("key_lshift"), 103);
+    EXPECT_EQ(KInputSlot("key_capslock"), 114);
+    EXPECT_EQ(KInputSlot("key_sleft"), 115);
+    EXPECT_EQ(KInputSlot("key_alt"), 121);
+    EXPECT_EQ(KInputSlot("mouse_b3"), 124);
+    EXPECT_EQ(KInputSlot("j1_up"), 125);
+    EXPECT_EQ(KInputSlot("j1_b9"), 138);
+    EXPECT_EQ(KInputSlot("j2_up"), 139);
+    EXPECT_EQ(KInputSlot("j4_b9"), 180);
+    EXPECT_EQ(KInputSlot("KEY_A"), -1) << "exact comparison";
+    EXPECT_EQ(KInputSlot("nothing"), -1);
+    EXPECT_EQ(KInputSlot(""), 0) << "the empty name is slot 0";
+    for (int slot : {0, 94, 100, 102}) EXPECT_EQ(KInputName(slot), "");
+    EXPECT_EQ(KInputName(181), "");
+    EXPECT_EQ(KInputName(-1), "");
+    for (int slot = 0; slot < kInputCount; ++slot) {
+        if (!KInputName(slot).empty()) {
+            EXPECT_EQ(KInputSlot(KInputName(slot)), slot);
+        }
+    }
+}
+
+TEST(InputNames, ModifierSlotsReadTheLibrarysModifierKeys)
+{
+    EXPECT_EQ(KLibraryKeyOfSlot(Slot("key_lshift")), KEY_LSHIFT);
+    EXPECT_EQ(KLibraryKeyOfSlot(Slot("key_rshift")), KEY_RSHIFT);
+    EXPECT_EQ(KLibraryKeyOfSlot(Slot("key_lctrl")), KEY_LCONTROL);
+    EXPECT_EQ(KLibraryKeyOfSlot(Slot("key_ralt")), KEY_ALTGR);
+    EXPECT_EQ(KLibraryKeyOfSlot(Slot("key_capslock")), KEY_CAPSLOCK);
+    EXPECT_EQ(KLibraryKeyOfSlot(Slot("key_up")), KEY_UP);
+    EXPECT_EQ(KLibraryKeyOfSlot(Slot("key_pause")), KEY_PAUSE);
+    EXPECT_EQ(KLibraryKeyOfSlot(0), -1);
+    EXPECT_EQ(KLibraryKeyOfSlot(115), -1);
+    EXPECT_EQ(KInputKindOfSlot(Slot("key_shift")), KInputKind::Derived);
+    EXPECT_EQ(KInputKindOfSlot(Slot("mouse_b2")), KInputKind::MouseButton);
+    EXPECT_EQ(KInputKindOfSlot(Slot("j3_left")), KInputKind::JoystickDirection);
+    EXPECT_EQ(KInputKindOfSlot(Slot("j3_b0")), KInputKind::JoystickButton);
+}
+
+class Input : public testing::Test {
+protected:
+    int Counter(const char* name) { return engine->vInputs[static_cast<size_t>(Slot(name))]; }
+    void Press(int libraryKey, bool down = true) { input.keys[static_cast<size_t>(libraryKey)] = down; }
+    void Poll(int times = 1)
+    {
+        for (int i = 0; i < times; ++i) engine->PollInput(input);
+    }
+    TestEngine engine;
+    KPhysicalInput input;
+};
+
+TEST_F(Input, HeldKeysCountAndWrapAfter255)
+{
+    Press(KEY_SPACE);
+    Poll(3);
+    EXPECT_EQ(Counter("key_space"), 3);
+    Poll(252);
+    EXPECT_EQ(Counter("key_space"), 255);
+    Poll();
+    EXPECT_EQ(Counter("key_space"), 0) << "wraps to 0 once";
+    Poll();
+    EXPECT_EQ(Counter("key_space"), 1);
+    Press(KEY_SPACE, false);
+    Poll();
+    EXPECT_EQ(Counter("key_space"), 0);
+}
+
+TEST_F(Input, ShiftMovesArrowsIntoTheirShiftedSlots)
+{
+    Press(KEY_LSHIFT);
+    Press(KEY_LEFT);
+    Poll(2);
+    EXPECT_EQ(Counter("key_sleft"), 2);
+    EXPECT_EQ(Counter("key_left"), 0);
+    EXPECT_EQ(Counter("key_shift"), 2);
+    EXPECT_EQ(Counter("key_lshift"), 2) << "the library's KEY_LSHIFT lands in slot 103";
+    Press(KEY_LSHIFT, false);
+    Poll();
+    EXPECT_EQ(Counter("key_sleft"), 0);
+    EXPECT_EQ(Counter("key_left"), 1) << "counting starts again without shift";
+    Press(KEY_RSHIFT);
+    Press(KEY_DOWN);
+    Poll();
+    EXPECT_EQ(Counter("key_sdown"), 1);
+    EXPECT_EQ(Counter("key_rshift"), 1);
+}
+
+TEST_F(Input, ControlAndAltCountEitherKey)
+{
+    Press(KEY_RCONTROL);
+    Press(KEY_ALTGR);
+    Poll();
+    EXPECT_EQ(Counter("key_ctrl"), 1);
+    EXPECT_EQ(Counter("key_rctrl"), 1);
+    EXPECT_EQ(Counter("key_alt"), 1);
+    EXPECT_EQ(Counter("key_ralt"), 1);
+    EXPECT_EQ(Counter("key_lalt"), 0);
+    Press(KEY_RCONTROL, false);
+    Press(KEY_LCONTROL);
+    Poll();
+    EXPECT_EQ(Counter("key_ctrl"), 2);
+}
+
+TEST_F(Input, LibraryKeysWithoutASlotAreNotCounted)
+{
+    Press(KEY_COMMAND);  // 106 in the library, key_lctrl's number in the table
+    Poll();
+    EXPECT_EQ(Counter("key_lctrl"), 0);
+}
+
+TEST_F(Input, MouseButtonsAndPositionInCells)
+{
+    input.mouseButtons = 1 | 4;
+    input.mouseX = 77;
+    input.mouseY = 15;
+    input.mouseZ = -2;
+    Poll();
+    EXPECT_EQ(Counter("mouse_b1"), 1);
+    EXPECT_EQ(Counter("mouse_b2"), 0);
+    EXPECT_EQ(Counter("mouse_b3"), 1);
+    EXPECT_EQ(engine->GetVar("mouse_x"), 9);
+    EXPECT_EQ(engine->GetVar("mouse_y"), 1);
+    EXPECT_EQ(engine->GetVar("mouse_z"), -2);
+}
+
+TEST_F(Input, JoystickOppositesAreExclusiveAndOnlyFourCount)
+{
+    input.joystickCount = 2;
+    KJoystickState& second = input.joysticks[1];
+    second.left = second.right = true;
+    second.up = second.down = true;
+    second.buttons[9] = true;
+    input.joysticks[0].right = true;
+    input.joysticks[0].down = true;
+    Poll();
+    EXPECT_EQ(Counter("j2_left"), 1);
+    EXPECT_EQ(Counter("j2_right"), 0) << "left wins";
+    EXPECT_EQ(Counter("j2_up"), 1);
+    EXPECT_EQ(Counter("j2_down"), 0) << "up wins";
+    EXPECT_EQ(Counter("j2_b9"), 1);
+    EXPECT_EQ(Counter("j1_right"), 1);
+    EXPECT_EQ(Counter("j1_down"), 1);
+    input.joystickCount = 1;
+    Poll();
+    EXPECT_EQ(Counter("j2_left"), 0) << "a joystick that is gone counts nothing";
+}
+
+TEST(LibraryInput, ReplayedStateIsReadBackAsFromTheDevices)
+{
+    TestEngine engine;
+    for (int slot : {KInputSlot("key_lshift"), KInputSlot("key_right"), KInputSlot("mouse_b2"), KInputSlot("j3_left"),
+                     KInputSlot("j3_right"), KInputSlot("j3_b4")}) {
+        KSetLibraryInput(slot, true);
+    }
+    KSetLibraryMousePosition(100, 20);
+    KSetLibraryInput(KInputSlot("key_shift"), true);  // derived: not a device
+    engine->PollInput();
+    EXPECT_EQ(engine->vInputs[116], 1) << "shift + right";
+    EXPECT_EQ(engine->vInputs[83], 0);
+    EXPECT_EQ(engine->vInputs[103], 1);
+    EXPECT_EQ(engine->vInputs[123], 1);
+    EXPECT_EQ(engine->vInputs[static_cast<size_t>(KInputSlot("j3_left"))], 1);
+    EXPECT_EQ(engine->vInputs[static_cast<size_t>(KInputSlot("j3_right"))], 0);
+    EXPECT_EQ(engine->vInputs[static_cast<size_t>(KInputSlot("j3_b4"))], 1);
+    EXPECT_EQ(engine->GetVar("mouse_x"), 12);
+    for (int slot = 1; slot < kInputCount; ++slot) {
+        if (KInputKindOfSlot(slot) != KInputKind::Derived) {
+            KSetLibraryInput(slot, false);
+        }
+    }
+    engine->PollInput();
+    for (int slot = 0; slot < kInputCount; ++slot) EXPECT_EQ(engine->vInputs[static_cast<size_t>(slot)], 0) << slot;
+    KSetLibraryMousePosition(0, 0);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+// The real quav-runner, played headless from a sandbox folder.
+
+#include "RunnerSupport.h"
+
+#include <allegro.h>
+#include <gtest/gtest.h>
+#include <loadpng.h>
+
+namespace {
+
+TEST(HeadlessRunner, ExitStatusesTellWhatHappened)
+{
+    RunnerSandbox sandbox;
+    std::string output;
+    EXPECT_EQ(sandbox.Run("--headless --ticks 2 Worlds/welcome.zqav", &output), 0) << output;
+    EXPECT_EQ(sandbox.Run("--headless --ticks 2 Worlds/missing.zqav", &output), 1);
+    EXPECT_NE(output.find("Unable to load world"), std::string::npos) << output;
+    WriteFileBytes(sandbox.File("garbage.zqav"), "PK\x03\x04 not really a zip");
+    EXPECT_EQ(sandbox.Run("--headless garbage.zqav", &output), 1);
+    EXPECT_EQ(sandbox.Run("--headless --tics 2 Worlds/welcome.zqav", &output), 2);
+    EXPECT_NE(output.find("unknown option --tics\nTry 'quav-runner --help'."), std::string::npos) << output;
+    EXPECT_EQ(sandbox.Run("--ticks 2 Worlds/welcome.zqav", &output), 2);
+    EXPECT_EQ(sandbox.Run("--version", &output), 0);
+    EXPECT_EQ(output, "QUAV! Runner 1.1.0\n");
+    EXPECT_EQ(sandbox.Run("--help", &output), 0);
+    EXPECT_NE(output.find("--headless"), std::string::npos);
+}
+
+TEST(HeadlessRunner, PathsAreTakenFromTheCallersFolder)
+{
+    RunnerSandbox sandbox;
+    std::string output;
+    const std::string command = "cd '" + sandbox.Dir() + "/Worlds' && ../quav-runner --headless --ticks 1 "
+                                "--screenshot shot.png --dump-vars vars.json \"\\\"welcome.zqav\\\"\" 2>&1";
+    EXPECT_EQ(RunCommand(command, &output), 0) << output;
+    EXPECT_TRUE(FileExists(sandbox.File("Worlds/shot.png")));
+    EXPECT_TRUE(FileExists(sandbox.File("Worlds/vars.json")));
+}
+
+TEST(HeadlessRunner, ScreenshotShowsTheWorldAndRunsRepeat)
+{
+    RunnerSandbox sandbox;
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --seed 9 --screenshot a.bmp Worlds/welcome.zqav", &output), 0) << output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --seed 9 --screenshot b.bmp Worlds/welcome.zqav", &output), 0) << output;
+    EXPECT_EQ(ReadFileBytes(sandbox.File("a.bmp")), ReadFileBytes(sandbox.File("b.bmp")));
+    PALETTE palette;
+    KBitmap shot(load_bmp(sandbox.File("a.bmp").c_str(), palette));
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->w, 640);
+    EXPECT_EQ(shot->h, 480);
+    EXPECT_EQ(shot->line[240][320], 1) << "the welcome board's floor";
+    EXPECT_EQ(palette[15].r, 63) << "saved with the font's palette";
+
+    ASSERT_EQ(sandbox.Run("--headless --ticks 0 --screenshot c.png Worlds/welcome.zqav", &output), 0) << output;
+    KBitmap png(load_png(sandbox.File("c.png").c_str(), palette));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->line[240][320], 1) << "no ticks still draws the world as loaded";
+    EXPECT_EQ(sandbox.Run("--headless --ticks 1 --screenshot nowhere/c.png Worlds/welcome.zqav", &output), 1);
+}
+
+TEST(HeadlessRunner, ReplayedInputsReachTheGame)
+{
+    RunnerSandbox sandbox;
+    WriteFileBytes(sandbox.File("walk.txt"), "# move the mouse, take two screenshots\n"
+                                             "0 mouse 100 50\n"
+                                             "2 key_printscreen down\n"
+                                             "5 key_printscreen up\n"
+                                             "7 key_printscreen down\n"
+                                             "8 key_printscreen up\n");
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 10 --input walk.txt --dump-vars - Worlds/welcome.zqav", &output), 0)
+        << output;
+    EXPECT_NE(output.find("\"mouse_x\": 12,\n  \"mouse_y\": 6,"), std::string::npos) << output;
+    EXPECT_NE(output.find("\"player_x\": 40"), std::string::npos) << output;
+    EXPECT_NE(output.find("\"health\": 100"), std::string::npos) << output;
+    const std::vector<std::string> shots = FilesIn(sandbox.Screens());
+    EXPECT_EQ(shots.size(), 2u) << "one screenshot per press";
+    EXPECT_TRUE(FileExists(sandbox.Screens() + "/00000.bmp"));
+    EXPECT_TRUE(FileExists(sandbox.Screens() + "/00001.bmp"));
+    EXPECT_EQ(ReadFileBytes(sandbox.Screens() + "/00000.bmp").substr(0, 2), "BM");
+}
+
+TEST(HeadlessRunner, BadReplayFilesAreBadArguments)
+{
+    RunnerSandbox sandbox;
+    WriteFileBytes(sandbox.File("bad.txt"), "0 key_up down\n\n3 key_shift down\n");
+    std::string output;
+    EXPECT_EQ(sandbox.Run("--headless --input bad.txt Worlds/welcome.zqav", &output), 2);
+    EXPECT_NE(output.find("bad.txt: line 3: key_shift follows from the keys held"), std::string::npos) << output;
+    EXPECT_EQ(sandbox.Run("--headless --input missing.txt Worlds/welcome.zqav", &output), 2);
+}
+
+}  // namespace
