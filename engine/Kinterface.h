@@ -119,6 +119,7 @@ public:
     void Report(const std::string& message, const std::string& file, int line);
     void ShowMessageBox(const std::string& caption, const std::string& text);
     void SetNoticeSink(KNoticeSink sink) { noticeSink_ = std::move(sink); }
+    const KNoticeSink& NoticeSink() const { return noticeSink_; }
 
     // --- Handles ----------------------------------------------------------------
     int AllocHandle(Kobject* node);
@@ -130,6 +131,11 @@ public:
     int ListCount(int list) const;
     // Appends a new handle for node to the list (the walk of an address).
     bool AddToList(int list, Kobject* node);
+    // Resolves an address (".parent", ".n", ".top.level2.door", ...) relative
+    // to the node of handle h into a new handle list, in the order the nodes
+    // are reached; -1 for a bad handle, an empty address or no free list.
+    // The runner and the editor walk addresses differently (KAddress.h).
+    int Resolve(int h, std::string_view address);
     void ResetHandles();
     int HandlesInUse() const;
     int ListsInUse() const;

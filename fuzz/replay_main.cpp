@@ -38,9 +38,14 @@ int main(int argc, char** argv)
 {
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) Collect(argv[i], files);
+    // Everything is read before the first input runs: the targets change
+    // the current directory, which would break relative paths.
+    std::vector<std::vector<char>> inputs;
     for (const std::string& file : files) {
         std::ifstream in(file, std::ios::binary);
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        inputs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    for (const std::vector<char>& bytes : inputs) {
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
     std::printf("replayed %zu inputs\n", files.size());

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr const char* kGameOver = "!!! Game Over !!!";
-
 // The marker with this name (first enabled one when only enabled counts).
 KMarker* FindMarker(Kobject& object, std::string_view name, bool enabled)
 {
@@ -16,8 +14,6 @@ KMarker* FindMarker(Kobject& object, std::string_view name, bool enabled)
     }
     return nullptr;
 }
-
-bool HasEnabledMarker(Kobject& object, std::string_view name) { return FindMarker(object, name, true) != nullptr; }
 
 }  // namespace
 
@@ -113,7 +109,7 @@ int KHandleDie(Kexec& exec, Kobject& object, KCompiledCommand&)
 int KHandleEndgame(Kexec& exec, Kobject&, KCompiledCommand&)
 {
     Kinterface& engine = exec.Engine();
-    exec.AddTextLine(kGameOver);
+    exec.AddTextLine(std::string(kGameOverText));
     engine.vPlay.inputEnabled = 0;
     engine.vInputs.fill(0);
     return kAdvance;
@@ -142,14 +138,21 @@ int KHandleNotify(Kexec& exec, Kobject& object, KCompiledCommand& command)
     Kinterface& engine = exec.Engine();
     const std::string name = exec.NameArg(command);
     if (!engine.vVariables.Exists(name)) return kAdvance;
-    engine.vPlay.AddWatch(name, engine.vVariables.IsString(name) ? 1 : 0, -object.id);
+    engine.vPlay.watches.push_back(KWatch{name, engine.vVariables.IsString(name) ? 1 : 0, -object.id});
     return kAdvance;
 }
 
 int KHandleDenotify(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
-    exec.Engine().vPlay.RemoveWatch(exec.NameArg(command));
+    std::vector<KWatch>& watches = exec.Engine().vPlay.watches;
+    const std::string name = exec.NameArg(command);
+    for (auto watch = watches.begin(); watch != watches.end(); ++watch) {
+        if (watch->name == name) {
+            watches.erase(watch);
+            break;
+        }
+    }
     return kAdvance;
 }
 
@@ -175,5 +178,3 @@ int KHandleIfex(Kexec& exec, Kobject&, KCompiledCommand& command)
     }
     return holds ? kAdvance : kSkipLine;
 }
-
-bool KMarkerEnabled(Kobject& object, std::string_view name) { return HasEnabledMarker(object, name); }

@@ -23,8 +23,8 @@ const std::array<KHandler, kOpcodeCount>& Kexec::Handlers()
         table[kOpDenotify] = KHandleDenotify;
         table[kOpBoard] = KHandleBoard;
         table[kOpSwitch] = KHandleSwitch;
-        table[kOpMarkerLine] = DoNothing;
-        table[kOpTextLine] = KHandleTextLine;
+        table[kOpMarker] = DoNothing;
+        table[kOpText] = KHandleTextLine;
         table[kOpZap] = KHandleZap;
         table[kOpRestore] = KHandleRestore;
         table[kOpTake] = KHandleTake;
@@ -35,14 +35,14 @@ const std::array<KHandler, kOpcodeCount>& Kexec::Handlers()
         table[kOpDiv] = KHandleDiv;
         table[kOpMul] = KHandleMul;
         table[kOpIf] = KHandleIf;
-        table[kOpIfex] = KHandleIfex;
+        table[kOpIfEx] = KHandleIfex;
         table[kOpMessage] = KHandleMessage;
         table[kOpLock] = KHandleLock;
         table[kOpUnlock] = KHandleUnlock;
         table[kOpRestart] = KHandleRestart;
         table[kOpDie] = KHandleDie;
         table[kOpEnd] = KHandleEnd;
-        table[kOpEndgame] = KHandleEndgame;
+        table[kOpEndGame] = KHandleEndgame;
         table[kOpLoad] = KHandleLoad;
         table[kOpSave] = KHandleSave;
         return table;

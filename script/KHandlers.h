@@ -1,36 +1,9 @@
 #pragma once
 // Command handlers of the executor, by the opcode they serve.
 
+#include "KNames.h"
 #include "Kexec.h"
 
-enum KOpcode : int {
-    kOpNotify = 10,
-    kOpDenotify = 11,
-    kOpBoard = 17,
-    kOpSwitch = 18,
-    kOpMarkerLine = 25,
-    kOpTextLine = 26,
-    kOpZap = 36,
-    kOpRestore = 37,
-    kOpTake = 38,
-    kOpGive = 39,
-    kOpSet = 40,
-    kOpClear = 41,
-    kOpRand = 42,
-    kOpDiv = 43,
-    kOpMul = 44,
-    kOpIf = 46,
-    kOpIfex = 47,
-    kOpMessage = 48,
-    kOpLock = 49,
-    kOpUnlock = 50,
-    kOpRestart = 51,
-    kOpDie = 52,
-    kOpEnd = 53,
-    kOpEndgame = 54,
-    kOpLoad = 55,
-    kOpSave = 56,
-};
 
 // Control flow.
 int KHandleTextLine(Kexec& exec, Kobject& object, KCompiledCommand& command);

@@ -17,23 +17,30 @@ std::string_view Folder(std::string_view path)
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
 }
 
-// True when the relative name stays inside the folder it is relative to.
-bool StaysInside(std::string_view name)
+// The relative name with "." and ".." worked out; empty when it climbs out
+// of the folder it is relative to or names no file.
+std::string Normalised(std::string_view name)
 {
-    int depth = 0;
+    std::vector<std::string_view> parts;
     size_t start = 0;
     while (start <= name.size()) {
         size_t slash = name.find('/', start);
         if (slash == std::string_view::npos) slash = name.size();
         const std::string_view part = name.substr(start, slash - start);
         if (part == "..") {
-            if (--depth < 0) return false;
+            if (parts.empty()) return {};
+            parts.pop_back();
         } else if (!part.empty() && part != ".") {
-            ++depth;
+            parts.push_back(part);
         }
         start = slash + 1;
     }
-    return depth > 0;
+    std::string joined;
+    for (const std::string_view part : parts) {
+        if (!joined.empty()) joined += '/';
+        joined += part;
+    }
+    return joined;
 }
 
 }  // namespace
@@ -41,9 +48,10 @@ bool StaysInside(std::string_view name)
 std::string KScriptFilePath(std::string_view worldPath, std::string_view name)
 {
     if (name.empty() || name.front() == '/' || name.find('\0') != std::string_view::npos) return {};
-    if (!StaysInside(name)) return {};
+    const std::string inside = Normalised(name);
+    if (inside.empty()) return {};
     std::string path(Folder(worldPath));
-    path += name;
+    path += inside;
     if (path.size() > kMaxPathLength) return {};
     return path;
 }

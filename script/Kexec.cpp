@@ -1,5 +1,6 @@
 #include "Kexec.h"
 
+#include "KHandlers.h"
 #include "KTextLines.h"
 #include "Kinterface.h"
 #include "Kobject.h"

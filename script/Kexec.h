@@ -5,6 +5,7 @@
 // argument evaluator shared by every object.
 
 #include "KEvaluator.h"
+#include "KNames.h"
 
 #include <array>
 #include <cstdint>
@@ -30,7 +31,6 @@ enum KResult : int {
 
 using KHandler = int (*)(Kexec& exec, Kobject& object, KCompiledCommand& command);
 
-inline constexpr int kOpcodeCount = 57;
 inline constexpr int kMaxCommandsPerTurn = 256;
 // Turns taken at once by "*" messages inside other turns; a deeper chain of
 // such messages jumps its receivers without running them.

@@ -127,7 +127,7 @@ TEST_F(Play, HeldKeyFiresAgainOnlyWhenIdle)
     EXPECT_GT(Var("a"), start);
     EXPECT_EQ(hero->wait, 8) << "a held key does not fire while the object waits";
     const int afterRun = Var("a");
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 8; ++i) {
         engine.vInputs[keyA] = static_cast<uint8_t>(3 + i);
         Ticks(1);
     }
@@ -138,16 +138,26 @@ TEST_F(Play, HeldKeyFiresAgainOnlyWhenIdle)
 TEST_F(Play, DieOnAnotherObjectTakesEffectAtItsParentsNextTurn)
 {
     Kobject* victim = Add("victim", "#end");
-    Add("killer", ".victim #die\n#end", nullptr, 5);
+    Add("killer", ".victim #die\n#end", nullptr, -5);  // runs after the victim
     Start();
     const int32_t victimId = victim->id;
     Ticks(1);
     ASSERT_EQ(board_->children.size(), 2u) << "marked, not yet erased";
-    EXPECT_EQ(board_->children[1]->id, victimId);
-    EXPECT_EQ(board_->children[1]->dead, 1);
+    EXPECT_EQ(board_->children[0]->id, victimId);
+    EXPECT_EQ(board_->children[0]->dead, 1);
     Ticks(1);
     ASSERT_EQ(board_->children.size(), 1u);
     EXPECT_EQ(board_->children[0]->name, "killer");
+}
+
+TEST_F(Play, DeadObjectAheadInTheParentsTurnGoesInTheSameTick)
+{
+    Add("victim", "#give victim 1\n#end");
+    Add("killer", ".victim #die\n#end", nullptr, 5);  // runs before the victim
+    Start();
+    Ticks(1);
+    ASSERT_EQ(board_->children.size(), 1u);
+    EXPECT_EQ(Var("victim"), 0) << "a dead object takes no turn";
 }
 
 TEST_F(Play, DieOnItselfGoesAtOnceAndForgetsThePlayer)
@@ -264,7 +274,7 @@ TEST_F(Play, TakeWithEnoughSkipsTheRest)
 TEST_F(Play, RestartAndEndOnOtherObjects)
 {
     Kobject* other = Add("other", "#give o 1\n#end");
-    Add("boss", ".other #end\n.other #restart\n#end", nullptr, 3);
+    Add("boss", ".other #end\n.other #restart\n#end", nullptr, -3);  // after the other's turn
     Start();
     Ticks(1);
     EXPECT_EQ(other->running, 1) << "restarted after it was ended";
@@ -295,12 +305,28 @@ TEST_F(Play, ImmediateMessageRunsTheReceiversTurnAtOnce)
 
 TEST_F(Play, ImmediateMessagesCallingEachOtherEndWithoutOverflow)
 {
+    // Each "*" to an object already in its turn only jumps it, so the pair
+    // loops inside one turn until its command limit ends it.
     Add("ping", ":go\n#give pings 1\n.pong @*go\n#end");
     Add("pong", ":go\n#give pongs 1\n.ping @*go\n#end");
     Start();
     Ticks(3);
     EXPECT_GT(Var("pings"), 0);
-    EXPECT_LT(Var("pings") + Var("pongs"), 3 * 2 * (kMaxImmediateTurns + 2));
+    EXPECT_LE(Var("pings") + Var("pongs"), 3 * 2 * kMaxCommandsPerTurn);
+}
+
+TEST_F(Play, ImmediateTurnsNestOnlySoDeep)
+{
+    const int chain = 3 * kMaxImmediateTurns;
+    for (int i = 0; i < chain; ++i) {
+        Add("o" + std::to_string(i), "#end\n:go\n#give ran 1\n.o" + std::to_string(i + 1) + " @*go\n#end", nullptr,
+            -i);
+    }
+    Add("starter", ".o0 @*go\n#set during ran\n#end", nullptr, 100);
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("during"), kMaxImmediateTurns) << "the chain ran this deep inside the starter's turn";
+    EXPECT_EQ(Var("ran"), chain) << "the rest jumped and ran in their own turns";
 }
 
 TEST_F(Play, MessagesToAllReachEverySibling)
@@ -406,6 +432,8 @@ TEST(VarArchive, ScriptFilesStayInsideTheWorldsFolder)
     EXPECT_EQ(KScriptFilePath("/games/w.zqav", "/etc/passwd"), "");
     EXPECT_EQ(KScriptFilePath("/games/w.zqav", ""), "");
     EXPECT_EQ(KScriptFilePath("/games/w.zqav", "."), "");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "sub/.."), "");
+    EXPECT_EQ(KScriptFilePath("w.zqav", "a.dat"), "a.dat");
     EXPECT_EQ(KScriptFilePath("/games/w.zqav", std::string(2000, 'a')), "");
 }
 

@@ -1,0 +1,130 @@
+#include "KScriptTools.h"
+#include "KWorldFile.h"
+#include "ScriptTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A world on disk: a board "Start" with two objects, one of them nested.
+std::string WriteWorld(TestEngine& engine, const TempDir& dir, const std::string& startScript,
+                       const std::string& doorScript)
+{
+    Kobject* start = engine.AddBoard("Start", 4, 4, 0);
+    start->source = startScript;
+    Kobject* door = engine.AddObject(*start, "door", 1, 1, 2);
+    door->source = doorScript;
+    Kobject* knob = engine.AddObject(*door, "knob", 1, 1);
+    knob->source = ":key_space\n/n";
+    Kobject* lamp = engine.AddObject(*start, "lamp", 1, 1, 1);
+    lamp->source = "";
+    const std::string path = dir.File("castle.zqav");
+    EXPECT_TRUE(SaveWorld(*engine, path));
+    engine->vMain->ClearChildren();
+    return path;
+}
+
+TEST(CheckTool, CleanWorldPassesQuietly)
+{
+    TestEngine engine;
+    TempDir dir;
+    const std::string path = WriteWorld(engine, dir, ":start\n#end", "@hit");
+    const KToolResult result = KCheckWorld(*engine, path);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(engine.notices.empty());
+}
+
+TEST(CheckTool, ListsEveryErrorWithNodeAndLine)
+{
+    TestEngine engine;
+    TempDir dir;
+    const std::string path = WriteWorld(engine, dir, "#end\n#Foo\n", "\n\n#give 5 1\n#cycle :x");
+    const KToolResult result = KCheckWorld(*engine, path);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "Start:2: Bad command: #foo\n"
+              "door:3: Bad var type: 5\n"
+              "door:4: Bad #cycle command param type: :x\n");
+    EXPECT_TRUE(engine.notices.empty()) << "the errors are listed, not shown";
+    engine->Report("after", "x", 1);
+    EXPECT_EQ(engine.notices.size(), 1u) << "the program's own notice sink is back";
+}
+
+TEST(CheckTool, WorldThatDoesNotLoadGivesStatusTwo)
+{
+    TestEngine engine;
+    TempDir dir;
+    const KToolResult missing = KCheckWorld(*engine, dir.File("missing.zqav"));
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("Unable to load world"), std::string::npos) << missing.err;
+    WriteFileBytes(dir.File("junk.zqav"), "not a zip archive");
+    EXPECT_EQ(KCheckWorld(*engine, dir.File("junk.zqav")).status, 2);
+    EXPECT_EQ(KDumpPrograms(*engine, dir.File("junk.zqav")).status, 2);
+}
+
+TEST(DumpTool, WritesEveryProgramDepthFirst)
+{
+    TestEngine engine;
+    TempDir dir;
+    const std::string path = WriteWorld(engine, dir, ":Start\n#end\n#foo", ".parent @Hit");
+    const KToolResult result = KDumpPrograms(*engine, path);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "Start:3: Bad command: #foo\n");
+    const std::string startId = std::to_string(engine->vMain->children[0]->id);
+    const Kobject& start = *engine->vMain->children[0];
+    const std::string doorId = std::to_string(start.children[0]->id);
+    const std::string knobId = std::to_string(start.children[0]->children[0]->id);
+    const std::string lampId = std::to_string(start.children[1]->id);
+    EXPECT_EQ(result.out,
+              "[\n"
+              "  {\"node\": \"Start\", \"id\": " + startId + ", \"current_line\": 0, "
+              "\"lines\": [[{\"code\": \"\\u0019:Start\", \"target\": \".self\"}], "
+              "[{\"code\": \"5\", \"target\": \".self\"}]], "
+              "\"markers\": [{\"name\": \"start\", \"line\": 0, \"command\": 0, \"active\": 1}], "
+              "\"keymarkers\": []},\n"
+              "  {\"node\": \"door\", \"id\": " + doorId + ", \"current_line\": 0, "
+              "\"lines\": [[{\"code\": \"0hit \", \"target\": \".parent\"}]], \"markers\": [], \"keymarkers\": []},\n"
+              "  {\"node\": \"knob\", \"id\": " + knobId + ", \"current_line\": 0, "
+              "\"lines\": [[{\"code\": \"\\u0019:key_space\", \"target\": \".self\"}], "
+              "[{\"code\": \"\\u000e9\", \"target\": \".self\"}]], "
+              "\"markers\": [{\"name\": \"key_space\", \"line\": 0, \"command\": 0, \"active\": 1}], "
+              "\"keymarkers\": [{\"input\": 75, \"marker\": 0}]},\n"
+              "  {\"node\": \"lamp\", \"id\": " + lampId + ", \"current_line\": -1, "
+              "\"lines\": [], \"markers\": [], \"keymarkers\": []}\n"
+              "]\n");
+}
+
+TEST(DumpTool, NodeOptionKeepsOnlyThatNode)
+{
+    TestEngine engine;
+    TempDir dir;
+    const std::string path = WriteWorld(engine, dir, "#end", "#put n red lamp");
+    const std::string door = "door";
+    const KToolResult only = KDumpPrograms(*engine, path, &door);
+    EXPECT_EQ(only.status, 0);
+    EXPECT_EQ(only.out, "[\n  {\"node\": \"door\", \"id\": " +
+                            std::to_string(engine->vMain->children[0]->children[0]->id) +
+                            ", \"current_line\": 0, \"lines\": [[{\"code\": \"\\u001f9I12 lamp \", \"target\": "
+                            "\".self\"}]], \"markers\": [], \"keymarkers\": []}\n]\n");
+    const std::string nobody = "nobody";
+    const KToolResult none = KDumpPrograms(*engine, path, &nobody);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "[]\n");
+    EXPECT_EQ(none.err, "No node named nobody\n");
+}
+
+TEST(DumpTool, CodeBytesAreCharactersOfTheSameNumber)
+{
+    TestEngine engine;
+    const Kobject* node = CompileScript(engine, "#patch 200 #mod posx 1 #sound \"\\\xe9\" 1 loop");
+    ASSERT_EQ(node->lines.size(), 1u);
+    const std::string json = KProgramsJson(*engine->vMain);
+    EXPECT_NE(json.find(R"("\u0003\u00c8")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("\u0013\u00001 ")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("\u0006\"\\\u00e9\" 1 1 ")"), std::string::npos) << json;
+}
+
+}  // namespace
