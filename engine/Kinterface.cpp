@@ -200,6 +200,7 @@ int Kinterface::ListsInUse() const
 void Kinterface::ForgetNode(const Kobject* node)
 {
     ++vDestroyCount;
+    if (vTrackDestroyed) vDestroyed.push_back(node);
     if (vActiveBoard == node) vActiveBoard = nullptr;
     if (vPlayer == node) vPlayer = nullptr;
     if (vDarkBoard == node) vDarkBoard = nullptr;
@@ -298,15 +299,16 @@ std::string Lowered(std::string_view text)
 }
 }  // namespace
 
-void Kinterface::SwitchBoard(std::string_view boardName)
+bool Kinterface::SwitchBoard(std::string_view boardName)
 {
     const std::string wanted = Lowered(boardName);
     for (const auto& board : vMain->children) {
         if (Lowered(board->name) == wanted) {
             SwitchBoard(board->id);
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 void Kinterface::FindSpecialBoards()

@@ -106,6 +106,13 @@ public:
     // Bumped whenever a node is destroyed, so walkers can tell that a
     // snapshot of nodes may hold one that is gone.
     uint64_t vDestroyCount = 0;
+    // While vTrackDestroyed is set, every destroyed node is recorded here
+    // (the executor sets it during a tick and clears both after).
+    bool vTrackDestroyed = false;
+    std::vector<const Kobject*> vDestroyed;
+
+    // The world file being played (its folder is where scripts may keep files).
+    std::string vWorldPath;
 
     // --- Reporter ---------------------------------------------------------------
     // "Error in FILE at LINE" with the message below it.
@@ -176,7 +183,8 @@ public:
     void ApplyPalette();
     void ChooseActiveBoard();
     void SwitchBoard(int32_t boardId);
-    void SwitchBoard(std::string_view boardName);
+    // False when no board has that name (nothing changes then).
+    bool SwitchBoard(std::string_view boardName);
     void CompileAll();
     void Tick();
     // Sets the dark, overlay, spawn and scroll boards by exact name (last wins).

@@ -7,6 +7,13 @@
 
 Kinterface& FuzzEngine(KFlavour flavour)
 {
+    KParts parts;
+    parts.flavour = flavour;
+    return FuzzEngine(parts);
+}
+
+Kinterface& FuzzEngine(const KParts& parts)
+{
     // Made once and never destroyed: the game library tears its bitmaps
     // down at exit before static objects would go.
     static Kinterface* engine = nullptr;
@@ -15,8 +22,6 @@ Kinterface& FuzzEngine(KFlavour flavour)
             std::fprintf(stderr, "fuzz: cannot start\n");
             std::abort();
         }
-        KParts parts;
-        parts.flavour = flavour;
         engine = std::make_unique<Kinterface>(parts).release();
         engine->SetNoticeSink([](KNoticeKind, const std::string&, const std::string&) {});
     }

@@ -6,3 +6,5 @@
 #include "Kinterface.h"
 
 Kinterface& FuzzEngine(KFlavour flavour = KFlavour::Runner);
+// The same with the program's parts (the parts of the first call win).
+Kinterface& FuzzEngine(const KParts& parts);

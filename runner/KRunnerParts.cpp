@@ -1,6 +1,8 @@
 #include "KRunnerParts.h"
 
 #include "KSoundBox.h"
+#include "Kcompiler.h"
+#include "Kexec.h"
 
 #include <memory>
 
@@ -24,5 +26,7 @@ KParts KRunnerParts()
     parts.flavour = KFlavour::Runner;
     parts.makeSoundBox = MakeSoundBox;
     parts.forgetSamples = ForgetSamples;
+    KAddCompiler(parts);
+    KAddExecutor(parts);
     return parts;
 }

@@ -190,6 +190,7 @@ bool LoadFromReader(Kinterface& engine, KZipReader& zip, const std::string& path
         engine.vVideoMode = video.mode;
         engine.vWindowed = video.windowed;
     }
+    engine.vWorldPath = path;
     KTRACE("Finished Loading .. ( %s )\n", path.c_str());
     if (engine.IsRunner()) engine.FindSpecialBoards();
     if (engine.IsEditor()) engine.vMain->RenderAll();

@@ -1,0 +1,154 @@
+// #if: a named condition of the object's situation, or a flag variable.
+
+#include "KDirections.h"
+#include "KHandlers.h"
+#include "Kinterface.h"
+#include "Kobject.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr int kDirectionEnd = 73;
+
+struct Point {
+    int64_t x = 0;
+    int64_t y = 0;
+};
+
+// Centre of an object's window on the screen grid.
+Point Centre(const Kobject& object)
+{
+    int32_t x = 0;
+    int32_t y = 0;
+    object.WindowOrigin(x, y);
+    return Point{int64_t{x} + object.vieww / 2, int64_t{y} + object.viewh / 2};
+}
+
+bool Overlap(const Kobject& a, const Kobject& b)
+{
+    int32_t ax = 0, ay = 0, bx = 0, by = 0;
+    a.WindowOrigin(ax, ay);
+    b.WindowOrigin(bx, by);
+    return int64_t{ax} < int64_t{bx} + b.vieww && int64_t{bx} < int64_t{ax} + a.vieww &&
+           int64_t{ay} < int64_t{by} + b.viewh && int64_t{by} < int64_t{ay} + a.viewh;
+}
+
+std::string_view RestOfCode(const KCompiledCommand& command)
+{
+    const size_t at = static_cast<size_t>(command.cursor);
+    return at < command.code.size() ? std::string_view(command.code).substr(at) : std::string_view();
+}
+
+bool AnyCellMatches(Kexec& exec, Kobject& object, KCompiledCommand& command)
+{
+    const int32_t chr = exec.IntArg(command);
+    const int32_t back = exec.IntArg(command);
+    const int32_t fore = exec.IntArg(command);
+    const int32_t attrib = exec.IntArg(command);
+    auto matches = [](int32_t wanted, int16_t value) { return wanted == -1 || wanted == value; };
+    for (const KCell& cell : object.cells) {
+        if (matches(chr, cell.chr) && matches(back, cell.bg) && matches(fore, cell.fg) && matches(attrib, cell.attrib)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AlignedInDirection(Kexec& exec, Kobject& object, KCompiledCommand& command, const Kobject& player)
+{
+    const size_t begin = static_cast<size_t>(command.cursor);
+    size_t end = begin;
+    while (end < command.code.size() && static_cast<unsigned char>(command.code[end]) != kDirectionEnd) ++end;
+    const int direction = KResolveDirection(exec, object, command.code, begin, end);
+    const Point self = Centre(object);
+    const Point other = Centre(player);
+    switch (direction) {
+    case 0: return self.x == other.x && other.y < self.y;
+    case 1: return self.y == other.y && other.x > self.x;
+    case 2: return self.x == other.x && other.y > self.y;
+    case 3: return self.y == other.y && other.x < self.x;
+    default: return false;
+    }
+}
+
+bool InScope(Kexec& exec, Kobject& object, const KCompiledCommand& command)
+{
+    Kinterface& engine = exec.Engine();
+    const std::string address(RestOfCode(command));
+    const int self = engine.AllocHandle(&object);
+    if (self < 0) return false;
+    const int list = engine.Resolve(self, address);
+    const bool found = engine.ListCount(list) > 0;
+    engine.FreeList(list);
+    engine.ReleaseHandle(self);
+    return found;
+}
+
+// Depth below the active board of the first node of that name.
+int DepthInBoard(Kinterface& engine, const std::string& name)
+{
+    return engine.vActiveBoard != nullptr ? engine.vActiveBoard->DepthOf(name) : -1;
+}
+
+bool Condition(Kexec& exec, Kobject& object, KCompiledCommand& command, int code)
+{
+    Kinterface& engine = exec.Engine();
+    const Kobject* player = engine.vPlayer;
+    switch (code) {
+    case 2: return engine.GetVar(exec.NameArg(command)) != 0;
+    case 3: {
+        if (player == nullptr) return false;
+        const Point self = Centre(object);
+        const Point other = Centre(*player);
+        return self.x == other.x || self.y == other.y;
+    }
+    case 4: return player != nullptr && AlignedInDirection(exec, object, command, *player);
+    case 5:
+        for (int direction = 0; direction < 4; ++direction) {
+            if (KMoveObject(exec, object, direction, 1) != 0) return true;
+        }
+        return false;
+    case 6: {
+        const size_t begin = static_cast<size_t>(command.cursor);
+        size_t end = begin;
+        while (end < command.code.size() && static_cast<unsigned char>(command.code[end]) != kDirectionEnd) ++end;
+        const int direction = KResolveDirection(exec, object, command.code, begin, end);
+        return direction >= 0 && KMoveObject(exec, object, direction, 2) != 0;
+    }
+    case 7: return AnyCellMatches(exec, object, command);
+    case 8: return player != nullptr && Overlap(object, *player);
+    case 9:
+    case 10: {
+        if (player == nullptr) return false;
+        const int mine = DepthInBoard(engine, object.name);
+        const int theirs = DepthInBoard(engine, player->name);
+        if (code == 9) return mine > theirs || (mine == theirs && object.posz < player->posz);
+        return mine < theirs || (mine == theirs && object.posz > player->posz);
+    }
+    case 11: {
+        if (player == nullptr) return false;
+        const int32_t range = exec.IntArg(command);
+        const Point self = Centre(object);
+        const Point other = Centre(*player);
+        const double dx = static_cast<double>(self.x - other.x);
+        const double dy = static_cast<double>(self.y - other.y);
+        return std::sqrt(dx * dx + dy * dy) <= static_cast<double>(range);
+    }
+    case 12: return RestOfCode(command) == object.lastMarker;
+    case 13: return InScope(exec, object, command);
+    default: return true;
+    }
+}
+
+}  // namespace
+
+int KHandleIf(Kexec& exec, Kobject& object, KCompiledCommand& command)
+{
+    if (command.code.size() < 3) return kAdvance;
+    const int negate = command.code[1] == 1 ? 1 : 0;
+    const int code = static_cast<unsigned char>(command.code[2]);
+    command.cursor = 3;
+    const int holds = Condition(exec, object, command, code) ? 1 : 0;
+    return (holds ^ negate) != 0 ? kAdvance : kSkipLine;
+}

@@ -1,0 +1,180 @@
+// Handlers of control flow: markers, messages, jumps, ends, boards, watches.
+
+#include "KHandlers.h"
+#include "Kinterface.h"
+#include "Kobject.h"
+
+namespace {
+
+// The marker with this name (first enabled one when only enabled counts).
+KMarker* FindMarker(Kobject& object, std::string_view name, bool enabled)
+{
+    for (KMarker& marker : object.markers) {
+        if (marker.name == name && (marker.active != 0) == enabled) return &marker;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int KHandleTextLine(Kexec& exec, Kobject&, KCompiledCommand& command)
+{
+    // The compiler wraps the line in double quotes; the line itself may hold
+    // any characters, quotes and operators included.
+    std::string_view text(command.code);
+    text.remove_prefix(1);
+    if (!text.empty() && text.front() == '"') text.remove_prefix(1);
+    if (!text.empty() && text.back() == '"') text.remove_suffix(1);
+    exec.AddTextLine(std::string(text));
+    return kAdvance;
+}
+
+int KHandleMessage(Kexec& exec, Kobject& object, KCompiledCommand& command)
+{
+    if (object.locked != 0 && !exec.IsRunningObject(object)) return kAdvance;
+    command.cursor = 1;
+    std::string name = exec.NameArg(command);
+    const bool immediate = !name.empty() && name.front() == '*';
+    if (immediate) name.erase(0, 1);
+    const bool wasRunning = object.running != 0;
+    if (exec.SendMarker(object, name) == 0) return kAdvance;
+    if (!wasRunning) {
+        object.running = 1;
+        object.wait = 0;
+    }
+    if (immediate) exec.RunTurnNow(object);
+    return kAdvance;
+}
+
+int KHandleZap(Kexec& exec, Kobject& object, KCompiledCommand& command)
+{
+    command.cursor = 1;
+    if (KMarker* marker = FindMarker(object, exec.NameArg(command), true)) marker->active = 0;
+    return kAdvance;
+}
+
+int KHandleRestore(Kexec& exec, Kobject& object, KCompiledCommand& command)
+{
+    command.cursor = 1;
+    const std::string name = exec.NameArg(command);
+    for (KMarker& marker : object.markers) {
+        if (marker.name == name) marker.active = 1;
+    }
+    return kAdvance;
+}
+
+int KHandleLock(Kexec&, Kobject& object, KCompiledCommand&)
+{
+    object.locked = 1;
+    return kAdvance;
+}
+
+int KHandleUnlock(Kexec&, Kobject& object, KCompiledCommand&)
+{
+    object.locked = 0;
+    return kAdvance;
+}
+
+int KHandleRestart(Kexec& exec, Kobject& object, KCompiledCommand&)
+{
+    if (exec.IsRunningObject(object)) return kRestart;
+    if (!object.lines.empty() && !object.lines[0].commands.empty()) {
+        object.currentLine = 0;
+        object.lines[0].currentCommand = 0;
+        object.lines[0].commands[0].cursor = 0;
+        object.running = 1;
+        object.wait = 0;
+    }
+    return kAdvance;
+}
+
+int KHandleEnd(Kexec& exec, Kobject& object, KCompiledCommand&)
+{
+    if (exec.IsRunningObject(object)) return kEnd;
+    object.running = 0;
+    return kAdvance;
+}
+
+int KHandleDie(Kexec& exec, Kobject& object, KCompiledCommand&)
+{
+    if (object.parent == nullptr) return kAdvance;
+    Kinterface& engine = exec.Engine();
+    if (object.name == "player" && engine.vPlayer == &object) engine.vPlayer = nullptr;
+    exec.ShowPendingText(object);
+    if (exec.IsRunningObject(object)) return kDie;
+    object.dead = 1;
+    return kAdvance;
+}
+
+int KHandleEndgame(Kexec& exec, Kobject&, KCompiledCommand&)
+{
+    Kinterface& engine = exec.Engine();
+    exec.AddTextLine(std::string(kGameOverText));
+    engine.vPlay.inputEnabled = 0;
+    engine.vInputs.fill(0);
+    return kAdvance;
+}
+
+int KHandleBoard(Kexec& exec, Kobject&, KCompiledCommand& command)
+{
+    command.cursor = 1;
+    exec.Engine().SwitchBoard(std::string_view(exec.NameArg(command)));
+    return kAdvance;
+}
+
+int KHandleSwitch(Kexec& exec, Kobject&, KCompiledCommand& command)
+{
+    command.cursor = 1;
+    Kinterface& engine = exec.Engine();
+    if (engine.SwitchBoard(std::string_view(exec.NameArg(command))) && engine.vActiveBoard != nullptr) {
+        engine.vActiveBoard->RestartTree();
+    }
+    return kAdvance;
+}
+
+int KHandleNotify(Kexec& exec, Kobject& object, KCompiledCommand& command)
+{
+    command.cursor = 1;
+    Kinterface& engine = exec.Engine();
+    const std::string name = exec.NameArg(command);
+    if (!engine.vVariables.Exists(name)) return kAdvance;
+    engine.vPlay.watches.push_back(KWatch{name, engine.vVariables.IsString(name) ? 1 : 0, -object.id});
+    return kAdvance;
+}
+
+int KHandleDenotify(Kexec& exec, Kobject&, KCompiledCommand& command)
+{
+    command.cursor = 1;
+    std::vector<KWatch>& watches = exec.Engine().vPlay.watches;
+    const std::string name = exec.NameArg(command);
+    for (auto watch = watches.begin(); watch != watches.end(); ++watch) {
+        if (watch->name == name) {
+            watches.erase(watch);
+            break;
+        }
+    }
+    return kAdvance;
+}
+
+int KHandleIfex(Kexec& exec, Kobject&, KCompiledCommand& command)
+{
+    command.cursor = 1;
+    const int32_t first = exec.IntArg(command);
+    int op = -1;
+    if (static_cast<size_t>(command.cursor) < command.code.size()) {
+        op = static_cast<unsigned char>(command.code[static_cast<size_t>(command.cursor)]);
+        ++command.cursor;
+    }
+    const int32_t second = exec.IntArg(command);
+    bool holds = false;
+    switch (op) {
+    case 0: holds = first < second; break;
+    case 1: holds = first > second; break;
+    case 2: holds = first <= second; break;
+    case 3: holds = first >= second; break;
+    case 4: holds = first == second; break;
+    case 5: holds = first != second; break;
+    default: holds = false; break;
+    }
+    return holds ? kAdvance : kSkipLine;
+}

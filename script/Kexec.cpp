@@ -1,0 +1,349 @@
+#include "Kexec.h"
+
+#include "KHandlers.h"
+#include "KTextLines.h"
+#include "Kinterface.h"
+#include "Kobject.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace {
+
+// Marks an object as taking its turn for as long as the guard lives.
+class TurnGuard {
+public:
+    TurnGuard(std::vector<const Kobject*>& inTurn, const Kobject& object) : inTurn_(inTurn)
+    {
+        inTurn_.push_back(&object);
+    }
+    ~TurnGuard() { inTurn_.pop_back(); }
+    TurnGuard(const TurnGuard&) = delete;
+    TurnGuard& operator=(const TurnGuard&) = delete;
+
+private:
+    std::vector<const Kobject*>& inTurn_;
+};
+
+int Opcode(const KCompiledCommand& command)
+{
+    return command.code.empty() ? -1 : static_cast<signed char>(command.code[0]);
+}
+
+}  // namespace
+
+Kexec::Kexec(Kinterface& engine) : engine_(engine), evaluator_(engine) {}
+
+bool Kexec::IsRunningObject(const Kobject& object) const { return object.id == currentObjectId; }
+
+bool Kexec::IsTakingTurn(const Kobject* object) const
+{
+    return std::find(inTurn_.begin(), inTurn_.end(), object) != inTurn_.end();
+}
+
+int Kexec::Step(Kobject& object)
+{
+    const bool outermost = inTurn_.empty();
+    if (outermost) {
+        engine_.vDestroyed.clear();
+        engine_.vTrackDestroyed = true;
+    }
+    int result = 0;
+    {
+        TurnGuard guard(inTurn_, object);
+        StepChildren(object);
+        if (object.wait > 0) {
+            --object.wait;
+        } else {
+            object.wait = object.cycle;
+            if (object.running != 0 && object.currentLine == -1) object.running = 0;
+            if (object.running != 0 && !RunProgram(object)) result = 1;
+            if (result == 0) Walk(object);
+        }
+        if (result == 0) RunKeyMarkers(object);
+    }
+    if (outermost) {
+        engine_.vTrackDestroyed = false;
+        engine_.vDestroyed.clear();
+    }
+    return result;
+}
+
+void Kexec::StepChildren(Kobject& object)
+{
+    if (object.children.empty()) return;
+    // Children run from a snapshot taken before any of them ran, so objects
+    // made during the tick wait for the next one. A child destroyed meanwhile
+    // (every destruction is recorded by the engine) is never touched again.
+    std::vector<Kobject*> snapshot;
+    snapshot.reserve(object.children.size());
+    for (const auto& child : object.children) snapshot.push_back(child.get());
+    std::vector<char> gone(snapshot.size(), 0);
+    std::unordered_map<const Kobject*, size_t> where;
+    size_t destroyedSeen = engine_.vDestroyed.size();
+
+    for (size_t i = 0; i < snapshot.size(); ++i) {
+        if (engine_.vDestroyed.size() != destroyedSeen) {
+            if (where.empty()) {
+                for (size_t j = 0; j < snapshot.size(); ++j) where.emplace(snapshot[j], j);
+            }
+            for (; destroyedSeen < engine_.vDestroyed.size(); ++destroyedSeen) {
+                const auto found = where.find(engine_.vDestroyed[destroyedSeen]);
+                if (found != where.end()) gone[found->second] = 1;
+            }
+        }
+        Kobject* child = snapshot[i];
+        if (gone[i] != 0 || IsTakingTurn(child)) continue;
+        if (child->dead != 0) {
+            object.Erase(child);
+            continue;
+        }
+        const int32_t childId = child->id;
+        if (Step(*child) == 1) {
+            // A child that moved to another parent during its turn is left
+            // for that parent to erase.
+            const bool stillHere = std::any_of(object.children.begin(), object.children.end(),
+                                               [&](const auto& c) { return c.get() == child && c->id == childId; });
+            if (stillHere) {
+                object.Erase(child);
+            } else if (std::find(engine_.vDestroyed.begin(), engine_.vDestroyed.end(), child) ==
+                       engine_.vDestroyed.end()) {
+                child->dead = 1;
+            }
+        }
+    }
+}
+
+bool Kexec::ValidPosition(const Kobject& object) const
+{
+    if (object.currentLine < 0 || static_cast<size_t>(object.currentLine) >= object.lines.size()) return false;
+    const KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
+    return line.currentCommand >= 0 && static_cast<size_t>(line.currentCommand) < line.commands.size();
+}
+
+void Kexec::StopProgram(Kobject& object)
+{
+    object.running = 0;
+    object.currentLine = 0;
+    if (!object.lines.empty()) object.lines[0].currentCommand = 0;
+}
+
+void Kexec::NextLine(Kobject& object)
+{
+    const size_t next = static_cast<size_t>(object.currentLine) + 1;
+    if (object.currentLine < 0 || next >= object.lines.size()) {
+        StopProgram(object);
+        return;
+    }
+    object.currentLine = static_cast<int32_t>(next);
+    KProgramLine& line = object.lines[next];
+    line.currentCommand = 0;
+    if (!line.commands.empty()) line.commands[0].cursor = 0;
+}
+
+void Kexec::Advance(Kobject& object)
+{
+    if (!ValidPosition(object)) {
+        StopProgram(object);
+        return;
+    }
+    KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
+    ++line.currentCommand;
+    if (static_cast<size_t>(line.currentCommand) >= line.commands.size()) {
+        NextLine(object);
+        return;
+    }
+    line.commands[static_cast<size_t>(line.currentCommand)].cursor = 0;
+}
+
+bool Kexec::RunProgram(Kobject& object)
+{
+    turnEnded = false;
+    for (int count = 0; count < kMaxCommandsPerTurn && object.running != 0 && !turnEnded; ++count) {
+        // Handlers may jump the object or replace its program: the position
+        // is looked up afresh for every command.
+        if (!ValidPosition(object)) {
+            StopProgram(object);
+            break;
+        }
+        KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
+        KCompiledCommand& command = line.commands[static_cast<size_t>(line.currentCommand)];
+        const int opcode = Opcode(command);
+        const int result = opcode < 0 || opcode >= kOpcodeCount ? kAdvance : Dispatch(object, command);
+        switch (result) {
+        case kAdvance: Advance(object); break;
+        case kSkipLine:
+            if (ValidPosition(object)) {
+                NextLine(object);
+            } else {
+                StopProgram(object);
+            }
+            break;
+        case kRestart:
+            object.currentLine = 0;
+            if (!object.lines.empty()) {
+                object.lines[0].currentCommand = 0;
+                if (!object.lines[0].commands.empty()) object.lines[0].commands[0].cursor = 0;
+            }
+            break;
+        case kEnd: StopProgram(object); break;
+        case kDie:
+            ShowPendingText(object);
+            return false;
+        default: break;  // repeat: the command stays current
+        }
+    }
+    ShowPendingText(object);
+    return true;
+}
+
+void Kexec::Walk(Kobject& object)
+{
+    if (object.walkDir == -1) return;
+    if (KMoveObject(*this, object, object.walkDir, 0) == 0) {
+        if (SendMarker(object, "thud") != 0) {
+            object.running = 1;
+            object.wait = 0;
+        }
+    }
+}
+
+void Kexec::RunKeyMarkers(Kobject& object)
+{
+    if (object.locked != 0 || object.keyMarkers.empty()) return;
+    for (size_t k = 0; k < object.keyMarkers.size(); ++k) {
+        const KKeyMarker key = object.keyMarkers[k];
+        if (key.input < 0 || key.input >= kInputCount) continue;
+        if (key.marker < 0 || static_cast<size_t>(key.marker) >= object.markers.size()) continue;
+        const uint8_t held = engine_.vInputs[static_cast<size_t>(key.input)];
+        if (held == 0) continue;
+        if (held > 1 && object.wait != 0 && object.running != 0) continue;
+        const std::string name = object.markers[static_cast<size_t>(key.marker)].name;
+        if (SendMarker(object, name) != 0) {
+            object.running = 1;
+            object.wait = 0;
+        }
+    }
+}
+
+int Kexec::Dispatch(Kobject& object, KCompiledCommand& command)
+{
+    currentObjectId = object.id;
+    const int opcode = Opcode(command);
+    if (opcode < 0 || opcode >= kOpcodeCount) return kAdvance;
+    const KHandler handler = Handlers()[static_cast<size_t>(opcode)];
+    if (command.target == ".self") return handler(*this, object, command);
+
+    const int self = engine_.AllocHandle(&object);
+    if (self < 0) return kAdvance;
+    const int list = engine_.Resolve(self, command.target);
+    int result = kAdvance;
+    const int count = engine_.ListCount(list);
+    if (count == 1) {
+        if (Kobject* target = engine_.NodeOf(engine_.NextInList(list))) result = handler(*this, *target, command);
+    } else if (count > 1) {
+        for (int h = engine_.NextInList(list); h >= 0; h = engine_.NextInList(list)) {
+            if (Kobject* target = engine_.NodeOf(h)) handler(*this, *target, command);
+        }
+    }
+    engine_.FreeList(list);
+    engine_.ReleaseHandle(self);
+    currentObjectId = object.id;
+    return result;
+}
+
+int Kexec::SendMarker(Kobject& object, std::string_view name)
+{
+    for (const KMarker& marker : object.markers) {
+        if (marker.active == 0 || marker.name != name) continue;
+        if (marker.line < 0 || static_cast<size_t>(marker.line) >= object.lines.size()) return 0;
+        KProgramLine& line = object.lines[static_cast<size_t>(marker.line)];
+        if (marker.command < 0 || static_cast<size_t>(marker.command) >= line.commands.size()) return 0;
+        object.currentLine = marker.line;
+        line.currentCommand = marker.command;
+        line.commands[static_cast<size_t>(marker.command)].cursor = 0;
+        object.lastMarker.assign(name);
+        return 1;
+    }
+    return 0;
+}
+
+int32_t Kexec::IntArg(KCompiledCommand& command) { return evaluator_.GetIntArg(command.code, command.cursor); }
+
+std::string Kexec::TextArg(KCompiledCommand& command) { return evaluator_.GetStrArg(command.code, command.cursor, 1); }
+
+bool Kexec::HasArg(const KCompiledCommand& command) const
+{
+    return command.cursor >= 0 && static_cast<size_t>(command.cursor) < command.code.size();
+}
+
+std::string Kexec::NameArg(KCompiledCommand& command)
+{
+    const std::string& code = command.code;
+    size_t at = command.cursor < 0 ? code.size() : static_cast<size_t>(command.cursor);
+    std::string name;
+    if (at < code.size() && code[at] == '"') {
+        // Quoted: up to the closing quote; a backslash takes the next character as it is.
+        for (++at; at < code.size() && code[at] != '"'; ++at) {
+            if (code[at] == '\\' && at + 1 < code.size()) ++at;
+            name += code[at];
+        }
+        if (at < code.size()) ++at;
+    } else {
+        while (at < code.size() && code[at] != ' ') name += code[at++];
+    }
+    while (at < code.size() && code[at] == ' ') ++at;
+    command.cursor = static_cast<int32_t>(std::min(at, code.size()));
+    return name;
+}
+
+void Kexec::EraseSoon(Kobject& node)
+{
+    if (node.parent == nullptr) return;
+    for (const Kobject* busy : inTurn_) {
+        if (busy == &node || node.IsAncestorOf(busy)) {
+            node.dead = 1;
+            return;
+        }
+    }
+    node.parent->Erase(&node);
+}
+
+bool Kexec::RunTurnNow(Kobject& receiver)
+{
+    if (IsTakingTurn(&receiver) || immediateTurns_ >= kMaxImmediateTurns) return false;
+    // The receiver's turn has its own text lines and turn state; the sender's
+    // are put back afterwards.
+    std::vector<std::string> senderText;
+    senderText.swap(pendingText_);
+    const int32_t senderId = currentObjectId;
+    const bool senderTurnEnded = turnEnded;
+    ++immediateTurns_;
+    if (Step(receiver) == 1) receiver.dead = 1;
+    --immediateTurns_;
+    turnEnded = senderTurnEnded;
+    currentObjectId = senderId;
+    pendingText_.swap(senderText);
+    return true;
+}
+
+void Kexec::ShowPendingText(Kobject& object)
+{
+    if (pendingText_.empty()) return;
+    std::vector<std::string> lines;
+    lines.swap(pendingText_);
+    if (!KShowAsMessage(engine_, object, lines) && scrollWindow != nullptr) scrollWindow(*this, object, lines);
+}
+
+void KAddExecutor(KParts& parts)
+{
+    parts.makeExec = [](KOwned<Kexec>& out) {
+        Kinterface* engine = KEngine();
+        if (engine == nullptr) return false;
+        out = KOwned<Kexec>(std::make_unique<Kexec>(*engine).release(), [](Kexec* exec) {
+            std::default_delete<Kexec>()(exec);
+        });
+        return true;
+    };
+    parts.stepBoard = [](Kexec& exec, Kobject& board) { exec.Step(board); };
+}

@@ -1,0 +1,109 @@
+#pragma once
+// The executor: runs the compiled programs of a board's objects, one turn
+// per object per tick, children before parents. It owns the handler table
+// (one handler per opcode), the text lines said during a turn and the
+// argument evaluator shared by every object.
+
+#include "KEvaluator.h"
+#include "KNames.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Kinterface;
+class Kobject;
+struct KCompiledCommand;
+
+class Kexec;
+
+// What a handler asks of the executor for the running object.
+enum KResult : int {
+    kAdvance = 0,
+    kRepeat = 1,
+    kSkipLine = 2,
+    kRestart = 3,
+    kEnd = 4,
+    kDie = 5,
+};
+
+using KHandler = int (*)(Kexec& exec, Kobject& object, KCompiledCommand& command);
+
+inline constexpr int kMaxCommandsPerTurn = 256;
+// Turns taken at once by "*" messages inside other turns; a deeper chain of
+// such messages jumps its receivers without running them.
+inline constexpr int kMaxImmediateTurns = 8;
+
+class Kexec {
+public:
+    explicit Kexec(Kinterface& engine);
+    Kexec(const Kexec&) = delete;
+    Kexec& operator=(const Kexec&) = delete;
+
+    // One turn of object and, first, of its whole subtree. 1 when the object
+    // is to be removed by its parent.
+    int Step(Kobject& object);
+    // Runs one command for object or for the objects its target addresses.
+    int Dispatch(Kobject& object, KCompiledCommand& command);
+    // Jumps object to its first enabled marker of that name; 1 if found.
+    int SendMarker(Kobject& object, std::string_view name);
+
+    // Text said by the running object; shown when its turn ends.
+    void AddTextLine(std::string text) { pendingText_.push_back(std::move(text)); }
+    void ShowPendingText(Kobject& object);
+
+    // Takes a whole turn of receiver now, inside the running turn; false
+    // (nothing run) when the receiver is already taking a turn or the chain
+    // of such turns is too deep.
+    bool RunTurnNow(Kobject& receiver);
+
+    // Argument readers for handlers; each starts where the command's cursor
+    // stands and leaves it past the argument and the spaces after it.
+    int32_t IntArg(KCompiledCommand& command);
+    std::string TextArg(KCompiledCommand& command);
+    // A name (variable, label, board, file): one word, or a quoted text;
+    // never an expression and never looked up.
+    std::string NameArg(KCompiledCommand& command);
+    bool HasArg(const KCompiledCommand& command) const;
+
+    // Erases node now, or marks it dead for its parent to erase when it (or
+    // something inside it) is in the middle of its turn.
+    void EraseSoon(Kobject& node);
+
+    Kinterface& Engine() { return engine_; }
+    KEvaluator& Evaluator() { return evaluator_; }
+    bool IsRunningObject(const Kobject& object) const;
+    bool IsTakingTurn(const Kobject* object) const;
+
+    int32_t currentObjectId = 0;
+    bool turnEnded = false;
+
+    // Shows several lines (or a lone link or input line) in the scroll
+    // window; without one such text is not shown.
+    using ScrollWindow = void (*)(Kexec& exec, Kobject& speaker, const std::vector<std::string>& lines);
+    ScrollWindow scrollWindow = nullptr;
+
+    static const std::array<KHandler, kOpcodeCount>& Handlers();
+
+private:
+    void StepChildren(Kobject& object);
+    bool RunProgram(Kobject& object);  // false when the object died
+    void Advance(Kobject& object);
+    void NextLine(Kobject& object);
+    void StopProgram(Kobject& object);
+    void RunKeyMarkers(Kobject& object);
+    void Walk(Kobject& object);
+    bool ValidPosition(const Kobject& object) const;
+
+    Kinterface& engine_;
+    KEvaluator evaluator_;
+    std::vector<std::string> pendingText_;
+    std::vector<const Kobject*> inTurn_;
+    int immediateTurns_ = 0;
+};
+
+// The runner's executor part: makes the executor and hands it each tick's boards.
+struct KParts;
+void KAddExecutor(KParts& parts);

@@ -1,0 +1,479 @@
+// The executor on small worlds built in memory: turns, control flow,
+// messages, key markers, conditions and variable commands.
+
+#include "KVarArchive.h"
+#include "KWorldFile.h"
+#include "KZip.h"
+#include "Kcompiler.h"
+#include "Kexec.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+KParts RunnerScriptParts()
+{
+    KParts parts;
+    KAddCompiler(parts);
+    KAddExecutor(parts);
+    return parts;
+}
+
+class Play : public testing::Test {
+protected:
+    Play() : world_(RunnerScriptParts()) { board_ = world_.AddBoard("Main", 40, 30); }
+
+    Kobject* Add(const std::string& name, const std::string& script, Kobject* parent = nullptr, int z = 0)
+    {
+        Kobject* object = world_.AddObject(parent != nullptr ? *parent : *board_, name, 1, 1, z);
+        object->source = script;
+        return object;
+    }
+
+    void Start()
+    {
+        world_->CompileAll();
+        world_->ChooseActiveBoard();
+    }
+
+    void Ticks(int count)
+    {
+        for (int i = 0; i < count; ++i) world_->Tick();
+    }
+
+    int Var(const std::string& name) { return world_->GetVar(name); }
+    std::string Text(const std::string& name) { return world_->GetVarString(name); }
+    Kexec& Exec() { return *world_->vExec; }
+
+    TestEngine world_;
+    Kobject* board_ = nullptr;
+};
+
+TEST_F(Play, CycleThreeRunsOnTicksOneFiveNine)
+{
+    Kobject* clock = Add("clock", "#give n 1\n#restart");
+    Start();
+    clock->cycle = 3;
+    std::vector<int> ran;
+    int before = 0;
+    for (int tick = 1; tick <= 10; ++tick) {
+        Ticks(1);
+        if (Var("n") != before) ran.push_back(tick);
+        before = Var("n");
+    }
+    EXPECT_EQ(ran, (std::vector<int>{1, 5, 9}));
+    EXPECT_EQ(Var("n"), 3 * 128) << "each turn runs 256 commands: 128 gifts";
+}
+
+TEST_F(Play, EndlessLoopStopsAfter256CommandsAndGoesOnNextTurn)
+{
+    Add("loop", ":top\n#give n 1\n@top");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("n"), 128);
+    board_->children[0]->wait = 0;
+    Ticks(1);
+    EXPECT_EQ(Var("n"), 256) << "the loop went on where it stopped";
+}
+
+TEST_F(Play, ProgramEndsAfterItsLastLineAndMessagesWakeIt)
+{
+    Kobject* door = Add("door", "#give opened 1\n#end\n:touch\n#give touched 1");
+    Add("pusher", "#give pushes 1\n.door @touch\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("opened"), 1);
+    EXPECT_EQ(door->running, 1) << "the pusher (which runs later) woke the door";
+    door->wait = 0;
+    Ticks(1);
+    EXPECT_EQ(Var("touched"), 1);
+    EXPECT_EQ(door->running, 0) << "ran past its last line";
+    EXPECT_EQ(door->currentLine, 0);
+    door->wait = 0;
+    Ticks(1);
+    EXPECT_EQ(Var("opened"), 1) << "a stopped program stays stopped";
+}
+
+TEST_F(Play, RunningReceiverJumpsButKeepsItsWait)
+{
+    Kobject* target = Add("target", ":idle\n#give idle 1\n@idle\n:hit\n#give hits 1\n@idle");
+    Add("sender", "#end");
+    Start();
+    Ticks(1);
+    target->wait = 5;
+    Kexec& exec = Exec();
+    KCompiledCommand message;
+    message.code = std::string(1, static_cast<char>(48)) + "hit ";
+    exec.Dispatch(*target, message);
+    EXPECT_EQ(target->wait, 5);
+    EXPECT_EQ(target->lastMarker, "hit");
+}
+
+TEST_F(Play, HeldKeyFiresAgainOnlyWhenIdle)
+{
+    Kobject* hero = Add("hero", ":key_a\n#give a 1\n#restart");
+    Start();
+    Kinterface& engine = *world_;
+    const size_t keyA = 1;
+    Ticks(1);  // runs the program once from the start: 128 gifts
+    const int start = Var("a");
+    engine.vInputs[keyA] = 1;  // a fresh press fires whatever the wait
+    Ticks(1);
+    EXPECT_EQ(hero->wait, 0);
+    EXPECT_EQ(hero->lastMarker, "key_a");
+    engine.vInputs[keyA] = 2;  // held: the object ran this tick, so its wait is 8
+    Ticks(1);
+    EXPECT_GT(Var("a"), start);
+    EXPECT_EQ(hero->wait, 8) << "a held key does not fire while the object waits";
+    const int afterRun = Var("a");
+    for (int i = 0; i < 8; ++i) {
+        engine.vInputs[keyA] = static_cast<uint8_t>(3 + i);
+        Ticks(1);
+    }
+    EXPECT_EQ(Var("a"), afterRun) << "no turn while waiting";
+    EXPECT_EQ(hero->wait, 0) << "counted down: the held key fired again";
+}
+
+TEST_F(Play, DieOnAnotherObjectTakesEffectAtItsParentsNextTurn)
+{
+    Kobject* victim = Add("victim", "#end");
+    Add("killer", ".victim #die\n#end", nullptr, -5);  // runs after the victim
+    Start();
+    const int32_t victimId = victim->id;
+    Ticks(1);
+    ASSERT_EQ(board_->children.size(), 2u) << "marked, not yet erased";
+    EXPECT_EQ(board_->children[0]->id, victimId);
+    EXPECT_EQ(board_->children[0]->dead, 1);
+    Ticks(1);
+    ASSERT_EQ(board_->children.size(), 1u);
+    EXPECT_EQ(board_->children[0]->name, "killer");
+}
+
+TEST_F(Play, DeadObjectAheadInTheParentsTurnGoesInTheSameTick)
+{
+    Add("victim", "#give victim 1\n#end");
+    Add("killer", ".victim #die\n#end", nullptr, 5);  // runs before the victim
+    Start();
+    Ticks(1);
+    ASSERT_EQ(board_->children.size(), 1u);
+    EXPECT_EQ(Var("victim"), 0) << "a dead object takes no turn";
+}
+
+TEST_F(Play, DieOnItselfGoesAtOnceAndForgetsThePlayer)
+{
+    Add("player", "#die");
+    Start();
+    ASSERT_NE(world_->vPlayer, nullptr);
+    Ticks(1);
+    EXPECT_TRUE(board_->children.empty());
+    EXPECT_EQ(world_->vPlayer, nullptr);
+}
+
+TEST_F(Play, ZapDisablesOneMarkerAtATimeRestoreEnablesAll)
+{
+    Kobject* object = Add("o", "#zap touch\n#zap touch\n#end\n:touch\n:touch\n:again\n#restore touch\n#end");
+    Start();
+    Ticks(1);
+    ASSERT_EQ(object->markers.size(), 3u);
+    EXPECT_EQ(object->markers[0].active, 0);
+    EXPECT_EQ(object->markers[1].active, 0);
+    Exec().SendMarker(*object, "again");
+    object->running = 1;
+    object->wait = 0;
+    Ticks(1);
+    EXPECT_EQ(object->markers[0].active, 1);
+    EXPECT_EQ(object->markers[1].active, 1);
+}
+
+TEST_F(Play, IfStateFollowsTheLastMarker)
+{
+    Add("o", "#if state touch #give early 1\n@touch\n:touch\n#if state touch #give late 1\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("early"), 0) << "a new object is in the state \"default\"";
+    EXPECT_EQ(Var("late"), 1);
+}
+
+TEST_F(Play, IfFlagsNegationAndIfex)
+{
+    Add("o",
+        "#set key1\n#if key1 #give a 1\n#if not key1 #give b 1\n#if nothing #give c 1\n"
+        "#ifex 7 > 3 #give d 1\n#ifex 7 <= 3 #give e 1\n#ifex (a+1)*2 == 4 #give f 1\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("a"), 1);
+    EXPECT_EQ(Var("b"), 0);
+    EXPECT_EQ(Var("c"), 0);
+    EXPECT_EQ(Var("d"), 1);
+    EXPECT_EQ(Var("e"), 0);
+    EXPECT_EQ(Var("f"), 1);
+}
+
+TEST_F(Play, IfConditionsAboutThePlayer)
+{
+    Kobject* player = Add("player", "#end");
+    player->posx = 10;
+    player->posy = 10;
+    Kobject* north = Add("north", "#if aligned #give aligned 1\n#if aligndir s #give south 1\n"
+                                  "#if aligndir n #give wrong 1\n#if range 5 #give near 1\n"
+                                  "#if range 3 #give tooFar 1\n#if scope .player #give seen 1\n#end");
+    north->posx = 10;
+    north->posy = 6;
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("aligned"), 1);
+    EXPECT_EQ(Var("south"), 1) << "the player stands south of the object";
+    EXPECT_EQ(Var("wrong"), 0);
+    EXPECT_EQ(Var("near"), 1);
+    EXPECT_EQ(Var("tooFar"), 0);
+    EXPECT_EQ(Var("seen"), 1);
+}
+
+TEST_F(Play, IfAnyMatchesOwnCells)
+{
+    Kobject* object = Add("o", "#if any 65 -1 -1 -1 #give has 1\n#if any 66 -1 -1 -1 #give hasNot 1\n#end");
+    object->SetCell(0, 0, 65, 4, 5, 0);
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("has"), 1);
+    EXPECT_EQ(Var("hasNot"), 0);
+}
+
+TEST_F(Play, VariableCommands)
+{
+    Add("o",
+        "#set fresh\n#set word banana\n#give word 1\n#set n 10\n#give n 5\n#take n 20 #give failed 1\n"
+        "#take n 3 #give notRun 1\n#rand one 1\n#rand zero 0\n#div q 7 2\n#div z 7 0\n#div m -7 2\n"
+        "#mul p 65536 65536\n#clear n\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("fresh"), 1);
+    EXPECT_EQ(Var("word"), 1) << "a word converts to 0 before the gift";
+    EXPECT_EQ(Var("failed"), 1) << "taking more than there is runs the rest of the line";
+    EXPECT_EQ(Var("notRun"), 0);
+    EXPECT_EQ(Var("one"), 0);
+    EXPECT_EQ(Var("zero"), 0);
+    EXPECT_EQ(Var("q"), 3);
+    EXPECT_EQ(Var("z"), 0);
+    EXPECT_EQ(Var("m"), -3);
+    EXPECT_EQ(Var("p"), 0) << "32-bit wrap-around";
+    EXPECT_EQ(Var("n"), 0);
+}
+
+TEST_F(Play, TakeWithEnoughSkipsTheRest)
+{
+    Add("o", "#set ammo 7\n#take ammo 5 #give skipped 1\n#set ammo 3\n#take ammo 5 #give ran 1\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("ammo"), 3);
+    EXPECT_EQ(Var("skipped"), 0);
+    EXPECT_EQ(Var("ran"), 1);
+}
+
+TEST_F(Play, RestartAndEndOnOtherObjects)
+{
+    Kobject* other = Add("other", "#give o 1\n#end");
+    Add("boss", ".other #end\n.other #restart\n#end", nullptr, -3);  // after the other's turn
+    Start();
+    Ticks(1);
+    EXPECT_EQ(other->running, 1) << "restarted after it was ended";
+    EXPECT_EQ(other->wait, 0);
+}
+
+TEST_F(Play, LockRefusesMessagesFromOthersButNotFromItself)
+{
+    Kobject* safe = Add("safe", "#lock\n@self\n#end\n:self\n#give own 1\n#end\n:open\n#give opened 1");
+    Add("thief", ".safe @open\n#end", nullptr, -1);
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("own"), 1);
+    Ticks(20);
+    EXPECT_EQ(Var("opened"), 0);
+    EXPECT_EQ(safe->locked, 1);
+}
+
+TEST_F(Play, ImmediateMessageRunsTheReceiversTurnAtOnce)
+{
+    Add("receiver", "#end\n:go\n#give got 1\n#end", nullptr, 9);
+    Add("sender", ".receiver @*go\n#ifex got == 1 #give sawIt 1\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("got"), 1);
+    EXPECT_EQ(Var("sawIt"), 1) << "the receiver ran inside the sender's turn";
+}
+
+TEST_F(Play, ImmediateMessagesCallingEachOtherEndWithoutOverflow)
+{
+    // Each "*" to an object already in its turn only jumps it, so the pair
+    // loops inside one turn until its command limit ends it.
+    Add("ping", ":go\n#give pings 1\n.pong @*go\n#end");
+    Add("pong", ":go\n#give pongs 1\n.ping @*go\n#end");
+    Start();
+    Ticks(3);
+    EXPECT_GT(Var("pings"), 0);
+    EXPECT_LE(Var("pings") + Var("pongs"), 3 * 2 * kMaxCommandsPerTurn);
+}
+
+TEST_F(Play, ImmediateTurnsNestOnlySoDeep)
+{
+    const int chain = 3 * kMaxImmediateTurns;
+    for (int i = 0; i < chain; ++i) {
+        Add("o" + std::to_string(i), "#end\n:go\n#give ran 1\n.o" + std::to_string(i + 1) + " @*go\n#end", nullptr,
+            -i);
+    }
+    Add("starter", ".o0 @*go\n#set during ran\n#end", nullptr, 100);
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("during"), kMaxImmediateTurns) << "the chain ran this deep inside the starter's turn";
+    EXPECT_EQ(Var("ran"), chain) << "the rest jumped and ran in their own turns";
+}
+
+TEST_F(Play, MessagesToAllReachEverySibling)
+{
+    Add("a", "#end\n:hi\n#give hi 1\n#end");
+    Add("b", "#end\n:hi\n#give hi 1\n#end");
+    Add("caller", ".all @hi\n#end", nullptr, -5);
+    Start();
+    Ticks(1);
+    Ticks(1);
+    EXPECT_EQ(Var("hi"), 2);
+}
+
+TEST_F(Play, SwitchRestartsTheNewBoardsScripts)
+{
+    Kobject* second = world_.AddBoard("Second", 40, 30, 1);
+    Kobject* resident = world_.AddObject(*second, "resident", 1, 1);
+    resident->source = "#give resident 1\n#end";
+    Add("mover", "#switch second\n#end");
+    Start();
+    resident->running = 0;
+    Ticks(1);
+    EXPECT_EQ(world_->vActiveBoard, second);
+    EXPECT_EQ(resident->running, 1);
+    Ticks(1);
+    EXPECT_EQ(Var("resident"), 1);
+}
+
+TEST_F(Play, EndgameStopsInputAndSaysGameOverOnce)
+{
+    Add("a", "#endgame\n#end");
+    Add("b", "#endgame\n#end");
+    Start();
+    world_->vInputs[5] = 3;
+    Ticks(1);
+    EXPECT_EQ(world_->vPlay.inputEnabled, 0);
+    EXPECT_EQ(world_->vInputs[5], 0);
+    int gameOver = 0;
+    for (const auto& message : world_->vPlay.messages) gameOver += message.text == "!!! Game Over !!!" ? 1 : 0;
+    EXPECT_EQ(gameOver, 1);
+}
+
+TEST_F(Play, SingleTextLineBecomesTheObjectsMessage)
+{
+    Kobject* talker = Add("talker", "Hello $$65 there\n#end\n:again\nSecond words\n#end");
+    Start();
+    Ticks(1);
+    ASSERT_EQ(world_->vPlay.messages.size(), 1u);
+    EXPECT_EQ(world_->vPlay.messages[0].text, "Hello Athere");
+    EXPECT_EQ(world_->vPlay.messages[0].owner, talker->id);
+    Exec().SendMarker(*talker, "again");
+    talker->running = 1;
+    talker->wait = 0;
+    Ticks(1);
+    ASSERT_EQ(world_->vPlay.messages.size(), 1u) << "the same object refreshes its line";
+    EXPECT_EQ(world_->vPlay.messages[0].text, "Second words");
+}
+
+TEST_F(Play, NotifyAddsAWatchKeyedByTheObject)
+{
+    Kobject* object = Add("o", "#set score 1\n#notify score\n#notify missing\n#end");
+    Start();
+    Ticks(1);
+    ASSERT_EQ(world_->vPlay.watches.size(), 1u);
+    EXPECT_EQ(world_->vPlay.watches[0].name, "score");
+    EXPECT_EQ(world_->vPlay.watches[0].key, -object->id);
+}
+
+TEST_F(Play, HandlesDoNotLeakOverALongRun)
+{
+    Add("a", ":l\n.b @ping\n.all @ping\n#if scope .b #give s 1\n@l");
+    Add("b", ":ping\n#give p 1\n#end");
+    Start();
+    const int handles = world_->HandlesInUse();
+    Ticks(300);
+    EXPECT_EQ(world_->HandlesInUse(), handles);
+    EXPECT_EQ(world_->ListsInUse(), 0);
+}
+
+TEST_F(Play, ObjectsMadeOrErasedDuringATickAreSafe)
+{
+    // A parent dying with its children, children dying, erased objects
+    // getting messages: under the sanitizers any touch of a gone object fails.
+    Kobject* crowd = Add("crowd", "#end");
+    for (int i = 0; i < 50; ++i) {
+        Kobject* member = world_.AddObject(*crowd, "m" + std::to_string(i), 1, 1, i % 7);
+        member->source = i % 3 == 0 ? ".parent #die\n.parent @*x\n#end" : ".all #die\n#give alive 1\n#end";
+    }
+    Add("watcher", ".crowd @*x\n#end", nullptr, -3);
+    Start();
+    Ticks(5);
+    EXPECT_EQ(board_->children.size(), 1u);
+    EXPECT_EQ(board_->children[0]->name, "watcher");
+}
+
+TEST(VarArchive, ScriptFilesStayInsideTheWorldsFolder)
+{
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "save.dat"), "/games/save.dat");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "sub/../save.dat"), "/games/save.dat");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "saves/one.dat"), "/games/saves/one.dat");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "../escape.dat"), "");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "sub/../../escape.dat"), "");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "/etc/passwd"), "");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", ""), "");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "."), "");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", "sub/.."), "");
+    EXPECT_EQ(KScriptFilePath("w.zqav", "a.dat"), "a.dat");
+    EXPECT_EQ(KScriptFilePath("/games/w.zqav", std::string(2000, 'a')), "");
+}
+
+TEST_F(Play, SaveAndLoadVariablesBesideTheWorld)
+{
+    TempDir dir;
+    world_->vWorldPath = dir.File("w.zqav");
+    Add("o", "#set gems 12\n#set name Ann\n#save progress.qvs gems name missing\n#set gems 0\n"
+             "#load progress.qvs\n#save ../outside.qvs gems\n#save /tmp/quav-absolute.qvs gems\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("gems"), 12);
+    EXPECT_EQ(Text("name"), "Ann");
+    EXPECT_FALSE(FileExists(dir.Path() + "/../outside.qvs"));
+    EXPECT_FALSE(FileExists("/tmp/quav-absolute.qvs"));
+    KZipReader zip;
+    std::string error;
+    std::string content;
+    ASSERT_TRUE(zip.OpenFile(dir.File("progress.qvs"), 1 << 20, error)) << error;
+    ASSERT_EQ(zip.Read("vars.dat", content, 1 << 20), KZipReader::Entry::Ok);
+    EXPECT_EQ(content, "gems\n12\nname\nAnn\n~varsend\n");
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"progress.qvs"}));
+}
+
+TEST_F(Play, LoadReadsEveryCompletePairEvenWithoutTheEndLine)
+{
+    TempDir dir;
+    world_->vWorldPath = dir.File("w.zqav");
+    {
+        KZipWriter zip;
+        ASSERT_TRUE(zip.Open(dir.File("old.qvs")));
+        ASSERT_TRUE(zip.Add("VARS.DAT", "a\n1\nb\ntwo\nc"));
+        ASSERT_TRUE(zip.Commit());
+    }
+    Add("o", "#load old.qvs\n#load nothing-here.qvs\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("a"), 1);
+    EXPECT_EQ(Text("b"), "two");
+    EXPECT_FALSE(world_->vVariables.Exists("c"));
+}
+
+}  // namespace
