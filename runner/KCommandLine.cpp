@@ -30,6 +30,25 @@ bool SetVersion(KRunnerOptions& options, std::string_view, std::string&)
     return true;
 }
 
+bool SetCheck(KRunnerOptions& options, std::string_view, std::string&)
+{
+    options.mode = KRunMode::Check;
+    return true;
+}
+
+bool SetDumpProgram(KRunnerOptions& options, std::string_view, std::string&)
+{
+    options.mode = KRunMode::DumpProgram;
+    return true;
+}
+
+bool SetNode(KRunnerOptions& options, std::string_view value, std::string&)
+{
+    options.nodeGiven = true;
+    options.nodeName = value;
+    return true;
+}
+
 bool SetHeadless(KRunnerOptions& options, std::string_view, std::string&)
 {
     options.headless = true;
@@ -84,6 +103,9 @@ constexpr OptionRow kOptions[] = {
     {"--screenshot", "FILE", SetScreenshot, true, "save the last frame as FILE: PNG when it ends in .png, else BMP"},
     {"--seed", "S", SetSeed, false, "seed the game's random numbers"},
     {"--dump-vars", "FILE", SetDumpVars, true, "write the variables at exit as a JSON object (- for standard output)"},
+    {"--check", "", SetCheck, false, "compile every script of WORLD without playing; list the errors"},
+    {"--dump-program", "", SetDumpProgram, false, "write the compiled programs of WORLD as JSON"},
+    {"--node", "NAME", SetNode, false, "with --dump-program: only the nodes named NAME"},
     {"--trace", "", SetTrace, false, "write progress lines to allegro.log beside the program"},
     {"--version", "", SetVersion, false, "print the program's name and version"},
     {"--help", "", SetHelp, false, "print this help"},
@@ -99,6 +121,17 @@ const OptionRow* FindOption(std::string_view name)
 
 bool CheckCombination(const KRunnerOptions& options, std::string& error)
 {
+    if (options.nodeGiven && options.mode != KRunMode::DumpProgram) {
+        error = "--node goes with --dump-program";
+        return false;
+    }
+    if (options.mode == KRunMode::Check || options.mode == KRunMode::DumpProgram) {
+        if (options.worldPath.empty()) {
+            error = std::string(options.mode == KRunMode::Check ? "--check" : "--dump-program") + " needs a world file";
+            return false;
+        }
+        return true;
+    }
     if (options.mode != KRunMode::Play) return true;
     if (!options.headless) {
         for (const std::string_view name : options.given) {
@@ -159,6 +192,8 @@ std::string KUsageText()
     std::string text =
         "Usage: quav-runner [WORLD]\n"
         "       quav-runner --headless [options] WORLD\n"
+        "       quav-runner --check WORLD\n"
+        "       quav-runner --dump-program WORLD [--node NAME]\n"
         "\n"
         "Plays the world file WORLD (.zqav) in a window; without WORLD the launcher\n"
         "opens, where a world is chosen with Open and started with Play.\n"
@@ -190,7 +225,15 @@ std::string KUsageText()
         "Print Screen act as in a window; screenshots go to Worlds/Screens/ beside\n"
         "the program.\n"
         "\n"
+        "--check writes one line NODE:LINE: MESSAGE for every compile error to\n"
+        "standard error and exits 0 when there are none, 1 when there are.\n"
+        "--dump-program writes an array with one object per node, depth first:\n"
+        "{\"node\", \"id\", \"current_line\", \"lines\": [[{\"code\", \"target\"}, ...], ...],\n"
+        "\"markers\": [{\"name\", \"line\", \"command\", \"active\"}],\n"
+        "\"keymarkers\": [{\"input\", \"marker\"}]}; each code byte is the character\n"
+        "with the same number.\n"
+        "\n"
         "Exit status: 0 done, 1 the world could not be loaded (or no screen could\n"
-        "be had), 2 bad arguments.\n";
+        "be had; --check: compile errors), 2 bad arguments.\n";
     return text;
 }

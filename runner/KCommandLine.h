@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-enum class KRunMode : uint8_t { Play = 0, Help = 1, Version = 2 };
+enum class KRunMode : uint8_t { Play = 0, Help = 1, Version = 2, Check = 3, DumpProgram = 4 };
 
 struct KRunnerOptions {
     KRunMode mode = KRunMode::Play;
@@ -20,6 +20,8 @@ struct KRunnerOptions {
     bool seeded = false;
     uint64_t seed = 0;
     std::string worldPath;  // unquoted; empty for the launcher
+    bool nodeGiven = false;  // --dump-program --node NAME
+    std::string nodeName;
     // Options given, for the checks that an option fits the mode.
     std::vector<std::string_view> given;
 };

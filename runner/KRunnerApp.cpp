@@ -8,6 +8,7 @@
 #include "KRunnerParts.h"
 #include "KRunnerShell.h"
 #include "KScreenshot.h"
+#include "KScriptTools.h"
 #include "KTrace.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
@@ -128,6 +129,24 @@ int RunWindowed(KRunnerOptions& options)
     return PlayLoadedWorld(engine, options.worldPath) ? kExitDone : kExitNoWorld;
 }
 
+// --check and --dump-program: no window, no play.
+int RunScriptTool(const KRunnerOptions& options)
+{
+    if (!KStartLibraryHeadless()) {
+        std::fprintf(stderr, "quav-runner: cannot start the game library\n");
+        return kExitNoWorld;
+    }
+    Kinterface engine(KRunnerParts());
+    KInstallRunnerNotices(engine, true);
+    const KToolResult result = options.mode == KRunMode::Check
+                                   ? KCheckWorld(engine, options.worldPath)
+                                   : KDumpPrograms(engine, options.worldPath,
+                                                   options.nodeGiven ? &options.nodeName : nullptr);
+    std::fwrite(result.out.data(), 1, result.out.size(), stdout);
+    std::fwrite(result.err.data(), 1, result.err.size(), stderr);
+    return result.status;
+}
+
 }  // namespace
 
 int KRunnerMain(const std::vector<std::string_view>& args)
@@ -141,7 +160,9 @@ int KRunnerMain(const std::vector<std::string_view>& args)
     switch (options.mode) {
     case KRunMode::Help: std::fputs(KUsageText().c_str(), stdout); return kExitDone;
     case KRunMode::Version: std::fputs(KVersionText().c_str(), stdout); return kExitDone;
-    case KRunMode::Play: break;
+    case KRunMode::Play:
+    case KRunMode::Check:
+    case KRunMode::DumpProgram: break;
     }
     ResolvePaths(options);
     if (!KEnterExecutableDir()) {
@@ -155,5 +176,6 @@ int KRunnerMain(const std::vector<std::string_view>& args)
     }
     // Texts are 8-bit: one byte, one character.
     set_uformat(U_ASCII);
+    if (options.mode == KRunMode::Check || options.mode == KRunMode::DumpProgram) return RunScriptTool(options);
     return options.headless ? RunHeadless(options) : RunWindowed(options);
 }

@@ -20,7 +20,7 @@ struct KToolResult {
 // Exit statuses of the tools.
 inline constexpr int kToolOk = 0;
 inline constexpr int kToolFound = 1;       // --check: compile errors; --dump-program: no node of that name
-inline constexpr int kToolCannotLoad = 2;  // the world did not load
+inline constexpr int kToolCannotLoad = 1;  // the world did not load (as for play)
 
 // Compiles every board's subtree with a compiler of its own and returns the
 // compile errors in order; they are collected, not shown.
@@ -33,7 +33,8 @@ std::string KFormatCompileErrors(const std::vector<KCompileError>& errors);
 // order, as a JSON array; with onlyName, only the nodes of exactly that name.
 std::string KProgramsJson(const Kobject& root, const std::string* onlyName = nullptr);
 
-// --check: loads the world, compiles it; status 0 without errors, 1 with.
+// --check: loads the world, compiles it; status 0 without errors, 1 with
+// errors or when the world does not load.
 KToolResult KCheckWorld(Kinterface& engine, const std::string& worldPath);
 
 // --dump-program: loads the world, compiles it and writes the programs;

@@ -145,3 +145,41 @@ TEST(ScriptedPlay, SeededRandomNumbersRepeat)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScriptTools, CheckListsErrorsWithNodeAndLine)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("good.zqav"), {{"door", ":touch\n#give opened 1\n#end"}});
+    WriteWorld(sandbox.File("bad.zqav"), {{"door", ":touch\n#end\n#foo\n#collide sideways"}, {"lamp", "#cycle"}});
+    std::string output;
+    EXPECT_EQ(sandbox.Run("--check good.zqav", &output), 0) << output;
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(sandbox.Run("--check bad.zqav", &output), 1);
+    EXPECT_EQ(output, "door:3: Bad command: #foo\n"
+                      "door:4: Bad #collide command param: sideways\n"
+                      "lamp:1: Bad #cycle command param type: EOP\n")
+        << output;
+    EXPECT_EQ(sandbox.Run("--check missing.zqav 2>/dev/null", &output), 1);
+    EXPECT_EQ(sandbox.Run("--check", &output), 2);
+    EXPECT_EQ(sandbox.Run("--node door good.zqav 2>/dev/null", &output), 2);
+}
+
+TEST(ScriptTools, DumpProgramWritesTheCompiledBytes)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"door", ":touch\n.parent @hit\n#end"}, {"other", "#end"}});
+    std::string json;
+    ASSERT_EQ(sandbox.Run("--dump-program w.zqav --node door 2>/dev/null", &json), 0) << json;
+    std::string checked;
+    ASSERT_EQ(RunCommand("printf '%s' '" + json + "' | python3 -c \"import json,sys; d=json.load(sys.stdin); "
+                         "n=d[0]; print(len(d), n['node'], n['current_line'], [[c['code'] for c in l] for l in n['lines']], "
+                         "n['lines'][1][0]['target'], n['markers'][0]['name'])\"",
+                         &checked),
+              0)
+        << json;
+    EXPECT_EQ(checked, "1 door 0 [['\\x19:touch'], ['0hit '], ['5']] .parent touch\n");
+}
+
+}  // namespace

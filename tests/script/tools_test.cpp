@@ -53,16 +53,16 @@ TEST(CheckTool, ListsEveryErrorWithNodeAndLine)
     EXPECT_EQ(engine.notices.size(), 1u) << "the program's own notice sink is back";
 }
 
-TEST(CheckTool, WorldThatDoesNotLoadGivesStatusTwo)
+TEST(CheckTool, WorldThatDoesNotLoadFails)
 {
     TestEngine engine;
     TempDir dir;
     const KToolResult missing = KCheckWorld(*engine, dir.File("missing.zqav"));
-    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.status, kToolCannotLoad);
     EXPECT_NE(missing.err.find("Unable to load world"), std::string::npos) << missing.err;
     WriteFileBytes(dir.File("junk.zqav"), "not a zip archive");
-    EXPECT_EQ(KCheckWorld(*engine, dir.File("junk.zqav")).status, 2);
-    EXPECT_EQ(KDumpPrograms(*engine, dir.File("junk.zqav")).status, 2);
+    EXPECT_EQ(KCheckWorld(*engine, dir.File("junk.zqav")).status, kToolCannotLoad);
+    EXPECT_EQ(KDumpPrograms(*engine, dir.File("junk.zqav")).status, kToolCannotLoad);
 }
 
 TEST(DumpTool, WritesEveryProgramDepthFirst)
