@@ -117,7 +117,7 @@ bool Kinterface::DeleteNode(int h)
     Kobject* node = ValidNode(h);
     if (node == nullptr || node->parent == nullptr || vMain->children.size() < 2) return false;
     node->parent->Erase(node);
-    if (h > 0 && h < kHandleCount) vHandles[static_cast<size_t>(h)] = KHandleEntry{};
+    if (h > 0 && h < kHandleCount) FreeEntry(h);
     return true;
 }
 

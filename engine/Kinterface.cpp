@@ -99,6 +99,7 @@ int Kinterface::AllocHandle(Kobject* node)
         KHandleEntry& entry = vHandles[static_cast<size_t>(h)];
         if (entry.node == nullptr) {
             entry = KHandleEntry{1, node};
+            ++handlesTaken_;
             return h;
         }
         if (entry.node->id == node->id) {
@@ -115,7 +116,14 @@ void Kinterface::ReleaseHandle(int handle)
     if (handle < 1 || handle >= kHandleCount) return;
     KHandleEntry& entry = vHandles[static_cast<size_t>(handle)];
     if (entry.node == nullptr) return;
-    if (--entry.count < 1) entry = KHandleEntry{};
+    if (--entry.count < 1) FreeEntry(handle);
+}
+
+void Kinterface::FreeEntry(int handle)
+{
+    KHandleEntry& entry = vHandles[static_cast<size_t>(handle)];
+    if (entry.node != nullptr) --handlesTaken_;
+    entry = KHandleEntry{};
 }
 
 Kobject* Kinterface::NodeOf(int handle) const
@@ -176,6 +184,7 @@ bool Kinterface::AddToList(int l, Kobject* node)
 void Kinterface::ResetHandles()
 {
     for (int h = 1; h < kHandleCount; ++h) vHandles[static_cast<size_t>(h)] = KHandleEntry{};
+    handlesTaken_ = 0;
     for (KHandleList& list : vLists) {
         list.handles.clear();
         list.cursor = 0;
@@ -207,9 +216,9 @@ void Kinterface::ForgetNode(const Kobject* node)
     if (vOverlayBoard == node) vOverlayBoard = nullptr;
     if (vSpawnBoard == node) vSpawnBoard = nullptr;
     if (vScrollBoard == node) vScrollBoard = nullptr;
-    for (int h = 1; h < kHandleCount; ++h) {
-        KHandleEntry& entry = vHandles[static_cast<size_t>(h)];
-        if (entry.node == node) entry = KHandleEntry{};
+    // Most nodes go while no handle is out: then there is nothing to forget.
+    for (int h = 1; h < kHandleCount && handlesTaken_ > 0; ++h) {
+        if (vHandles[static_cast<size_t>(h)].node == node) FreeEntry(h);
     }
 }
 

@@ -213,9 +213,11 @@ private:
     bool IsOverlayBoardNow(const Kobject& board, int32_t overlay) const;
     bool IsDarkBoardNow(const Kobject& board, int32_t overlay, int32_t dark) const;
     Kobject* ValidNode(int h) const;
+    void FreeEntry(int handle);
 
     KParts parts_;
     KNoticeSink noticeSink_;
+    int handlesTaken_ = 0;  // entries 1..1023 holding a node
 };
 
 // The one engine root of this process, or none.

@@ -102,6 +102,8 @@ BITMAP* Kobject::Surface()
 
 size_t Kobject::FrontInsertIndex(int32_t z) const
 {
+    // Records and copies usually arrive in order: nothing lower stands at the end.
+    if (children.empty() || children.back()->posz >= z) return children.size();
     for (size_t i = 0; i < children.size(); ++i) {
         if (children[i]->posz < z) return i;
     }
@@ -110,6 +112,7 @@ size_t Kobject::FrontInsertIndex(int32_t z) const
 
 size_t Kobject::BackInsertIndex(int32_t z) const
 {
+    if (children.empty() || children.back()->posz <= z) return children.size();
     for (size_t i = 0; i < children.size(); ++i) {
         if (children[i]->posz > z) return i;
     }
@@ -237,14 +240,21 @@ const KCell* Kobject::GetCell(int32_t x, int32_t y) const
     return const_cast<Kobject*>(this)->GetCell(x, y);
 }
 
-void Kobject::SetCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
+KCell* Kobject::StoreCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
 {
     KCell* cell = GetCell(x, y);
-    if (cell == nullptr) return;
+    if (cell == nullptr) return nullptr;
     cell->chr = KeepOr(chr, cell->chr);
     cell->fg = KeepOr(fg, cell->fg);
     cell->bg = KeepOr(bg, cell->bg);
     cell->attrib = KeepOr(attrib, cell->attrib);
+    return cell;
+}
+
+void Kobject::SetCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
+{
+    KCell* cell = StoreCell(x, y, chr, fg, bg, attrib);
+    if (cell == nullptr) return;
     if (EditorFlavour()) {
         RenderCell(x, y);
     } else {
@@ -254,13 +264,7 @@ void Kobject::SetCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
 
 void Kobject::SetCellNow(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
 {
-    KCell* cell = GetCell(x, y);
-    if (cell == nullptr) return;
-    cell->chr = KeepOr(chr, cell->chr);
-    cell->fg = KeepOr(fg, cell->fg);
-    cell->bg = KeepOr(bg, cell->bg);
-    cell->attrib = KeepOr(attrib, cell->attrib);
-    RenderCell(x, y);
+    if (StoreCell(x, y, chr, fg, bg, attrib) != nullptr) RenderCell(x, y);
 }
 
 void Kobject::WriteText(int32_t x, int32_t y, std::string_view text, int fg, int bg, int attrib)

@@ -104,6 +104,8 @@ public:
     bool IsBoard() const { return parent != nullptr && parent->parent == nullptr; }
 
 private:
+    // Stores the given fields of a cell (-1 keeps one); none outside the grid.
+    KCell* StoreCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
     Kobject* SpawnAt(size_t index, int32_t newId, int32_t z);
     size_t FrontInsertIndex(int32_t z) const;
     size_t BackInsertIndex(int32_t z) const;

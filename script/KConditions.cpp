@@ -2,14 +2,13 @@
 
 #include "KDirections.h"
 #include "KHandlers.h"
+#include "KNames.h"
 #include "Kinterface.h"
 #include "Kobject.h"
 
 #include <cmath>
 
 namespace {
-
-constexpr int kDirectionEnd = 73;
 
 struct Point {
     int64_t x = 0;
@@ -55,12 +54,18 @@ bool AnyCellMatches(Kexec& exec, Kobject& object, KCompiledCommand& command)
     return false;
 }
 
-bool AlignedInDirection(Kexec& exec, Kobject& object, KCompiledCommand& command, const Kobject& player)
+// The direction list that starts at the cursor and ends at its end byte.
+int DirectionArgument(Kexec& exec, const Kobject& object, const KCompiledCommand& command)
 {
     const size_t begin = static_cast<size_t>(command.cursor);
     size_t end = begin;
-    while (end < command.code.size() && static_cast<unsigned char>(command.code[end]) != kDirectionEnd) ++end;
-    const int direction = KResolveDirection(exec, object, command.code, begin, end);
+    while (end < command.code.size() && static_cast<unsigned char>(command.code[end]) != kDirListEnd) ++end;
+    return KResolveDirection(exec, object, command.code, begin, end);
+}
+
+bool AlignedInDirection(Kexec& exec, Kobject& object, KCompiledCommand& command, const Kobject& player)
+{
+    const int direction = DirectionArgument(exec, object, command);
     const Point self = Centre(object);
     const Point other = Centre(player);
     switch (direction) {
@@ -96,37 +101,34 @@ bool Condition(Kexec& exec, Kobject& object, KCompiledCommand& command, int code
     Kinterface& engine = exec.Engine();
     const Kobject* player = engine.vPlayer;
     switch (code) {
-    case 2: return engine.GetVar(exec.NameArg(command)) != 0;
-    case 3: {
+    case kCondFlag: return engine.GetVar(exec.NameArg(command)) != 0;
+    case kCondAligned: {
         if (player == nullptr) return false;
         const Point self = Centre(object);
         const Point other = Centre(*player);
         return self.x == other.x || self.y == other.y;
     }
-    case 4: return player != nullptr && AlignedInDirection(exec, object, command, *player);
-    case 5:
+    case kCondAlignDir: return player != nullptr && AlignedInDirection(exec, object, command, *player);
+    case kCondContact:
         for (int direction = 0; direction < 4; ++direction) {
             if (KMoveObject(exec, object, direction, 1) != 0) return true;
         }
         return false;
-    case 6: {
-        const size_t begin = static_cast<size_t>(command.cursor);
-        size_t end = begin;
-        while (end < command.code.size() && static_cast<unsigned char>(command.code[end]) != kDirectionEnd) ++end;
-        const int direction = KResolveDirection(exec, object, command.code, begin, end);
+    case kCondBlocked: {
+        const int direction = DirectionArgument(exec, object, command);
         return direction >= 0 && KMoveObject(exec, object, direction, 2) != 0;
     }
-    case 7: return AnyCellMatches(exec, object, command);
-    case 8: return player != nullptr && Overlap(object, *player);
-    case 9:
-    case 10: {
+    case kCondAny: return AnyCellMatches(exec, object, command);
+    case kCondInside: return player != nullptr && Overlap(object, *player);
+    case kCondAbove:
+    case kCondBelow: {
         if (player == nullptr) return false;
         const int mine = DepthInBoard(engine, object.name);
         const int theirs = DepthInBoard(engine, player->name);
-        if (code == 9) return mine > theirs || (mine == theirs && object.posz < player->posz);
+        if (code == kCondAbove) return mine > theirs || (mine == theirs && object.posz < player->posz);
         return mine < theirs || (mine == theirs && object.posz > player->posz);
     }
-    case 11: {
+    case kCondRange: {
         if (player == nullptr) return false;
         const int32_t range = exec.IntArg(command);
         const Point self = Centre(object);
@@ -135,8 +137,8 @@ bool Condition(Kexec& exec, Kobject& object, KCompiledCommand& command, int code
         const double dy = static_cast<double>(self.y - other.y);
         return std::sqrt(dx * dx + dy * dy) <= static_cast<double>(range);
     }
-    case 12: return RestOfCode(command) == object.lastMarker;
-    case 13: return InScope(exec, object, command);
+    case kCondState: return RestOfCode(command) == object.lastMarker;
+    case kCondScope: return InScope(exec, object, command);
     default: return true;
     }
 }

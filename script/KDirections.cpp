@@ -1,29 +1,13 @@
 #include "KDirections.h"
 
+#include "KNames.h"
+
 #include "Kexec.h"
 #include "Kinterface.h"
 #include "Kobject.h"
 
 namespace {
 
-enum DirectionCode : int {
-    kNorth = 57,
-    kSouth = 58,
-    kWest = 59,
-    kEast = 60,
-    kSeek = 61,
-    kSeekVertical = 62,
-    kSeekHorizontal = 63,
-    kIdle = 64,
-    kFlow = 65,
-    kRandomNorthSouth = 66,
-    kRandomNorthEast = 67,
-    kRandomPerpendicular = 68,
-    kRandom = 69,
-    kClockwise = 70,
-    kCounterClockwise = 71,
-    kOpposite = 72,
-};
 
 int Wrap(int direction) { return ((direction % 4) + 4) % 4; }
 
@@ -59,11 +43,11 @@ int Seek(Kexec& exec, const Kobject& object, int code, int sofar)
     if (player == nullptr) return sofar;
     const SeekPoint self = PointOf(object);
     const SeekPoint target = PointOf(*player);
-    if (code == kSeekVertical) {
+    if (code == kDirSeekV) {
         const int direction = Vertical(self, target);
         return direction == kDirectionNone ? sofar : direction;
     }
-    if (code == kSeekHorizontal) {
+    if (code == kDirSeekH) {
         const int direction = Horizontal(self, target);
         return direction == kDirectionNone ? sofar : direction;
     }
@@ -77,22 +61,22 @@ int Apply(Kexec& exec, const Kobject& object, int code, int sofar)
 {
     KRandom& random = exec.Engine().vRandom;
     switch (code) {
-    case kNorth: return 0;
-    case kSouth: return 2;
-    case kWest: return 3;
-    case kEast: return 1;
-    case kSeek:
-    case kSeekVertical:
-    case kSeekHorizontal: return Seek(exec, object, code, sofar);
-    case kIdle: return kDirectionNone;
-    case kFlow: return object.walkDir;
-    case kRandomNorthSouth: return random.Next(2) == 0 ? 0 : 2;
-    case kRandomNorthEast: return random.Next(2) == 0 ? 0 : 1;
-    case kRandomPerpendicular: return random.Next(101) >= 50 ? Wrap(sofar + 1) : Wrap(sofar - 1);
-    case kRandom: return random.Next(4);
-    case kClockwise: return sofar + 1 == 4 ? 0 : sofar + 1;
-    case kCounterClockwise: return sofar - 1 == -1 ? 3 : sofar - 1;
-    case kOpposite: return sofar + 2 > 3 ? sofar + 2 - 4 : sofar + 2;
+    case kDirN: return 0;
+    case kDirS: return 2;
+    case kDirW: return 3;
+    case kDirE: return 1;
+    case kDirSeek:
+    case kDirSeekV:
+    case kDirSeekH: return Seek(exec, object, code, sofar);
+    case kDirI: return kDirectionNone;
+    case kDirFlow: return object.walkDir;
+    case kDirRndNS: return random.Next(2) == 0 ? 0 : 2;
+    case kDirRndNE: return random.Next(2) == 0 ? 0 : 1;
+    case kDirRndP: return random.Next(101) >= 50 ? Wrap(sofar + 1) : Wrap(sofar - 1);
+    case kDirRnd: return random.Next(4);
+    case kDirCW: return sofar + 1 == 4 ? 0 : sofar + 1;
+    case kDirCCW: return sofar - 1 == -1 ? 3 : sofar - 1;
+    case kDirOpp: return sofar + 2 > 3 ? sofar + 2 - 4 : sofar + 2;
     default: return sofar;
     }
 }
@@ -105,7 +89,7 @@ int KResolveDirection(Kexec& exec, const Kobject& object, const std::string& cod
     end = std::min(end, code.size());
     for (size_t at = end; at > begin; --at) {
         const int byte = static_cast<unsigned char>(code[at - 1]);
-        if (byte < kNorth || byte > kOpposite) break;
+        if (byte < kDirN || byte > kDirOpp) break;
         direction = Apply(exec, object, byte, direction);
     }
     return direction;

@@ -1,5 +1,7 @@
 #include "KNames.h"
 
+#include "KInput.h"
+
 #include <string>
 #include <unordered_map>
 
@@ -123,18 +125,6 @@ constexpr std::array<KCommandWord, kCommandWordCount> kCommands = {{
     {"&", 0, KArgForm::Repeat},
 }};
 
-void AddKeySeries(std::vector<std::string>& names, int first, std::string_view prefix, char from, char to)
-{
-    int index = first;
-    for (char c = from; c <= to; ++c) names[static_cast<size_t>(index++)] = std::string(prefix) + c;
-}
-
-void AddNamed(std::vector<std::string>& names, int first, std::initializer_list<std::string_view> words)
-{
-    int index = first;
-    for (const std::string_view word : words) names[static_cast<size_t>(index++)].assign(word);
-}
-
 }  // namespace
 
 const std::array<KCommandWord, kCommandWordCount>& KCommandWords() { return kCommands; }
@@ -160,32 +150,9 @@ int KColourNumberOf(std::string_view lowered)
 
 std::vector<std::string> KBuildInputNames()
 {
+    // The engine's input update owns the table of names by slot.
     std::vector<std::string> names(kInputNameCount);
-    AddKeySeries(names, 1, "key_", 'a', 'z');
-    AddKeySeries(names, 27, "key_", '0', '9');
-    AddKeySeries(names, 37, "key_pad_", '0', '9');
-    for (int f = 1; f <= 12; ++f) names[static_cast<size_t>(46 + f)] = "key_f" + std::to_string(f);
-    AddNamed(names, 59,
-             {"key_esc", "key_tilde", "key_minus", "key_equals", "key_backspace", "key_tab", "key_openbrace",
-              "key_closebrace", "key_enter", "key_colon", "key_quote", "key_backslash", "key_backslash2",
-              "key_comma", "key_stop", "key_slash", "key_space", "key_insert", "key_del", "key_home", "key_end",
-              "key_pgup", "key_pgdn", "key_left", "key_right", "key_up", "key_down", "key_pad_slash",
-              "key_pad_aster", "key_pad_minus", "key_pad_plus", "key_pad_del", "key_pad_enter",
-              "key_printscreen", "key_pause"});
-    names[101] = "key_colon2";
-    AddNamed(names, 103,
-             {"key_lshift", "key_rshift", "key_lctrl", "key_rctrl", "key_lalt", "key_ralt", "key_lwin", "key_rwin",
-              "key_menu", "key_scrlock", "key_numlock", "key_capslock", "key_sleft", "key_sright", "key_sup",
-              "key_sdown", "key_shift", "key_ctrl", "key_alt", "mouse_b1", "mouse_b2", "mouse_b3"});
-    for (int j = 0; j < 4; ++j) {
-        const std::string stick = "j" + std::to_string(j + 1) + "_";
-        const size_t base = static_cast<size_t>(125 + 14 * j);
-        names[base + 0] = stick + "up";
-        names[base + 1] = stick + "right";
-        names[base + 2] = stick + "down";
-        names[base + 3] = stick + "left";
-        for (int b = 0; b < 10; ++b) names[base + 4 + static_cast<size_t>(b)] = stick + "b" + std::to_string(b);
-    }
+    for (int slot = 0; slot < kInputNameCount; ++slot) names[static_cast<size_t>(slot)] = KInputName(slot);
     return names;
 }
 
