@@ -297,18 +297,6 @@ std::string Kexec::NameArg(KCompiledCommand& command)
     return name;
 }
 
-void Kexec::EraseSoon(Kobject& node)
-{
-    if (node.parent == nullptr) return;
-    for (const Kobject* busy : inTurn_) {
-        if (busy == &node || node.IsAncestorOf(busy)) {
-            node.dead = 1;
-            return;
-        }
-    }
-    node.parent->Erase(&node);
-}
-
 bool Kexec::RunTurnNow(Kobject& receiver)
 {
     if (IsTakingTurn(&receiver) || immediateTurns_ >= kMaxImmediateTurns) return false;

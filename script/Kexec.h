@@ -68,10 +68,6 @@ public:
     std::string NameArg(KCompiledCommand& command);
     bool HasArg(const KCompiledCommand& command) const;
 
-    // Erases node now, or marks it dead for its parent to erase when it (or
-    // something inside it) is in the middle of its turn.
-    void EraseSoon(Kobject& node);
-
     Kinterface& Engine() { return engine_; }
     KEvaluator& Evaluator() { return evaluator_; }
     bool IsRunningObject(const Kobject& object) const;

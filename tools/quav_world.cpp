@@ -1,13 +1,14 @@
 // quav-world — looks inside a world file.
 //
-//   quav-world info [--json] WORLD   video mode, window flag, font sheet, boards
-//   quav-world tree [--json] WORLD   every node, depth first
+//   quav-world info [--json] [--trace] WORLD   video mode, window flag, font sheet, boards
+//   quav-world tree [--json] [--trace] WORLD   every node, depth first
 //
 // A world that cannot be loaded exits with status 1 and the reason on
 // standard error; bad arguments exit with status 2.
 
 #include "KJson.h"
 #include "KPaths.h"
+#include "KTrace.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
@@ -20,8 +21,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quav-world info [--json] WORLD\n"
-    "       quav-world tree [--json] WORLD\n";
+    "usage: quav-world info [--json] [--trace] WORLD\n"
+    "       quav-world tree [--json] [--trace] WORLD\n";
 
 const char* ModeName(int mode)
 {
@@ -122,6 +123,8 @@ int main(int argc, char** argv)
         const std::string argument = argv[i];
         if (argument == "--json") {
             json = true;
+        } else if (argument == "--trace") {
+            KTraceEnable(true);
         } else if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -139,6 +142,7 @@ int main(int argc, char** argv)
         return 2;
     }
     world = KAbsolutePath(world);
+    KTraceEnableFromEnvironment();
     if (!KEnterExecutableDir() || !KStartLibraryHeadless()) {
         std::fputs("quav-world: unable to start\n", stderr);
         return 1;
