@@ -107,7 +107,10 @@ int Kinterface::AllocHandle(Kobject* node)
             return h;
         }
     }
-    ShowMessageBox("Oh No!!", "Error: Max Handles reached");
+    // Once until the handles are reset: a script that asks every tick would
+    // otherwise stop the game with a box every tick.
+    if (!handlesFullShown_) ShowMessageBox("Oh No!!", "Error: Max Handles reached");
+    handlesFullShown_ = true;
     return -1;
 }
 
@@ -143,7 +146,8 @@ int Kinterface::AllocList()
             return l;
         }
     }
-    ShowMessageBox("Oh No!!", "Error: Max HandleLists reached");
+    if (!listsFullShown_) ShowMessageBox("Oh No!!", "Error: Max HandleLists reached");
+    listsFullShown_ = true;
     return -1;
 }
 
@@ -185,6 +189,8 @@ void Kinterface::ResetHandles()
 {
     for (int h = 1; h < kHandleCount; ++h) vHandles[static_cast<size_t>(h)] = KHandleEntry{};
     handlesTaken_ = 0;
+    handlesFullShown_ = false;
+    listsFullShown_ = false;
     for (KHandleList& list : vLists) {
         list.handles.clear();
         list.cursor = 0;

@@ -218,6 +218,8 @@ private:
     KParts parts_;
     KNoticeSink noticeSink_;
     int handlesTaken_ = 0;  // entries 1..1023 holding a node
+    bool handlesFullShown_ = false;
+    bool listsFullShown_ = false;
 };
 
 // The one engine root of this process, or none.

@@ -55,6 +55,8 @@ TEST(Handles, TableFullShowsMessageBoxAndGivesMinusOne)
     EXPECT_EQ(engine.notices[0].kind, KNoticeKind::MessageBox);
     EXPECT_EQ(engine.notices[0].caption, "Oh No!!");
     EXPECT_EQ(engine.notices[0].body, "Error: Max Handles reached");
+    EXPECT_EQ(engine->AllocHandle(engine.AddObject(*board, "again", 1, 1)), -1);
+    EXPECT_EQ(engine.notices.size(), 1u) << "shown once until the handles are reset";
     engine->ResetHandles();
     EXPECT_EQ(engine->HandlesInUse(), 1);
 }
@@ -101,6 +103,8 @@ TEST(Lists, OutOfRangeIsNeverAnError)
     ASSERT_EQ(engine.notices.size(), 1u);
     EXPECT_EQ(engine.notices[0].body, "Error: Max HandleLists reached");
     EXPECT_EQ(engine.notices[0].caption, "Oh No!!");
+    EXPECT_EQ(engine->AllocList(), -1);
+    EXPECT_EQ(engine.notices.size(), 1u);
 }
 
 // --- The editor's handle interface -----------------------------------------------
