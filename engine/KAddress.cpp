@@ -1,6 +1,8 @@
 #include "KAddress.h"
 
+#include "KAscii.h"
 #include "KTrace.h"
+#include "KWindow.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -57,7 +59,7 @@ KSegment ParseSegment(std::string_view text, KFlavour walk)
     KSegment segment;
     for (const char c : text) {
         if (c == ' ') continue;  // spaces inside a segment are skipped
-        segment.name += walk == KFlavour::Runner && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        segment.name += walk == KFlavour::Runner ? KLowerAscii(c) : c;
     }
     if (walk == KFlavour::Runner) {
         for (const KWordEntry& entry : kRunnerWords) {
@@ -80,28 +82,6 @@ std::vector<KSegment> ParsePath(std::string_view path, KFlavour walk)
         path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
     }
     return segments;
-}
-
-// A view window in the parent's grid, wide enough that no sum overflows.
-struct KWindow {
-    int64_t x, y, w, h;
-};
-
-KWindow WindowOf(const Kobject& node, int64_t dx = 0, int64_t dy = 0)
-{
-    return KWindow{int64_t{node.posx} + dx, int64_t{node.posy} + dy, node.vieww, node.viewh};
-}
-
-// Edges that only touch do not overlap.
-bool Overlaps(const KWindow& a, const KWindow& b)
-{
-    return b.x < a.x + a.w && a.x < b.x + b.w && b.y < a.y + a.h && a.y < b.y + b.h;
-}
-
-bool LiesWithin(const KWindow& inner, const KWindow& outer)
-{
-    return outer.x <= inner.x && inner.x + inner.w <= outer.x + outer.w && outer.y <= inner.y &&
-           inner.y + inner.h <= outer.y + outer.h;
 }
 
 bool IsEmpty(const KCell& cell) { return cell.chr == 0 && cell.fg == 0 && cell.bg == 0 && cell.attrib == 0; }
@@ -184,22 +164,22 @@ private:
     void Siblings(const Kobject& node, int64_t dx, int64_t dy, bool contained, std::vector<Kobject*>& out)
     {
         if (node.parent == nullptr) return;
-        const KWindow mine = WindowOf(node, dx, dy);
+        const KWindow mine = KWindowOf(node, dx, dy);
         for (const auto& sibling : node.parent->children) {
             if (!Spend(1)) return;
             if (sibling->id == node.id) continue;
-            const KWindow theirs = WindowOf(*sibling);
-            if (contained ? LiesWithin(theirs, mine) : Overlaps(mine, theirs)) out.push_back(sibling.get());
+            const KWindow theirs = KWindowOf(*sibling);
+            if (contained ? KLiesWithin(theirs, mine) : KOverlaps(mine, theirs)) out.push_back(sibling.get());
         }
     }
 
     void MaskedSiblings(const Kobject& node, std::vector<Kobject*>& out)
     {
         if (node.parent == nullptr) return;
-        const KWindow mine = WindowOf(node);
+        const KWindow mine = KWindowOf(node);
         for (const auto& sibling : node.parent->children) {
             if (!Spend(1)) return;
-            if (sibling->id == node.id || !Overlaps(mine, WindowOf(*sibling))) continue;
+            if (sibling->id == node.id || !KOverlaps(mine, KWindowOf(*sibling))) continue;
             if (CellsMeet(node, *sibling)) out.push_back(sibling.get());
             if (budget_ == 0) return;
         }
@@ -241,7 +221,7 @@ private:
         if (nodeName.size() != segmentName.size()) return false;
         for (size_t i = 0; i < nodeName.size(); ++i) {
             const char c = nodeName[i];
-            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != segmentName[i]) return false;
+            if (KLowerAscii(c) != segmentName[i]) return false;
         }
         return true;
     }

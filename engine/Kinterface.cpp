@@ -1,5 +1,6 @@
 #include "Kinterface.h"
 
+#include "KAscii.h"
 #include "KTrace.h"
 
 #include <allegro.h>
@@ -198,12 +199,7 @@ void Kinterface::ResetHandles()
     }
 }
 
-int Kinterface::HandlesInUse() const
-{
-    int used = 0;
-    for (const KHandleEntry& entry : vHandles) used += entry.node != nullptr ? 1 : 0;
-    return used;
-}
+int Kinterface::HandlesInUse() const { return handlesTaken_ + (vHandles[0].node != nullptr ? 1 : 0); }
 
 int Kinterface::ListsInUse() const
 {
@@ -214,7 +210,6 @@ int Kinterface::ListsInUse() const
 
 void Kinterface::ForgetNode(const Kobject* node)
 {
-    ++vDestroyCount;
     if (vTrackDestroyed) vDestroyed.push_back(node);
     if (vActiveBoard == node) vActiveBoard = nullptr;
     if (vPlayer == node) vPlayer = nullptr;
@@ -303,22 +298,12 @@ void Kinterface::SwitchBoard(int32_t boardId)
     vPlayer = vActiveBoard != nullptr ? vActiveBoard->FindByName("player") : nullptr;
 }
 
-namespace {
-std::string Lowered(std::string_view text)
-{
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lowered;
-}
-}  // namespace
 
 bool Kinterface::SwitchBoard(std::string_view boardName)
 {
-    const std::string wanted = Lowered(boardName);
+    const std::string wanted = KLowered(boardName);
     for (const auto& board : vMain->children) {
-        if (Lowered(board->name) == wanted) {
+        if (KLowered(board->name) == wanted) {
             SwitchBoard(board->id);
             return true;
         }

@@ -103,9 +103,6 @@ public:
     KBitmap vSubClipBuffer;    // one byte per screen pixel
     BITMAP* vBackBuffer = nullptr;  // made by the program's shell; not owned
 
-    // Bumped whenever a node is destroyed, so walkers can tell that a
-    // snapshot of nodes may hold one that is gone.
-    uint64_t vDestroyCount = 0;
     // While vTrackDestroyed is set, every destroyed node is recorded here
     // (the executor sets it during a tick and clears both after).
     bool vTrackDestroyed = false;

@@ -3,6 +3,7 @@
 #include "KDirections.h"
 #include "KHandlers.h"
 #include "KNames.h"
+#include "KWindow.h"
 #include "Kinterface.h"
 #include "Kobject.h"
 
@@ -18,20 +19,11 @@ struct Point {
 // Centre of an object's window on the screen grid.
 Point Centre(const Kobject& object)
 {
-    int32_t x = 0;
-    int32_t y = 0;
-    object.WindowOrigin(x, y);
-    return Point{int64_t{x} + object.vieww / 2, int64_t{y} + object.viewh / 2};
+    const KWindow window = KScreenWindowOf(object);
+    return Point{window.x + window.w / 2, window.y + window.h / 2};
 }
 
-bool Overlap(const Kobject& a, const Kobject& b)
-{
-    int32_t ax = 0, ay = 0, bx = 0, by = 0;
-    a.WindowOrigin(ax, ay);
-    b.WindowOrigin(bx, by);
-    return int64_t{ax} < int64_t{bx} + b.vieww && int64_t{bx} < int64_t{ax} + a.vieww &&
-           int64_t{ay} < int64_t{by} + b.viewh && int64_t{by} < int64_t{ay} + a.viewh;
-}
+bool Overlap(const Kobject& a, const Kobject& b) { return KOverlaps(KScreenWindowOf(a), KScreenWindowOf(b)); }
 
 std::string_view RestOfCode(const KCompiledCommand& command)
 {

@@ -6,11 +6,10 @@
 
 namespace {
 
-// The marker with this name (first enabled one when only enabled counts).
-KMarker* FindMarker(Kobject& object, std::string_view name, bool enabled)
+KMarker* FirstEnabledMarker(Kobject& object, std::string_view name)
 {
     for (KMarker& marker : object.markers) {
-        if (marker.name == name && (marker.active != 0) == enabled) return &marker;
+        if (marker.name == name && marker.active != 0) return &marker;
     }
     return nullptr;
 }
@@ -49,7 +48,7 @@ int KHandleMessage(Kexec& exec, Kobject& object, KCompiledCommand& command)
 int KHandleZap(Kexec& exec, Kobject& object, KCompiledCommand& command)
 {
     command.cursor = 1;
-    if (KMarker* marker = FindMarker(object, exec.NameArg(command), true)) marker->active = 0;
+    if (KMarker* marker = FirstEnabledMarker(object, exec.NameArg(command))) marker->active = 0;
     return kAdvance;
 }
 
@@ -168,12 +167,12 @@ int KHandleIfex(Kexec& exec, Kobject&, KCompiledCommand& command)
     const int32_t second = exec.IntArg(command);
     bool holds = false;
     switch (op) {
-    case 0: holds = first < second; break;
-    case 1: holds = first > second; break;
-    case 2: holds = first <= second; break;
-    case 3: holds = first >= second; break;
-    case 4: holds = first == second; break;
-    case 5: holds = first != second; break;
+    case kCmpLess: holds = first < second; break;
+    case kCmpGreater: holds = first > second; break;
+    case kCmpLessEq: holds = first <= second; break;
+    case kCmpGreaterEq: holds = first >= second; break;
+    case kCmpEqual: holds = first == second; break;
+    case kCmpNotEqual: holds = first != second; break;
     default: holds = false; break;
     }
     return holds ? kAdvance : kSkipLine;

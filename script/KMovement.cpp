@@ -1,6 +1,7 @@
 // One-cell moves of objects inside their parent.
 
 #include "KHandlers.h"
+#include "KWindow.h"
 #include "Kobject.h"
 
 namespace {
@@ -8,21 +9,14 @@ namespace {
 constexpr int kStepX[4] = {0, 1, 0, -1};
 constexpr int kStepY[4] = {-1, 0, 1, 0};
 
-bool RectanglesOverlap(int64_t ax, int64_t ay, int64_t aw, int64_t ah, const Kobject& b)
-{
-    return ax < int64_t{b.posx} + b.vieww && int64_t{b.posx} < ax + aw && ay < int64_t{b.posy} + b.viewh &&
-           int64_t{b.posy} < ay + ah;
-}
-
 // Would the object, stepped one cell, overlap a sibling named "player" at its depth?
 int TouchesPlayer(const Kobject& object, int direction)
 {
     if (object.parent == nullptr) return 0;
-    const int64_t x = int64_t{object.posx} + kStepX[direction];
-    const int64_t y = int64_t{object.posy} + kStepY[direction];
+    const KWindow stepped = KWindowOf(object, kStepX[direction], kStepY[direction]);
     for (const auto& sibling : object.parent->children) {
         if (sibling.get() == &object || sibling->name != "player" || sibling->posz != object.posz) continue;
-        if (RectanglesOverlap(x, y, object.vieww, object.viewh, *sibling)) return 1;
+        if (KOverlaps(stepped, KWindowOf(*sibling))) return 1;
     }
     return 0;
 }

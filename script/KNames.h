@@ -4,6 +4,8 @@
 // words, input names and the small keyword sets of single commands. Saved
 // games and the executor depend on every number here.
 
+#include "KAscii.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -230,6 +232,3 @@ enum KCompare : uint8_t { kCmpLess = 0, kCmpGreater = 1, kCmpLessEq = 2, kCmpGre
 // The byte of an "#ifex" operator as written, or -1.
 int KCompareOf(std::string_view word);
 
-// --- Case ---------------------------------------------------------------------
-
-inline char KLowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }

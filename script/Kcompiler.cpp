@@ -30,12 +30,6 @@ bool EndsRun(char c)
     }
 }
 
-std::string Lowered(std::string_view text)
-{
-    std::string lowered(text);
-    for (char& c : lowered) c = KLowerAscii(c);
-    return lowered;
-}
 
 void AppendNumber(std::string& code, int number)
 {
@@ -357,7 +351,7 @@ void Kcompiler::CompileLabel()
 void Kcompiler::AddMarker(std::string_view labelText, int32_t commandIndex)
 {
     KMarker marker;
-    marker.name = Lowered(labelText.substr(1));
+    marker.name = KLowered(labelText.substr(1));
     marker.line = static_cast<int32_t>(node_->lines.size());
     marker.command = commandIndex;
     marker.active = labelText[0] == ':' ? 1 : 0;
@@ -377,7 +371,7 @@ void Kcompiler::CompileMessage()
     KTRACE("-- Message --\n");
     KCompiledCommand message;
     message.code.assign(1, static_cast<char>(kOpMessage));
-    message.code += Lowered(token_.text);
+    message.code += KLowered(token_.text);
     message.code += ' ';
     message.target = pendingAddress_;
     line_.commands.push_back(std::move(message));
@@ -526,7 +520,7 @@ void Kcompiler::ConsumeUnlessLineEnd()
 void Kcompiler::TakeDirections(std::string& code)
 {
     while (token_.kind == kTokWord) {
-        const int direction = KDirectionByteOf(Lowered(token_.text));
+        const int direction = KDirectionByteOf(KLowered(token_.text));
         if (direction < 0) return;
         code += static_cast<char>(direction);
         Next();
@@ -554,7 +548,7 @@ void Kcompiler::EncodePatch(std::string& code)
 void Kcompiler::EncodeSound(std::string& code)
 {
     TakeTexts(code, 2);
-    code += KSoundModeText(Lowered(token_.text));
+    code += KSoundModeText(KLowered(token_.text));
     ConsumeUnlessLineEnd();
 }
 
@@ -566,7 +560,7 @@ void Kcompiler::EncodeKeyword(std::string& code, int (*lookUp)(std::string_view)
         ConsumeUnlessLineEnd();
         return;
     }
-    const int value = lookUp(Lowered(token_.text));
+    const int value = lookUp(KLowered(token_.text));
     if (value < 0) {
         Error(badWord, token_);
     } else {
@@ -591,7 +585,7 @@ void Kcompiler::EncodePutThrow(std::string& code)
     Next();
     if (token_.kind == kTokWord) {
         // first is a colour word, the word after it the object's name
-        AppendNumber(code, KColourNumberOf(Lowered(first.text)));
+        AppendNumber(code, KColourNumberOf(KLowered(first.text)));
         TakeText(code);
         return;
     }
@@ -609,7 +603,7 @@ void Kcompiler::EncodeWrite(std::string& code)
 // A property word of #mod or #get: its byte, or a report and no byte (-1).
 int Kcompiler::TakeProperty(std::string& code, int (*lookUp)(std::string_view), const char* error)
 {
-    const int property = AtLineEnd() ? -1 : lookUp(Lowered(token_.text));
+    const int property = AtLineEnd() ? -1 : lookUp(KLowered(token_.text));
     if (property < 0) {
         Error(error, token_);
         ConsumeUnlessLineEnd();
@@ -636,7 +630,7 @@ void Kcompiler::EncodeZap(std::string& code)
 {
     if (token_.kind != kTokWord) Error("Bad zap type: ", token_);
     if (AtLineEnd()) return;
-    code += Lowered(token_.text);  // label names are matched lowercased
+    code += KLowered(token_.text);  // label names are matched lowercased
     code += ' ';
     Next();
 }
@@ -649,7 +643,7 @@ void Kcompiler::EncodeSave(std::string& code)
 
 void Kcompiler::EncodeIf(std::string& code)
 {
-    const bool negated = token_.kind == kTokWord && Lowered(token_.text) == "not";
+    const bool negated = token_.kind == kTokWord && KLowered(token_.text) == "not";
     code += static_cast<char>(negated ? 1 : 0);
     if (negated) Next();
     if (AtLineEnd()) {

@@ -98,19 +98,9 @@ void Kexec::StepChildren(Kobject& object)
             object.Erase(child);
             continue;
         }
-        const int32_t childId = child->id;
-        if (Step(*child) == 1) {
-            // A child that moved to another parent during its turn is left
-            // for that parent to erase.
-            const bool stillHere = std::any_of(object.children.begin(), object.children.end(),
-                                               [&](const auto& c) { return c.get() == child && c->id == childId; });
-            if (stillHere) {
-                object.Erase(child);
-            } else if (std::find(engine_.vDestroyed.begin(), engine_.vDestroyed.end(), child) ==
-                       engine_.vDestroyed.end()) {
-                child->dead = 1;
-            }
-        }
+        // A child that moved to another parent during its turn is left for
+        // that parent to erase.
+        if (Step(*child) == 1 && !object.Erase(child)) child->dead = 1;
     }
 }
 
@@ -248,7 +238,6 @@ int Kexec::Dispatch(Kobject& object, KCompiledCommand& command)
     }
     engine_.FreeList(list);
     engine_.ReleaseHandle(self);
-    currentObjectId = object.id;
     return result;
 }
 

@@ -42,20 +42,14 @@ size_t KTextReader::LineNumber() const
 
 bool KParseInt(std::string_view token, int64_t& value)
 {
-    if (token.empty()) return false;
-    size_t at = 0;
-    const bool negative = token[0] == '-';
-    if (token[0] == '-' || token[0] == '+') at = 1;
-    if (at == token.size()) return false;
-    int64_t magnitude = 0;
+    // from_chars takes a minus sign but no plus sign.
+    if (token.size() > 1 && token[0] == '+' && token[1] != '-') token.remove_prefix(1);
+    int64_t parsed = 0;
+    const auto [end, failure] = std::from_chars(token.data(), token.data() + token.size(), parsed);
     constexpr int64_t kLimit = int64_t{1} << 62;
-    for (; at < token.size(); ++at) {
-        const char c = token[at];
-        if (c < '0' || c > '9') return false;
-        if (magnitude > (kLimit - (c - '0')) / 10) return false;
-        magnitude = magnitude * 10 + (c - '0');
-    }
-    value = negative ? -magnitude : magnitude;
+    if (token.empty() || failure != std::errc{} || end != token.data() + token.size()) return false;
+    if (parsed > kLimit || parsed < -kLimit) return false;
+    value = parsed;
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "KZip.h"
 
+#include "KAscii.h"
+
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 
@@ -79,15 +81,13 @@ bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes,
     return true;
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
 bool KSameEntryName(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+        if (KLowerAscii(a[i]) != KLowerAscii(b[i])) return false;
     }
     return true;
 }
