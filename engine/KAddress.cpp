@@ -116,9 +116,11 @@ public:
     }
 
 private:
+    // Each walk has a budget of its own, and in the runner every step also
+    // counts against the tick's work.
     bool Spend(size_t units)
     {
-        if (budget_ < units) {
+        if (budget_ < units || (walk_ == KFlavour::Runner && !engine_.vWork.Spend(static_cast<int64_t>(units)))) {
             budget_ = 0;
             return false;
         }

@@ -219,7 +219,29 @@ void Kinterface::ForgetNode(const Kobject* node)
     if (vScrollBoard == node) vScrollBoard = nullptr;
     // Most nodes go while no handle is out: then there is nothing to forget.
     for (int h = 1; h < kHandleCount && handlesTaken_ > 0; ++h) {
-        if (vHandles[static_cast<size_t>(h)].node == node) FreeEntry(h);
+        if (vHandles[static_cast<size_t>(h)].node != node) continue;
+        FreeEntry(h);
+        PurgeFromLists(h);
+    }
+}
+
+void Kinterface::PurgeFromLists(int handle)
+{
+    // The number may be handed out again at once: an open list that kept it
+    // would then yield (and later release) some other node.
+    for (KHandleList& list : vLists) {
+        if (list.used == 0) continue;
+        size_t kept = 0;
+        size_t cursor = list.cursor;
+        for (size_t i = 0; i < list.handles.size(); ++i) {
+            if (list.handles[i] == handle) {
+                if (i < list.cursor) --cursor;
+                continue;
+            }
+            list.handles[kept++] = list.handles[i];
+        }
+        list.handles.resize(kept);
+        list.cursor = cursor;
     }
 }
 
@@ -328,15 +350,25 @@ void Kinterface::CompileAll()
     for (const auto& board : vMain->children) parts_.compileTree(*vCompiler, *board);
 }
 
+void Kinterface::BeginTick()
+{
+    ++vTickCount;
+    vWork.Begin();
+}
+
 void Kinterface::Tick()
 {
+    BeginTick();
+    inTick_ = true;
     if (vPlayer != nullptr) {
         SetVar("player_x", vPlayer->posx);
         SetVar("player_y", vPlayer->posy);
     }
-    if (!vExec || parts_.stepBoard == nullptr) return;
-    if (vActiveBoard != nullptr && GetVar("freeze") == 0) parts_.stepBoard(*vExec, *vActiveBoard);
-    if (GetVar("overlay") != 0 && vOverlayBoard != nullptr) parts_.stepBoard(*vExec, *vOverlayBoard);
+    if (vExec && parts_.stepBoard != nullptr) {
+        if (vActiveBoard != nullptr && GetVar("freeze") == 0) parts_.stepBoard(*vExec, *vActiveBoard);
+        if (GetVar("overlay") != 0 && vOverlayBoard != nullptr) parts_.stepBoard(*vExec, *vOverlayBoard);
+    }
+    inTick_ = false;
 }
 
 int32_t Kinterface::TakeNextId()

@@ -9,6 +9,7 @@
 #include "KPlayState.h"
 #include "KRandom.h"
 #include "KVariables.h"
+#include "KWork.h"
 #include "Kfont.h"
 #include "Kobject.h"
 
@@ -98,6 +99,9 @@ public:
     KPlayState vPlay;
     // The game's random numbers; the runner seeds them at start.
     KRandom vRandom;
+    // The work the current tick may still do, and the ticks run so far.
+    KTickWork vWork;
+    int64_t vTickCount = 0;
 
     KBitmap vClipBuffer;       // one byte per screen cell
     KBitmap vSubClipBuffer;    // one byte per screen pixel
@@ -184,6 +188,10 @@ public:
     bool SwitchBoard(std::string_view boardName);
     void CompileAll();
     void Tick();
+    // Starts a tick of its own for work done outside Tick (a board stepped
+    // directly): a fresh work budget and a new tick number.
+    void BeginTick();
+    bool InTick() const { return inTick_; }
     // Sets the dark, overlay, spawn and scroll boards by exact name (last wins).
     void FindSpecialBoards();
     // Rows below which a board is out of sight in the current video mode.
@@ -211,12 +219,14 @@ private:
     bool IsDarkBoardNow(const Kobject& board, int32_t overlay, int32_t dark) const;
     Kobject* ValidNode(int h) const;
     void FreeEntry(int handle);
+    void PurgeFromLists(int handle);
 
     KParts parts_;
     KNoticeSink noticeSink_;
     int handlesTaken_ = 0;  // entries 1..1023 holding a node
     bool handlesFullShown_ = false;
     bool listsFullShown_ = false;
+    bool inTick_ = false;
 };
 
 // The one engine root of this process, or none.

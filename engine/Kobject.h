@@ -55,6 +55,7 @@ public:
     int32_t walkDir = -1;
     int32_t ownerid = 0;
     int32_t dead = 0;
+    int64_t steppedTick = -1;  // the tick in which its parent last gave it a turn
     std::string lastMarker = "default";
     std::vector<KMarker> markers;
     std::vector<KKeyMarker> keyMarkers;

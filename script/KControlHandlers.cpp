@@ -177,3 +177,31 @@ int KHandleIfex(Kexec& exec, Kobject&, KCompiledCommand& command)
     }
     return holds ? kAdvance : kSkipLine;
 }
+
+namespace {
+
+// A label's line: the jump target itself does nothing.
+int KHandleMarkerLine(Kexec&, Kobject&, KCompiledCommand&) { return kAdvance; }
+
+}  // namespace
+
+void KRegisterControlHandlers(KHandlerTable& table)
+{
+    table[kOpMarker] = KHandleMarkerLine;
+    table[kOpText] = KHandleTextLine;
+    table[kOpMessage] = KHandleMessage;
+    table[kOpZap] = KHandleZap;
+    table[kOpRestore] = KHandleRestore;
+    table[kOpLock] = KHandleLock;
+    table[kOpUnlock] = KHandleUnlock;
+    table[kOpRestart] = KHandleRestart;
+    table[kOpEnd] = KHandleEnd;
+    table[kOpDie] = KHandleDie;
+    table[kOpEndGame] = KHandleEndgame;
+    table[kOpBoard] = KHandleBoard;
+    table[kOpSwitch] = KHandleSwitch;
+    table[kOpNotify] = KHandleNotify;
+    table[kOpDenotify] = KHandleDenotify;
+    table[kOpIf] = KHandleIf;
+    table[kOpIfEx] = KHandleIfex;
+}

@@ -1,6 +1,6 @@
-// The handler table: one handler per opcode. Handlers of commands whose
-// behaviour lives elsewhere (movement, spawning, appearance, sound, the
-// scroll window) do nothing and advance until they are built.
+// The handler table: one handler per opcode, put together from the areas'
+// own registrations. Commands not built yet do nothing and advance; they
+// are listed in one place so that none can pass for built.
 
 #include "KHandlers.h"
 
@@ -8,44 +8,36 @@
 #include "Kinterface.h"
 #include "Kobject.h"
 
+#include <algorithm>
+
 namespace {
 
 int DoNothing(Kexec&, Kobject&, KCompiledCommand&) { return kAdvance; }
 
+constexpr int kUnbuilt[] = {
+    kOpFadeIn, kOpFadeOut,                                              // appearance
+    kOpPlay, kOpPatch, kOpSong, kOpStopSong, kOpSound, kOpStopSound, kOpLoadSound,  // sound
+    kOpLight, kOpMod, kOpGet, kOpChar, kOpCharEx, kOpWrite, kOpCycle, kOpCycleF, kOpChange,  // appearance
+    kOpCollide, kOpEnterable, kOpMove, kOpTryMove, kOpWalk, kOpTry,     // movement
+    kOpBecome, kOpBind, kOpPut, kOpShoot, kOpThrow, kOpFocus, kOpAttach,  // spawning
+};
+
 }  // namespace
 
-const std::array<KHandler, kOpcodeCount>& Kexec::Handlers()
+std::span<const int> KUnbuiltOpcodes() { return kUnbuilt; }
+
+KHandlerTable KBuildHandlerTable(std::vector<int>* missing)
 {
-    static const std::array<KHandler, kOpcodeCount> kTable = [] {
-        std::array<KHandler, kOpcodeCount> table{};
-        table.fill(DoNothing);
-        table[kOpNotify] = KHandleNotify;
-        table[kOpDenotify] = KHandleDenotify;
-        table[kOpBoard] = KHandleBoard;
-        table[kOpSwitch] = KHandleSwitch;
-        table[kOpMarker] = DoNothing;
-        table[kOpText] = KHandleTextLine;
-        table[kOpZap] = KHandleZap;
-        table[kOpRestore] = KHandleRestore;
-        table[kOpTake] = KHandleTake;
-        table[kOpGive] = KHandleGive;
-        table[kOpSet] = KHandleSet;
-        table[kOpClear] = KHandleClear;
-        table[kOpRand] = KHandleRand;
-        table[kOpDiv] = KHandleDiv;
-        table[kOpMul] = KHandleMul;
-        table[kOpIf] = KHandleIf;
-        table[kOpIfEx] = KHandleIfex;
-        table[kOpMessage] = KHandleMessage;
-        table[kOpLock] = KHandleLock;
-        table[kOpUnlock] = KHandleUnlock;
-        table[kOpRestart] = KHandleRestart;
-        table[kOpDie] = KHandleDie;
-        table[kOpEnd] = KHandleEnd;
-        table[kOpEndGame] = KHandleEndgame;
-        table[kOpLoad] = KHandleLoad;
-        table[kOpSave] = KHandleSave;
-        return table;
-    }();
-    return kTable;
+    KHandlerTable table{};
+    KRegisterControlHandlers(table);
+    KRegisterVariableHandlers(table);
+    for (const int opcode : kUnbuilt) {
+        if (table[static_cast<size_t>(opcode)] == nullptr) table[static_cast<size_t>(opcode)] = DoNothing;
+    }
+    for (size_t opcode = 0; opcode < table.size(); ++opcode) {
+        if (table[opcode] != nullptr) continue;
+        if (missing != nullptr) missing->push_back(static_cast<int>(opcode));
+        table[opcode] = DoNothing;
+    }
+    return table;
 }

@@ -4,6 +4,23 @@
 #include "KNames.h"
 #include "Kexec.h"
 
+#include <span>
+
+// Each area of commands puts its handlers into the table, in its own file.
+void KRegisterControlHandlers(KHandlerTable& table);
+void KRegisterVariableHandlers(KHandlerTable& table);
+
+// Opcodes whose commands are not built yet: they do nothing and advance.
+// Every opcode is either registered by an area or listed here.
+std::span<const int> KUnbuiltOpcodes();
+// Set once every command is built: from then on nothing may be left unbuilt
+// but the marker line, which does nothing by design.
+inline constexpr bool kRunnerComplete = false;
+
+// The table every executor starts from; the opcodes that no area
+// registered and that are not listed as unbuilt go into missing.
+KHandlerTable KBuildHandlerTable(std::vector<int>* missing = nullptr);
+
 
 // Control flow.
 int KHandleTextLine(Kexec& exec, Kobject& object, KCompiledCommand& command);

@@ -92,3 +92,16 @@ int KHandleLoad(Kexec& exec, Kobject&, KCompiledCommand& command)
     KLoadVariables(exec.Engine(), exec.NameArg(command));
     return kAdvance;
 }
+
+void KRegisterVariableHandlers(KHandlerTable& table)
+{
+    table[kOpSet] = KHandleSet;
+    table[kOpGive] = KHandleGive;
+    table[kOpTake] = KHandleTake;
+    table[kOpClear] = KHandleClear;
+    table[kOpRand] = KHandleRand;
+    table[kOpDiv] = KHandleDiv;
+    table[kOpMul] = KHandleMul;
+    table[kOpSave] = KHandleSave;
+    table[kOpLoad] = KHandleLoad;
+}

@@ -32,7 +32,12 @@ int Opcode(const KCompiledCommand& command)
 
 }  // namespace
 
-Kexec::Kexec(Kinterface& engine) : engine_(engine), evaluator_(engine) {}
+Kexec::Kexec(Kinterface& engine) : engine_(engine), evaluator_(engine), handlers_(KBuildHandlerTable()) {}
+
+void Kexec::SetHandler(int opcode, KHandler handler)
+{
+    if (opcode >= 0 && opcode < kOpcodeCount && handler != nullptr) handlers_[static_cast<size_t>(opcode)] = handler;
+}
 
 bool Kexec::IsRunningObject(const Kobject& object) const { return object.id == currentObjectId; }
 
@@ -45,11 +50,14 @@ int Kexec::Step(Kobject& object)
 {
     const bool outermost = inTurn_.empty();
     if (outermost) {
+        // A board stepped outside the engine's tick is a tick of its own.
+        if (!engine_.InTick()) engine_.BeginTick();
         engine_.vDestroyed.clear();
         engine_.vTrackDestroyed = true;
     }
     int result = 0;
-    {
+    // Once the tick's work is spent, the turns left are put off to the next tick.
+    if (!engine_.vWork.Spent()) {
         TurnGuard guard(inTurn_, object);
         StepChildren(object);
         if (object.wait > 0) {
@@ -69,6 +77,28 @@ int Kexec::Step(Kobject& object)
     return result;
 }
 
+bool Kexec::HoldsTurnTaker(const Kobject& node) const
+{
+    for (const Kobject* taking : inTurn_) {
+        if (taking == &node || node.IsAncestorOf(taking)) return true;
+    }
+    return false;
+}
+
+bool Kexec::EraseChild(Kobject& parent, Kobject& child)
+{
+    // An object in the middle of its turn (or one below it) must outlive
+    // that turn: the node stays, marked dead, for a later turn of its parent.
+    if (HoldsTurnTaker(child)) {
+        child.dead = 1;
+        return false;
+    }
+    if (parent.Erase(&child)) return true;
+    // It moved to another parent during its turn: that parent erases it.
+    child.dead = 1;
+    return false;
+}
+
 void Kexec::StepChildren(Kobject& object)
 {
     if (object.children.empty()) return;
@@ -82,7 +112,7 @@ void Kexec::StepChildren(Kobject& object)
     std::unordered_map<const Kobject*, size_t> where;
     size_t destroyedSeen = engine_.vDestroyed.size();
 
-    for (size_t i = 0; i < snapshot.size(); ++i) {
+    for (size_t i = 0; i < snapshot.size() && !engine_.vWork.Spent(); ++i) {
         if (engine_.vDestroyed.size() != destroyedSeen) {
             if (where.empty()) {
                 for (size_t j = 0; j < snapshot.size(); ++j) where.emplace(snapshot[j], j);
@@ -93,14 +123,16 @@ void Kexec::StepChildren(Kobject& object)
             }
         }
         Kobject* child = snapshot[i];
-        if (gone[i] != 0 || IsTakingTurn(child)) continue;
+        if (gone[i] != 0 || IsTakingTurn(child) || child->parent != &object) continue;
         if (child->dead != 0) {
-            object.Erase(child);
+            EraseChild(object, *child);
             continue;
         }
-        // A child that moved to another parent during its turn is left for
-        // that parent to erase.
-        if (Step(*child) == 1 && !object.Erase(child)) child->dead = 1;
+        // One turn a tick from its parents, even for a child that moved to
+        // another parent that has not had its own turn yet.
+        if (child->steppedTick == engine_.vTickCount) continue;
+        child->steppedTick = engine_.vTickCount;
+        if (Step(*child) == 1 && child->parent != nullptr) EraseChild(*child->parent, *child);
     }
 }
 
@@ -149,7 +181,11 @@ void Kexec::Advance(Kobject& object)
 bool Kexec::RunProgram(Kobject& object)
 {
     turnEnded = false;
+    Kobject* const outerRunning = runningObject_;
+    runningObject_ = &object;
     for (int count = 0; count < kMaxCommandsPerTurn && object.running != 0 && !turnEnded; ++count) {
+        // Past the tick's work the command stays current for the next tick.
+        if (!engine_.vWork.Spend(1)) break;
         // Handlers may jump the object or replace its program: the position
         // is looked up afresh for every command.
         if (!ValidPosition(object)) {
@@ -179,11 +215,13 @@ bool Kexec::RunProgram(Kobject& object)
         case kEnd: StopProgram(object); break;
         case kDie:
             ShowPendingText(object);
+            runningObject_ = outerRunning;
             return false;
         default: break;  // repeat: the command stays current
         }
     }
     ShowPendingText(object);
+    runningObject_ = outerRunning;
     return true;
 }
 
@@ -221,7 +259,7 @@ int Kexec::Dispatch(Kobject& object, KCompiledCommand& command)
     currentObjectId = object.id;
     const int opcode = Opcode(command);
     if (opcode < 0 || opcode >= kOpcodeCount) return kAdvance;
-    const KHandler handler = Handlers()[static_cast<size_t>(opcode)];
+    const KHandler handler = handlers_[static_cast<size_t>(opcode)];
     if (command.target == ".self") return handler(*this, object, command);
 
     const int self = engine_.AllocHandle(&object);
@@ -232,8 +270,12 @@ int Kexec::Dispatch(Kobject& object, KCompiledCommand& command)
     if (count == 1) {
         if (Kobject* target = engine_.NodeOf(engine_.NextInList(list))) result = handler(*this, *target, command);
     } else if (count > 1) {
+        // A handler may replace the running object's program, and the
+        // command with it: every target gets a copy made beforehand.
+        const KCompiledCommand copy = command;
         for (int h = engine_.NextInList(list); h >= 0; h = engine_.NextInList(list)) {
-            if (Kobject* target = engine_.NodeOf(h)) handler(*this, *target, command);
+            KCompiledCommand each = copy;
+            if (Kobject* target = engine_.NodeOf(h)) handler(*this, *target, each);
         }
     }
     engine_.FreeList(list);
@@ -288,7 +330,9 @@ std::string Kexec::NameArg(KCompiledCommand& command)
 
 bool Kexec::RunTurnNow(Kobject& receiver)
 {
-    if (IsTakingTurn(&receiver) || immediateTurns_ >= kMaxImmediateTurns) return false;
+    if (IsTakingTurn(&receiver) || immediateTurns_ >= kMaxImmediateTurns || engine_.vWork.ImmediateSpent()) {
+        return false;
+    }
     // The receiver's turn has its own text lines and turn state; the sender's
     // are put back afterwards.
     std::vector<std::string> senderText;
@@ -296,7 +340,9 @@ bool Kexec::RunTurnNow(Kobject& receiver)
     const int32_t senderId = currentObjectId;
     const bool senderTurnEnded = turnEnded;
     ++immediateTurns_;
+    engine_.vWork.EnterImmediate();
     if (Step(receiver) == 1) receiver.dead = 1;
+    engine_.vWork.LeaveImmediate();
     --immediateTurns_;
     turnEnded = senderTurnEnded;
     currentObjectId = senderId;

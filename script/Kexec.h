@@ -30,6 +30,7 @@ enum KResult : int {
 };
 
 using KHandler = int (*)(Kexec& exec, Kobject& object, KCompiledCommand& command);
+using KHandlerTable = std::array<KHandler, kOpcodeCount>;
 
 inline constexpr int kMaxCommandsPerTurn = 256;
 // Turns taken at once by "*" messages inside other turns; a deeper chain of
@@ -68,6 +69,17 @@ public:
     std::string NameArg(KCompiledCommand& command);
     bool HasArg(const KCompiledCommand& command) const;
 
+    // The object whose program is running (the innermost, during turns
+    // taken at once), or none between turns.
+    Kobject* RunningObject() const { return runningObject_; }
+    // Whether node is, or holds, an object in the middle of its turn: such a
+    // node must not be destroyed until that turn ends.
+    bool HoldsTurnTaker(const Kobject& node) const;
+    // Erases child from parent unless it holds an object taking its turn;
+    // then (or when it is no longer parent's) it is marked dead and its
+    // parent erases it in a later turn. True when it is gone.
+    bool EraseChild(Kobject& parent, Kobject& child);
+
     Kinterface& Engine() { return engine_; }
     KEvaluator& Evaluator() { return evaluator_; }
     bool IsRunningObject(const Kobject& object) const;
@@ -81,7 +93,9 @@ public:
     using ScrollWindow = void (*)(Kexec& exec, Kobject& speaker, const std::vector<std::string>& lines);
     ScrollWindow scrollWindow = nullptr;
 
-    static const std::array<KHandler, kOpcodeCount>& Handlers();
+    const KHandlerTable& Handlers() const { return handlers_; }
+    // Puts another handler in place for one opcode of this executor.
+    void SetHandler(int opcode, KHandler handler);
 
 private:
     void StepChildren(Kobject& object);
@@ -95,9 +109,11 @@ private:
 
     Kinterface& engine_;
     KEvaluator evaluator_;
+    KHandlerTable handlers_;
     std::vector<std::string> pendingText_;
     std::vector<const Kobject*> inTurn_;
     int immediateTurns_ = 0;
+    Kobject* runningObject_ = nullptr;
 };
 
 // The runner's executor part: makes the executor and hands it each tick's boards.

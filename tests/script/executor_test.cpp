@@ -477,3 +477,110 @@ TEST_F(Play, LoadReadsEveryCompletePairEvenWithoutTheEndLine)
 }
 
 }  // namespace
+
+// --- Worlds that try to break the executor -------------------------------------
+
+TEST_F(Play, ImmediateTurnNeverErasesTheObjectTakingIt)
+{
+    // d, in a turn taken at once, kills its parent and then has its
+    // grandparent take a turn: that turn must not erase d's parent under d.
+    Kobject* pc = Add("pc", "#end");
+    Kobject* c = Add("c", "#end", pc);
+    Add("d", "#end\n:go\n.parent #die\n.parent.parent @*x\n#give after 1\n#end", c);
+    Add("x", ".pc.c.d @*go\n#end", nullptr, -5);
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("after"), 1) << "d finished its turn";
+    Ticks(1);
+    EXPECT_TRUE(pc->children.empty()) << "the dead parent went once nothing below it was running";
+}
+
+TEST_F(Play, CommandToSeveralTargetsSurvivesItsProgramReplaced)
+{
+    // A handler that throws the running object's program away, as rebinding
+    // does: the other targets still get the command, from a copy.
+    Exec().SetHandler(kOpBind, [](Kexec& exec, Kobject&, KCompiledCommand& command) {
+        exec.Engine().GiveVar("bound", 1);
+        if (Kobject* running = exec.RunningObject()) running->lines = std::vector<KProgramLine>(1);
+        command.cursor = 1;
+        return static_cast<int>(kAdvance);
+    });
+    Add("a", "#end");
+    Add("b", "#end");
+    Add("binder", ".all #bind x\n#end");
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("bound"), 3);
+}
+
+TEST_F(Play, ChildMovedToAnotherParentTakesOneTurnATick)
+{
+    // A handler that moves the running object into the other box, as
+    // entering a container does, and ends its turn.
+    Exec().SetHandler(kOpFocus, [](Kexec& exec, Kobject& object, KCompiledCommand&) {
+        Kobject* board = object.parent->parent;
+        Kobject* other = board->FindByName(object.parent->name == "one" ? "two" : "one");
+        other->Link(object.parent->UnLink(&object));
+        exec.turnEnded = true;
+        return static_cast<int>(kAdvance);
+    });
+    Kobject* one = Add("one", "#end", nullptr, 5);
+    Add("two", "#end", nullptr, 1);
+    Kobject* mover = Add("mover", "#give turns 1\n#focus\n#restart", one);
+    Start();
+    mover->cycle = 0;
+    Ticks(1);
+    EXPECT_EQ(Var("turns"), 1);
+    Ticks(1);
+    EXPECT_EQ(Var("turns"), 2);
+}
+
+TEST_F(Play, ListNeverYieldsANodeThatTookADestroyedTargetsHandle)
+{
+    Exec().SetHandler(kOpPut, [](Kexec& exec, Kobject& target, KCompiledCommand&) {
+        Kinterface& engine = exec.Engine();
+        engine.SetVarString("visited", engine.GetVarString("visited") + target.name);
+        if (target.name != "a") return static_cast<int>(kAdvance);
+        // The second target goes, and its handle number goes to a new node.
+        Kobject* board = target.parent;
+        board->Erase(board->FindByName("b"));
+        Kobject* intruder = board->Spawn(engine.TakeNextId(), -50);
+        intruder->Create("intruder", 1, 1);
+        engine.AllocHandle(intruder);
+        return static_cast<int>(kAdvance);
+    });
+    Add("a", "#end", nullptr, 9);
+    Add("b", "#end", nullptr, 8);
+    Add("putter", ".all #put x\n#end", nullptr, -9);
+    Start();
+    world_->SetVarString("visited", ":");
+    Ticks(1);
+    EXPECT_EQ(Text("visited"), ":aputter");
+}
+
+TEST_F(Play, RelaysToAllFinishTheTickAndLeaveTheRestTheirTurns)
+{
+    // Every object hands "*go" on to all of its siblings: without a bound on
+    // turns taken at once one tick would never end.
+    for (int i = 0; i < 10; ++i) Add("r" + std::to_string(i), "#end\n:go\n.all @*go\n#end", nullptr, 10);
+    Add("starter", ".r0 @*go\n#end", nullptr, 20);
+    Add("later", "#give later 1\n#end", nullptr, -20);
+    Start();
+    Ticks(1);
+    EXPECT_EQ(Var("later"), 1) << "the object after the relays took its turn";
+    EXPECT_GT(world_->vWork.Left(), 0);
+}
+
+TEST_F(Play, TickEndsWhenItsWorkIsSpentAndGoesOnNextTick)
+{
+    world_->vWork.SetCapacity(1000, 250);
+    for (int i = 0; i < 10; ++i) Add("l" + std::to_string(i), "#give n 1\n#restart", nullptr, 10 - i);
+    Start();
+    for (Kobject* object : {board_->children.front().get(), board_->children.back().get()}) object->cycle = 0;
+    Ticks(1);
+    EXPECT_LE(Var("n"), 500) << "at most the tick's units of commands ran";
+    EXPECT_GT(Var("n"), 0);
+    const int first = Var("n");
+    Ticks(1);
+    EXPECT_GT(Var("n"), first);
+}
