@@ -18,7 +18,21 @@ void KPlayState::ShowMessage(int32_t owner, std::string_view text)
                                        [](const KMessage& message) { return message.text == kGameOverText; });
         if (shown) return;
     }
+    if (messages.size() >= kMaxMessages) {
+        const auto oldest = std::find_if(messages.begin(), messages.end(),
+                                         [](const KMessage& message) { return message.text != kGameOverText; });
+        if (oldest != messages.end()) messages.erase(oldest);
+    }
     messages.push_back(KMessage{std::string(text), owner, kMessageLife});
+}
+
+bool KPlayState::Watch(KWatch watch)
+{
+    const bool watched = std::any_of(watches.begin(), watches.end(),
+                                     [&watch](const KWatch& existing) { return existing.name == watch.name; });
+    if (watched || watches.size() >= kMaxWatches) return false;
+    watches.push_back(std::move(watch));
+    return true;
 }
 
 const KMessage* KPlayState::MessageOf(int32_t owner) const

@@ -24,6 +24,11 @@ struct KWatch {
 };
 
 inline constexpr int32_t kMessageLife = 170;
+// More lines than the largest screen has rows are never seen: past this the
+// oldest line (never the game-over line) makes room for a new one.
+inline constexpr size_t kMaxMessages = 128;
+// A variable is watched once; at most this many are watched at a time.
+inline constexpr size_t kMaxWatches = 256;
 inline constexpr std::string_view kGameOverText = "!!! Game Over !!!";
 // A batch of ticks runs only while 0 < pending < this limit.
 inline constexpr int32_t kCatchUpLimit = 4;
@@ -41,6 +46,9 @@ public:
     // "!!! Game Over !!!".
     void ShowMessage(int32_t owner, std::string_view text);
     const KMessage* MessageOf(int32_t owner) const;
+    // Adds a watch unless the variable is watched already or the list is
+    // full; true when it was added.
+    bool Watch(KWatch watch);
 
     // One tick of message life: lines whose timer runs out go, except the
     // game-over line, which stays for the rest of the game.

@@ -79,7 +79,7 @@ void KVariables::SetInt(std::string_view name, int32_t value)
 void KVariables::SetString(std::string_view name, std::string_view text)
 {
     KVariable& variable = FindOrCreate(name);
-    variable.strValue.assign(text);
+    variable.strValue.assign(text.substr(0, kMaxTextBytes));
     variable.kind = 1;
 }
 

@@ -8,6 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
+// A text value keeps at most this many bytes; the rest is cut off.
+inline constexpr size_t kMaxTextBytes = 65536;
+
 struct KVariable {
     std::string name;
     int32_t kind = 0;  // 0: intValue is current; 1: strValue is current

@@ -5,6 +5,7 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -405,6 +406,7 @@ void Kinterface::SetVarString(std::string_view name, std::string_view text)
 {
     PlaceBoardOnSetting(name);
     vVariables.SetString(name, text);
+    vWork.SpendOnText(std::min(text.size(), kMaxTextBytes));
 }
 
 void Kinterface::GiveVar(std::string_view name, int32_t amount) { vVariables.Give(name, amount); }

@@ -31,6 +31,9 @@ std::string_view RestOfCode(const KCompiledCommand& command)
     return at < command.code.size() ? std::string_view(command.code).substr(at) : std::string_view();
 }
 
+// Cells looked at for one unit of a tick's work.
+constexpr size_t kCellsPerUnit = 64;
+
 bool AnyCellMatches(Kexec& exec, Kobject& object, KCompiledCommand& command)
 {
     const int32_t chr = exec.IntArg(command);
@@ -38,6 +41,7 @@ bool AnyCellMatches(Kexec& exec, Kobject& object, KCompiledCommand& command)
     const int32_t fore = exec.IntArg(command);
     const int32_t attrib = exec.IntArg(command);
     auto matches = [](int32_t wanted, int16_t value) { return wanted == -1 || wanted == value; };
+    if (!exec.Engine().vWork.Spend(static_cast<int64_t>(object.cells.size() / kCellsPerUnit))) return false;
     for (const KCell& cell : object.cells) {
         if (matches(chr, cell.chr) && matches(back, cell.bg) && matches(fore, cell.fg) && matches(attrib, cell.attrib)) {
             return true;
@@ -82,10 +86,29 @@ bool InScope(Kexec& exec, Kobject& object, const KCompiledCommand& command)
     return found;
 }
 
-// Depth below the active board of the first node of that name.
+// Depth below the active board of the first node of that name, found
+// depth first; every node looked at costs the tick a unit of work, and a
+// search the tick cannot afford finds nothing.
 int DepthInBoard(Kinterface& engine, const std::string& name)
 {
-    return engine.vActiveBoard != nullptr ? engine.vActiveBoard->DepthOf(name) : -1;
+    if (engine.vActiveBoard == nullptr) return -1;
+    struct Place {
+        const Kobject* node;
+        size_t next;
+    };
+    std::vector<Place> path{{engine.vActiveBoard, 0}};
+    while (!path.empty()) {
+        Place& at = path.back();
+        if (at.next == at.node->children.size()) {
+            path.pop_back();
+            continue;
+        }
+        const Kobject* child = at.node->children[at.next++].get();
+        if (!engine.vWork.Spend(1)) return -1;
+        if (child->name == name) return static_cast<int>(path.size()) - 1;
+        path.push_back(Place{child, 0});
+    }
+    return -1;
 }
 
 bool Condition(Kexec& exec, Kobject& object, KCompiledCommand& command, int code)

@@ -6,9 +6,17 @@
 
 namespace {
 
-KMarker* FirstEnabledMarker(Kobject& object, std::string_view name)
+// Long tables of labels cost the tick their length.
+bool ChargeScan(Kexec& exec, const Kobject& object)
 {
+    return exec.Engine().vWork.Spend(static_cast<int64_t>(object.markers.size() / kMarkersPerUnit));
+}
+
+KMarker* FirstEnabledMarker(Kexec& exec, Kobject& object, std::string_view name)
+{
+    size_t scanned = 0;
     for (KMarker& marker : object.markers) {
+        if ((++scanned & (kMarkersPerUnit - 1)) == 0 && !exec.Engine().vWork.Spend(1)) return nullptr;
         if (marker.name == name && marker.active != 0) return &marker;
     }
     return nullptr;
@@ -48,7 +56,7 @@ int KHandleMessage(Kexec& exec, Kobject& object, KCompiledCommand& command)
 int KHandleZap(Kexec& exec, Kobject& object, KCompiledCommand& command)
 {
     command.cursor = 1;
-    if (KMarker* marker = FirstEnabledMarker(object, exec.NameArg(command))) marker->active = 0;
+    if (KMarker* marker = FirstEnabledMarker(exec, object, exec.NameArg(command))) marker->active = 0;
     return kAdvance;
 }
 
@@ -56,6 +64,7 @@ int KHandleRestore(Kexec& exec, Kobject& object, KCompiledCommand& command)
 {
     command.cursor = 1;
     const std::string name = exec.NameArg(command);
+    if (!ChargeScan(exec, object)) return kAdvance;
     for (KMarker& marker : object.markers) {
         if (marker.name == name) marker.active = 1;
     }
@@ -137,7 +146,7 @@ int KHandleNotify(Kexec& exec, Kobject& object, KCompiledCommand& command)
     Kinterface& engine = exec.Engine();
     const std::string name = exec.NameArg(command);
     if (!engine.vVariables.Exists(name)) return kAdvance;
-    engine.vPlay.watches.push_back(KWatch{name, engine.vVariables.IsString(name) ? 1 : 0, -object.id});
+    engine.vPlay.Watch(KWatch{name, engine.vVariables.IsString(name) ? 1 : 0, -object.id});
     return kAdvance;
 }
 

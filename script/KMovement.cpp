@@ -2,6 +2,7 @@
 
 #include "KHandlers.h"
 #include "KWindow.h"
+#include "Kinterface.h"
 #include "Kobject.h"
 
 namespace {
@@ -23,11 +24,17 @@ int TouchesPlayer(const Kobject& object, int direction)
 
 }  // namespace
 
-int KMoveObject(Kexec&, Kobject& object, int direction, int mode)
+int KMoveObject(Kexec& exec, Kobject& object, int direction, int mode)
 {
     if (direction < 0 || direction > 3) return mode == 0 ? 1 : 0;
     switch (mode) {
-    case 1: return TouchesPlayer(object, direction);
+    case 1:
+        // Crowded parents cost the tick their size.
+        if (object.parent == nullptr ||
+            !exec.Engine().vWork.Spend(static_cast<int64_t>(object.parent->children.size() / 16 + 1))) {
+            return 0;
+        }
+        return TouchesPlayer(object, direction);
     // Walls, objects and containers do not stop anything yet: every move
     // counts as made and nothing is blocked.
     case 0: return 1;

@@ -240,6 +240,7 @@ void Kexec::RunKeyMarkers(Kobject& object)
 {
     if (object.locked != 0 || object.keyMarkers.empty()) return;
     for (size_t k = 0; k < object.keyMarkers.size(); ++k) {
+        if ((k & (kMarkersPerUnit - 1)) == kMarkersPerUnit - 1 && !engine_.vWork.Spend(1)) return;
         const KKeyMarker key = object.keyMarkers[k];
         if (key.input < 0 || key.input >= kInputCount) continue;
         if (key.marker < 0 || static_cast<size_t>(key.marker) >= object.markers.size()) continue;
@@ -285,7 +286,10 @@ int Kexec::Dispatch(Kobject& object, KCompiledCommand& command)
 
 int Kexec::SendMarker(Kobject& object, std::string_view name)
 {
+    size_t scanned = 0;
     for (const KMarker& marker : object.markers) {
+        // Long tables of labels cost the tick their length.
+        if ((++scanned & (kMarkersPerUnit - 1)) == 0 && !engine_.vWork.Spend(1)) return 0;
         if (marker.active == 0 || marker.name != name) continue;
         if (marker.line < 0 || static_cast<size_t>(marker.line) >= object.lines.size()) return 0;
         KProgramLine& line = object.lines[static_cast<size_t>(marker.line)];

@@ -27,6 +27,16 @@ TEST(Messages, StackInOrderAndAnOwnersNewLineReplacesItsOld)
     EXPECT_EQ(play.MessageOf(9)->timer, kMessageLife - 100);
 }
 
+TEST(Messages, AFullListDropsItsOldestLineButNeverGameOver)
+{
+    KPlayState play;
+    play.ShowMessage(0, std::string(kGameOverText));
+    for (int owner = 1; owner <= 10000; ++owner) play.ShowMessage(owner, "line " + std::to_string(owner));
+    ASSERT_EQ(play.messages.size(), kMaxMessages);
+    EXPECT_EQ(play.messages.front().text, kGameOverText);
+    EXPECT_EQ(play.messages.back().text, "line 10000");
+}
+
 TEST(Messages, ExpireAfter170TicksExceptGameOver)
 {
     KPlayState play;

@@ -1,6 +1,7 @@
 // The executor on small worlds built in memory: turns, control flow,
 // messages, key markers, conditions and variable commands.
 
+#include "KHandlers.h"
 #include "KVarArchive.h"
 #include "KWorldFile.h"
 #include "KZip.h"
@@ -387,10 +388,11 @@ TEST_F(Play, SingleTextLineBecomesTheObjectsMessage)
 
 TEST_F(Play, NotifyAddsAWatchKeyedByTheObject)
 {
-    Kobject* object = Add("o", "#set score 1\n#notify score\n#notify missing\n#end");
+    Kobject* object = Add("o", "#set score 1\n#notify score\n#notify missing\n#restart");
     Start();
-    Ticks(1);
-    ASSERT_EQ(world_->vPlay.watches.size(), 1u);
+    object->cycle = 0;
+    Ticks(3);
+    ASSERT_EQ(world_->vPlay.watches.size(), 1u) << "a variable is watched once, however often it is asked";
     EXPECT_EQ(world_->vPlay.watches[0].name, "score");
     EXPECT_EQ(world_->vPlay.watches[0].key, -object->id);
 }
@@ -583,4 +585,18 @@ TEST_F(Play, TickEndsWhenItsWorkIsSpentAndGoesOnNextTick)
     const int first = Var("n");
     Ticks(1);
     EXPECT_GT(Var("n"), first);
+}
+
+TEST(HandlerTable, EveryOpcodeIsBuiltOrListedAsUnbuilt)
+{
+    std::vector<int> missing;
+    KBuildHandlerTable(&missing);
+    EXPECT_TRUE(missing.empty()) << "an opcode has neither a handler nor a place on the unbuilt list";
+    KHandlerTable areas{};
+    KRegisterControlHandlers(areas);
+    KRegisterVariableHandlers(areas);
+    for (const int opcode : KUnbuiltOpcodes()) {
+        EXPECT_EQ(areas[static_cast<size_t>(opcode)], nullptr) << "opcode " << opcode << " is built but listed as unbuilt";
+    }
+    if (kRunnerComplete) EXPECT_TRUE(KUnbuiltOpcodes().empty()) << "the runner claims to be complete";
 }
