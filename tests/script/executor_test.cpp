@@ -598,5 +598,7 @@ TEST(HandlerTable, EveryOpcodeIsBuiltOrListedAsUnbuilt)
     for (const int opcode : KUnbuiltOpcodes()) {
         EXPECT_EQ(areas[static_cast<size_t>(opcode)], nullptr) << "opcode " << opcode << " is built but listed as unbuilt";
     }
-    if (kRunnerComplete) EXPECT_TRUE(KUnbuiltOpcodes().empty()) << "the runner claims to be complete";
+    if (kRunnerComplete) {
+        EXPECT_TRUE(KUnbuiltOpcodes().empty()) << "the runner claims to be complete";
+    }
 }
