@@ -348,7 +348,8 @@ void Kinterface::FindSpecialBoards()
 void Kinterface::CompileAll()
 {
     if (!vCompiler || parts_.compileTree == nullptr) return;
-    for (const auto& board : vMain->children) parts_.compileTree(*vCompiler, *board);
+    // One call for the whole tree: the compiler bounds a world's programs as a whole.
+    parts_.compileTree(*vCompiler, *vMain);
 }
 
 void Kinterface::BeginTick()

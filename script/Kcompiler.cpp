@@ -217,7 +217,7 @@ void Kcompiler::Compile(Kobject& node)
 {
     // Depth first, each node before its children, without recursion: the
     // tree may be deeper than the stack allows.
-    repeatBudget_ = RepeatBudgetFor(ScriptBytesBelow(node));
+    worldBytes_ = 0;
     std::vector<Kobject*> pending{&node};
     while (!pending.empty()) {
         Kobject* current = pending.back();
@@ -227,19 +227,6 @@ void Kcompiler::Compile(Kobject& node)
             pending.push_back(child->get());
         }
     }
-}
-
-size_t Kcompiler::ScriptBytesBelow(const Kobject& node)
-{
-    size_t bytes = 0;
-    std::vector<const Kobject*> pending{&node};
-    while (!pending.empty()) {
-        const Kobject* current = pending.back();
-        pending.pop_back();
-        bytes += current->source.size();
-        for (const auto& child : current->children) pending.push_back(child.get());
-    }
-    return bytes;
 }
 
 void Kcompiler::CompileNode(Kobject& node)
@@ -255,8 +242,16 @@ void Kcompiler::CompileNode(Kobject& node)
     node.lines.clear();
     line_ = KProgramLine{};
     pendingAddress_ = ".self";
+    // Repeats are bounded for each script by its own size.
+    repeatBudget_ = RepeatBudgetFor(node.source.size());
+    nodeBytes_ = 0;
+    countedInLine_ = 0;
     Next();
     while (token_.kind != kTokEndOfProgram) {
+        if (!CountCompiled()) {
+            DropProgram(node);
+            return;
+        }
         switch (token_.kind) {
         case kTokCommand: CompileCommand(); break;
         case kTokLabel: CompileLabel(); break;
@@ -274,6 +269,10 @@ void Kcompiler::CompileNode(Kobject& node)
         }
     }
     CloseLine();
+    if (!CountCompiled()) {
+        DropProgram(node);
+        return;
+    }
     if (!node.lines.empty()) {
         node.currentLine = 0;
         node.lines[0].currentCommand = 0;
@@ -287,7 +286,41 @@ void Kcompiler::CompileNode(Kobject& node)
     node_ = nullptr;
 }
 
-void Kcompiler::Next() { token_ = GetToken(); }
+bool Kcompiler::CountCompiled()
+{
+    for (; countedInLine_ < line_.commands.size(); ++countedInLine_) {
+        const size_t cost = CopyCost(line_.commands[countedInLine_]);
+        nodeBytes_ += cost;
+        worldBytes_ += cost;
+    }
+    return nodeBytes_ <= programBound_ && worldBytes_ <= worldBound_;
+}
+
+void Kcompiler::DropProgram(Kobject& node)
+{
+    if (nodeBytes_ > programBound_) {
+        ErrorAtNode("Script too large: its program passes " + std::to_string(programBound_) + " bytes");
+    } else {
+        ErrorAtNode("Scripts too large: the world's programs pass " + std::to_string(worldBound_) + " bytes");
+    }
+    // A script past the bounds runs nothing: half a program could do anything.
+    worldBytes_ -= std::min(worldBytes_, nodeBytes_);
+    line_ = KProgramLine{};
+    node.lines.clear();
+    node.markers.clear();
+    node.keyMarkers.clear();
+    node.currentLine = -1;
+    node_ = nullptr;
+}
+
+void Kcompiler::Next()
+{
+    token_ = GetToken();
+    if (token_.text.size() > kMaxTextBytes) {
+        token_.text.resize(kMaxTextBytes);
+        ErrorAtNode("Text too long: cut to " + std::to_string(kMaxTextBytes) + " bytes", token_.start);
+    }
+}
 
 bool Kcompiler::AtLineEnd() const
 {
@@ -297,15 +330,22 @@ bool Kcompiler::AtLineEnd() const
 void Kcompiler::CloseLine()
 {
     if (line_.commands.empty()) return;
+    CountCompiled();
     node_->lines.push_back(std::move(line_));
     line_ = KProgramLine{};
+    countedInLine_ = 0;
 }
 
 void Kcompiler::Error(const char* what, const KToken& token)
 {
     std::string message = what;
     message += token.text;
-    const int line = LineAt(token.start);
+    ErrorAtNode(std::move(message), token.start);
+}
+
+void Kcompiler::ErrorAtNode(std::string message, size_t position)
+{
+    const int line = LineAt(position == std::string::npos ? token_.start : position);
     if (Kinterface* engine = KEngine()) engine->Report(message, node_->name, line);
     if (collected_ != nullptr) collected_->push_back(KCompileError{node_->name, line, std::move(message)});
 }

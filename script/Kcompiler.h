@@ -27,6 +27,12 @@ struct KCompileError {
     std::string message;
 };
 
+// Compiled programs are bounded, as CopyCost counts them, for each script
+// and for a whole world, so that a small file cannot ask for gigabytes: a
+// script past the bound is refused with an error naming it and runs nothing.
+inline constexpr size_t kMaxProgramBytes = size_t{64} << 20;
+inline constexpr size_t kMaxWorldProgramBytes = size_t{256} << 20;
+
 class Kcompiler {
 public:
     Kcompiler();
@@ -50,10 +56,16 @@ public:
     // While set, every compile error is also appended to the list (the
     // errors still go to the engine's reporter).
     void CollectErrors(std::vector<KCompileError>* into) { collected_ = into; }
+    // Other bounds than kMaxProgramBytes and kMaxWorldProgramBytes.
+    void SetProgramBounds(size_t perScript, size_t perWorld)
+    {
+        programBound_ = perScript;
+        worldBound_ = perWorld;
+    }
 
-    // Repeats ("&n") in one compiled subtree may add at most this many bytes
-    // of commands (as CopyCost counts them) for its scripts' total size, so
-    // a short script cannot ask for unbounded memory.
+    // Repeats ("&n") in one script may add at most this many bytes of
+    // commands (as CopyCost counts them) for the script's size, so a short
+    // script cannot ask for unbounded memory.
     static size_t RepeatBudgetFor(size_t scriptBytes);
     static size_t CopyCost(const KCompiledCommand& command);
 
@@ -70,7 +82,6 @@ private:
     void SkipSpaces();
 
     // Compiling one node.
-    static size_t ScriptBytesBelow(const Kobject& node);
     void CompileNode(Kobject& node);
     void Next();
     bool AtLineEnd() const;
@@ -82,6 +93,11 @@ private:
     void CompileRepeat();
     void AddMarker(std::string_view labelText, int32_t commandIndex);
     void Error(const char* what, const KToken& token);
+    // An error at the given place of the source (the current token's without one).
+    void ErrorAtNode(std::string message, size_t position = std::string::npos);
+    // Counts what the node's program has grown by; false past the bounds.
+    bool CountCompiled();
+    void DropProgram(Kobject& node);
 
     // Argument encoders.
     void EncodeArguments(KArgForm form, std::string& code);
@@ -126,6 +142,11 @@ private:
     KProgramLine line_;
     std::string pendingAddress_;
     size_t repeatBudget_ = 0;
+    size_t programBound_ = kMaxProgramBytes;
+    size_t worldBound_ = kMaxWorldProgramBytes;
+    size_t nodeBytes_ = 0;
+    size_t worldBytes_ = 0;
+    size_t countedInLine_ = 0;
     size_t lineCachePosition_ = 0;
     int lineCacheNumber_ = 1;
     std::vector<KCompileError>* collected_ = nullptr;

@@ -307,17 +307,36 @@ TEST(Compiler, RepeatsStopAtTheBudget)
     EXPECT_EQ(engine.notices[1].body, "Repeat count too large: 3");
 }
 
-TEST(Compiler, RepeatBudgetCoversTheWholeSubtree)
+TEST(Compiler, EveryScriptHasARepeatBudgetOfItsOwn)
+{
+    // A crowded board of ordinary objects compiles every one of them whole.
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 1, 1);
+    for (int i = 0; i < 6000; ++i) engine.AddObject(*board, "o", 1, 1)->source = "/n &10";
+    Kcompiler compiler;
+    compiler.Compile(*board);
+    for (const auto& object : board->children) ASSERT_EQ(object->lines[0].commands.size(), 10u);
+    EXPECT_TRUE(engine.Reports().empty());
+}
+
+TEST(Compiler, ProgramsPastTheirBoundsAreRefusedNamingTheScript)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 1, 1);
-    board->source = "/n &900000";
-    engine.AddObject(*board, "o", 1, 1)->source = "/n &900000";
+    engine.AddObject(*board, "big", 1, 1)->source = ":a\n/n &1000\n#set after 1";
+    for (const char* name : {"one", "two", "three", "four"}) engine.AddObject(*board, name, 1, 1)->source = "/n &30";
     Kcompiler compiler;
+    compiler.SetProgramBounds(10000, 7000);
     compiler.Compile(*board);
-    size_t commands = board->lines[0].commands.size() + board->children[0]->lines[0].commands.size();
-    EXPECT_LE(commands * Kcompiler::CopyCost(board->lines[0].commands[0]), Kcompiler::RepeatBudgetFor(20) + 200);
-    EXPECT_EQ(engine.Reports().size(), 2u);
+    const std::vector<std::string> reports = engine.Reports();
+    ASSERT_EQ(reports.size(), 3u) << testing::PrintToString(reports);
+    EXPECT_EQ(engine.notices[0].caption, "Error in big at 2");
+    EXPECT_EQ(reports[0], "Script too large: its program passes 10000 bytes");
+    EXPECT_TRUE(board->children[0]->lines.empty() && board->children[0]->markers.empty()) << "none of it runs";
+    EXPECT_EQ(board->children[0]->currentLine, -1);
+    EXPECT_EQ(board->children[2]->lines.size(), 1u) << "the refused script does not count against the others";
+    EXPECT_EQ(reports[1], "Scripts too large: the world's programs pass 7000 bytes");
+    EXPECT_TRUE(board->children[3]->lines.empty() && board->children[4]->lines.empty());
 }
 
 TEST(Compiler, TracesCompilationAsItGoes)
