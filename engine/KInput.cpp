@@ -220,9 +220,3 @@ void Kinterface::PollInput(const KPhysicalInput& input)
     SetVar("mouse_y", input.mouseY / 8);
     SetVar("mouse_z", input.mouseZ);
 }
-
-void Kinterface::ApplyPalette()
-{
-    static_assert(sizeof(KRGB) == sizeof(RGB) && sizeof(KPalette) == sizeof(PALETTE));
-    if (vFont && gfx_driver != nullptr) set_palette(reinterpret_cast<const RGB*>(vFont->palette.data()));
-}

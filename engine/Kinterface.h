@@ -6,6 +6,7 @@
 
 #include "KBitmap.h"
 #include "KInput.h"
+#include "KModalHost.h"
 #include "KPlayState.h"
 #include "KRandom.h"
 #include "KVariables.h"
@@ -84,6 +85,9 @@ public:
     Kobject* vSpawnBoard = nullptr;
     Kobject* vScrollBoard = nullptr;
     std::unique_ptr<Kfont> vFont;
+    // The palette on the display. The font keeps the authored one; fades
+    // change only this.
+    KPalette vShownPalette{};
     std::array<KHandleEntry, kHandleCount> vHandles{};
     std::array<KHandleList, kListCount> vLists{};
     KVariables vVariables;
@@ -114,6 +118,9 @@ public:
 
     // The world file being played (its folder is where scripts may keep files).
     std::string vWorldPath;
+
+    // Set by the program that shows the game while it plays; empty otherwise.
+    KModalHost vHost;
 
     // --- Reporter ---------------------------------------------------------------
     // "Error in FILE at LINE" with the message below it.
@@ -180,8 +187,21 @@ public:
     // joysticks, and the variables mouse_x, mouse_y and mouse_z.
     void PollInput();
     void PollInput(const KPhysicalInput& input);
-    // Makes the font's palette the display palette.
+    // Makes the font's palette the shown palette.
     void ApplyPalette();
+    // Makes palette the shown one and puts it on the display.
+    void ShowPalette(const KPalette& palette);
+
+    // --- Modal loops (through vHost) -------------------------------------------------
+    // One pass of a modal loop; anything but Ran means: give up now.
+    KModalPass RunModalPass();
+    // The next typed character, or -1 when none is waiting (or no host).
+    int NextTypedChar();
+    // True when the game is ending, or nobody shows it.
+    bool CloseRequested();
+    // Runs modal passes while the game library's key is down; false when
+    // the loop had to give up with the key still down.
+    bool WaitForRelease(int libraryKey);
     void ChooseActiveBoard();
     void SwitchBoard(int32_t boardId);
     // False when no board has that name (nothing changes then).

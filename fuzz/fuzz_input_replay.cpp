@@ -15,6 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string error;
     if (replay.Parse(std::string_view(reinterpret_cast<const char*>(data), size), error)) {
         replay.ApplyUpTo(std::numeric_limits<int64_t>::max());
+        while (replay.NextTypedChar() >= 0) {
+        }
     }
     return 0;
 }

@@ -96,6 +96,18 @@ bool SetDumpVars(KRunnerOptions& options, std::string_view value, std::string&)
     return true;
 }
 
+bool SetDumpTree(KRunnerOptions& options, std::string_view value, std::string&)
+{
+    options.dumpTreePath = value;
+    return true;
+}
+
+bool SetDumpTreeCells(KRunnerOptions& options, std::string_view, std::string&)
+{
+    options.dumpTreeCells = true;
+    return true;
+}
+
 constexpr OptionRow kOptions[] = {
     {"--headless", "", SetHeadless, false, "play without a window: one tick and one frame a loop pass"},
     {"--ticks", "N", SetTicks, true, "end a headless run after N ticks (default 600), exit status 0"},
@@ -103,6 +115,8 @@ constexpr OptionRow kOptions[] = {
     {"--screenshot", "FILE", SetScreenshot, true, "save the last frame as FILE: PNG when it ends in .png, else BMP"},
     {"--seed", "S", SetSeed, false, "seed the game's random numbers"},
     {"--dump-vars", "FILE", SetDumpVars, true, "write the variables at exit as a JSON object (- for standard output)"},
+    {"--dump-tree", "FILE", SetDumpTree, true, "write the world tree at exit as JSON (- for standard output)"},
+    {"--dump-tree-cells", "", SetDumpTreeCells, true, "with --dump-tree: every node's cells too"},
     {"--check", "", SetCheck, false, "compile every script of WORLD without playing; list the errors"},
     {"--dump-program", "", SetDumpProgram, false, "write the compiled programs of WORLD as JSON"},
     {"--node", "NAME", SetNode, false, "with --dump-program: only the nodes named NAME"},
@@ -145,6 +159,10 @@ bool CheckCombination(const KRunnerOptions& options, std::string& error)
     }
     if (options.worldPath.empty()) {
         error = "--headless needs a world file";
+        return false;
+    }
+    if (options.dumpTreeCells && options.dumpTreePath.empty()) {
+        error = "--dump-tree-cells goes with --dump-tree";
         return false;
     }
     return true;
@@ -217,6 +235,8 @@ std::string KUsageText()
         "  T NAME down      press an input, e.g. 12 key_up down\n"
         "  T NAME up        release it\n"
         "  T mouse X Y      move the mouse to pixel (X, Y)\n"
+        "  T type TEXT      type TEXT, which is all of the line after the one blank\n"
+        "                   behind 'type' (blanks inside are typed too)\n"
         "NAME is a script input name: key_a .. key_z, key_0 .. key_9, key_space,\n"
         "key_left, key_lshift, key_esc, key_printscreen, mouse_b1 .. mouse_b3,\n"
         "j1_up .. j4_b9 and the rest of the key names. key_sleft .. key_sdown,\n"
@@ -224,6 +244,20 @@ std::string KUsageText()
         "replayed. Blank lines and lines starting with # are skipped. Escape and\n"
         "Print Screen act as in a window; screenshots go to Worlds/Screens/ beside\n"
         "the program.\n"
+        "\n"
+        "Windows that wait for the player inside a tick (the scroll window, the\n"
+        "menu, a held Escape) run no game ticks, but every frame they show takes\n"
+        "the next tick of the input file and counts towards --ticks. A run whose\n"
+        "ticks end while such a window waits ends there: its last frame is the\n"
+        "window's, and --screenshot saves it. Typed text is kept until the end\n"
+        "of its tick, for a window open then; nobody else reads it.\n"
+        "\n"
+        "--dump-tree writes an array with one object per node, depth first from\n"
+        "the boards (depth 0): {\"name\", \"depth\", \"id\", \"parent\", \"ownerid\",\n"
+        "\"posx\", \"posy\", \"posz\", \"width\", \"height\", \"viewx\", \"viewy\",\n"
+        "\"vieww\", \"viewh\", \"running\", \"locked\", \"wait\", \"cycle\",\n"
+        "\"current_line\", \"collide_mode\", \"walk_dir\", \"dead\"}; with\n"
+        "--dump-tree-cells also \"cells\": rows of [char, fg, bg, attrib].\n"
         "\n"
         "--check writes one line NODE:LINE: MESSAGE for every compile error to\n"
         "standard error and exits 0 when there are none, 1 when there are.\n"

@@ -17,6 +17,8 @@ struct KRunnerOptions {
     std::string inputPath;
     std::string screenshotPath;
     std::string dumpVarsPath;  // "-" for standard output
+    std::string dumpTreePath;  // "-" for standard output
+    bool dumpTreeCells = false;
     bool seeded = false;
     uint64_t seed = 0;
     std::string worldPath;  // unquoted; empty for the launcher

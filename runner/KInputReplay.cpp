@@ -56,6 +56,18 @@ bool ParseMouse(const std::vector<std::string_view>& words, KReplayEvent& event,
     return true;
 }
 
+// "T type TEXT": TEXT is the rest of the line after the one blank that
+// follows "type", so blanks inside and at its end are typed too.
+bool ParseType(std::string_view text, const std::vector<std::string_view>& words, KReplayEvent& event, std::string& error)
+{
+    const size_t after = static_cast<size_t>(words[1].data() + words[1].size() - text.data());
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (after + 1 >= text.size()) return Fail(error, event.line, "expected 'T type TEXT' with TEXT after one blank");
+    event.text = std::string(text.substr(after + 1));
+    event.kind = KReplayEvent::Kind::Type;
+    return true;
+}
+
 bool ParseLine(std::string_view text, int line, std::vector<KReplayEvent>& events, std::string& error)
 {
     const std::vector<std::string_view> words = Words(text);
@@ -65,8 +77,15 @@ bool ParseLine(std::string_view text, int line, std::vector<KReplayEvent>& event
     if (!KParseNumber<int64_t>(words[0], 0, std::numeric_limits<int32_t>::max(), event.tick)) {
         return Fail(error, line, "'" + std::string(words[0]) + "' is not a tick number");
     }
-    if (words.size() < 2) return Fail(error, line, "an input name or 'mouse' must follow the tick");
-    const bool ok = words[1] == "mouse" ? ParseMouse(words, event, error) : ParseInput(words, event, error);
+    if (words.size() < 2) return Fail(error, line, "an input name, 'mouse' or 'type' must follow the tick");
+    bool ok = false;
+    if (words[1] == "mouse") {
+        ok = ParseMouse(words, event, error);
+    } else if (words[1] == "type") {
+        ok = ParseType(text, words, event, error);
+    } else {
+        ok = ParseInput(words, event, error);
+    }
     if (ok) events.push_back(event);
     return ok;
 }
@@ -110,6 +129,7 @@ bool KInputReplay::Parse(std::string_view text, std::string& error)
                      [](const KReplayEvent& a, const KReplayEvent& b) { return a.tick < b.tick; });
     events_ = std::move(events);
     next_ = 0;
+    typed_.clear();
     return true;
 }
 
@@ -121,6 +141,15 @@ void KInputReplay::ApplyUpTo(int64_t tick)
         case KReplayEvent::Kind::Press: KSetLibraryInput(event.slot, true); break;
         case KReplayEvent::Kind::Release: KSetLibraryInput(event.slot, false); break;
         case KReplayEvent::Kind::MouseMove: KSetLibraryMousePosition(event.x, event.y); break;
+        case KReplayEvent::Kind::Type: typed_.insert(typed_.end(), event.text.begin(), event.text.end()); break;
         }
     }
+}
+
+int KInputReplay::NextTypedChar()
+{
+    if (typed_.empty()) return -1;
+    const int typed = typed_.front();
+    typed_.pop_front();
+    return typed;
 }

@@ -10,6 +10,7 @@
 #include "KScreenshot.h"
 #include "KScriptTools.h"
 #include "KTrace.h"
+#include "KTreeDump.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
@@ -32,7 +33,9 @@ void ResolvePaths(KRunnerOptions& options)
     for (std::string* path : {&options.worldPath, &options.inputPath, &options.screenshotPath}) {
         *path = KAbsolutePath(*path);
     }
-    if (options.dumpVarsPath != "-") options.dumpVarsPath = KAbsolutePath(options.dumpVarsPath);
+    for (std::string* path : {&options.dumpVarsPath, &options.dumpTreePath}) {
+        if (*path != "-") *path = KAbsolutePath(*path);
+    }
 }
 
 bool WriteText(const std::string& path, const std::string& text)
@@ -43,19 +46,27 @@ bool WriteText(const std::string& path, const std::string& text)
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return static_cast<bool>(file);
+    // A full disk shows only when the buffer goes out.
+    file.flush();
+    file.close();
+    return !file.fail();
 }
 
 // Writes what a headless run was asked to leave behind.
-int WriteOutputs(const KRunnerOptions& options, Kinterface& engine, BITMAP* lastFrame)
+int WriteOutputs(const KRunnerOptions& options, Kinterface& engine, const KRunnerShell& shell)
 {
     int status = kExitDone;
-    if (!options.screenshotPath.empty() && !KSaveImage(options.screenshotPath, lastFrame, engine.vFont->palette)) {
+    if (!options.screenshotPath.empty() && !shell.SaveFrame(options.screenshotPath)) {
         std::fprintf(stderr, "quav-runner: cannot write the screenshot '%s'\n", options.screenshotPath.c_str());
         status = kExitNoWorld;
     }
     if (!options.dumpVarsPath.empty() && !WriteText(options.dumpVarsPath, KVariablesJson(engine))) {
         std::fprintf(stderr, "quav-runner: cannot write the variables to '%s'\n", options.dumpVarsPath.c_str());
+        status = kExitNoWorld;
+    }
+    if (!options.dumpTreePath.empty() &&
+        !WriteText(options.dumpTreePath, KTreeJson(*engine.vMain, options.dumpTreeCells))) {
+        std::fprintf(stderr, "quav-runner: cannot write the world tree to '%s'\n", options.dumpTreePath.c_str());
         status = kExitNoWorld;
     }
     return status;
@@ -87,7 +98,7 @@ int RunHeadless(const KRunnerOptions& options)
     KRunnerShell shell(engine, config);
     if (!shell.Start(engine.vWindowed, engine.vVideoMode)) return kExitNoWorld;
     shell.Run();
-    const int status = WriteOutputs(options, engine, shell.BackBuffer());
+    const int status = WriteOutputs(options, engine, shell);
     shell.Shutdown();
     return status;
 }

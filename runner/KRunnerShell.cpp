@@ -33,6 +33,12 @@ void FrameRateCallback() { gFrameRate = gFrameCount.exchange(0); }
 
 void CloseButtonCallback() { KRunnerShell::RequestClose(); }
 
+// The engine's modal host, served by the shell given as context.
+KModalPass HostRunPass(void* shell) { return static_cast<KRunnerShell*>(shell)->RunModalPass(); }
+int HostNextTypedChar(void* shell) { return static_cast<KRunnerShell*>(shell)->NextTypedChar(); }
+void HostShowPalette(void* shell, const KPalette& palette) { static_cast<KRunnerShell*>(shell)->ShowPalette(palette); }
+bool HostCloseRequested(void* shell) { return static_cast<KRunnerShell*>(shell)->Ending(); }
+
 }  // namespace
 
 bool KVideoModeSize(int mode, KVideoSize& size)
@@ -62,6 +68,8 @@ bool KRunnerShell::Start(int windowed, int videoMode)
         return false;
     }
     engine_.vBackBuffer = backBuffer_.get();
+    engine_.vHost = KModalHost{this, HostRunPass, HostNextTypedChar, HostShowPalette, HostCloseRequested};
+    runOver_ = false;
     engine_.SetScreenSize(w / 8, h / 8);
     // Variables left from an earlier game must not steer the choice of boards.
     engine_.vVariables.EraseAll();
@@ -190,21 +198,21 @@ int KRunnerShell::Run()
 
 bool KRunnerShell::RunPass()
 {
-    if (Headless()) {
-        if (config_.replay != nullptr) config_.replay->ApplyUpTo(pass_);
-    } else {
-        poll_keyboard();
-    }
+    TakeInputs();
     if (KeyDown(KEY_ESC)) {
-        WaitForRelease(KEY_ESC);
-        quit_ = RunMenu();
+        if (engine_.WaitForRelease(KEY_ESC)) quit_ = RunMenu();
         engine_.vPlay.pendingTicks = 0;
-        if (PassLimitReached()) return false;
+        if (runOver_) return EndInsideModal();
     }
     // Headless, every pass is one tick; in a window the timer counts them.
     if (Headless()) engine_.vPlay.pendingTicks = 1;
     const bool idle = engine_.vPlay.pendingTicks == 0;
     ticksRun_ += engine_.vPlay.RunPendingTicks([this] { RunTick(); });
+    if (runOver_) return EndInsideModal();
+    // Typed characters last for the tick they came in; play itself reads
+    // only the keys held.
+    if (config_.replay != nullptr) config_.replay->DropTyped();
+    if (!Headless()) clear_keybuf();
     DrawFrame();
     // One screenshot per press, however long the key is held.
     const bool printScreen = KeyDown(KEY_PRTSCR);
@@ -216,6 +224,22 @@ bool KRunnerShell::RunPass()
     // Nothing was due: give the processor back for a moment.
     if (!Headless() && idle) rest(1);
     return quit_ == 0;
+}
+
+void KRunnerShell::TakeInputs()
+{
+    if (Headless()) {
+        if (config_.replay != nullptr) config_.replay->ApplyUpTo(pass_);
+    } else {
+        poll_keyboard();
+    }
+}
+
+bool KRunnerShell::EndInsideModal()
+{
+    ++pass_;
+    ++gFrameCount;
+    return false;
 }
 
 void KRunnerShell::RunTick()
@@ -292,19 +316,53 @@ void KRunnerShell::CopyToScreen()
 
 bool KRunnerShell::KeyDown(int libraryKey) const { return key[libraryKey] != 0; }
 
-void KRunnerShell::WaitForRelease(int libraryKey)
+KModalPass KRunnerShell::RunModalPass()
 {
-    while (KeyDown(libraryKey)) {
-        if (Headless()) {
-            if (PassLimitReached()) return;
-            ++pass_;
-            if (config_.replay != nullptr) config_.replay->ApplyUpTo(pass_);
-        } else {
-            if (CloseRequested()) return;
-            rest(1);
-            poll_keyboard();
-        }
+    if (!started_ || Ending()) return KModalPass::Closing;
+    DrawFrame();
+    ++gFrameCount;
+    const bool next = Headless() ? TakeNextReplayTick() : AwaitTimerTick();
+    if (!next) return KModalPass::Closing;
+    engine_.PollInput();
+    return KModalPass::Ran;
+}
+
+bool KRunnerShell::TakeNextReplayTick()
+{
+    if (config_.passLimit >= 0 && pass_ + 1 >= config_.passLimit) {
+        runOver_ = true;
+        return false;
     }
+    ++pass_;
+    TakeInputs();
+    return true;
+}
+
+bool KRunnerShell::AwaitTimerTick()
+{
+    while (engine_.vPlay.pendingTicks == 0 && !CloseRequested()) rest(1);
+    // The game does not tick meanwhile, so the time spent here is never
+    // caught up.
+    engine_.vPlay.pendingTicks = 0;
+    TakeInputs();
+    return !CloseRequested();
+}
+
+int KRunnerShell::NextTypedChar()
+{
+    if (Headless()) return config_.replay != nullptr ? config_.replay->NextTypedChar() : -1;
+    while (keypressed()) {
+        int scancode = 0;
+        const int typed = ureadkey(&scancode);
+        // Keys without a character (arrows, function keys) give 0.
+        if (typed > 0 && typed < 256) return typed;
+    }
+    return -1;
+}
+
+void KRunnerShell::ShowPalette(const KPalette& palette)
+{
+    if (!Headless() && gfx_driver != nullptr) set_palette(reinterpret_cast<const RGB*>(palette.data()));
 }
 
 int KRunnerShell::RunMenu()
@@ -317,14 +375,20 @@ int KRunnerShell::RunMenu()
 bool KRunnerShell::SaveScreenshot()
 {
     const std::string name = KNextScreenshotName();
-    BITMAP* shown = Headless() ? headlessScreen_.get() : backBuffer_.get();
-    const bool saved = !name.empty() && KSaveImage(name, shown, engine_.vFont->palette);
+    const bool saved = !name.empty() && SaveFrame(name);
     KTRACE("Screenshot %s: %s\n", name.c_str(), saved ? "saved" : "not saved");
     return saved;
 }
 
+bool KRunnerShell::SaveFrame(const std::string& path) const
+{
+    BITMAP* shown = Headless() ? headlessScreen_.get() : backBuffer_.get();
+    return KSaveImage(path, shown, engine_.vShownPalette);
+}
+
 void KRunnerShell::Shutdown()
 {
+    if (engine_.vHost.context == this) engine_.vHost = KModalHost{};
     if (!started_ && !devicesInstalled_ && !headlessScreen_) return;
     started_ = false;
     engine_.ResetHandles();

@@ -2,9 +2,12 @@
 // The runner's game session: start-up of play on a world already loaded into
 // the engine, the frame loop with its ticks, the message lines, the frame
 // rate, screenshots, and the orderly shutdown. It plays in a window (60 Hz
-// timer) or headless (one tick and one frame a loop pass, no timer).
+// timer) or headless (one tick and one frame a loop pass, no timer). While
+// it plays it is the engine's modal host: loops that run inside a tick get
+// their frames, inputs and typed characters from it.
 
 #include "KBitmap.h"
+#include "KModalHost.h"
 
 #include <atomic>
 #include <cstdint>
@@ -54,7 +57,23 @@ public:
     void DrawFrame();
     // Saves the screen as the next free "Worlds/Screens/%.5i.bmp".
     bool SaveScreenshot();
+    // Saves the screen as path with the shown palette (PNG or BMP by name).
+    bool SaveFrame(const std::string& path) const;
     void Shutdown();
+
+    // --- Modal host ----------------------------------------------------------
+    // Draws and shows the frame, then waits for the next one: in a window
+    // until the timer counts a tick, headless by taking the next tick of
+    // the replay (no game tick runs). Then polls the inputs. Closing when
+    // the window was closed or a headless run has no tick left; the run
+    // then ends with this frame as its last.
+    KModalPass RunModalPass();
+    // In a window from the keyboard buffer, headless from the replay's
+    // typed text; -1 when none is waiting.
+    int NextTypedChar();
+    void ShowPalette(const KPalette& palette);
+    // The window was closed, or a modal loop used up a headless run.
+    bool Ending() const { return runOver_ || CloseRequested(); }
 
     BITMAP* BackBuffer() const { return backBuffer_.get(); }
     int64_t TicksRun() const { return ticksRun_; }
@@ -77,8 +96,14 @@ private:
     void DrawMessages();
     void CopyToScreen();
     bool KeyDown(int libraryKey) const;
-    // Waits until the key is let go; headless, the replay's time runs on.
-    void WaitForRelease(int libraryKey);
+    // The replay's events of this pass (headless) or the keyboard (window).
+    void TakeInputs();
+    // Headless: the next tick of the replay, if the run has one left.
+    bool TakeNextReplayTick();
+    // Window: waits for the timer's next tick; false when the window closes.
+    bool AwaitTimerTick();
+    // A modal loop used up the run: this pass ends it, drawing nothing more.
+    bool EndInsideModal();
     // The in-game menu: returns 1 when the player quits.
     int RunMenu();
     bool Headless() const { return config_.display == KDisplay::Headless; }
@@ -92,6 +117,7 @@ private:
     bool devicesInstalled_ = false;
     bool timersInstalled_ = false;
     bool printScreenHeld_ = false;
+    bool runOver_ = false;
     int quit_ = 0;
     int64_t pass_ = 0;
     int64_t ticksRun_ = 0;

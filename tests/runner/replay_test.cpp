@@ -42,13 +42,15 @@ TEST(Replay, MalformedLinesAreErrorsNamingTheLine)
         {"4 key_up sideways\n", "line 1: expected '4 key_up down'"},
         {"4 key_up\n", "line 1: expected"},
         {"4 key_up down now\n", "line 1: expected"},
-        {"4\n", "line 1: an input name or 'mouse' must follow"},
+        {"4\n", "line 1: an input name, 'mouse' or 'type' must follow"},
         {"4 key_shift down\n", "line 1: key_shift follows from the keys held"},
         {"4 key_sleft down\n", "line 1: key_sleft follows from the keys held"},
         {"4 key_alt up\n", "line 1: key_alt follows"},
         {"4 mouse 3\n", "line 1: expected 'T mouse X Y'"},
         {"4 mouse a b\n", "line 1: expected 'T mouse X Y'"},
         {"4 KEY_UP down\n", "line 1: unknown input 'KEY_UP'"},
+        {"4 type\n", "line 1: expected 'T type TEXT'"},
+        {"4 type \r\n", "line 1: expected 'T type TEXT'"},
     };
     for (const Case& c : cases) {
         KInputReplay replay;
@@ -75,6 +77,23 @@ TEST(Replay, AppliesEventsToTheLibrarysInputsUpToATick)
     replay.ApplyUpTo(100);
     EXPECT_EQ(mouse_b, 0);
     KSetLibraryMousePosition(0, 0);
+}
+
+TEST(Replay, TypedTextIsTheRestOfTheLineAndQueuesUntilTaken)
+{
+    KInputReplay replay;
+    std::string error;
+    ASSERT_TRUE(replay.Parse("3 type  two  blanks \r\n1\ttype\tx#\n5 type later\n", error)) << error;
+    ASSERT_EQ(replay.Events().size(), 3u);
+    EXPECT_EQ(replay.Events()[1].text, " two  blanks ");
+    EXPECT_EQ(replay.Events()[0].kind, KReplayEvent::Kind::Type);
+    replay.ApplyUpTo(3);
+    std::string typed;
+    for (int c = replay.NextTypedChar(); c >= 0; c = replay.NextTypedChar()) typed += static_cast<char>(c);
+    EXPECT_EQ(typed, "x# two  blanks ");
+    replay.ApplyUpTo(5);
+    replay.DropTyped();
+    EXPECT_EQ(replay.NextTypedChar(), -1);
 }
 
 TEST(Replay, FilesThatCannotBeReadAreRefused)

@@ -144,6 +144,29 @@ TEST(ScriptedPlay, SeededRandomNumbersRepeat)
     EXPECT_EQ(VarIn(first, "one"), "0");
 }
 
+TEST(ScriptedPlay, DumpTreeShowsWhereObjectsAreAndWhatTheyDo)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("tree.zqav"), {{"locker", "#lock\n#end", 1, 1}, {"q\"t", "#end\n#die", 5, 7}});
+    std::string json;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 60 --dump-tree - --dump-tree-cells tree.zqav 2>/dev/null", &json), 0)
+        << json;
+    std::string seen;
+    ASSERT_EQ(RunCommand("printf '%s' '" + json + "' | python3 -c \"import json,sys; d=json.load(sys.stdin); "
+                         "print([(n['name'], n['depth'], n['parent'] == d[0]['id'], n['posx'], n['posy'], n['locked'], "
+                         "n['running']) for n in d]); print(d[1]['cells'], len(d[0]['cells']))\"",
+                         &seen),
+              0)
+        << json;
+    EXPECT_EQ(seen, "[('Main', 0, False, 0, 0, 0, 0), ('locker', 1, True, 1, 1, 1, 0), "
+                    "('q\"t', 1, True, 5, 7, 0, 0)]\n[[[2, 14, 1, 0]]] 60\n")
+        << json;
+    std::string output;
+    EXPECT_EQ(sandbox.Run("--headless --ticks 1 --dump-tree /dev/full tree.zqav", &output), 1);
+    EXPECT_NE(output.find("cannot write the world tree to '/dev/full'"), std::string::npos) << output;
+    EXPECT_EQ(sandbox.Run("--headless --dump-tree-cells tree.zqav", &output), 2);
+}
+
 }  // namespace
 
 namespace {

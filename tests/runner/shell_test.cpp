@@ -203,6 +203,24 @@ TEST_F(Shell, DarkBoardRedrawsOnlyCellsWhoseColoursChanged)
     EXPECT_EQ(Back()->line[0][4 * 8], 255);
 }
 
+TEST_F(Shell, ScreenshotsCarryTheShownPaletteNotTheFonts)
+{
+    Start();
+    KPalette shown = engine->vFont->palette;
+    shown[1] = KRGB{1, 2, 3, 0};
+    engine->ShowPalette(shown);
+    shell->DrawFrame();
+    TempDir dir;
+    ASSERT_TRUE(shell->SaveFrame(dir.File("shot.bmp")));
+    PALETTE saved;
+    KBitmap shot(load_bmp(dir.File("shot.bmp").c_str(), saved));
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->line[0][0], 1);
+    EXPECT_EQ(saved[1].r, 1);
+    EXPECT_EQ(saved[1].b, 3);
+    EXPECT_NE(engine->vFont->palette[1].b, 3) << "the font keeps the authored palette";
+}
+
 TEST_F(Shell, VariablesAsJson)
 {
     engine->SetVar("b", -3);
@@ -210,6 +228,102 @@ TEST_F(Shell, VariablesAsJson)
     EXPECT_EQ(KVariablesJson(*engine), "{\n  \"b\": -3,\n  \"a \\\"quoted\\\"\": \"x\\n\"\n}\n");
     engine->vVariables.EraseAll();
     EXPECT_EQ(KVariablesJson(*engine), "{}\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A tick that opens a modal loop: it paints the board's top-left cell in
+// colour 9, runs passes until Enter is down, collecting the typed text,
+// then paints the cell back.
+struct ModalProbe {
+    int openAtTick = 0;
+    int ticks = 0;
+    int passes = 0;
+    KModalPass last = KModalPass::Ran;
+    std::string typed;
+};
+ModalProbe gProbe;
+
+void StepWithModalLoop(Kexec&, Kobject& board)
+{
+    if (gProbe.ticks++ != gProbe.openAtTick) return;
+    Kinterface& engine = *KEngine();
+    board.SetCellNow(0, 0, 0, 9, 9, 0);
+    for (gProbe.last = engine.RunModalPass(); gProbe.last == KModalPass::Ran; gProbe.last = engine.RunModalPass()) {
+        ++gProbe.passes;
+        for (int c = engine.NextTypedChar(); c >= 0; c = engine.NextTypedChar()) gProbe.typed += static_cast<char>(c);
+        if (engine.vInputs[static_cast<size_t>(KInputSlot("key_enter"))] != 0) break;
+    }
+    board.SetCellNow(0, 0, 0, 1, 1, 0);
+}
+
+KParts PartsWithModalLoop()
+{
+    KParts parts = KRunnerParts();
+    parts.stepBoard = StepWithModalLoop;
+    return parts;
+}
+
+class ModalLoop : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        gProbe = ModalProbe{};
+        board = engine.AddBoard("Main", 80, 60);
+        for (KCell& cell : board->cells) cell = KCell{0, 1, 1, 0, 0, 0};
+    }
+
+    void TearDown() override
+    {
+        for (int slot = 1; slot <= kSlotLastKey; ++slot) KSetLibraryInput(slot, false);
+    }
+
+    void Play(const char* inputs, int64_t ticks)
+    {
+        ASSERT_TRUE(replay.Parse(inputs, error)) << error;
+        config.display = KDisplay::Headless;
+        config.passLimit = ticks;
+        config.replay = &replay;
+        shell = std::make_unique<KRunnerShell>(*engine, config);
+        ASSERT_TRUE(shell->Start(1, 1));
+        shell->Run();
+    }
+
+    TestEngine engine{PartsWithModalLoop()};
+    Kobject* board = nullptr;
+    KInputReplay replay;
+    KShellConfig config;
+    std::unique_ptr<KRunnerShell> shell;
+    std::string error;
+};
+
+TEST_F(ModalLoop, ReplayTicksDriveItsPassesAndItsTypedText)
+{
+    Play("0 type hi \n2 type there\n4 key_enter down\n5 key_enter up\n7 type lost\n", 10);
+    EXPECT_EQ(gProbe.passes, 4) << "ticks 1 to 4 were modal passes";
+    EXPECT_EQ(gProbe.typed, "hi there") << "text typed in the opening tick counts too";
+    EXPECT_EQ(shell->PassesRun(), 10);
+    EXPECT_EQ(shell->TicksRun(), 6) << "no game tick ran while the loop was open";
+    EXPECT_EQ(replay.NextTypedChar(), -1) << "text nobody took is gone at the end of its tick";
+    EXPECT_EQ(shell->BackBuffer()->line[0][0], 1);
+}
+
+TEST_F(ModalLoop, RunEndingInsideItEndsWithItsFrame)
+{
+    gProbe.openAtTick = 2;
+    Play("", 6);
+    EXPECT_EQ(gProbe.passes, 3);
+    EXPECT_EQ(gProbe.last, KModalPass::Closing);
+    EXPECT_EQ(shell->PassesRun(), 6);
+    EXPECT_EQ(shell->TicksRun(), 3);
+    EXPECT_EQ(shell->BackBuffer()->line[0][0], 9) << "the last frame is the loop's";
+    EXPECT_EQ(engine->RunModalPass(), KModalPass::Closing) << "asking again still gives up";
+    shell->Shutdown();
+    EXPECT_EQ(engine->RunModalPass(), KModalPass::NoHost);
+    EXPECT_EQ(engine->NextTypedChar(), -1);
+    EXPECT_TRUE(engine->CloseRequested());
 }
 
 }  // namespace
