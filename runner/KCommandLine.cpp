@@ -18,6 +18,14 @@ struct OptionRow {
     std::string_view help;
 };
 
+// An empty name would read as the option not given at all.
+bool NamesAFile(std::string_view value, const char* option, std::string& error)
+{
+    if (!value.empty()) return true;
+    error = std::string(option) + " wants a file name, not ''";
+    return false;
+}
+
 bool SetHelp(KRunnerOptions& options, std::string_view, std::string&)
 {
     options.mode = KRunMode::Help;
@@ -78,22 +86,22 @@ bool SetSeed(KRunnerOptions& options, std::string_view value, std::string& error
     return false;
 }
 
-bool SetInput(KRunnerOptions& options, std::string_view value, std::string&)
+bool SetInput(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.inputPath = value;
-    return true;
+    return NamesAFile(value, "--input", error);
 }
 
-bool SetScreenshot(KRunnerOptions& options, std::string_view value, std::string&)
+bool SetScreenshot(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.screenshotPath = value;
-    return true;
+    return NamesAFile(value, "--screenshot", error);
 }
 
-bool SetDumpVars(KRunnerOptions& options, std::string_view value, std::string&)
+bool SetDumpVars(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.dumpVarsPath = value;
-    return true;
+    return NamesAFile(value, "--dump-vars", error);
 }
 
 constexpr OptionRow kOptions[] = {

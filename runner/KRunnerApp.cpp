@@ -4,6 +4,7 @@
 #include "KInputReplay.h"
 #include "KLauncher.h"
 #include "KNotices.h"
+#include "KAscii.h"
 #include "KPaths.h"
 #include "KRunnerParts.h"
 #include "KRunnerShell.h"
@@ -43,7 +44,21 @@ bool WriteText(const std::string& path, const std::string& text)
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return static_cast<bool>(file);
+    // What the stream still buffers reaches the device only on closing.
+    file.close();
+    return !file.fail();
+}
+
+// A folder would read as an empty replay and a pipe would wait for a
+// writer; only regular files are replays.
+bool LoadReplay(const std::string& path, KInputReplay& replay, std::string& error)
+{
+    const KFileKind kind = KKindOfFile(path);
+    if (kind == KFileKind::Folder || kind == KFileKind::Other) {
+        error = "the input file '" + path + "' is " + (kind == KFileKind::Folder ? "a folder" : "not a regular file");
+        return false;
+    }
+    return replay.Load(path, error);
 }
 
 // Writes what a headless run was asked to leave behind.
@@ -65,8 +80,9 @@ int RunHeadless(const KRunnerOptions& options)
 {
     KInputReplay replay;
     std::string error;
-    if (!options.inputPath.empty() && !replay.Load(options.inputPath, error)) {
-        std::fprintf(stderr, "quav-runner: %s\n", error.c_str());
+    if (!options.inputPath.empty() && !LoadReplay(options.inputPath, replay, error)) {
+        const std::string shown = "quav-runner: " + KPrintable(error) + "\n";
+        std::fputs(shown.c_str(), stderr);
         return kExitBadArguments;
     }
     if (!KStartLibraryHeadless()) {
