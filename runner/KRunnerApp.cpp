@@ -108,13 +108,27 @@ int RunHeadless(const KRunnerOptions& options)
     return status;
 }
 
+// Loads a world where reports are boxes a person must close: a broken
+// world shows a few and a count, not one box per broken record.
+bool LoadWindowed(Kinterface& engine, const std::string& worldPath)
+{
+    KNoticeBurst burst(engine);
+    return LoadWorld(engine, worldPath);
+}
+
 // Plays the world already loaded into the engine in a window.
 bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 {
     KShellConfig config;
     config.worldPath = worldPath;
     KRunnerShell shell(engine, config);
-    if (!shell.Start(engine.vWindowed, engine.vVideoMode)) return false;
+    bool started = false;
+    {
+        // Compile errors are drawn together once start-up is over.
+        KNoticeBurst burst(engine);
+        started = shell.Start(engine.vWindowed, engine.vVideoMode);
+    }
+    if (!started) return false;
     shell.Run();
     shell.Shutdown();
     return true;
@@ -123,7 +137,7 @@ bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 // The launcher's Play: the world is read again from its file every time.
 void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
 {
-    if (LoadWorld(engine, worldPath)) PlayLoadedWorld(engine, worldPath);
+    if (LoadWindowed(engine, worldPath)) PlayLoadedWorld(engine, worldPath);
 }
 
 int RunWindowed(KRunnerOptions& options)
@@ -141,7 +155,7 @@ int RunWindowed(KRunnerOptions& options)
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     engine.vRandom.Seed(options.seeded ? options.seed : static_cast<uint64_t>(now));
     if (options.worldPath.empty()) return KRunLauncher(engine, options.worldPath, PlayFromLauncher);
-    if (!LoadWorld(engine, options.worldPath)) return kExitNoWorld;
+    if (!LoadWindowed(engine, options.worldPath)) return kExitNoWorld;
     return PlayLoadedWorld(engine, options.worldPath) ? kExitDone : kExitNoWorld;
 }
 
