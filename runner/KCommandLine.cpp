@@ -242,6 +242,7 @@ std::string KUsageText()
         "with the same number.\n"
         "\n"
         "Exit status: 0 done, 1 the world could not be loaded (or no screen could\n"
-        "be had; --check: compile errors), 2 bad arguments.\n";
+        "be had, or an output file could not be written; --check: compile errors),\n"
+        "2 bad arguments.\n";
     return text;
 }
