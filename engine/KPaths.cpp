@@ -1,8 +1,45 @@
 #include "KPaths.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0) close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+KFileKind KindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode)) return KFileKind::Regular;
+    if (S_ISDIR(mode)) return KFileKind::Folder;
+    return KFileKind::Other;
+}
+
+std::string NotAFileMessage(const std::string& path, KFileKind kind)
+{
+    if (kind == KFileKind::Folder) return "'" + path + "' is a folder, not a file";
+    return "'" + path + "' is not a regular file (a pipe, a device or a socket)";
+}
+
+}  // namespace
 
 std::string KExecutableDir()
 {
@@ -35,4 +72,70 @@ std::string KUnquoted(std::string_view argument)
         argument = argument.substr(1, argument.size() - 2);
     }
     return std::string(argument);
+}
+
+std::string KRealPath(const std::string& path)
+{
+    std::vector<char> buffer(PATH_MAX + 1, '\0');
+    if (path.empty() || realpath(path.c_str(), buffer.data()) == nullptr) return {};
+    return std::string(buffer.data());
+}
+
+bool KIsInsideFolder(std::string_view realPath, std::string_view realFolder)
+{
+    if (realFolder.empty() || realPath.size() <= realFolder.size()) return false;
+    if (realPath.substr(0, realFolder.size()) != realFolder) return false;
+    // "/games" holds "/games/a" but not "/games2/a"; "/" holds everything.
+    return realFolder.back() == '/' || realPath[realFolder.size()] == '/';
+}
+
+KFileKind KKindOfFile(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return KFileKind::Missing;
+    return KindOfMode(info.st_mode);
+}
+
+bool KReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error)
+{
+    bytes.clear();
+    // Opening a pipe for reading would wait for a writer; not blocking lets
+    // the descriptor be looked at first.
+    const FileDescriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (file.Get() < 0) {
+        error = errno == ENOENT ? "'" + path + "' does not exist" : "Unable to open '" + path + "'";
+        return false;
+    }
+    struct stat info {};
+    if (fstat(file.Get(), &info) != 0) {
+        error = "Unable to read '" + path + "'";
+        return false;
+    }
+    if (KindOfMode(info.st_mode) != KFileKind::Regular) {
+        error = NotAFileMessage(path, KindOfMode(info.st_mode));
+        return false;
+    }
+    if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > maxBytes) {
+        error = "'" + path + "' is too large (more than " + std::to_string(maxBytes) + " bytes)";
+        return false;
+    }
+    // The size is only a hint: the file may grow while it is read.
+    bytes.reserve(static_cast<size_t>(info.st_size));
+    std::vector<char> chunk(65536);
+    for (;;) {
+        const ssize_t count = read(file.Get(), chunk.data(), chunk.size());
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) {
+            error = "Unable to read '" + path + "'";
+            bytes.clear();
+            return false;
+        }
+        if (count == 0) return true;
+        if (bytes.size() + static_cast<size_t>(count) > maxBytes) {
+            error = "'" + path + "' is too large (more than " + std::to_string(maxBytes) + " bytes)";
+            bytes.clear();
+            return false;
+        }
+        bytes.append(chunk.data(), static_cast<size_t>(count));
+    }
 }

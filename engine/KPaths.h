@@ -1,6 +1,8 @@
 #pragma once
 // File-name helpers shared by the programs.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,3 +18,20 @@ bool KEnterExecutableDir();
 
 // A path argument without the double quotes that may surround it.
 std::string KUnquoted(std::string_view argument);
+
+// The path with every symbolic link, "." and ".." resolved; empty when it
+// names nothing that exists.
+std::string KRealPath(const std::string& path);
+
+// Whether the real path realPath lies inside the real folder realFolder
+// (at any depth; the folder itself is not inside).
+bool KIsInsideFolder(std::string_view realPath, std::string_view realFolder);
+
+// What stands at a path, following symbolic links.
+enum class KFileKind : uint8_t { Missing = 0, Regular = 1, Folder = 2, Other = 3 };
+KFileKind KKindOfFile(const std::string& path);
+
+// Reads a whole regular file of at most maxBytes. Anything else (a folder,
+// a pipe, a device) is refused without waiting on it, with a message that
+// says what the path names.
+bool KReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error);

@@ -18,6 +18,14 @@ struct OptionRow {
     std::string_view help;
 };
 
+// An empty name would read as the option not given at all.
+bool NamesAFile(std::string_view value, const char* option, std::string& error)
+{
+    if (!value.empty()) return true;
+    error = std::string(option) + " wants a file name, not ''";
+    return false;
+}
+
 bool SetHelp(KRunnerOptions& options, std::string_view, std::string&)
 {
     options.mode = KRunMode::Help;
@@ -78,22 +86,22 @@ bool SetSeed(KRunnerOptions& options, std::string_view value, std::string& error
     return false;
 }
 
-bool SetInput(KRunnerOptions& options, std::string_view value, std::string&)
+bool SetInput(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.inputPath = value;
-    return true;
+    return NamesAFile(value, "--input", error);
 }
 
-bool SetScreenshot(KRunnerOptions& options, std::string_view value, std::string&)
+bool SetScreenshot(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.screenshotPath = value;
-    return true;
+    return NamesAFile(value, "--screenshot", error);
 }
 
-bool SetDumpVars(KRunnerOptions& options, std::string_view value, std::string&)
+bool SetDumpVars(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.dumpVarsPath = value;
-    return true;
+    return NamesAFile(value, "--dump-vars", error);
 }
 
 bool SetDumpTree(KRunnerOptions& options, std::string_view value, std::string&)
@@ -268,6 +276,7 @@ std::string KUsageText()
         "with the same number.\n"
         "\n"
         "Exit status: 0 done, 1 the world could not be loaded (or no screen could\n"
-        "be had; --check: compile errors), 2 bad arguments.\n";
+        "be had, or an output file could not be written; --check: compile errors),\n"
+        "2 bad arguments.\n";
     return text;
 }

@@ -39,3 +39,47 @@ void KInstallRunnerNotices(Kinterface& engine, bool headless)
         }
     });
 }
+
+KNoticeBurst::KNoticeBurst(Kinterface& engine) : engine_(engine), passOn_(engine.NoticeSink())
+{
+    engine_.SetNoticeSink([this](KNoticeKind kind, const std::string& caption, const std::string& body) {
+        Hold(kind, caption, body);
+    });
+}
+
+void KNoticeBurst::Hold(KNoticeKind kind, const std::string& caption, const std::string& body)
+{
+    if (held_.size() < kNoticesShownPerBurst) {
+        held_.push_back(Held{kind, caption, body});
+    } else {
+        ++more_;
+    }
+}
+
+KNoticeBurst::~KNoticeBurst()
+{
+    engine_.SetNoticeSink(passOn_);
+    if (held_.empty()) return;
+    auto show = [this](KNoticeKind kind, const std::string& caption, const std::string& body) {
+        if (passOn_) {
+            passOn_(kind, caption, body);
+        } else {
+            ToStandardError(caption, body);
+        }
+    };
+    for (const Held& notice : held_) show(notice.kind, notice.caption, notice.body);
+    // The count is shown the way the first notice was: drawn on the game
+    // screen when that is where reports go, not as one more box to click.
+    if (more_ > 0) show(held_.front().kind, "More reports", KMoreNoticesText(more_));
+}
+
+std::string KMoreNoticesText(size_t count)
+{
+    const std::string digits = std::to_string(count);
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+        grouped += digits[i];
+    }
+    return "... and " + grouped + " more";
+}

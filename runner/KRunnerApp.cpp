@@ -4,6 +4,7 @@
 #include "KInputReplay.h"
 #include "KLauncher.h"
 #include "KNotices.h"
+#include "KAscii.h"
 #include "KPaths.h"
 #include "KRunnerParts.h"
 #include "KRunnerShell.h"
@@ -46,10 +47,21 @@ bool WriteText(const std::string& path, const std::string& text)
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    // A full disk shows only when the buffer goes out.
-    file.flush();
+    // What the stream still buffers reaches the device only on closing.
     file.close();
     return !file.fail();
+}
+
+// A folder would read as an empty replay and a pipe would wait for a
+// writer; only regular files are replays.
+bool LoadReplay(const std::string& path, KInputReplay& replay, std::string& error)
+{
+    const KFileKind kind = KKindOfFile(path);
+    if (kind == KFileKind::Folder || kind == KFileKind::Other) {
+        error = "the input file '" + path + "' is " + (kind == KFileKind::Folder ? "a folder" : "not a regular file");
+        return false;
+    }
+    return replay.Load(path, error);
 }
 
 // Writes what a headless run was asked to leave behind.
@@ -76,8 +88,9 @@ int RunHeadless(const KRunnerOptions& options)
 {
     KInputReplay replay;
     std::string error;
-    if (!options.inputPath.empty() && !replay.Load(options.inputPath, error)) {
-        std::fprintf(stderr, "quav-runner: %s\n", error.c_str());
+    if (!options.inputPath.empty() && !LoadReplay(options.inputPath, replay, error)) {
+        const std::string shown = "quav-runner: " + KPrintable(error) + "\n";
+        std::fputs(shown.c_str(), stderr);
         return kExitBadArguments;
     }
     if (!KStartLibraryHeadless()) {
@@ -103,13 +116,27 @@ int RunHeadless(const KRunnerOptions& options)
     return status;
 }
 
+// Loads a world where reports are boxes a person must close: a broken
+// world shows a few and a count, not one box per broken record.
+bool LoadWindowed(Kinterface& engine, const std::string& worldPath)
+{
+    KNoticeBurst burst(engine);
+    return LoadWorld(engine, worldPath);
+}
+
 // Plays the world already loaded into the engine in a window.
 bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 {
     KShellConfig config;
     config.worldPath = worldPath;
     KRunnerShell shell(engine, config);
-    if (!shell.Start(engine.vWindowed, engine.vVideoMode)) return false;
+    bool started = false;
+    {
+        // Compile errors are drawn together once start-up is over.
+        KNoticeBurst burst(engine);
+        started = shell.Start(engine.vWindowed, engine.vVideoMode);
+    }
+    if (!started) return false;
     shell.Run();
     shell.Shutdown();
     return true;
@@ -118,7 +145,7 @@ bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 // The launcher's Play: the world is read again from its file every time.
 void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
 {
-    if (LoadWorld(engine, worldPath)) PlayLoadedWorld(engine, worldPath);
+    if (LoadWindowed(engine, worldPath)) PlayLoadedWorld(engine, worldPath);
 }
 
 int RunWindowed(KRunnerOptions& options)
@@ -136,7 +163,7 @@ int RunWindowed(KRunnerOptions& options)
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     engine.vRandom.Seed(options.seeded ? options.seed : static_cast<uint64_t>(now));
     if (options.worldPath.empty()) return KRunLauncher(engine, options.worldPath, PlayFromLauncher);
-    if (!LoadWorld(engine, options.worldPath)) return kExitNoWorld;
+    if (!LoadWindowed(engine, options.worldPath)) return kExitNoWorld;
     return PlayLoadedWorld(engine, options.worldPath) ? kExitDone : kExitNoWorld;
 }
 

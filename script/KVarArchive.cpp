@@ -1,8 +1,11 @@
 #include "KVarArchive.h"
 
+#include "KPaths.h"
 #include "KText.h"
 #include "KZip.h"
 #include "Kinterface.h"
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -56,9 +59,73 @@ std::string KScriptFilePath(std::string_view worldPath, std::string_view name)
     return path;
 }
 
+namespace {
+
+// The real folder of the world file, where scripts may keep files.
+std::string WorldFolder(const std::string& worldPath)
+{
+    const std::string_view folder = Folder(worldPath);
+    return KRealPath(folder.empty() ? std::string(".") : std::string(folder));
+}
+
+std::string_view LastPart(std::string_view path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// A file written by #save: a zip whose only entry is "vars.dat". Only such
+// files may be replaced, so a script cannot overwrite its own world, a
+// sibling world or anything else a player keeps beside it.
+bool IsVariableArchive(const std::string& path)
+{
+    KZipReader zip;
+    std::string error;
+    if (!zip.OpenFile(path, kMaxArchiveBytes, error)) return false;
+    const std::vector<std::string> names = zip.Names();
+    return names.size() == 1 && KSameEntryName(names[0], kEntry);
+}
+
+// Where #save may write the file a script names: a new file inside the
+// world's real folder, or an existing variables archive there (its real
+// path, links followed). Empty when it may not.
+std::string SaveTarget(const std::string& worldPath, std::string_view name)
+{
+    const std::string path = KScriptFilePath(worldPath, name);
+    const std::string folder = WorldFolder(worldPath);
+    if (path.empty() || folder.empty()) return {};
+    const std::string real = KRealPath(path);
+    if (!real.empty()) {
+        const bool replaceable = KIsInsideFolder(real, folder) && KKindOfFile(real) == KFileKind::Regular &&
+                                 IsVariableArchive(real);
+        return replaceable ? real : std::string();
+    }
+    // A new file: its folder must be real and inside, and the name must not
+    // be a dangling link, which would make the file wherever it points.
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0) return {};
+    const std::string_view parent = Folder(path);
+    const std::string realParent = KRealPath(parent.empty() ? std::string(".") : std::string(parent));
+    if (realParent.empty() || (realParent != folder && !KIsInsideFolder(realParent, folder))) return {};
+    return realParent + (realParent.back() == '/' ? "" : "/") + std::string(LastPart(path));
+}
+
+// Where #load may read: a regular file inside the world's real folder.
+std::string LoadSource(const std::string& worldPath, std::string_view name)
+{
+    const std::string path = KScriptFilePath(worldPath, name);
+    const std::string folder = WorldFolder(worldPath);
+    if (path.empty() || folder.empty()) return {};
+    const std::string real = KRealPath(path);
+    if (real.empty() || !KIsInsideFolder(real, folder)) return {};
+    return real;
+}
+
+}  // namespace
+
 bool KSaveVariables(Kinterface& engine, std::string_view file, const std::vector<std::string>& names)
 {
-    const std::string path = KScriptFilePath(engine.vWorldPath, file);
+    const std::string path = SaveTarget(engine.vWorldPath, file);
     if (path.empty()) return false;
     std::string content;
     for (const std::string& name : names) {
@@ -76,11 +143,12 @@ bool KSaveVariables(Kinterface& engine, std::string_view file, const std::vector
 
 bool KLoadVariables(Kinterface& engine, std::string_view file)
 {
-    const std::string path = KScriptFilePath(engine.vWorldPath, file);
+    const std::string path = LoadSource(engine.vWorldPath, file);
     if (path.empty()) return false;
     KZipReader zip;
     std::string error;
     std::string content;
+    // The reader takes regular files only: a pipe would wait forever.
     if (!zip.OpenFile(path, kMaxArchiveBytes, error)) return false;
     if (zip.Read(kEntry, content, kMaxArchiveBytes) != KZipReader::Entry::Ok) return false;
     KTextReader text(content);

@@ -13,6 +13,9 @@ class Kinterface;
 std::string KScriptFilePath(std::string_view worldPath, std::string_view name);
 
 // Writes the listed variables that exist; false when nothing was written.
+// The file's real path must lie inside the world file's real folder, and
+// only a new file or an earlier variables archive is ever replaced.
 bool KSaveVariables(Kinterface& engine, std::string_view file, const std::vector<std::string>& names);
-// Reads every pair of the archive into the variables; false when it could not be read.
+// Reads every pair of the archive into the variables; false when it could
+// not be read. Only regular files inside the world file's real folder are read.
 bool KLoadVariables(Kinterface& engine, std::string_view file);

@@ -6,6 +6,7 @@
 // A world that cannot be loaded exits with status 1 and the reason on
 // standard error; bad arguments exit with status 2.
 
+#include "KAscii.h"
 #include "KJson.h"
 #include "KPaths.h"
 #include "KTrace.h"
@@ -23,6 +24,19 @@ namespace {
 constexpr const char* kUsage =
     "usage: quav-world info [--json] [--trace] WORLD\n"
     "       quav-world tree [--json] [--trace] WORLD\n";
+
+// Whole texts, NUL bytes included; a failed write is an error like any other.
+bool Print(const std::string& text)
+{
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+// Reports name what is wrong with a stranger's file, often in its own words.
+void ReportPrintably(KNoticeKind, const std::string& caption, const std::string& body)
+{
+    const std::string text = KPrintable(caption) + "\n" + KPrintable(body) + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
 
 const char* ModeName(int mode)
 {
@@ -45,7 +59,7 @@ int ScriptLines(const std::string& source)
     return lines;
 }
 
-void PrintInfo(Kinterface& engine, bool json)
+bool PrintInfo(Kinterface& engine, bool json)
 {
     const Kfont& font = *engine.vFont;
     const int sheetW = KBitmapWidth(font.sheet.get());
@@ -72,11 +86,11 @@ void PrintInfo(Kinterface& engine, bool json)
                std::to_string(font.glyphCount) + " glyphs\n";
         out += "boards: " + std::to_string(engine.vMain->children.size()) + "\n";
         for (const auto& board : engine.vMain->children) {
-            out += "  " + board->name + ": " + std::to_string(board->width) + " x " + std::to_string(board->height) +
+            out += "  " + KPrintable(board->name) + ": " + std::to_string(board->width) + " x " + std::to_string(board->height) +
                    " cells, " + std::to_string(CountBelow(*board)) + " objects\n";
         }
     }
-    std::fputs(out.c_str(), stdout);
+    return Print(out);
 }
 
 void AppendNode(std::string& out, const Kobject& node, int depth, bool json, bool& first)
@@ -92,7 +106,7 @@ void AppendNode(std::string& out, const Kobject& node, int depth, bool json, boo
                ", \"vieww\": " + std::to_string(node.vieww) + ", \"viewh\": " + std::to_string(node.viewh) +
                ", \"script_lines\": " + std::to_string(lines) + "}";
     } else {
-        out += std::string(static_cast<size_t>(depth) * 2, ' ') + node.name + "  id " + std::to_string(node.id) +
+        out += std::string(static_cast<size_t>(depth) * 2, ' ') + KPrintable(node.name) + "  id " + std::to_string(node.id) +
                "  z " + std::to_string(node.posz) + "  at " + std::to_string(node.posx) + "," +
                std::to_string(node.posy) + "  size " + std::to_string(node.width) + "x" +
                std::to_string(node.height) + "  view " + std::to_string(node.viewx) + "," +
@@ -103,13 +117,13 @@ void AppendNode(std::string& out, const Kobject& node, int depth, bool json, boo
     for (const auto& child : node.children) AppendNode(out, *child, depth + 1, json, first);
 }
 
-void PrintTree(Kinterface& engine, bool json)
+bool PrintTree(Kinterface& engine, bool json)
 {
     std::string out = json ? "[" : "";
     bool first = true;
     for (const auto& board : engine.vMain->children) AppendNode(out, *board, 0, json, first);
     if (json) out += first ? "]\n" : "\n]\n";
-    std::fputs(out.c_str(), stdout);
+    return Print(out);
 }
 
 }  // namespace
@@ -148,11 +162,12 @@ int main(int argc, char** argv)
         return 1;
     }
     Kinterface engine(KParts{KFlavour::Runner});
+    engine.SetNoticeSink(ReportPrintably);
     if (!LoadWorld(engine, world)) return 1;
-    if (command == "info") {
-        PrintInfo(engine, json);
-    } else {
-        PrintTree(engine, json);
+    const bool printed = command == "info" ? PrintInfo(engine, json) : PrintTree(engine, json);
+    if (!printed) {
+        std::fputs("quav-world: cannot write the output\n", stderr);
+        return 1;
     }
     return 0;
 }

@@ -70,7 +70,9 @@ void KWriteRecord(std::string& out, Kobject& node)
     for (size_t at = 0; at < count;) {
         size_t run = 1;
         while (at + run < count && SameCell(node.cells[at], node.cells[at + run])) ++run;
-        if (run >= 2) {
+        // A lone cell with a negative glyph would read back as a run count,
+        // so it is written as a run of one.
+        if (run >= 2 || node.cells[at].chr < 0) {
             KAppendInt(out, -static_cast<int64_t>(run));
             out += ' ';
         }

@@ -36,8 +36,15 @@ bool KTextReader::Line(std::string_view& line)
 
 size_t KTextReader::LineNumber() const
 {
+    // The read position only ever moves forward.
     const size_t upTo = std::min(position_, text_.size());
-    return 1 + static_cast<size_t>(std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(upTo), '\n'));
+    if (upTo > countedTo_) {
+        const auto begin = text_.begin() + static_cast<std::ptrdiff_t>(countedTo_);
+        const auto end = text_.begin() + static_cast<std::ptrdiff_t>(upTo);
+        linesBefore_ += static_cast<size_t>(std::count(begin, end, '\n'));
+        countedTo_ = upTo;
+    }
+    return 1 + linesBefore_;
 }
 
 bool KParseInt(std::string_view token, int64_t& value)

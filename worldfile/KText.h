@@ -18,12 +18,18 @@ public:
     bool Line(std::string_view& line);
     bool AtEnd() const { return position_ >= text_.size(); }
     size_t Position() const { return position_; }
-    // 1-based number of the line the read position stands on.
+    // 1-based number of the line the read position stands on. The count
+    // goes on from where the last call left it, so naming lines while
+    // reading a whole text costs one pass over it, not one per call.
     size_t LineNumber() const;
+    // Characters looked at to number lines so far (at most the text's size).
+    size_t LineCountingWork() const { return countedTo_; }
 
 private:
     std::string_view text_;
     size_t position_ = 0;
+    mutable size_t countedTo_ = 0;
+    mutable size_t linesBefore_ = 0;  // line feeds before countedTo_
 };
 
 // A whole token of an optional sign and decimal digits; false for anything

@@ -42,6 +42,21 @@ struct VideoData {
     int32_t windowed = 0;
 };
 
+// False with a message saying what is wrong with an entry that is there.
+bool EntryReadable(const char* name, KZipReader::Entry state, size_t maxBytes, std::string& error)
+{
+    switch (state) {
+    case KZipReader::Entry::Ok:
+    case KZipReader::Entry::Missing: return true;
+    case KZipReader::Entry::TooLarge:
+        error = std::string("its entry ") + name + " is too large (more than " + std::to_string(maxBytes) + " bytes)";
+        return false;
+    case KZipReader::Entry::Corrupt: break;
+    }
+    error = std::string("its entry ") + name + " is damaged";
+    return false;
+}
+
 bool ReadSheet(KZipReader& zip, const KWorldLimits& limits, SheetData& sheet, std::string& error)
 {
     std::string header;
@@ -49,8 +64,8 @@ bool ReadSheet(KZipReader& zip, const KWorldLimits& limits, SheetData& sheet, st
     const KZipReader::Entry headerState = zip.Read("font.hdr", header, 4096);
     const KZipReader::Entry rawState = zip.Read("font.raw", raw, limits.maxEntryBytes);
     if (headerState == KZipReader::Entry::Missing || rawState == KZipReader::Entry::Missing) return true;
-    if (headerState != KZipReader::Entry::Ok || rawState != KZipReader::Entry::Ok) {
-        error = "The font entries are damaged";
+    if (!EntryReadable("font.hdr", headerState, 4096, error) ||
+        !EntryReadable("font.raw", rawState, limits.maxEntryBytes, error)) {
         return false;
     }
     KTextReader headerText(header);
@@ -64,9 +79,15 @@ bool ReadSheet(KZipReader& zip, const KWorldLimits& limits, SheetData& sheet, st
     }
     const int64_t w = numbers[0];
     const int64_t h = numbers[1];
-    if (w < 1 || h < 1 || w > limits.maxSheetSide || h > limits.maxSheetSide ||
-        Kfont::GlyphsForSheet(w, h) > kMaxGlyphs) {
-        error = "Bad font sheet size " + std::to_string(w) + " x " + std::to_string(h);
+    const std::string size = std::to_string(w) + " x " + std::to_string(h);
+    if (w < 1 || h < 1 || w > limits.maxSheetSide || h > limits.maxSheetSide) {
+        error = "Bad font sheet size " + size + " (each side 1 to " + std::to_string(limits.maxSheetSide) +
+                " pixels)";
+        return false;
+    }
+    if (Kfont::GlyphsForSheet(w, h) > kMaxGlyphs) {
+        error = "Bad font sheet size " + size + ": it holds " + std::to_string(Kfont::GlyphsForSheet(w, h)) +
+                " glyphs, more than the " + std::to_string(kMaxGlyphs) + " a font can have";
         return false;
     }
     sheet.width = static_cast<int>(w);
@@ -174,9 +195,16 @@ bool LoadFromReader(Kinterface& engine, KZipReader& zip, const std::string& path
     if (state == KZipReader::Entry::TooLarge) return refuse("its game entry is too large");
     if (state != KZipReader::Entry::Ok) return refuse("its game entry is damaged");
 
+    // The new world's nodes are numbered afresh; a refused file gives the
+    // numbers back, so neither kind of load wears the ids out.
+    const int32_t idsBefore = engine.vNextId;
+    engine.vNextId = 1;
     Kobject root;
     root.name = "world_tree";
-    if (!KReadGameEntry(engine, game, entryName, root, error, limits)) return refuse(error);
+    if (!KReadGameEntry(engine, game, entryName, root, error, limits)) {
+        engine.vNextId = idsBefore;
+        return refuse(error);
+    }
 
     VideoData video;
     ReadVideo(zip, video);
@@ -332,7 +360,11 @@ bool ImportNode(Kinterface& engine, int handle, const std::string& path, const K
     int32_t z = 0;
     if (!reader.Text().Token(name)) return refuse("the record is empty");
     scratch.name.assign(name);
-    if (!reader.ReadInt32(z, "posz") || !reader.ReadInto(scratch, 1)) return refuse(reader.Error());
+    const int32_t idsBefore = engine.vNextId;
+    if (!reader.ReadInt32(z, "posz") || !reader.ReadInto(scratch, 1)) {
+        engine.vNextId = idsBefore;
+        return refuse(reader.Error());
+    }
 
     node->Destroy();
     node->ClearChildren();

@@ -1,6 +1,7 @@
 #include "KZip.h"
 
 #include "KAscii.h"
+#include "KPaths.h"
 
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -55,32 +55,6 @@ long ZCALLBACK MemorySeek(voidpf opaque, voidpf /*stream*/, ZPOS64_T offset, int
 int ZCALLBACK MemoryClose(voidpf, voidpf) { return 0; }
 int ZCALLBACK MemoryError(voidpf, voidpf) { return 0; }
 
-bool ReadWholeFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "Unable to open '" + path + "'";
-        return false;
-    }
-    file.seekg(0, std::ios::end);
-    const std::streamoff size = file.tellg();
-    if (size < 0) {
-        error = "Unable to read '" + path + "'";
-        return false;
-    }
-    if (static_cast<uint64_t>(size) > maxBytes) {
-        error = "'" + path + "' is too large";
-        return false;
-    }
-    file.seekg(0, std::ios::beg);
-    bytes.resize(static_cast<size_t>(size));
-    if (size > 0 && !file.read(bytes.data(), size)) {
-        error = "Unable to read '" + path + "'";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool KSameEntryName(std::string_view a, std::string_view b)
@@ -105,7 +79,7 @@ void KZipReader::Close()
 bool KZipReader::OpenFile(const std::string& path, size_t maxFileBytes, std::string& error)
 {
     std::string bytes;
-    if (!ReadWholeFile(path, maxFileBytes, bytes, error)) return false;
+    if (!KReadRegularFile(path, maxFileBytes, bytes, error)) return false;
     if (!OpenMemory(std::move(bytes), error)) {
         error = "'" + path + "' " + error;
         return false;

@@ -41,6 +41,22 @@ TEST(WorldTool, JsonTreeWithRelativePathFromAnotherFolder)
     EXPECT_EQ(checked, "Main_\"hall\" door 1 4 3\n");
 }
 
+TEST(WorldTool, ControlCharactersInNamesAreEscaped)
+{
+    TempDir dir;
+    {
+        TestEngine engine(KFlavour::Editor);
+        engine.AddBoard(std::string("a\x1b[2Jb\0c", 9), 1, 1);
+        ASSERT_TRUE(SaveWorld(*engine, dir.File("w.zqav")));
+    }
+    for (const char* command : {" tree ", " info "}) {
+        std::string out;
+        ASSERT_EQ(RunCommand(WorldTool() + command + dir.File("w.zqav"), &out), 0) << command;
+        EXPECT_NE(out.find("a\\x1b[2Jb\\x00c"), std::string::npos) << command << out;
+        EXPECT_EQ(out.find('\x1b'), std::string::npos) << command;
+    }
+}
+
 TEST(WorldTool, BadWorldAndBadArguments)
 {
     TempDir dir;

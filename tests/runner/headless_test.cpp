@@ -81,6 +81,46 @@ TEST(HeadlessRunner, ReplayedInputsReachTheGame)
     EXPECT_EQ(ReadFileBytes(sandbox.Screens() + "/00000.bmp").substr(0, 2), "BM");
 }
 
+TEST(HeadlessRunner, OutputsThatCannotBeWrittenFailTheRun)
+{
+    RunnerSandbox sandbox;
+    ASSERT_EQ(RunCommand("ln -s /dev/full '" + sandbox.File("full.png") + "'"), 0);
+    std::string output;
+    EXPECT_EQ(sandbox.Run("--headless --ticks 1 --screenshot full.png Worlds/welcome.zqav", &output), 1);
+    EXPECT_NE(output.find("cannot write the screenshot"), std::string::npos) << output;
+    EXPECT_EQ(sandbox.Run("--headless --ticks 1 --dump-vars /dev/full Worlds/welcome.zqav", &output), 1);
+    EXPECT_NE(output.find("cannot write the variables"), std::string::npos) << output;
+}
+
+TEST(HeadlessRunner, FoldersPipesAndEmptyNamesAreRefused)
+{
+    RunnerSandbox sandbox;
+    ASSERT_EQ(RunCommand("mkfifo '" + sandbox.File("pipe") + "'"), 0);
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"--input Worlds Worlds/welcome.zqav", 2, "the input file '" },
+        {"--input pipe Worlds/welcome.zqav", 2, "is not a regular file"},
+        {"--screenshot '' Worlds/welcome.zqav", 2, "--screenshot wants a file name"},
+        {"--input '' Worlds/welcome.zqav", 2, "--input wants a file name"},
+        {"Worlds", 1, "is a folder, not a file"},
+        {"pipe", 1, "is not a regular file"},
+    };
+    for (const Case& test : cases) {
+        std::string output;
+        // A pipe read as a file would wait for a writer for ever.
+        EXPECT_EQ(RunCommand("cd '" + sandbox.Dir() + "' && timeout 20 ./quav-runner --headless --ticks 1 " +
+                                 test.arguments + " 2>&1",
+                             &output),
+                  test.status)
+            << test.arguments << ": " << output;
+        EXPECT_NE(output.find(test.message), std::string::npos) << test.arguments << ": " << output;
+    }
+}
+
 TEST(HeadlessRunner, BadReplayFilesAreBadArguments)
 {
     RunnerSandbox sandbox;
@@ -89,6 +129,9 @@ TEST(HeadlessRunner, BadReplayFilesAreBadArguments)
     EXPECT_EQ(sandbox.Run("--headless --input bad.txt Worlds/welcome.zqav", &output), 2);
     EXPECT_NE(output.find("bad.txt: line 3: key_shift follows from the keys held"), std::string::npos) << output;
     EXPECT_EQ(sandbox.Run("--headless --input missing.txt Worlds/welcome.zqav", &output), 2);
+    WriteFileBytes(sandbox.File("nul.txt"), std::string("0 key\0\x1b[2J down\n", 16));
+    EXPECT_EQ(sandbox.Run("--headless --input nul.txt Worlds/welcome.zqav", &output), 2);
+    EXPECT_NE(output.find("unknown input 'key\\x00\\x1b[2J'"), std::string::npos) << output;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // fired by replayed keys, messages on screen, variables at exit.
 
 #include "KWorldFile.h"
+#include "KZip.h"
 #include "RunnerSupport.h"
 
 #include <allegro.h>
@@ -127,6 +128,42 @@ TEST(ScriptedPlay, VariablesSurviveInAnArchiveBesideTheWorld)
     ASSERT_EQ(sandbox.Run("--headless --ticks 3 --dump-vars - games/second.zqav 2>/dev/null", &vars), 0) << vars;
     EXPECT_EQ(VarIn(vars, "score"), "43");
     EXPECT_EQ(VarIn(vars, "who"), "\"Ann\"");
+}
+
+TEST(ScriptedPlay, SaveReplacesOnlyVariableArchivesInsideTheWorldsRealFolder)
+{
+    RunnerSandbox sandbox;
+    const std::string games = sandbox.File("games");
+    ASSERT_EQ(RunCommand("mkdir -p '" + games + "' '" + sandbox.File("outside") + "' && ln -s ../outside '" + games +
+                         "/link' && mkfifo '" + games + "/pipe.qvs'"),
+              0);
+    WriteWorld(games + "/w.zqav", {{"saver", "#set v 7\n#save w.zqav v\n#save sibling.zqav v\n#save notes.txt v\n"
+                                             "#save link/x.qvs v\n#save old.qvs v\n#save fresh.qvs v\n"
+                                             "#load pipe.qvs\n#end"}});
+    WriteWorld(games + "/sibling.zqav", {});
+    WriteFileBytes(games + "/notes.txt", "my notes");
+    {
+        KZipWriter zip;
+        ASSERT_TRUE(zip.Open(games + "/old.qvs") && zip.Add("vars.dat", "v\n1\n~varsend\n") && zip.Commit());
+    }
+    const std::vector<std::string> kept = {"w.zqav", "sibling.zqav", "notes.txt"};
+    std::vector<std::string> before;
+    for (const std::string& name : kept) before.push_back(ReadFileBytes(games + "/" + name));
+
+    std::string output;
+    // A pipe read as a file would wait for a writer for ever.
+    const std::string play = "cd '" + sandbox.Dir() + "' && timeout 20 ./quav-runner --headless --ticks 3 games/w.zqav 2>&1";
+    ASSERT_EQ(RunCommand(play, &output), 0) << output;
+    for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(ReadFileBytes(games + "/" + kept[i]), before[i]) << kept[i];
+    EXPECT_FALSE(FileExists(sandbox.File("outside/x.qvs"))) << "no writing through a link out of the folder";
+    EXPECT_TRUE(FileExists(games + "/fresh.qvs"));
+    KZipReader zip;
+    std::string error;
+    std::string content;
+    ASSERT_TRUE(zip.OpenFile(games + "/old.qvs", 1 << 20, error)) << error;
+    ASSERT_EQ(zip.Read("vars.dat", content, 1 << 20), KZipReader::Entry::Ok);
+    EXPECT_EQ(content, "v\n7\n~varsend\n") << "an earlier archive of variables is replaced";
+    EXPECT_EQ(RunCommand(play, &output), 0) << "the world still loads: " << output;
 }
 
 TEST(ScriptedPlay, SeededRandomNumbersRepeat)

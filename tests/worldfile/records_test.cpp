@@ -45,6 +45,30 @@ TEST(RecordWriter, SingleCellsAndSignedValues)
     EXPECT_EQ(RecordOf(*board), "~ob one -3\n0 0 1 1\n0 0 1 1\n1 -2 2 -5 \n~pb\na\nb\n~pe\n~oe\n");
 }
 
+TEST(RecordWriter, EveryGlyphNumberSurvivesARoundTrip)
+{
+    TestEngine engine;
+    Kobject* lone = engine.AddBoard("lone", 1, 1);
+    lone->SetCell(0, 0, -3, 15, 1, 0);
+    EXPECT_EQ(RecordOf(*lone), "~ob lone 0\n0 0 1 1\n0 0 1 1\n-1 -3 15 1 0 \n~pb\n~pe\n~oe\n")
+        << "a negative glyph alone is a run of one, never taken for a run count";
+
+    Kobject* all = engine.AddBoard("all", 256, 256);
+    for (int i = 0; i < 65536; ++i) {
+        all->cells[static_cast<size_t>(i)] = KCell{static_cast<int16_t>(i - 32768), static_cast<int16_t>(i % 7),
+                                                   static_cast<int16_t>(-(i % 3)), 0, 0, 0};
+    }
+    Kobject* parent = engine.AddBoard("parent", 0, 0);
+    ASSERT_TRUE(ReadOne(engine, *parent, RecordOf(*all)));
+    const Kobject& copy = *parent->children[0];
+    for (int i = 0; i < 65536; ++i) {
+        const KCell& cell = *copy.GetCell(i % 256, i / 256);
+        ASSERT_EQ(cell.chr, i - 32768);
+        ASSERT_EQ(cell.fg, i % 7);
+        ASSERT_EQ(cell.bg, -(i % 3));
+    }
+}
+
 TEST(RecordWriter, NoCellsWritesNoCellLine)
 {
     TestEngine engine;
@@ -109,6 +133,21 @@ TEST(RecordReader, MissingScriptStartIsReportedAndReadingGoesOn)
     EXPECT_EQ(engine.notices[0].body, "~pb Expected");
     EXPECT_EQ(engine.notices[0].caption, "Error in not it at 4");
     EXPECT_EQ(engine->vMain->children[0]->source, "#end");
+}
+
+TEST(RecordReader, NamingTheLinesOfManyBrokenRecordsIsOnePass)
+{
+    TestEngine engine;
+    const std::string broken = "~ob b 0\n0 0 1 1\n0 0 1 1\n1 2 3 4 \nnot it\nnor this\n~pe\n~oe\n";
+    constexpr int kRecords = 2000;
+    std::string text;
+    for (int i = 0; i < kRecords; ++i) text += broken;
+    KRecordReader reader(*engine, text, "test.qav", KWorldLimits{});
+    std::string_view token;
+    while (reader.Text().Token(token) && token == "~ob") ASSERT_TRUE(reader.ReadChild(*engine->vMain, 1));
+    ASSERT_EQ(engine.notices.size(), size_t{kRecords});
+    EXPECT_EQ(engine.notices.back().caption, "Error in not it at " + std::to_string(8 * kRecords - 3));
+    EXPECT_LE(reader.Text().LineCountingWork(), text.size()) << "lines are counted once, not again per message";
 }
 
 TEST(RecordReader, ChildrenNestAndObjectsAreSpawnedInDepthOrder)

@@ -210,7 +210,9 @@ TEST(WorldFile, HostileArchivesAreRefusedAndTheWorldIsKept)
         {"non-numeric", {{"game.qav", "~endvars\n~endimports\n~ob b zz\n"}}, "Bad number 'zz'"},
         {"truncated record", {{"game.qav", "~endvars\n~endimports\n~ob b 0\n0 0 4 4\n0 0"}}, "Unexpected end"},
         {"sheet too large", {{"font.hdr", "4096 4096 2"}, {"font.raw", "0"}, {"game.qav", kSmallGame}},
-         "Bad font sheet size"},
+         "holds 262144 glyphs, more than the 32767"},
+        {"sheet side too long", {{"font.hdr", "4097 8 2"}, {"font.raw", "0"}, {"game.qav", kSmallGame}},
+         "each side 1 to 4096 pixels"},
         {"negative sheet", {{"font.hdr", "-8 8 2"}, {"font.raw", "0"}, {"game.qav", kSmallGame}}, "Bad font sheet"},
         {"short sheet", {{"font.hdr", "16 8 2"}, {"font.raw", "1 2 3"}, {"game.qav", kSmallGame}}, "font pixel"},
         {"bad header", {{"font.hdr", "x"}, {"font.raw", sheet16}, {"game.qav", kSmallGame}}, "Bad font header"},
@@ -259,6 +261,42 @@ TEST(WorldFile, ZipBombsStopAtTheEntryLimit)
     limits.maxEntryBytes = size_t{1} << 20;
     EXPECT_FALSE(LoadWorld(*engine, path, limits));
     EXPECT_NE(engine.Reports()[0].find("too large"), std::string::npos);
+
+    WriteWithPython(dir, path, {{"font.hdr", "8 8 2"}, {"font.raw", std::string(size_t{2} << 20, ' ')},
+                                {"game.qav", kSmallGame}});
+    EXPECT_FALSE(LoadWorld(*engine, path, limits));
+    EXPECT_NE(engine.Reports()[1].find("font.raw is too large"), std::string::npos) << engine.Reports()[1];
+}
+
+TEST(WorldFile, OnlyRegularFilesAreRead)
+{
+    TempDir dir;
+    ASSERT_EQ(RunCommand("mkfifo '" + dir.File("pipe.zqav") + "' && mkdir '" + dir.File("folder.zqav") + "'"), 0);
+    TestEngine engine;
+    EXPECT_FALSE(LoadWorld(*engine, dir.File("pipe.zqav"))) << "refused at once, not waiting for a writer";
+    EXPECT_FALSE(LoadWorld(*engine, dir.File("folder.zqav")));
+    ASSERT_EQ(engine.Reports().size(), 2u);
+    EXPECT_NE(engine.Reports()[0].find("is not a regular file"), std::string::npos) << engine.Reports()[0];
+    EXPECT_NE(engine.Reports()[1].find("is a folder"), std::string::npos) << engine.Reports()[1];
+}
+
+TEST(WorldFile, EachLoadNumbersNodesAfreshAndARefusedOneTakesNoIds)
+{
+    TempDir dir;
+    const std::string good = dir.File("good.zqav");
+    const std::string tooBig = dir.File("big.zqav");
+    WriteWithPython(dir, good, {{"game.qav", kSmallGame}});
+    WriteWithPython(dir, tooBig, {{"game.qav", kSmallGame}});
+    TestEngine engine;
+    KWorldLimits small;
+    small.maxNodes = 3;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(LoadWorld(*engine, good));
+        EXPECT_EQ(engine->vMain->children[2]->id, 4) << "the four nodes are 1 to 4 every time";
+        EXPECT_EQ(engine->vNextId, 5);
+        EXPECT_FALSE(LoadWorld(*engine, tooBig, small));
+        EXPECT_EQ(engine->vNextId, 5);
+    }
 }
 
 TEST(WorldFile, TooManyCellsAltogetherAreRefused)
