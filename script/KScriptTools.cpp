@@ -3,6 +3,7 @@
 #include "KJson.h"
 #include "KWorldFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <utility>
@@ -153,7 +154,7 @@ std::vector<KCompileError> KCompileWorld(Kinterface& engine)
     KReportCapture capture(engine);
     Kcompiler compiler;
     compiler.CollectErrors(&errors);
-    for (const auto& board : engine.vMain->children) compiler.Compile(*board);
+    compiler.Compile(*engine.vMain);
     return errors;
 }
 
@@ -161,7 +162,8 @@ std::string KFormatCompileErrors(const std::vector<KCompileError>& errors)
 {
     std::string lines;
     for (const KCompileError& error : errors) {
-        lines += error.node + ":" + std::to_string(error.line) + ": " + error.message + "\n";
+        lines += error.node + ":" + std::to_string(error.line) + ": " + (error.warning ? "warning: " : "") +
+                 error.message + "\n";
     }
     return lines;
 }
@@ -186,7 +188,8 @@ KToolResult KCheckWorld(Kinterface& engine, const std::string& worldPath)
     if (!LoadQuietly(engine, worldPath, result)) return result;
     const std::vector<KCompileError> errors = KCompileWorld(engine);
     result.err = KFormatCompileErrors(errors);
-    result.status = errors.empty() ? kToolOk : kToolFound;
+    const bool failed = std::any_of(errors.begin(), errors.end(), [](const KCompileError& error) { return !error.warning; });
+    result.status = failed ? kToolFound : kToolOk;
     return result;
 }
 

@@ -100,9 +100,9 @@ KToken Kcompiler::GetToken()
         case kInQuoted: ScanQuoted(); break;
         default: break;
         }
-        // Spaces after a line end stay: a line that starts with a space is
-        // a text line that keeps its indentation.
-        if (tokenKind_ != kTokEndOfLine) SkipSpaces();
+        // Spaces after every finished token go, the line end's included, so
+        // an indented command is a command. Tabs stay.
+        SkipSpaces();
         state_ = kDone;
     }
     if (tokenKind_ == kTokQuoted) tokenKind_ = kTokWord;
@@ -423,6 +423,7 @@ void Kcompiler::CompileTextLine()
 {
     KTRACE("** command text **\n");
     const KToken rest = GetRestOfLine(token_.start);
+    WarnIfIndentedCommand(rest);
     KCompiledCommand text;
     text.code.assign(1, static_cast<char>(kOpText));
     if (rest.text.empty() || rest.text[0] != '"') {
@@ -435,6 +436,20 @@ void Kcompiler::CompileTextLine()
     line_.commands.push_back(std::move(text));
     CloseLine();
     Next();
+}
+
+void Kcompiler::WarnIfIndentedCommand(const KToken& line)
+{
+    // Tabs (or spaces at the very start of a script) before a command make
+    // the whole line text: almost never what its author meant.
+    if (collected_ == nullptr) return;
+    const size_t first = line.text.find_first_not_of(" \t");
+    if (first == 0 || first == std::string::npos) return;
+    if (std::string_view("#/?:@.").find(line.text[first]) == std::string_view::npos) return;
+    std::string message = "this line is text, not a command: it starts with ";
+    message += line.text.find('\t') < first ? "a tab" : "a space";
+    message += " (indent with spaces)";
+    collected_->push_back(KCompileError{node_->name, LineAt(line.start), std::move(message), true});
 }
 
 void Kcompiler::CompileRepeat()

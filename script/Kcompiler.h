@@ -25,6 +25,7 @@ struct KCompileError {
     std::string node;
     int line = 0;  // 1-based line of the script where the offending token stands
     std::string message;
+    bool warning = false;  // a likely mistake that still compiles
 };
 
 // Compiled programs are bounded, as CopyCost counts them, for each script
@@ -91,6 +92,7 @@ private:
     void CompileMessage();
     void CompileTextLine();
     void CompileRepeat();
+    void WarnIfIndentedCommand(const KToken& line);
     void AddMarker(std::string_view labelText, int32_t commandIndex);
     void Error(const char* what, const KToken& token);
     // An error at the given place of the source (the current token's without one).

@@ -127,6 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
         CompileCase{"12 monkeys\n#end", {{Op(26, "\"12 monkeys\"")}, {Op(53)}}},
         CompileCase{"#end Bye now", {{Op(53), Op(26, "\"Bye now\"")}}},
         CompileCase{"  indented", {{Op(26, "\"  indented\"")}}},
+        CompileCase{"#end\n    #die", {{Op(53)}, {Op(52)}}},
         // Conditions.
         CompileCase{"#if not blocked n /n", {{Op(46, "\x01\x06" "9I"), Op(14, "9")}}},
         CompileCase{"#if NOT contact", {{Op(46, "\x01\x05")}}},

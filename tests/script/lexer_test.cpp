@@ -62,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
         LexCase{"a\r\n\r\nb\r", "6:a|8:EOL|6:b|8:EOL|9:EOP"},
         LexCase{" abc", "6: abc|9:EOP"},
         LexCase{"   abc", "6: |6:abc|9:EOP"},
-        LexCase{"x\n abc", "6:x|8:EOL|6: abc|9:EOP"},
+        LexCase{"x\n  #set b 2", "6:x|8:EOL|2:#set|6:b|1:2|9:EOP"},
+        LexCase{"x\n\t#end", "6:x|8:EOL|6:\t|2:#end|9:EOP"},
         LexCase{"#end   \n#die", "2:#end|8:EOL|2:#die|9:EOP"},
         LexCase{"\xff\x80 \x01", "6:\xff\x80|6:\x01|9:EOP"},
         LexCase{std::string("a\0b", 3), std::string("6:a\0b|9:EOP", 11)}));

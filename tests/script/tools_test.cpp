@@ -53,6 +53,18 @@ TEST(CheckTool, ListsEveryErrorWithNodeAndLine)
     EXPECT_EQ(engine.notices.size(), 1u) << "the program's own notice sink is back";
 }
 
+TEST(CheckTool, WarnsOfCommandsThatTabsTurnIntoText)
+{
+    TestEngine engine;
+    TempDir dir;
+    const std::string path = WriteWorld(engine, dir, "#end\n    #set a 1\n\t#set b 2\n\tplain words", "\t\t.parent @x");
+    const KToolResult result = KCheckWorld(*engine, path);
+    EXPECT_EQ(result.status, 0) << "warnings alone do not fail the check";
+    EXPECT_EQ(result.err,
+              "Start:3: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n"
+              "door:1: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n");
+}
+
 TEST(CheckTool, WorldThatDoesNotLoadFails)
 {
     TestEngine engine;
