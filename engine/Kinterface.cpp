@@ -211,6 +211,8 @@ int Kinterface::ListsInUse() const
 
 void Kinterface::ForgetNode(const Kobject* node)
 {
+    --vLiveNodes;
+    vLiveCells -= static_cast<int64_t>(node->cells.size());
     if (vTrackDestroyed) vDestroyed.push_back(node);
     if (vActiveBoard == node) vActiveBoard = nullptr;
     if (vPlayer == node) vPlayer = nullptr;
@@ -224,6 +226,24 @@ void Kinterface::ForgetNode(const Kobject* node)
         FreeEntry(h);
         PurgeFromLists(h);
     }
+}
+
+bool Kinterface::MayAddNodes(const Kobject& parent, int64_t nodes, int64_t cells, int32_t w, int32_t h) const
+{
+    int depth = 0;
+    for (const Kobject* at = &parent; at->parent != nullptr; at = at->parent) ++depth;
+    return nodes >= 0 && cells >= 0 && depth + 1 <= vLimits.maxDepth && vLiveNodes + nodes <= vLimits.maxNodes &&
+           w <= vLimits.maxSide && h <= vLimits.maxSide && int64_t{w} * h <= vLimits.maxNodeCells &&
+           vLiveCells + cells <= vLimits.maxWorldCells;
+}
+
+bool Kinterface::MayResize(const Kobject& node, int32_t w, int32_t h) const
+{
+    w = std::max(w, 0);
+    h = std::max(h, 0);
+    const int64_t cells = int64_t{w} * h;
+    return w <= vLimits.maxSide && h <= vLimits.maxSide && cells <= vLimits.maxNodeCells &&
+           vLiveCells - static_cast<int64_t>(node.cells.size()) + cells <= vLimits.maxWorldCells;
 }
 
 void Kinterface::PurgeFromLists(int handle)

@@ -6,6 +6,7 @@
 
 #include "KBitmap.h"
 #include "KInput.h"
+#include "KLimits.h"
 #include "KModalHost.h"
 #include "KPlayState.h"
 #include "KRandom.h"
@@ -93,6 +94,11 @@ public:
     KVariables vVariables;
     std::array<uint8_t, kInputCount> vInputs{};
     int32_t vNextId = 1;
+    // Nodes and cells alive now, whether in the world or not yet linked.
+    int64_t vLiveNodes = 0;
+    int64_t vLiveCells = 0;
+    // The bounds of loading, which scripts cannot pass at run time either.
+    KWorldLimits vLimits;
     KOwned<KSoundBox> vSoundBox;
     int32_t vVideoMode = 1;
     int32_t vWindowed = 0;
@@ -231,6 +237,14 @@ public:
     // Called by every node as it is destroyed: forgets every pointer and
     // handle that still names it.
     void ForgetNode(const Kobject* node);
+
+    // --- Growth at run time -----------------------------------------------------------
+    // Whether scripts may add nodes more nodes with cells cells in all below
+    // parent (each at most w by h): a command that would pass a bound does
+    // nothing and the game goes on.
+    bool MayAddNodes(const Kobject& parent, int64_t nodes, int64_t cells, int32_t w, int32_t h) const;
+    // Whether node may be resized to w by h cells.
+    bool MayResize(const Kobject& node, int32_t w, int32_t h) const;
 
 private:
     void PlaceBoardOnSetting(std::string_view name);

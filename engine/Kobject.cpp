@@ -24,7 +24,24 @@ int16_t KeepOr(int value, int16_t old) { return value == kKeep ? old : static_ca
 
 }  // namespace
 
-Kobject::Kobject() = default;
+namespace {
+
+// The engine counts the nodes and cells alive, for the bounds of growth.
+void CountNode()
+{
+    if (Kinterface* engine = KEngine()) ++engine->vLiveNodes;
+}
+
+void CountCells(size_t before, size_t after)
+{
+    if (Kinterface* engine = KEngine()) {
+        engine->vLiveCells += static_cast<int64_t>(after) - static_cast<int64_t>(before);
+    }
+}
+
+}  // namespace
+
+Kobject::Kobject() { CountNode(); }
 
 Kobject::~Kobject()
 {
@@ -41,7 +58,9 @@ void Kobject::Create(std::string_view newName, int32_t w, int32_t h)
     h = std::max(h, 0);
     width = vieww = w;
     height = viewh = h;
+    const size_t before = cells.size();
     cells.assign(static_cast<size_t>(w) * static_cast<size_t>(h), KCell{});
+    CountCells(before, cells.size());
     vSurf.reset();
     surfaceFailed_ = false;
     if (EditorFlavour()) {
@@ -56,6 +75,7 @@ void Kobject::Destroy()
     name.clear();
     vSurf.reset();
     surfaceFailed_ = false;
+    CountCells(cells.size(), 0);
     cells.clear();
     viewx = viewy = vieww = viewh = 0;
     posx = posy = width = height = posz = 0;
@@ -76,6 +96,7 @@ bool Kobject::Resize(int32_t w, int32_t h)
             grid[static_cast<size_t>(y) * w + x] = cell;
         }
     }
+    CountCells(cells.size(), grid.size());
     cells = std::move(grid);
     width = w;
     height = h;

@@ -377,7 +377,8 @@ bool ImportNode(Kinterface& engine, int handle, const std::string& path, const K
     node->Create(node->name, scratch.width, scratch.height);
     node->vieww = scratch.vieww;
     node->viewh = scratch.viewh;
-    node->cells = std::move(scratch.cells);
+    // Swapped, not moved: each node keeps the count of the cells it holds.
+    node->cells.swap(scratch.cells);
     node->source = std::move(scratch.source);
     for (auto& child : scratch.children) {
         child->parent = node;

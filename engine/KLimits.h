@@ -1,7 +1,8 @@
 #pragma once
-// Bounds on what the readers accept. World files, saved games and node files
-// come from strangers; these keep any input from costing unbounded time or
-// memory. Worlds made with the editor stay far inside them.
+// Bounds on what the readers accept and on what scripts may grow the world
+// to while it plays. World files, saved games and node files come from
+// strangers; these keep any input from costing unbounded time or memory.
+// Worlds made with the editor stay far inside them.
 
 #include <cstddef>
 #include <cstdint>
