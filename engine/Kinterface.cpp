@@ -80,7 +80,8 @@ void Kinterface::Report(const std::string& message, const std::string& file, int
         noticeSink_(KNoticeKind::Report, formatted, message);
         return;
     }
-    std::fprintf(stderr, "%s\n%s\n", formatted.c_str(), message.c_str());
+    const std::string shown = KPrintable(formatted) + "\n" + KPrintable(message) + "\n";
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 void Kinterface::ShowMessageBox(const std::string& caption, const std::string& text)
@@ -89,7 +90,8 @@ void Kinterface::ShowMessageBox(const std::string& caption, const std::string& t
         noticeSink_(KNoticeKind::MessageBox, caption, text);
         return;
     }
-    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), text.c_str());
+    const std::string shown = KPrintable(caption) + "\n" + KPrintable(text) + "\n";
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 // --- Handles ----------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "KNotices.h"
 
+#include "KAscii.h"
 #include "Kinterface.h"
 
 #include <allegro.h>
@@ -13,7 +14,9 @@ constexpr int kLineHeight = 8;
 
 void ToStandardError(const std::string& caption, const std::string& body)
 {
-    std::fprintf(stderr, "%s\n%s\n", caption.c_str(), body.c_str());
+    // Names and texts from a world must not steer the terminal.
+    const std::string shown = KPrintable(caption) + "\n" + KPrintable(body) + "\n";
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 void OnBackBuffer(BITMAP* back, const std::string& caption, const std::string& body)

@@ -1,5 +1,6 @@
 #include "KScriptTools.h"
 
+#include "KAscii.h"
 #include "KJson.h"
 #include "KWorldFile.h"
 
@@ -162,8 +163,9 @@ std::string KFormatCompileErrors(const std::vector<KCompileError>& errors)
 {
     std::string lines;
     for (const KCompileError& error : errors) {
-        lines += error.node + ":" + std::to_string(error.line) + ": " + (error.warning ? "warning: " : "") +
-                 error.message + "\n";
+        // Names and texts from a world must not steer the terminal.
+        lines += KPrintable(error.node) + ":" + std::to_string(error.line) + ": " + (error.warning ? "warning: " : "") +
+                 KPrintable(error.message) + "\n";
     }
     return lines;
 }

@@ -65,6 +65,12 @@ TEST(CheckTool, WarnsOfCommandsThatTabsTurnIntoText)
               "door:1: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n");
 }
 
+TEST(CheckTool, NamesFromTheWorldCannotSteerTheTerminal)
+{
+    const std::vector<KCompileError> errors{{"a\x1b[2Jb", 1, "Bad command: #\x07", false}};
+    EXPECT_EQ(KFormatCompileErrors(errors), "a\\x1b[2Jb:1: Bad command: #\\x07\n");
+}
+
 TEST(CheckTool, WorldThatDoesNotLoadFails)
 {
     TestEngine engine;
