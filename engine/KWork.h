@@ -9,10 +9,10 @@
 
 #include <cstdint>
 
-// About 40 ms of plain commands on a current machine: far more than a game
-// can use at 60 ticks a second.
-inline constexpr int64_t kTickWorkUnits = 1'000'000;
-inline constexpr int64_t kImmediateWorkUnits = 250'000;
+// About 40 ms of plain commands on a busy two-core machine: far more than a
+// game can use at 60 ticks a second.
+inline constexpr int64_t kTickWorkUnits = 500'000;
+inline constexpr int64_t kImmediateWorkUnits = 125'000;
 // Bytes of text copied for one unit.
 inline constexpr int64_t kTextBytesPerUnit = 64;
 

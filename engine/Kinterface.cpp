@@ -429,7 +429,8 @@ void Kinterface::SetVarString(std::string_view name, std::string_view text)
 {
     PlaceBoardOnSetting(name);
     vVariables.SetString(name, text);
-    vWork.SpendOnText(std::min(text.size(), kMaxTextBytes));
+    // Read from its source, handed over and stored: three copies.
+    vWork.SpendOnText(3 * std::min(text.size(), kMaxTextBytes));
 }
 
 void Kinterface::GiveVar(std::string_view name, int32_t amount) { vVariables.Give(name, amount); }

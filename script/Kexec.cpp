@@ -359,6 +359,11 @@ void Kexec::ShowPendingText(Kobject& object)
     if (pendingText_.empty()) return;
     std::vector<std::string> lines;
     lines.swap(pendingText_);
+    // Formatting and placing a line costs about as much as fifty commands.
+    size_t bytes = 0;
+    for (const std::string& line : lines) bytes += line.size();
+    engine_.vWork.Spend(static_cast<int64_t>(lines.size()) * kTextLineUnits);
+    engine_.vWork.SpendOnText(bytes);
     if (!KShowAsMessage(engine_, object, lines) && scrollWindow != nullptr) scrollWindow(*this, object, lines);
 }
 

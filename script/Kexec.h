@@ -36,6 +36,8 @@ inline constexpr int kMaxCommandsPerTurn = 256;
 // Turns taken at once by "*" messages inside other turns; a deeper chain of
 // such messages jumps its receivers without running them.
 inline constexpr int kMaxImmediateTurns = 8;
+// Units of a tick's work that showing one text line costs.
+inline constexpr int64_t kTextLineUnits = 50;
 // Markers looked through for one unit of a tick's work.
 inline constexpr size_t kMarkersPerUnit = 16;
 
