@@ -87,8 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Kinterface& engine = FuzzEngine(PlayParts());
     engine.vWork.SetCapacity(kFuzzTickUnits, kFuzzImmediateUnits);
-    engine.vMain->ClearChildren();
-    engine.ResetHandles();
     engine.vInputs.fill(0);
     const KWorldLimits limits = FuzzLimits();
     std::string bytes(reinterpret_cast<const char*>(data), size);
