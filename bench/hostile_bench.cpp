@@ -1,0 +1,272 @@
+// Worlds a stranger could write to make one tick take as long as possible.
+// Each is built in memory, saved once to learn its size as a world file,
+// compiled and played the way the runner plays it; the figure that matters is
+// the worst single tick (worst_tick_ms), which the tick's work budget should
+// hold to tens of milliseconds whatever the scripts do.
+
+#include "BenchSupport.h"
+#include "KWorldFile.h"
+#include "Kcompiler.h"
+#include "Kexec.h"
+#include "Kobject.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <ctime>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kTicks = 30;
+constexpr int kBoardWidth = 128;
+constexpr int kBoardHeight = 96;
+constexpr size_t kKeyA = 1;
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The machine is shared: this thread's processor time is the steadier figure.
+double ThreadCpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+std::string Repeated(const std::string& line, int count)
+{
+    std::string text;
+    text.reserve(line.size() * static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) text += line;
+    return text;
+}
+
+struct HostileWorld {
+    std::unique_ptr<Kinterface> engine;
+    Kobject* board = nullptr;
+    int notices = 0;
+    std::string lastNotice;
+};
+
+HostileWorld NewWorld()
+{
+    KParts parts;
+    KAddCompiler(parts);
+    KAddExecutor(parts);
+    HostileWorld world;
+    world.engine = BenchEngine(parts);
+    world.engine->vWorldPath = "/nonexistent-quav-bench/world.zqav";
+    world.board = world.engine->vMain->Spawn_Back(world.engine->TakeNextId(), 0);
+    world.board->Create("Main", kBoardWidth, kBoardHeight);
+    return world;
+}
+
+// Objects run every tick (cycle 0), as a hostile world would ask for.
+Kobject* AddObject(HostileWorld& world, Kobject& parent, const std::string& name, const std::string& script, int z = 0)
+{
+    Kobject* object = parent.Spawn(world.engine->TakeNextId(), z);
+    object->Create(name, 1, 1);
+    const int index = object->id;
+    object->posx = index % kBoardWidth;
+    object->posy = (index / kBoardWidth) % kBoardHeight;
+    object->cycle = 0;
+    object->source = script;
+    return object;
+}
+
+void AddObjects(HostileWorld& world, int count, const std::string& prefix, const std::string& script)
+{
+    for (int i = 0; i < count; ++i) AddObject(world, *world.board, prefix + std::to_string(i), script);
+}
+
+double WorldFileKiB(Kinterface& engine)
+{
+    const std::string path = "/tmp/quav-hostile-bench.zqav";
+    struct stat info {};
+    const bool saved = SaveWorld(engine, path) && stat(path.c_str(), &info) == 0;
+    std::remove(path.c_str());
+    return saved ? static_cast<double>(info.st_size) / 1024.0 : -1.0;
+}
+
+// One tick as the runner's loop runs it.
+void RunnerTick(Kinterface& engine)
+{
+    engine.vPlay.RunDownTimers();
+    engine.vPlay.CheckWatches(engine.vVariables);
+    engine.Tick();
+}
+
+// Compiles and plays the world; reports the compile time and the worst and
+// the mean tick.
+void Play(benchmark::State& state, HostileWorld& world, int ticks = kTicks)
+{
+    Kinterface& engine = *world.engine;
+    engine.SetNoticeSink([&world](KNoticeKind, const std::string&, const std::string& body) {
+        ++world.notices;
+        world.lastNotice = body;
+    });
+    state.counters["file_kib"] = WorldFileKiB(engine);
+    double worst = 0.0;
+    double worstCpu = 0.0;
+    int worstAt = 0;
+    double total = 0.0;
+    double compile = 0.0;
+    for (auto _ : state) {
+        const Clock::time_point compileStart = Clock::now();
+        engine.CompileAll();
+        compile = MsSince(compileStart);
+        engine.ChooseActiveBoard();
+        engine.vPlay.Reset();
+        for (int tick = 0; tick < ticks; ++tick) {
+            const Clock::time_point start = Clock::now();
+            const double cpuStart = ThreadCpuMs();
+            RunnerTick(engine);
+            worstCpu = std::max(worstCpu, ThreadCpuMs() - cpuStart);
+            const double ms = MsSince(start);
+            if (ms > worst) worstAt = tick;
+            worst = std::max(worst, ms);
+            total += ms;
+        }
+        state.SetIterationTime(total / 1000.0);
+    }
+    state.counters["compile_ms"] = compile;
+    state.counters["worst_tick_ms"] = worst;
+    state.counters["worst_tick_cpu_ms"] = worstCpu;
+    state.counters["worst_tick_at"] = worstAt;
+    state.counters["mean_tick_ms"] = total / ticks;
+    state.counters["notices"] = world.notices;
+}
+
+// The longest text a script can hold (longer ones are cut), copied 250 times
+// a turn by 20 objects.
+void BM_LongTextCopies(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObject(world, *world.board, "maker", "#set v " + std::string(kMaxTextBytes + 1024, 'x') + "\n#end\n", 10);
+    AddObjects(world, 20, "c", "#set w v &250\n#restart\n");
+    Play(state, world);
+    state.counters["text_bytes"] = static_cast<double>(world.engine->GetVarString("w").size());
+}
+
+// Address walks that fan out over a few hundred objects.
+void BM_AllParentWalks(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 300, "o", "#end\n");
+    AddObjects(world, 20, "walker", Repeated(".all.parent.all.parent.all.zz @x\n", 250) + "#restart\n");
+    Play(state, world);
+}
+
+// 99,000 objects each putting up a text line every tick: a held key wakes
+// every object again after its program ends, as a player's key would.
+void BM_TextLines(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 99000, "t", ":key_a\nA line of text from an object\n#end\n");
+    world.engine->vInputs[kKeyA] = 2;  // held
+    Play(state, world);
+    state.counters["messages"] = static_cast<double>(world.engine->vPlay.messages.size());
+}
+
+// Depth searches: "#if above" looks the player up among 99,000 nodes.
+void BM_IfAbove(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 8, "asker", Repeated("#if above #give a 1\n", 500) + "#restart\n");
+    AddObjects(world, 99000, "n", "");
+    AddObject(world, *world.board, "player", "", -10);
+    Play(state, world);
+}
+
+// Messages to an object whose label sits behind 200,000 disabled ones.
+void BM_DisabledLabels(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObject(world, *world.board, "target", "#end\n" + Repeated("'go\n", 200000) + ":go\n#end\n", -10);
+    AddObjects(world, 20, "s", Repeated(".target @go\n", 250) + "#restart\n");
+    Play(state, world);
+}
+
+// Objects asking again and again to watch variables; 540 ticks (nine
+// seconds of play) let the lines they show time out and come back.
+void BM_NotifyLoop(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    for (int i = 0; i < 100; ++i) {
+        const std::string own = "v" + std::to_string(i) + "_";
+        std::string script = ":l\n";
+        for (int j = 0; j < 10; ++j) script += "#notify " + own + std::to_string(j) + "\n#give " + own + std::to_string(j) + " 1\n";
+        AddObject(world, *world.board, "w" + std::to_string(i), script + "@l\n");
+    }
+    Play(state, world, 540);
+    const KPlayState& play = world.engine->vPlay;
+    double bytes = static_cast<double>(play.watches.capacity() * sizeof(KWatch));
+    for (const KWatch& watch : play.watches) bytes += static_cast<double>(watch.name.capacity());
+    state.counters["watches"] = static_cast<double>(play.watches.size());
+    state.counters["watch_bytes"] = bytes;
+    state.counters["messages"] = static_cast<double>(play.messages.size());
+}
+
+// Ten objects relaying "*go" to all their siblings, started once.
+void BM_StarRelays(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 10, "r", "#end\n:go\n.all @*go\n#end\n");
+    AddObject(world, *world.board, "starter", ".r0 @*go\n#end\n", 20);
+    Play(state, world);
+}
+
+// 100,000 objects each taking a full turn of 256 commands.
+void BM_FullTurns(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 100000, "l", ":l\n#give n 1\n@l\n");
+    Play(state, world);
+    state.counters["commands"] = world.engine->GetVar("n");
+}
+
+// A script of 32 MiB of "/": its compile time, and whether it is refused.
+void BM_HugeScriptStartUp(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObject(world, *world.board, "huge", std::string(size_t{32} << 20, '/'));
+    Play(state, world, 1);
+    state.SetLabel(world.lastNotice.substr(0, 80));
+}
+
+// 6,000 objects each with a repeated move.
+void BM_RepeatedMoves(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 6000, "m", "/n &10\n");
+    Play(state, world);
+}
+
+void Hostile(benchmark::internal::Benchmark* bench)
+{
+    bench->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_LongTextCopies)->Apply(Hostile);
+BENCHMARK(BM_AllParentWalks)->Apply(Hostile);
+BENCHMARK(BM_TextLines)->Apply(Hostile);
+BENCHMARK(BM_IfAbove)->Apply(Hostile);
+BENCHMARK(BM_DisabledLabels)->Apply(Hostile);
+BENCHMARK(BM_NotifyLoop)->Apply(Hostile);
+BENCHMARK(BM_StarRelays)->Apply(Hostile);
+BENCHMARK(BM_FullTurns)->Apply(Hostile);
+BENCHMARK(BM_HugeScriptStartUp)->Apply(Hostile);
+BENCHMARK(BM_RepeatedMoves)->Apply(Hostile);
+
+}  // namespace
+
+BENCHMARK_MAIN();
