@@ -4,6 +4,8 @@
 #include "Kinterface.h"
 #include "Kobject.h"
 
+#include <algorithm>
+
 namespace {
 
 class LineFormatter {
@@ -19,14 +21,18 @@ public:
                 ++at_;
                 continue;
             }
-            ++at_;
+            const size_t dollar = at_++;
             if (!Code()) {
-                // Any other letter: the rest of the line is copied as it stands.
+                // Any other letter: the rest of the line, the "$" with it, is
+                // copied as it stands, so prices and the like read as typed.
+                at_ = dollar;
                 while (at_ < text_.size() && line_.chars.size() < kMaxFormattedChars) {
                     Put(static_cast<unsigned char>(text_[at_++]));
                 }
             }
         }
+        line_.trailingFg = pendingFg_;
+        line_.trailingBg = pendingBg_;
         return std::move(line_);
     }
 
@@ -58,6 +64,16 @@ private:
         return text_.substr(start, at_ - start);
     }
 
+    // A palette index, or -1 (keep) / -2 (the sheet's own colours).
+    int16_t Colour() { return static_cast<int16_t>(std::clamp(Number(), -2, 255)); }
+
+    // Two colour codes in a row: the later one wins where it sets a colour.
+    void SetPending(int16_t fg, int16_t bg)
+    {
+        if (fg != -1) pendingFg_ = fg;
+        if (bg != -1) pendingBg_ = bg;
+    }
+
     int32_t Number()
     {
         SkipBlanks();
@@ -73,19 +89,19 @@ private:
         const char code = text_[at_];
         if (code == '$') {
             ++at_;
-            Put(Number() & 0xffff);
+            Put(std::clamp(Number(), 0, kMaxCharCode));
         } else if (code == '-' || (code >= '0' && code <= '9')) {
-            pendingFg_ = static_cast<int16_t>(Number());
+            const int16_t fg = Colour();
             if (at_ < text_.size() && text_[at_] == ',') ++at_;
-            pendingBg_ = static_cast<int16_t>(Number());
+            SetPending(fg, Colour());
         } else if (code == 'c') {
             ++at_;
             line_.centred = true;
         } else if (code == 'h') {
             ++at_;
             line_.setsLinkColours = true;
-            line_.linkFg = static_cast<int16_t>(Number());
-            line_.linkBg = static_cast<int16_t>(Number());
+            line_.linkFg = Colour();
+            line_.linkBg = Colour();
         } else if (code == 'm') {
             ++at_;
             line_.movesWindow = true;
@@ -94,8 +110,8 @@ private:
         } else if (code == 's') {
             ++at_;
             line_.setsFrame = true;
-            line_.frameFg = static_cast<int16_t>(Number());
-            line_.frameBg = static_cast<int16_t>(Number());
+            line_.frameFg = Colour();
+            line_.frameBg = Colour();
         } else if (code == 'l') {
             ++at_;
             line_.kind = kLinkLine;

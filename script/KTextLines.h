@@ -17,6 +17,9 @@ struct KFormattedLine {
     std::vector<int16_t> chars;    // character codes, at most kMaxFormattedChars
     std::vector<int16_t> fg;       // per character; -1 = no change there
     std::vector<int16_t> bg;
+    // Colours set after the last character; they carry on to the next line.
+    int16_t trailingFg = -1;
+    int16_t trailingBg = -1;
     bool centred = false;
     KLineKind kind = kPlainLine;
     std::string target;            // link: marker name; input: variable name
@@ -37,6 +40,8 @@ struct KFormattedLine {
 };
 
 inline constexpr size_t kMaxFormattedChars = 4000;
+// "$$" codes are clamped to the glyphs a font can hold.
+inline constexpr int32_t kMaxCharCode = 32767;
 
 KFormattedLine KFormatLine(Kinterface& engine, std::string_view text);
 

@@ -2,6 +2,7 @@
 
 #include "KHandlers.h"
 #include "KTextLines.h"
+#include "KTextWindow.h"
 #include "Kinterface.h"
 #include "Kobject.h"
 
@@ -375,6 +376,7 @@ void KAddExecutor(KParts& parts)
         out = KOwned<Kexec>(std::make_unique<Kexec>(*engine).release(), [](Kexec* exec) {
             std::default_delete<Kexec>()(exec);
         });
+        out->scrollWindow = KShowScrollWindow;
         return true;
     };
     parts.stepBoard = [](Kexec& exec, Kobject& board) { exec.Step(board); };

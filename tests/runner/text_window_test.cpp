@@ -1,0 +1,301 @@
+// The scroll window, played by the real quav-runner headless: replays open
+// it, scroll, follow links and fill fields; screenshots taken while it is
+// open are read back cell by cell against the font.
+
+#include "KWorldFile.h"
+#include "RunnerSupport.h"
+
+#include <allegro.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Mode 1: the root is 80 x 60 cells. The default window is 70 x 30 at
+// (5, 15); its text area starts at column 8, and the selected line sits on
+// row 30, with the first line three rows below it until the first key.
+constexpr int kAreaX = 8;
+constexpr int kMiddleRow = 30;
+constexpr int kFirstRow = 33;
+
+struct Speaker {
+    std::string name;
+    std::string script;
+};
+
+// A board of the given size with a pattern ('#' in 4 on 2) for its look.
+struct ScrollLook {
+    int width = 0;
+    int height = 0;
+};
+
+void WriteWorld(const std::string& path, const std::vector<Speaker>& objects, ScrollLook look = {})
+{
+    TestEngine engine(KFlavour::Editor);
+    engine->vVideoMode = 1;
+    Kobject* board = engine.AddBoard("Main", 80, 60);
+    for (int y = 0; y < 60; ++y) {
+        for (int x = 0; x < 80; ++x) board->SetCell(x, y, 0, 1, 1, 0);
+    }
+    int x = 1;
+    for (const Speaker& object : objects) {
+        Kobject* node = engine.AddObject(*board, object.name, 1, 1, 0, x++, 1);
+        node->SetCell(0, 0, 2, 14, 1, 0);
+        node->source = object.script;
+    }
+    if (look.width > 0) {
+        // Out of sight below the screen, as worlds keep it.
+        Kobject* scroll = engine.AddBoard("Scroll", look.width + 2, look.height + 2, 1);
+        scroll->posy = 200;
+        scroll->viewx = scroll->viewy = 1;
+        scroll->vieww = look.width;
+        scroll->viewh = look.height;
+        for (int y = 0; y < look.height + 2; ++y) {
+            for (int cx = 0; cx < look.width + 2; ++cx) scroll->SetCell(cx, y, '#', 4, 2, 0);
+        }
+    }
+    ASSERT_TRUE(SaveWorld(*engine, path));
+}
+
+// The text of a --dump-vars object for name, or "missing".
+std::string VarIn(const std::string& json, const std::string& name)
+{
+    const std::string key = "\"" + name + "\": ";
+    const size_t at = json.find(key);
+    if (at == std::string::npos) return "missing";
+    const size_t start = at + key.size();
+    return json.substr(start, json.find_first_of(",\n}", start) - start);
+}
+
+// Reads glyphs off a screenshot by drawing each candidate with the font.
+class Screen {
+public:
+    explicit Screen(const std::string& bmp)
+    {
+        PALETTE palette;
+        shot_ = KBitmap(load_bmp(bmp.c_str(), palette));
+        glyph_ = KMakeBitmap(8, 8);
+    }
+    bool Loaded() const { return shot_ != nullptr; }
+
+    // Whether cell (x, y) shows chr in fg on bg.
+    bool Shows(int x, int y, int chr, int fg, int bg)
+    {
+        engine_->vFont->RenderGlyphTo(glyph_.get(), chr, fg, bg, 0, 0);
+        for (int py = 0; py < 8; ++py) {
+            for (int px = 0; px < 8; ++px) {
+                if (getpixel(shot_.get(), 8 * x + px, 8 * y + py) != getpixel(glyph_.get(), px, py)) return false;
+            }
+        }
+        return true;
+    }
+
+    // Count cells from (x, y) read as text in fg on bg; '?' for a cell that
+    // shows no printable character in those colours.
+    std::string Row(int x, int y, int count, int fg, int bg)
+    {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            char seen = '?';
+            for (int chr = 32; chr < 127 && seen == '?'; ++chr) {
+                if (Shows(x + i, y, chr, fg, bg)) seen = static_cast<char>(chr);
+            }
+            text += seen;
+        }
+        return text;
+    }
+
+private:
+    TestEngine engine_;
+    KBitmap shot_;
+    KBitmap glyph_;
+};
+
+TEST(TextWindow, FormatsCodesCarriesColoursAndCentres)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", "#set num 42\n#set who Ann\n"
+                                                   "$$ 65$$ -5$$ 999999999999\n"
+                                                   "$v num  $v who\n"
+                                                   "$4,2Red$15,-1 and$2,3\n"
+                                                   "next\n"
+                                                   "$cMid\n"
+                                                   "$c$i who 3\n"
+                                                   "Cost $z5 $4,2\n"
+                                                   "$h 12 5\n"
+                                                   "$l nowhere Go\n#end"}});
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --screenshot s.bmp w.zqav", &output), 0) << output;
+    Screen screen(sandbox.File("s.bmp"));
+    ASSERT_TRUE(screen.Loaded());
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow, 1, 15, 1), "A");
+    EXPECT_TRUE(screen.Shows(kAreaX + 1, kFirstRow, 0, 15, 1)) << "a negative code is character 0";
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow + 1, 6, 15, 1), "42 Ann") << "one blank after a code is skipped";
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow + 2, 3, 4, 2), "Red");
+    EXPECT_EQ(screen.Row(kAreaX + 3, kFirstRow + 2, 3, 15, 2), "and") << "-1 keeps the background";
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow + 3, 4, 2, 3), "next") << "colours carry to the next line";
+    EXPECT_EQ(screen.Row(kAreaX + 31, kFirstRow + 4, 3, 2, 3), "Mid") << "centred in the 64 columns";
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow + 5, 3, 15, 255), "Ann") << "an input line is never centred";
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow + 6, 12, 2, 3), "Cost $z5 $4,") << "an unknown code copies the rest";
+    EXPECT_EQ(screen.Row(kAreaX + 3, kFirstRow + 8, 2, 12, 5), "Go") << "links in the colours of $h";
+}
+
+// Ticks are counted by a key held from tick 1 on: its label gives once a
+// tick. The window opens at tick 10 and Escape, pressed at 20 and let go
+// at 21, closes it: the eleven frames in between run no tick and none is
+// caught up afterwards.
+TEST(TextWindow, EscapeClosesWithNoJumpInTimeAndNothingLeft)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"clock", "#end\n:key_a\n#give t 1\n#end"},
+                                        {"talker", "#end\n:key_t\nFirst line\nSecond line\n#end"}});
+    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n10 key_t down\n11 key_t up\n20 key_esc down\n21 key_esc up\n");
+    std::string vars;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 60 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0) << vars;
+    EXPECT_EQ(VarIn(vars, "t"), "48") << vars;
+
+    std::string tree;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 15 --input in.txt --screenshot open.bmp --dump-tree - w.zqav 2>/dev/null",
+                          &tree),
+              0);
+    EXPECT_EQ(tree.find("vText"), std::string::npos) << "a run ending in the window leaves none of it: " << tree;
+    Screen screen(sandbox.File("open.bmp"));
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow, 10, 15, 1), "First line") << "the last frame shows the window";
+}
+
+TEST(TextWindow, ScrollsToALinkAndFollowsItAMissingMarkerDoesNothing)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", "#end\n:key_t\nLine one\n$l nothere Missing\n$l go Go there\n#end\n"
+                                                   ":go\n#give went 1\n#end"}});
+    // The first Down stops at the first line, the next two reach the third;
+    // Enter on the missing link (tick 16) leaves the window open.
+    WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
+                                           "14 key_down down\n15 key_down up\n16 key_enter down\n17 key_enter up\n"
+                                           "18 key_down down\n19 key_down up\n20 key_enter down\n21 key_enter up\n");
+    std::string vars;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0) << vars;
+    EXPECT_EQ(VarIn(vars, "went"), "1") << vars;
+
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 20 --input in.txt --screenshot s.bmp w.zqav", &output), 0) << output;
+    Screen screen(sandbox.File("s.bmp"));
+    EXPECT_EQ(screen.Row(kAreaX + 3, kMiddleRow, 8, 14, 1), "Go there") << "the third line is selected";
+    EXPECT_EQ(screen.Row(kAreaX + 3, kMiddleRow - 1, 7, 14, 1), "Missing");
+}
+
+TEST(TextWindow, TypingEditsTheVariableAtOnce)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", "#set name Al\n#end\n:key_t\nWho are you?\n$i name 8\n#end"}});
+    // The field starts with "Al"; two Backspaces clear it, "Bobx" is typed,
+    // Left and Delete take the "x" away.
+    WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
+                                           "14 key_down down\n15 key_down up\n16 key_backspace down\n"
+                                           "17 key_backspace up\n18 key_backspace down\n19 key_backspace up\n"
+                                           "20 type Bobx\n22 key_left down\n23 key_left up\n24 key_del down\n"
+                                           "25 key_del up\n30 key_esc down\n31 key_esc up\n");
+    std::string vars;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 28 --input in.txt --screenshot s.bmp --dump-vars - w.zqav 2>/dev/null", &vars),
+              0);
+    EXPECT_EQ(VarIn(vars, "name"), "\"Bob\"") << "stored at once, the window still open: " << vars;
+    Screen screen(sandbox.File("s.bmp"));
+    EXPECT_EQ(screen.Row(kAreaX, kMiddleRow, 3, 15, 255), "Bob");
+    EXPECT_TRUE(screen.Shows(kAreaX + 3, kMiddleRow, 219, 15, 255)) << "the cursor after the text";
+    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0);
+    EXPECT_EQ(VarIn(vars, "name"), "\"Bob\"") << vars;
+}
+
+TEST(TextWindow, DefaultFrameCellByCell)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", "One\nTwo\n#end"}});
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --screenshot s.bmp w.zqav", &output), 0) << output;
+    Screen screen(sandbox.File("s.bmp"));
+    constexpr int kW = 70;
+    constexpr int kH = 30;
+    constexpr int kLeft = 5;
+    constexpr int kTop = 15;
+    // The glyph of each cell of the board; 0 = cleared, the board behind shows.
+    const auto expected = [](int x, int y) {
+        const bool between = x >= 2 && x <= kW - 3;
+        const int middle = (kH - 2) / 2 + 1;
+        if (y == 0 || y == kH - 3) {
+            if (x == 0) return 198;
+            if (x == 1 || x == kW - 2) return y == 0 ? 209 : 207;
+            return x == kW - 1 ? 181 : 205;
+        }
+        if (y == 2) return x == 1 ? 198 : x == kW - 2 ? 181 : between ? 205 : 0;
+        if (y == middle && (x == 2 || x == kW - 3)) return x == 2 ? 175 : 174;
+        if (y >= 1 && y <= kH - 4) return x == 1 || x == kW - 2 ? 179 : between ? 32 : 0;
+        return 0;
+    };
+    int wrong = 0;
+    for (int y = 0; y < kH && wrong < 5; ++y) {
+        for (int x = 0; x < kW && wrong < 5; ++x) {
+            // The title and the two lines lie over these cells.
+            if (y == 1 && x >= 32 && x < 38) continue;
+            if ((y == 18 || y == 19) && x >= 3 && x < 6) continue;
+            const int chr = expected(x, y);
+            const bool shows = chr == 0 ? screen.Shows(kLeft + x, kTop + y, 0, 1, 1)
+                                        : screen.Shows(kLeft + x, kTop + y, chr, 15, 1);
+            if (!shows) {
+                ++wrong;
+                ADD_FAILURE() << "board cell " << x << "," << y << " does not show " << chr;
+            }
+        }
+    }
+    EXPECT_EQ(screen.Row(kLeft + 32, kTop + 1, 6, 15, 1), "talker") << "the name centred on row 1";
+    EXPECT_EQ(screen.Row(kAreaX, kFirstRow, 3, 15, 1), "One");
+}
+
+TEST(TextWindow, ScrollBoardGivesTheLookAndSmallOnesAreHarmless)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", "One\nTwo\n#end"}}, ScrollLook{20, 12});
+    WriteWorld(sandbox.File("tiny.zqav"), {{"talker", "One\nTwo\n#end"}}, ScrollLook{3, 2});
+    // The window opens at tick 0; the first Down brings the first line to
+    // the middle row.
+    WriteFileBytes(sandbox.File("in.txt"), "1 key_down down\n2 key_down up\n");
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 4 --input in.txt --screenshot s.bmp w.zqav", &output), 0) << output;
+    Screen screen(sandbox.File("s.bmp"));
+    // 20 x 12 at (30, 24); the text area from column 33, its middle row 30.
+    EXPECT_TRUE(screen.Shows(30, 24, '#', 4, 2));
+    EXPECT_TRUE(screen.Shows(49, 35, '#', 4, 2));
+    EXPECT_EQ(screen.Row(33, 30, 3, 15, 1), "One");
+    EXPECT_EQ(sandbox.Run("--headless --ticks 4 --input in.txt --screenshot t.bmp tiny.zqav", &output), 0) << output;
+}
+
+// Codes out of every range, a line far past what is shown, more lines
+// than a turn runs, and a link that makes its speaker die.
+TEST(TextWindow, HostileTextIsShownWithinBounds)
+{
+    RunnerSandbox sandbox;
+    std::string script = "#end\n:key_t\n$m 99999999 -99999999\n$l bye Bye\n$i zero 0\n$i huge 10000000\n"
+                         "$i neg -3\n$$ 99999999999 $4,2$$ -99999999999$h 99999 -99999$s 7777 -7777\n" +
+                         std::string(100000, 'x') + "\n";
+    for (int i = 0; i < 300; ++i) script += "line " + std::to_string(i) + "\n";
+    script += "#end\n:bye\n#die";
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", script}});
+    // Down to the long field, type more than fits into it, hold Page Down
+    // (it repeats) to the end, Page Up back to the top, Down to the link
+    // and follow it.
+    const std::string typed(100, 'h');
+    WriteFileBytes(sandbox.File("in.txt"), "2 key_t down\n3 key_t up\n4 key_down down\n5 key_down up\n"
+                                           "6 key_down down\n7 key_down up\n8 key_down down\n9 key_down up\n"
+                                           "10 key_down down\n11 key_down up\n15 type " + typed + "\n"
+                                           "16 key_pgdn down\n100 key_pgdn up\n101 key_pgup down\n200 key_pgup up\n"
+                                           "201 key_down down\n202 key_down up\n203 key_enter down\n204 key_enter up\n");
+    std::string tree;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 260 --input in.txt --dump-tree - --dump-vars vars.json w.zqav 2>/dev/null",
+                          &tree),
+              0)
+        << tree;
+    EXPECT_EQ(tree.find("\"name\": \"talker\""), std::string::npos) << "the link's jump made it die: " << tree;
+    EXPECT_EQ(tree.find("vText"), std::string::npos) << tree;
+    const std::string vars = ReadFileBytes(sandbox.File("vars.json"));
+    EXPECT_EQ(VarIn(vars, "huge"), "\"" + typed.substr(0, 63) + "\"") << "the area's 64 columns less the cursor";
+}
+
+}  // namespace
