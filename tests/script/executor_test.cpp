@@ -478,6 +478,46 @@ TEST_F(Play, LoadReadsEveryCompletePairEvenWithoutTheEndLine)
     EXPECT_FALSE(world_->vVariables.Exists("c"));
 }
 
+// The window holds a handle on its speaker and three nodes while it is open;
+// a replay cannot see handles, so a host here presses the keys: Down twice
+// to the link, then Enter, acted on when it is let go.
+TEST_F(Play, ScrollWindowLeavesNoNodeOrHandleBehind)
+{
+    Kobject* talker = Add("talker", "One\n$l go Go\n#end\n:go\n#give went 1\n#end");
+    Start();
+    world_->SetScreenSize(80, 60);
+    struct Host {
+        Kinterface* engine = nullptr;
+        int passes = 0;
+        int64_t openNodes = 0;
+        int openHandles = 0;
+    } host{&*world_};
+    const int64_t nodes = world_->vLiveNodes;
+    const int handles = world_->HandlesInUse();
+    world_->vHost.context = &host;
+    world_->vHost.runPass = [](void* context) {
+        Host& h = *static_cast<Host*>(context);
+        h.openNodes = h.engine->vLiveNodes;
+        h.openHandles = h.engine->HandlesInUse();
+        static constexpr const char* kPresses[] = {"key_down", "", "key_down", "", "key_enter", ""};
+        if (h.passes >= 6) return KModalPass::Closing;
+        h.engine->vInputs.fill(0);
+        if (*kPresses[h.passes] != 0) h.engine->vInputs[static_cast<size_t>(KInputSlot(kPresses[h.passes]))] = 1;
+        ++h.passes;
+        return KModalPass::Ran;
+    };
+    Ticks(1);
+    world_->vHost = KModalHost{};
+    EXPECT_EQ(host.passes, 6) << "closed by the release of Enter";
+    EXPECT_EQ(host.openNodes, nodes + 3);
+    EXPECT_EQ(host.openHandles, handles + 1);
+    EXPECT_EQ(world_->vLiveNodes, nodes);
+    EXPECT_EQ(world_->HandlesInUse(), handles);
+    EXPECT_EQ(talker->wait, 0);
+    Ticks(1);
+    EXPECT_EQ(Var("went"), 1) << "the link jumped its speaker";
+}
+
 }  // namespace
 
 // --- Worlds that try to break the executor -------------------------------------
