@@ -193,9 +193,10 @@ TEST(TextWindow, ScrollsToALinkAndFollowsItAMissingMarkerDoesNothing)
 TEST(TextWindow, TypingEditsTheVariableAtOnce)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("w.zqav"), {{"talker", "#set name Al\n#end\n:key_t\nWho are you?\n$i name 8\n#end"}});
-    // The field starts with "Al"; two Backspaces clear it, "Bobx" is typed,
-    // Left and Delete take the "x" away.
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", "#set name Al\n#end\n:key_t\nName: $i name 8\n#end"}});
+    // A lone input line opens the window too. The field starts with "Al";
+    // two Backspaces clear it, "Bobx" is typed, Left and Delete take the "x"
+    // away. The second Down finds no line below.
     WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
                                            "14 key_down down\n15 key_down up\n16 key_backspace down\n"
                                            "17 key_backspace up\n18 key_backspace down\n19 key_backspace up\n"
@@ -206,8 +207,8 @@ TEST(TextWindow, TypingEditsTheVariableAtOnce)
               0);
     EXPECT_EQ(VarIn(vars, "name"), "\"Bob\"") << "stored at once, the window still open: " << vars;
     Screen screen(sandbox.File("s.bmp"));
-    EXPECT_EQ(screen.Row(kAreaX, kMiddleRow, 3, 15, 255), "Bob");
-    EXPECT_TRUE(screen.Shows(kAreaX + 3, kMiddleRow, 219, 15, 255)) << "the cursor after the text";
+    EXPECT_EQ(screen.Row(kAreaX, kMiddleRow, 9, 15, 255), "Name: Bob") << "the field follows its prompt";
+    EXPECT_TRUE(screen.Shows(kAreaX + 9, kMiddleRow, 219, 15, 255)) << "the cursor after the text";
     ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0);
     EXPECT_EQ(VarIn(vars, "name"), "\"Bob\"") << vars;
 }
