@@ -5,6 +5,7 @@
 #include "Kinterface.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -40,14 +41,26 @@ bool SetProperties(KEditorDoc& doc, std::initializer_list<PropertyValue> values)
     Kinterface& engine = doc.Engine();
     ScopedHandle handle(engine, node);
     if (!handle.Valid()) return false;
-    const bool differs = std::any_of(values.begin(), values.end(), [&](const PropertyValue& wanted) {
-        return engine.GetProperty(handle.Get(), wanted.property) != wanted.value;
-    });
-    if (!differs) return false;
+    auto snapshot = [&] {
+        std::array<int, 9> now{};
+        for (size_t property = 0; property < now.size(); ++property) {
+            now[property] = engine.GetProperty(handle.Get(), static_cast<int>(property));
+        }
+        return now;
+    };
+    const std::array<int, 9> before = snapshot();
     return doc.Edit([&] {
         for (const PropertyValue& wanted : values) engine.SetProperty(handle.Get(), wanted.property, wanted.value);
-        return true;
+        return snapshot() != before;
     });
+}
+
+// Whether the node may grow to w by h cells; a dialog's sizes are taken
+// whole or not at all.
+bool MayResizeCurrent(KEditorDoc& doc, int width, int height)
+{
+    const Kobject* node = doc.Current();
+    return node != nullptr && doc.Engine().MayResize(*node, width, height);
 }
 
 bool AddAndSelect(KEditorDoc& doc, Kobject* (*make)(KEditorDoc&))
@@ -164,13 +177,20 @@ bool KSetSize(KEditorDoc& doc, int width, int height, bool changeViewport)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
+    if (!MayResizeCurrent(doc, width, height)) return false;
     if (changeViewport) return SetProperties(doc, {{3, width}, {4, height}, {7, width}, {8, height}});
     return SetProperties(doc, {{3, width}, {4, height}});
 }
 
 bool KSetViewport(KEditorDoc& doc, int width, int height)
 {
-    return SetProperties(doc, {{7, std::max(width, 0)}, {8, std::max(height, 0)}});
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    const Kobject* node = doc.Current();
+    if (node == nullptr || !MayResizeCurrent(doc, std::max(width, node->width), std::max(height, node->height))) {
+        return false;
+    }
+    return SetProperties(doc, {{7, width}, {8, height}});
 }
 
 bool KSetScript(KEditorDoc& doc, std::string_view text)
