@@ -77,13 +77,18 @@ CMainFrame::CMainFrame(KEditorDoc& doc, KFrameHooks hooks) : doc_(doc), hooks_(W
     resize(1024, 720);
     const QSettings settings = KEditorSettings();
     restoreGeometry(settings.value("Frame/geometry").toByteArray());
-    outer_->restoreState(settings.value("Frame/outer").toByteArray());
+    if (!outer_->restoreState(settings.value("Frame/outer").toByteArray())) {
+        outer_->setSizes({kTreeWidth, std::max(0, width() - kTreeWidth)});
+    }
     Repaint();
 }
 
 CMainFrame::~CMainFrame() = default;
 
-QString CMainFrame::ProgramFolder() { return QCoreApplication::applicationDirPath(); }
+QString CMainFrame::ProgramFolder() const
+{
+    return hooks_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : hooks_.programFolder;
+}
 
 void CMainFrame::BuildPanes()
 {
@@ -99,7 +104,6 @@ void CMainFrame::BuildPanes()
     setCentralWidget(outer_);
     ShowLowerPane(true);
     paintMode_ = true;
-    outer_->setSizes({kTreeWidth, width() - kTreeWidth});
 }
 
 void CMainFrame::ShowLowerPane(bool paint)

@@ -32,6 +32,8 @@ struct KFrameHooks {
     std::function<bool()> notifyRun;
     std::function<bool(const QString& program, const QStringList& args, const QString& folder)> startDetached;
     std::function<bool(QDialog& dialog)> runDialog;
+    // Where quav-runner is found and started; empty: the editor's own folder.
+    QString programFolder;
 };
 
 class CMainFrame : public QMainWindow {
@@ -51,7 +53,7 @@ public:
     QAction* FindAction(const QString& text) const;
 
     // The folder the editor runs from; quav-runner is started from it.
-    static QString ProgramFolder();
+    QString ProgramFolder() const;
 
 public slots:
     void Repaint();
