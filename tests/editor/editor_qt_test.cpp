@@ -87,7 +87,6 @@ TEST_F(Frame, BuildsAWorldThroughMenusAndSavesIt)
     openPath = QString::fromStdString(dir.File("start.zqav"));
     frame->FileOpen();
     ASSERT_EQ(doc.Title(), "start.zqav");
-    EXPECT_EQ(frame->Outer().sizes().value(0), kTreeWidth);
 
     names = {"Castle Gate", "door"};
     frame->AddBoard();
@@ -186,6 +185,8 @@ TEST_F(Frame, TheTreePaneSelectsScrollsAndDrawsOnlyVisibleRows)
     frame->OpenPath(QString::fromStdString(dir.File("start.zqav")));
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    EXPECT_EQ(frame->Outer().sizes().value(0), kTreeWidth);
+    EXPECT_EQ(frame->Inner().sizes().value(1), kBarHeight);
     CSelectView& tree = frame->Tree();
     QTest::mouseClick(&tree, Qt::LeftButton, Qt::NoModifier, QPoint(30, 25));
     EXPECT_EQ(doc.Current()->name, "Spawn");
