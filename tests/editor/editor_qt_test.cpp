@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -205,6 +206,33 @@ TEST_F(Frame, TheTreePaneSelectsScrollsAndDrawsOnlyVisibleRows)
     QTest::mouseRelease(&tree, Qt::LeftButton, Qt::ControlModifier, QPoint(30, 200));
     EXPECT_EQ(tree.RowOffset(), 0);
     EXPECT_EQ(doc.Current()->name, "Spawn");
+}
+
+TEST_F(Frame, VideoModeMenuSizesNewBoardsAndTheNotificationBoxCanBeCleared)
+{
+    auto frame = MakeFrame();
+    doc.NewFromTemplate();
+    QAction* small = frame->FindAction("320 x 240");
+    ASSERT_NE(small, nullptr);
+    small->trigger();
+    EXPECT_TRUE(small->isChecked());
+    EXPECT_FALSE(frame->FindAction("640 x 480")->isChecked());
+    frame->AddBoard();
+    EXPECT_EQ(doc.Current()->width, 40);
+    EXPECT_EQ(doc.Current()->height, 30);
+    frame->Undo();
+    frame->Undo();
+    EXPECT_TRUE(frame->FindAction("640 x 480")->isChecked());
+    EXPECT_FALSE(doc.IsModified());
+
+    CSaveNotifyDialog dialog(frame.get());
+    auto* hide = dialog.findChild<QCheckBox*>();
+    ASSERT_NE(hide, nullptr);
+    EXPECT_TRUE(hide->isChecked());
+    hide->click();
+    EXPECT_EQ(KNotify(), 0);
+    hide->click();
+    EXPECT_EQ(KNotify(), 0);
 }
 
 }  // namespace
