@@ -162,6 +162,21 @@ void CMainFrame::BuildMenus()
     status->setCheckable(true);
     status->setChecked(true);
     connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
+    // Their dialogs come with the font editor and the clipboards; until
+    // then the items are shown but cannot be chosen.
+    struct Later {
+        const char* text;
+        const char* tip;
+        const char* key;
+    };
+    for (const Later& later : {Later{"&Font Edit", "Edit the fontset", "Ctrl+F"},
+                               Later{"&Tile ClipBoard", "Show the tile clipboard dialog", "Ctrl+T"},
+                               Later{"&Object Clipboard", "Show the object clipboard dialog", "Ctrl+C"}}) {
+        QAction* action = view->addAction(later.text);
+        action->setStatusTip(later.tip);
+        action->setShortcut(QKeySequence(later.key));
+        action->setEnabled(false);
+    }
 
     QMenu* help = menuBar()->addMenu("&Help");
     add(help, "&About QUAV!...", "Program information and version", &CMainFrame::About);

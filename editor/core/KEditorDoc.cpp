@@ -92,7 +92,7 @@ void KEditorDoc::SelectFirstRow()
 
 KEditorDoc::Step KEditorDoc::Capture() const
 {
-    Step step{KCaptureWorld(engine_), version_};
+    Step step{KCaptureWorld(engine_), version_, engine_.vLiveCells};
     step.world.currentNode = currentNode_;
     step.world.currentBoard = currentBoard_;
     return step;
@@ -110,12 +110,23 @@ bool KEditorDoc::Edit(const std::function<bool()>& change)
     Step before = Capture();
     if (!change()) return false;
     undo_.push_back(std::move(before));
-    if (undo_.size() > kUndoDepth) undo_.erase(undo_.begin());
+    TrimUndo();
     redo_.clear();
     version_ = nextVersion_++;
     // A node the edit removed cannot stay selected.
     if (FindNode(currentNode_) == nullptr) SelectFirstRow();
     return true;
+}
+
+void KEditorDoc::TrimUndo()
+{
+    int64_t cells = 0;
+    for (const Step& step : undo_) cells += step.cells;
+    size_t drop = 0;
+    while (undo_.size() - drop > 1 && (undo_.size() - drop > kUndoDepth || cells > kUndoCellBudget)) {
+        cells -= undo_[drop++].cells;
+    }
+    undo_.erase(undo_.begin(), undo_.begin() + static_cast<std::ptrdiff_t>(drop));
 }
 
 bool KEditorDoc::Undo()

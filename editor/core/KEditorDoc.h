@@ -17,8 +17,10 @@ class Kinterface;
 
 inline constexpr const char* kTemplateWorldPath = "Library/default.zqav";
 inline constexpr const char* kUntitled = "Untitled";
-// Undo steps kept; each holds a copy of the world.
+// Undo steps kept; each holds a copy of the world, so the cells they hold
+// together are bounded too (the oldest steps go first; the last one stays).
 inline constexpr size_t kUndoDepth = 64;
+inline constexpr int64_t kUndoCellBudget = int64_t{1} << 24;
 
 class KEditorDoc {
 public:
@@ -72,7 +74,9 @@ private:
     struct Step {
         KWorldSnapshot world;
         uint64_t version = 0;
+        int64_t cells = 0;
     };
+    void TrimUndo();
     Step Capture() const;
     void Restore(const Step& step);
     void Loaded(const std::string& path, const std::string& title);
