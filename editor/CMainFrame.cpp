@@ -108,20 +108,23 @@ void CMainFrame::BuildPanes()
 
 void CMainFrame::ShowLowerPane(bool paint)
 {
-    // The bar in the lower pane is replaced by the other, at the same size.
-    if (lower_ != nullptr) {
-        lower_->hide();
-        lower_->deleteLater();
-    }
     tools_ = nullptr;
+    QWidget* bar = nullptr;
     if (paint) {
-        lower_ = new CPaintView(*this);
+        bar = new CPaintView(*this);
     } else {
         tools_ = new CToolView(doc_, *this);
-        lower_ = tools_;
+        bar = tools_;
     }
-    lower_->setFixedHeight(kBarHeight);
-    inner_->addWidget(lower_);
+    bar->setFixedHeight(kBarHeight);
+    // The new bar takes the old one's place and size in the splitter.
+    if (lower_ != nullptr) {
+        inner_->replaceWidget(inner_->indexOf(lower_), bar);
+        lower_->deleteLater();
+    } else {
+        inner_->addWidget(bar);
+    }
+    lower_ = bar;
 }
 
 void CMainFrame::BuildMenus()

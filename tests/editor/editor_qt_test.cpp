@@ -206,6 +206,21 @@ TEST_F(Frame, TheTreePaneSelectsScrollsAndDrawsOnlyVisibleRows)
     QTest::mouseRelease(&tree, Qt::LeftButton, Qt::ControlModifier, QPoint(30, 200));
     EXPECT_EQ(tree.RowOffset(), 0);
     EXPECT_EQ(doc.Current()->name, "Spawn");
+
+    // The board menu's Delete asks with the board's name as caption.
+    std::unique_ptr<QMenu> menu(tree.BuildContextMenu());
+    EXPECT_EQ(menu->objectName(), "SV_BOARDMENU");
+    FindIn(*menu, "&Delete")->trigger();
+    EXPECT_EQ(confirmations.back(), "Spawn|Delete Board?");
+    EXPECT_EQ(engine->vMain->children.size(), 1u);
+
+    // Ctrl + double-click swaps the paint bar for the properties bar.
+    EXPECT_TRUE(frame->PaintMode());
+    QTest::mouseDClick(&tree, Qt::LeftButton, Qt::ControlModifier, QPoint(30, 15));
+    EXPECT_FALSE(frame->PaintMode());
+    EXPECT_NE(frame->findChild<CToolView*>("props"), nullptr);
+    frame->grab();
+    EXPECT_EQ(frame->Inner().sizes().value(1), kBarHeight);
 }
 
 TEST_F(Frame, VideoModeMenuSizesNewBoardsAndTheNotificationBoxCanBeCleared)
