@@ -219,10 +219,8 @@ bool KExpandAll(KEditorDoc& doc)
     if (node == nullptr) return false;
     Kinterface& engine = doc.Engine();
     ScopedHandle handle(engine, node);
-    return doc.Edit([&] {
-        engine.ShowWholeTree(handle.Get());
-        return true;
-    });
+    engine.ShowWholeTree(handle.Get());
+    return true;
 }
 
 bool KSetShowAll(KEditorDoc& doc, bool on)
@@ -232,10 +230,8 @@ bool KSetShowAll(KEditorDoc& doc, bool on)
     Kinterface& engine = doc.Engine();
     ScopedHandle handle(engine, node);
     if (engine.IsWholeShown(handle.Get()) == (on ? 1 : 0)) return false;
-    return doc.Edit([&] {
-        engine.ShowWhole(handle.Get(), on ? 1 : 0);
-        return true;
-    });
+    engine.ShowWhole(handle.Get(), on ? 1 : 0);
+    return true;
 }
 
 bool KSetVideoMode(KEditorDoc& doc, int mode)

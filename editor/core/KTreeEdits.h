@@ -39,6 +39,8 @@ bool KSetSize(KEditorDoc& doc, int width, int height, bool changeViewport);
 bool KSetViewport(KEditorDoc& doc, int width, int height);
 bool KSetScript(KEditorDoc& doc, std::string_view text);
 bool KToggleHidden(KEditorDoc& doc);
+// Showing whole nodes is a way of looking, not a change: the file keeps the
+// real views, so these mark nothing modified and make no undo step.
 bool KExpandAll(KEditorDoc& doc);
 bool KSetShowAll(KEditorDoc& doc, bool on);
 bool KSetVideoMode(KEditorDoc& doc, int mode);

@@ -188,6 +188,19 @@ TEST_F(EditorCore, NamesStoreBlanksAsUnderscoresAndKeepFiftyCharacters)
     EXPECT_FALSE(KRenameCurrent(doc, "the door"));
 }
 
+TEST_F(EditorCore, ShowingWholeNodesChangesNothingToSave)
+{
+    a->vieww = 4;
+    doc.Select(a->id);
+    ASSERT_TRUE(KExpandAll(doc));
+    EXPECT_EQ((std::vector<int>{a->vieww, a->savedvieww, a1->vieww}), (std::vector<int>{10, 4, 2}));
+    EXPECT_FALSE(KSetShowAll(doc, true));
+    ASSERT_TRUE(KSetShowAll(doc, false));
+    EXPECT_EQ((std::vector<int>{a->vieww, a->savedvieww}), (std::vector<int>{4, 0}));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_FALSE(doc.CanUndo());
+}
+
 TEST_F(EditorCore, SizesPastTheWorldBoundsAreRefused)
 {
     doc.Select(a->id);
