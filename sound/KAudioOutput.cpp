@@ -323,8 +323,15 @@ void KAudioOutput::AfterMix(uint8_t* stream, int bytes)
     MixSynth(stream, bytes);
     const int64_t block = blocksMixed_;
     const bool gameTime = settings_.mode == KAudioMode::GameTime;
+    bool closing = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing = closing_;
+    }
     // GameTime: block 0 is mixed before the first tick; block n is tick n - 1.
-    if (gameTime && block >= 1) WriteWav(stream, static_cast<size_t>(bytes));
+    // Once the game has ended, blocks mixed before the thread stops belong
+    // to no tick.
+    if (gameTime && block >= 1 && !closing) WriteWav(stream, static_cast<size_t>(bytes));
     PublishState();
     {
         std::lock_guard<std::mutex> lock(mutex_);

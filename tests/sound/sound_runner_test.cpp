@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // A one-board world whose only object runs script.
@@ -58,9 +60,12 @@ TEST(SoundRunner, SamplesAreHeardInGameTimeAndRunsRepeat)
     std::string output;
     ASSERT_EQ(sandbox.Run("--headless --ticks 30 --audio a.wav noise.zqav 2>&1", &output), 0) << output;
     ASSERT_EQ(sandbox.Run("--headless --ticks 30 --audio b.wav noise.zqav 2>&1", &output), 0) << output;
-    EXPECT_EQ(ReadFileBytes(sandbox.File("a.wav")), ReadFileBytes(sandbox.File("b.wav")));
     size_t frames = 0;
     const std::vector<int16_t> left = LeftChannel(sandbox.File("a.wav"), &frames);
+    const std::vector<int16_t> again = LeftChannel(sandbox.File("b.wav"));
+    EXPECT_EQ(std::mismatch(left.begin(), left.end(), again.begin(), again.end()).first - left.begin(),
+              static_cast<std::ptrdiff_t>(left.size()))
+        << "the same run, the same sound";
     EXPECT_EQ(frames, 30u * kTestFramesPerTick);
     EXPECT_GT(PeakOfTicks(left, 0, 14), 10000);
     EXPECT_LT(PeakOfTicks(left, 16, 30), 8) << "played once, not looped on a channel past 7";
