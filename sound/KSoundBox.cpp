@@ -95,6 +95,10 @@ KSoundBox::KSoundBox()
 
 void KSoundBox::StartAudio(const KAudioSettings& settings, const std::string& midiLogPath)
 {
+    // Each play starts silent: no tune left over from an earlier game, and
+    // the MIDI log counts this play's ticks from 0.
+    tune_ = KPlayString();
+    updates_ = 0;
     output_.Open(settings);
     midiLogWanted_ = !midiLogPath.empty();
     if (midiLogWanted_) midiLog_.open(midiLogPath, std::ios::binary | std::ios::trunc);
@@ -105,6 +109,8 @@ bool KSoundBox::StopAudio()
     StopSong();
     for (int32_t channel = 0; channel < kSampleChannels; ++channel) StopSound(channel);
     bool written = output_.Close();
+    // The decoded samples went with the output.
+    ForgetSamples();
     if (midiLogWanted_) {
         midiLog_.close();
         written = written && !midiLog_.fail();

@@ -35,6 +35,9 @@ TEST(SoundRunner, PlayStringsReachTheMidiLogAsWritten)
         // The tune is handed over as written, never worked out as "cdefgab" + "c".
         {"#play \"cdefgab+c\"", "0 206 1\n0 158 48 127\n4 142 48 0\n4 206 1\n4 158 50 127\n8 142 50 0\n"},
         {"#patch 20\n#play \"c\"\n#end", "0 206 20\n0 158 48 127\n3 142 48 0\n"},
+        // The tune belongs to the object playing it, not the one addressed:
+        // the second is appended, not a replacement.
+        {"#play \"c\"\n.parent #play \"d\"\n#end", "0 206 1\n0 158 48 127\n4 142 48 0\n4 206 1\n4 158 50 127\n"},
         {"#play x9x0", "4 201 1\n4 153 35 127\n8 137 35 0\n12 201 1\n12 153 42 127\n15 137 42 0\n"},
     };
     RunnerSandbox sandbox;
