@@ -401,6 +401,11 @@ int KAudioOutput::LoadSample(const std::string& realPath)
     std::string error;
     if (decodedBytes_ >= kMaxDecodedSampleBytes) return -1;
     if (!KReadRegularFile(realPath, kMaxSampleFileBytes, bytes, error)) return -1;
+    const double seconds = SoundSeconds(bytes);
+    if (seconds < 0 || seconds > kMaxSampleSeconds) {
+        KTRACE("Sample %s: %.1f seconds long, not loaded\n", realPath.c_str(), seconds);
+        return -1;
+    }
     SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     Mix_Chunk* chunk = nullptr;
     if (source != nullptr) RunOnMixer([&] { chunk = Mix_LoadWAV_RW(source, 1); });
@@ -415,6 +420,19 @@ int KAudioOutput::LoadSample(const std::string& realPath)
     decodedBytes_ += chunk->alen;
     samples_.push_back(std::move(sample));
     return static_cast<int>(samples_.size() - 1);
+}
+
+double KAudioOutput::SoundSeconds(const std::string& bytes)
+{
+    double seconds = -1;
+    RunOnMixer([&] {
+        SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+        Mix_Music* probe = source == nullptr ? nullptr : Mix_LoadMUS_RW(source, 1);
+        if (probe == nullptr) return;
+        seconds = Mix_MusicDuration(probe);
+        Mix_FreeMusic(probe);
+    });
+    return seconds;
 }
 
 void KAudioOutput::PlaySample(int channel, int sample, int32_t loopMode)

@@ -56,6 +56,9 @@ inline constexpr int kFramesPerTick = kMixRate / 60;
 inline constexpr int kDeviceBlockFrames = 512;
 inline constexpr size_t kMaxSongFileBytes = size_t{64} << 20;
 inline constexpr size_t kMaxSampleFileBytes = size_t{16} << 20;
+// A sample is decoded whole; a small file of few frames a second (or one
+// compressed hard) could fill memory, so its length is checked first.
+inline constexpr double kMaxSampleSeconds = 300.0;
 // Decoded samples are kept for the whole run (a channel may still play
 // one); past this many bytes of them no more are decoded.
 inline constexpr size_t kMaxDecodedSampleBytes = size_t{512} << 20;
@@ -132,6 +135,9 @@ private:
     bool FinishWav();
     void WaitForTick(int64_t tick);
     bool EnsureSynth();
+    // The length in seconds of the sound in bytes, without decoding it
+    // whole; negative when the decoders cannot tell.
+    double SoundSeconds(const std::string& bytes);
 
     // Audio thread only.
     void StartVoice(int channel, const Sample* sample, int32_t loopMode, int32_t startFrame);

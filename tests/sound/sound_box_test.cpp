@@ -175,17 +175,46 @@ TEST_F(SoundBoxTest, BadSongsAreReportedAndNamesStayInsideTheWorldFolder)
     std::remove(outside.c_str());
 }
 
-TEST_F(SoundBoxTest, SamplesAreSharedByNameAndTheListIsCapped)
+// An 8-bit mono WAV of frames at rate: small on disk, large decoded.
+std::string QuietWav(uint32_t rate, uint32_t frames)
 {
+    std::string wav = "RIFF";
+    const auto number = [&wav](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+    };
+    number(36 + frames, 4);
+    wav += "WAVEfmt ";
+    number(16, 4);
+    number(1, 2);
+    number(1, 2);
+    number(rate, 4);
+    number(rate, 4);
+    number(1, 2);
+    number(8, 2);
+    wav += "data";
+    number(frames, 4);
+    return wav + std::string(frames, '\x80');
+}
+
+TEST_F(SoundBoxTest, SampleLoadsAreBounded)
+{
+    // 400 seconds in 400 KB would decode to 70 MB.
+    WriteFileBytes(dir_.File("long.wav"), QuietWav(1000, 400000));
+    box().LoadSound("long.wav");
+    EXPECT_TRUE(box().SampleNames().empty());
+    WriteFileBytes(dir_.File("short.wav"), QuietWav(1000, 4000));
+    box().LoadSound("short.wav");
+    EXPECT_EQ(box().SampleNames(), std::vector<std::string>{"short.wav"});
+
     box().LoadSound("tone.wav");
     box().LoadSound("tone.wav");
-    EXPECT_EQ(box().SampleNames().size(), 1u);
+    EXPECT_EQ(box().SampleNames().size(), 2u) << "shared by name";
     for (size_t i = 0; i < 2 * kMaxLoadedSamples; ++i) {
         std::string name;
         for (size_t j = 0; j < i; ++j) name += "./";
         box().LoadSound(name + "tone.wav");
     }
-    EXPECT_EQ(box().SampleNames().size(), kMaxLoadedSamples);
+    EXPECT_EQ(box().SampleNames().size(), kMaxLoadedSamples) << "capped";
 }
 
 TEST_F(SoundBoxTest, SavedStateRoundTrips)
