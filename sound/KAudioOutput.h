@@ -3,12 +3,13 @@
 // and the eight sample channels, and a FluidSynth synthesiser for the
 // play-string messages, mixed into the same output.
 //
-// The mixer runs on SDL's audio thread. The game thread decodes files
-// itself but never drives the mixer directly: it queues commands, which the
-// audio thread carries out between two blocks of output, and reads what the
-// audio thread last published (which channels play, where). That keeps the
-// game thread off the mixer's lock, which game-time rendering must hold
-// while it waits for the next tick.
+// The mixer runs on SDL's audio thread. The game thread never drives it
+// directly: it queues commands, which the audio thread carries out between
+// two blocks of output, and reads what the audio thread last published
+// (which channels play, where). That keeps the game thread off the mixer's
+// lock, which game-time rendering holds while it waits for the next tick;
+// decoding, which takes that lock too, is then handed to the waiting audio
+// thread (RunOnMixer).
 //
 // Two ways of running:
 //   - Device: the machine's audio output (SDL's dummy output when there is
