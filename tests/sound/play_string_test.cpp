@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct TuneCase {
     std::string log;  // every message, "TICK BYTES..." a line
     int32_t patch = 1;
 };
+
+void PrintTo(const TuneCase& tune, std::ostream* out) { *out << tune.name; }
 
 std::string Play(const TuneCase& tune)
 {
