@@ -139,3 +139,17 @@ bool KReadRegularFile(const std::string& path, size_t maxBytes, std::string& byt
         bytes.append(chunk.data(), static_cast<size_t>(count));
     }
 }
+
+std::string KFileBesideWorld(std::string_view worldPath, std::string_view name)
+{
+    constexpr size_t kMaxPathLength = 999;
+    if (name.empty() || name.front() == '/' || name.find('\0') != std::string_view::npos) return {};
+    const size_t slash = worldPath.find_last_of('/');
+    const std::string folder(slash == std::string_view::npos ? std::string_view() : worldPath.substr(0, slash + 1));
+    const std::string path = folder + std::string(name);
+    if (path.size() > kMaxPathLength) return {};
+    const std::string realFolder = KRealPath(folder.empty() ? std::string(".") : folder);
+    const std::string real = KRealPath(path);
+    if (real.empty() || realFolder.empty() || !KIsInsideFolder(real, realFolder)) return {};
+    return KKindOfFile(real) == KFileKind::Regular ? real : std::string();
+}

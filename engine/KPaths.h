@@ -35,3 +35,9 @@ KFileKind KKindOfFile(const std::string& path);
 // a pipe, a device) is refused without waiting on it, with a message that
 // says what the path names.
 bool KReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error);
+
+// The real path of the regular file that name, taken relative to the folder
+// of the world file worldPath, names inside that folder; empty when name is
+// empty or absolute, when the path (at most 999 characters) leaves the
+// folder, symbolic links followed, or when it names no regular file.
+std::string KFileBesideWorld(std::string_view worldPath, std::string_view name);

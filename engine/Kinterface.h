@@ -10,6 +10,7 @@
 #include "KModalHost.h"
 #include "KPlayState.h"
 #include "KRandom.h"
+#include "KSoundCalls.h"
 #include "KVariables.h"
 #include "KWork.h"
 #include "Kfont.h"
@@ -45,6 +46,8 @@ struct KParts {
     void (*compileTree)(Kcompiler& compiler, Kobject& node) = nullptr;
     void (*stepBoard)(Kexec& exec, Kobject& board) = nullptr;
     void (*forgetSamples)(KSoundBox& soundBox) = nullptr;
+    // What scripts may ask of the sound box (KSoundCalls.h).
+    const KSoundCalls* sound = nullptr;
 };
 
 inline constexpr int kHandleCount = 1024;

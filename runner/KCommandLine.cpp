@@ -110,6 +110,18 @@ bool SetDumpTree(KRunnerOptions& options, std::string_view value, std::string&)
     return true;
 }
 
+bool SetAudio(KRunnerOptions& options, std::string_view value, std::string& error)
+{
+    options.audioPath = value;
+    return NamesAFile(value, "--audio", error);
+}
+
+bool SetMidiLog(KRunnerOptions& options, std::string_view value, std::string& error)
+{
+    options.midiLogPath = value;
+    return NamesAFile(value, "--midi-log", error);
+}
+
 bool SetDumpTreeCells(KRunnerOptions& options, std::string_view, std::string&)
 {
     options.dumpTreeCells = true;
@@ -125,6 +137,8 @@ constexpr OptionRow kOptions[] = {
     {"--dump-vars", "FILE", SetDumpVars, true, "write the variables at exit as a JSON object (- for standard output)"},
     {"--dump-tree", "FILE", SetDumpTree, true, "write the world tree at exit as JSON (- for standard output)"},
     {"--dump-tree-cells", "", SetDumpTreeCells, true, "with --dump-tree: every node's cells too"},
+    {"--audio", "FILE", SetAudio, true, "write the run's sound to FILE as 16-bit stereo WAV, 1/60 s a tick"},
+    {"--midi-log", "FILE", SetMidiLog, true, "write every MIDI message sent: the tick, then its bytes"},
     {"--check", "", SetCheck, false, "compile every script of WORLD without playing; list the errors"},
     {"--dump-program", "", SetDumpProgram, false, "write the compiled programs of WORLD as JSON"},
     {"--node", "NAME", SetNode, false, "with --dump-program: only the nodes named NAME"},
@@ -274,6 +288,12 @@ std::string KUsageText()
         "\"vieww\", \"viewh\", \"running\", \"locked\", \"wait\", \"cycle\",\n"
         "\"current_line\", \"collide_mode\", \"walk_dir\", \"dead\"}; with\n"
         "--dump-tree-cells also \"cells\": rows of [char, fg, bg, attrib].\n"
+        "\n"
+        "Headless play opens no audio device: the sound is mixed in game time,\n"
+        "44,100 frames a second, 735 a tick, so --audio holds exactly the ticks\n"
+        "run. --midi-log writes one line per play-string message, the tick and the\n"
+        "message's bytes in decimal: \"12 158 48 127\" is a note on, key 48, on\n"
+        "channel 14 in tick 12.\n"
         "\n"
         "--check writes one line NODE:LINE: MESSAGE for every compile error to\n"
         "standard error and exits 0 when there are none, 1 when there are.\n"

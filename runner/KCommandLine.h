@@ -18,6 +18,8 @@ struct KRunnerOptions {
     std::string screenshotPath;
     std::string dumpVarsPath;  // "-" for standard output
     std::string dumpTreePath;  // "-" for standard output
+    std::string audioPath;     // the mixed sound as a WAV file
+    std::string midiLogPath;   // every MIDI message sent, one a line
     bool dumpTreeCells = false;
     bool seeded = false;
     uint64_t seed = 0;

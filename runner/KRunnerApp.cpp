@@ -31,7 +31,8 @@ constexpr int kExitBadArguments = 2;
 // directory, before the program moves into its own folder.
 void ResolvePaths(KRunnerOptions& options)
 {
-    for (std::string* path : {&options.worldPath, &options.inputPath, &options.screenshotPath}) {
+    for (std::string* path : {&options.worldPath, &options.inputPath, &options.screenshotPath, &options.audioPath,
+                              &options.midiLogPath}) {
         *path = KAbsolutePath(*path);
     }
     for (std::string* path : {&options.dumpVarsPath, &options.dumpTreePath}) {
@@ -108,11 +109,18 @@ int RunHeadless(const KRunnerOptions& options)
     config.passLimit = options.ticks >= 0 ? options.ticks : kDefaultHeadlessTicks;
     config.replay = &replay;
     config.worldPath = options.worldPath;
+    config.audioPath = options.audioPath;
+    config.midiLogPath = options.midiLogPath;
     KRunnerShell shell(engine, config);
     if (!shell.Start(engine.vWindowed, engine.vVideoMode)) return kExitNoWorld;
     shell.Run();
-    const int status = WriteOutputs(options, engine, shell);
+    int status = WriteOutputs(options, engine, shell);
     shell.Shutdown();
+    if (!shell.SoundWritten()) {
+        std::fprintf(stderr, "quav-runner: cannot write the sound to '%s' or '%s'\n", options.audioPath.c_str(),
+                     options.midiLogPath.c_str());
+        status = kExitNoWorld;
+    }
     return status;
 }
 

@@ -18,6 +18,19 @@ bool MakeSoundBox(KOwned<KSoundBox>& out)
 
 void ForgetSamples(KSoundBox& box) { box.ForgetSamples(); }
 
+void PlaySong(KSoundBox& box, std::string_view name, int32_t repeat) { box.PlaySong(name, repeat); }
+void StopSong(KSoundBox& box) { box.StopSong(); }
+void LoadSound(KSoundBox& box, std::string_view name) { box.LoadSound(name); }
+void PlaySound(KSoundBox& box, std::string_view name, int32_t channel, int32_t mode)
+{
+    box.PlaySound(name, channel, mode);
+}
+void StopSound(KSoundBox& box, int32_t channel) { box.StopSound(channel); }
+void SetPatch(KSoundBox& box, int32_t program) { box.SetPatch(program); }
+void QueuePlay(KSoundBox& box, std::string_view text, std::string_view owner) { box.QueuePlay(text, owner); }
+
+constexpr KSoundCalls kSoundCalls = {PlaySong, StopSong, LoadSound, PlaySound, StopSound, SetPatch, QueuePlay};
+
 }  // namespace
 
 KParts KRunnerParts()
@@ -26,6 +39,7 @@ KParts KRunnerParts()
     parts.flavour = KFlavour::Runner;
     parts.makeSoundBox = MakeSoundBox;
     parts.forgetSamples = ForgetSamples;
+    parts.sound = &kSoundCalls;
     KAddCompiler(parts);
     KAddExecutor(parts);
     return parts;

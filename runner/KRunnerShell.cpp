@@ -3,6 +3,7 @@
 #include "KInputReplay.h"
 #include "KJson.h"
 #include "KScreenshot.h"
+#include "KSoundBox.h"
 #include "KTrace.h"
 #include "Kinterface.h"
 
@@ -60,6 +61,7 @@ bool KRunnerShell::Start(int windowed, int videoMode)
 {
     ClearCloseRequest();
     if (!StartDevices() || !SetScreen(windowed, videoMode)) return false;
+    StartSound();
     const int w = Headless() ? headlessScreen_->w : SCREEN_W;
     const int h = Headless() ? headlessScreen_->h : SCREEN_H;
     backBuffer_ = KMakeBitmap(w, h);
@@ -103,6 +105,26 @@ bool KRunnerShell::StartDevices()
         engine_.Report("Error Initing Midi", allegro_error, __LINE__);
     }
     return true;
+}
+
+// Headless play uses no audio device: its sound is mixed in game time,
+// one tick's worth at a time, so runs repeat exactly.
+void KRunnerShell::StartSound()
+{
+    if (!engine_.vSoundBox || soundStarted_) return;
+    KAudioSettings settings;
+    settings.mode = Headless() ? KAudioMode::GameTime : KAudioMode::Device;
+    settings.wavPath = config_.audioPath;
+    engine_.vSoundBox->StartAudio(settings, config_.midiLogPath);
+    soundStarted_ = true;
+    soundWritten_ = true;
+}
+
+void KRunnerShell::StopSound()
+{
+    if (!soundStarted_) return;
+    soundStarted_ = false;
+    if (engine_.vSoundBox) soundWritten_ = engine_.vSoundBox->StopAudio();
 }
 
 bool KRunnerShell::SetScreen(int windowed, int videoMode)
@@ -250,6 +272,7 @@ void KRunnerShell::RunTick()
     if (play.inputEnabled != 0) engine_.PollInput();
     ResetDarknessTargets();
     engine_.Tick();
+    if (engine_.vSoundBox) engine_.vSoundBox->Update();
 }
 
 void KRunnerShell::ResetDarknessTargets()
@@ -389,6 +412,7 @@ bool KRunnerShell::SaveFrame(const std::string& path) const
 void KRunnerShell::Shutdown()
 {
     if (engine_.vHost.context == this) engine_.vHost = KModalHost{};
+    StopSound();
     if (!started_ && !devicesInstalled_ && !headlessScreen_) return;
     started_ = false;
     engine_.ResetHandles();

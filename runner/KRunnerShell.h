@@ -24,6 +24,8 @@ struct KShellConfig {
     int64_t passLimit = -1;            // headless: loop passes to run (one tick each)
     KInputReplay* replay = nullptr;    // headless: inputs to replay, or none
     std::string worldPath;             // the world file in play (the menu restarts from it)
+    std::string audioPath;             // headless: the mixed sound as a WAV file, or none
+    std::string midiLogPath;           // headless: every MIDI message sent, or none
 };
 
 // Screen sizes of the video modes 0..3, in pixels.
@@ -78,6 +80,8 @@ public:
     BITMAP* BackBuffer() const { return backBuffer_.get(); }
     int64_t TicksRun() const { return ticksRun_; }
     int64_t PassesRun() const { return pass_; }
+    // False when the sound's output files could not be written.
+    bool SoundWritten() const { return soundWritten_; }
 
     // Asked by the window's close button: the game ends after this pass.
     static void RequestClose();
@@ -86,6 +90,8 @@ public:
 
 private:
     bool StartDevices();
+    void StartSound();
+    void StopSound();
     bool SetScreen(int windowed, int videoMode);
     void StartTimers();
     void CalibrateJoysticks();
@@ -118,6 +124,8 @@ private:
     bool timersInstalled_ = false;
     bool printScreenHeld_ = false;
     bool runOver_ = false;
+    bool soundStarted_ = false;
+    bool soundWritten_ = true;
     int quit_ = 0;
     int64_t pass_ = 0;
     int64_t ticksRun_ = 0;

@@ -9,6 +9,7 @@
 // Each area of commands puts its handlers into the table, in its own file.
 void KRegisterControlHandlers(KHandlerTable& table);
 void KRegisterVariableHandlers(KHandlerTable& table);
+void KRegisterSoundHandlers(KHandlerTable& table);
 
 // Opcodes whose commands are not built yet: they do nothing and advance.
 // Every opcode is either registered by an area or listed here.

@@ -1,1 +1,292 @@
 #include "KSoundBox.h"
+
+#include "KPaths.h"
+#include "KTrace.h"
+#include "Kinterface.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr const char* kCaption = "SongBox Error";
+constexpr const char* kEndSamples = "~endsamples";
+
+struct Extension {
+    std::string_view text;
+    KSongKind kind;
+};
+// Compared exactly: "MID" is not "mid" and plays as a module.
+constexpr Extension kSongExtensions[] = {
+    {"mid", KSongKind::Midi}, {"mp3", KSongKind::Stream}, {"ogg", KSongKind::Stream}};
+
+// The loop modes stored per channel, by the play mode of #sound.
+constexpr int32_t kLoopModes[] = {kLoopOff, kLoopNormal, kLoopBidi};
+
+KSongKind SongKindOf(std::string_view name)
+{
+    const size_t dot = name.find_last_of('.');
+    const std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    for (const Extension& known : kSongExtensions) {
+        if (known.text == extension) return known.kind;
+    }
+    return KSongKind::Module;
+}
+
+int32_t LoopModeOf(int32_t playMode)
+{
+    return playMode >= 0 && playMode < 3 ? kLoopModes[playMode] : kLoopOff;
+}
+
+int32_t PlayModeOf(int32_t loopMode)
+{
+    for (int32_t mode = 0; mode < 3; ++mode) {
+        if (kLoopModes[mode] == loopMode) return mode;
+    }
+    return 0;
+}
+
+bool IsSampleChannel(int32_t channel) { return channel >= 0 && channel < kSampleChannels; }
+
+void Report(const std::string& message)
+{
+    if (Kinterface* engine = KEngine()) engine->Report(message, kCaption, 0);
+}
+
+std::string Resolve(std::string_view name)
+{
+    const Kinterface* engine = KEngine();
+    return engine == nullptr ? std::string() : KFileBesideWorld(engine->vWorldPath, name);
+}
+
+// Reads the lines of a saved state; past the end every line is empty.
+class Lines {
+public:
+    explicit Lines(std::string_view text) : text_(text) {}
+    bool AtEnd() const { return at_ >= text_.size(); }
+    std::string_view Next()
+    {
+        if (AtEnd()) return {};
+        size_t end = text_.find('\n', at_);
+        if (end == std::string_view::npos) end = text_.size();
+        const std::string_view line = text_.substr(at_, end - at_);
+        at_ = end + 1;
+        return line;
+    }
+    int32_t NextInt()
+    {
+        const std::string_view line = Next();
+        int32_t value = 0;
+        std::from_chars(line.data(), line.data() + line.size(), value);
+        return value;
+    }
+
+private:
+    std::string_view text_;
+    size_t at_ = 0;
+};
+
+}  // namespace
+
+KSoundBox::KSoundBox()
+{
+    channelNames_.fill(kNoSound);
+    channelModes_.fill(kLoopOff);
+}
+
+void KSoundBox::StartAudio(const KAudioSettings& settings, const std::string& midiLogPath)
+{
+    // Each play starts silent: no tune left over from an earlier game, and
+    // the MIDI log counts this play's ticks from 0.
+    tune_ = KPlayString();
+    updates_ = 0;
+    output_.Open(settings);
+    midiLogWanted_ = !midiLogPath.empty();
+    if (midiLogWanted_) midiLog_.open(midiLogPath, std::ios::binary | std::ios::trunc);
+}
+
+bool KSoundBox::StopAudio()
+{
+    StopSong();
+    for (int32_t channel = 0; channel < kSampleChannels; ++channel) StopSound(channel);
+    bool written = output_.Close();
+    // The decoded samples went with the output.
+    ForgetSamples();
+    if (midiLogWanted_) {
+        midiLog_.close();
+        written = written && !midiLog_.fail();
+        midiLogWanted_ = false;
+    }
+    midiLog_.clear();
+    return written;
+}
+
+void KSoundBox::PlaySong(std::string_view name, int32_t repeat)
+{
+    StopSong();
+    const KSongKind kind = SongKindOf(name);
+    const std::string path = Resolve(name);
+    if (path.empty() || !output_.StartSong(path, kind, repeat != 0)) {
+        // Nothing plays, so nothing is kept for a saved game either.
+        Report("Unable to Load: " + std::string(name));
+        return;
+    }
+    hasSong_ = true;
+    songKind_ = kind;
+    songName_ = name;
+    songRepeat_ = repeat;
+}
+
+void KSoundBox::StopSong()
+{
+    if (hasSong_) output_.StopSong();
+    hasSong_ = false;
+    songName_ = kNoSound;
+    songRepeat_ = 0;
+}
+
+const KSoundBox::LoadedSample* KSoundBox::FindSample(std::string_view name) const
+{
+    for (const LoadedSample& loaded : samples_) {
+        if (loaded.name == name) return &loaded;
+    }
+    return nullptr;
+}
+
+void KSoundBox::LoadSound(std::string_view name)
+{
+    // A name loads once; a script loading in a loop adds nothing more.
+    if (FindSample(name) != nullptr || samples_.size() >= kMaxLoadedSamples) return;
+    const std::string path = Resolve(name);
+    if (path.empty()) return;
+    const int sample = output_.LoadSample(path);
+    if (sample >= 0) samples_.push_back(LoadedSample{std::string(name), sample});
+}
+
+void KSoundBox::PlaySound(std::string_view name, int32_t channel, int32_t mode)
+{
+    if (!IsSampleChannel(channel)) return;
+    const LoadedSample* loaded = FindSample(name);
+    if (loaded == nullptr) return;
+    const size_t at = static_cast<size_t>(channel);
+    channelNames_[at] = name;
+    channelModes_[at] = LoopModeOf(mode);
+    output_.PlaySample(channel, loaded->sample, channelModes_[at]);
+}
+
+void KSoundBox::StopSound(int32_t channel)
+{
+    if (!IsSampleChannel(channel)) return;
+    output_.StopChannel(channel);
+    channelNames_[static_cast<size_t>(channel)] = kNoSound;
+}
+
+void KSoundBox::SendMidi(const KMidiMessage& message)
+{
+    if (midiLogWanted_) {
+        std::string line = std::to_string(updates_);
+        for (uint8_t i = 0; i < message.size; ++i) line += ' ' + std::to_string(message.bytes[i]);
+        line += '\n';
+        midiLog_ << line;
+    }
+    output_.SendMidi(message);
+}
+
+void KSoundBox::Update()
+{
+    messages_.clear();
+    tune_.Step(messages_);
+    for (const KMidiMessage& message : messages_) SendMidi(message);
+    // A module played once stops by itself at its end; its name stays.
+    if (hasSong_ && output_.TakeSongStartFailure()) {
+        Report(songKind_ == KSongKind::Stream ? std::string("Unable to create audio Stream")
+                                              : "Unable to Load: " + songName_);
+    }
+    output_.EndTick();
+    ++updates_;
+}
+
+std::string KSoundBox::GetSongState(int32_t& position, int32_t& repeat) const
+{
+    position = hasSong_ ? output_.SongPosition() : 0;
+    repeat = songRepeat_;
+    return songName_;
+}
+
+void KSoundBox::SetSongPosition(int32_t position)
+{
+    if (hasSong_) output_.SeekSong(position);
+}
+
+std::string KSoundBox::GetChannelState(int32_t channel, int32_t& position, int32_t& mode) const
+{
+    position = -1;
+    mode = kLoopOff;
+    if (!IsSampleChannel(channel)) return kNoSound;
+    position = output_.ChannelPosition(channel);
+    mode = channelModes_[static_cast<size_t>(channel)];
+    return channelNames_[static_cast<size_t>(channel)];
+}
+
+void KSoundBox::SetChannelPosition(int32_t channel, int32_t position)
+{
+    if (IsSampleChannel(channel) && position >= 0) output_.SeekChannel(channel, position);
+}
+
+std::vector<std::string> KSoundBox::SampleNames() const
+{
+    std::vector<std::string> names;
+    for (const LoadedSample& loaded : samples_) names.push_back(loaded.name);
+    return names;
+}
+
+std::string KSoundBox::SaveState() const
+{
+    std::string text;
+    const auto line = [&text](const std::string& value) {
+        text += value;
+        text += '\n';
+    };
+    int32_t position = 0;
+    int32_t repeat = 0;
+    line(GetSongState(position, repeat));
+    line(std::to_string(repeat));
+    line(std::to_string(position));
+    for (const LoadedSample& loaded : samples_) line(loaded.name);
+    line(kEndSamples);
+    for (int32_t channel = 0; channel < kSampleChannels; ++channel) {
+        int32_t mode = 0;
+        line(GetChannelState(channel, position, mode));
+        line(std::to_string(mode));
+        line(std::to_string(position));
+    }
+    return text;
+}
+
+void KSoundBox::LoadState(std::string_view text)
+{
+    ForgetSamples();
+    StopSong();
+    Lines lines(text);
+    const std::string song(lines.Next());
+    const int32_t repeat = lines.NextInt();
+    const int32_t songPosition = lines.NextInt();
+    if (song != kNoSound && !song.empty()) {
+        PlaySong(song, repeat);
+        SetSongPosition(songPosition);
+    }
+    // LoadSound stops adding at its cap; the rest of a long list is read past.
+    for (std::string_view name = lines.Next(); !lines.AtEnd() && name != kEndSamples; name = lines.Next()) {
+        LoadSound(name);
+    }
+    for (int32_t channel = 0; channel < kSampleChannels; ++channel) {
+        const std::string name(lines.Next());
+        const int32_t mode = lines.NextInt();
+        const int32_t position = lines.NextInt();
+        // What played before the load stops, even when the saved sample
+        // cannot be started again.
+        StopSound(channel);
+        if (name == kNoSound || name.empty()) continue;
+        PlaySound(name, channel, PlayModeOf(mode));
+        SetChannelPosition(channel, position);
+    }
+}

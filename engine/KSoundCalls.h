@@ -1,0 +1,30 @@
+#pragma once
+// How scripts reach the sound box. The engine knows the sound box only by
+// name: the runner fills in these calls, so the engine (and the editor,
+// which has no sound) never depends on the audio libraries. Without a sound
+// box or its calls every one of them does nothing.
+
+#include <cstdint>
+#include <string_view>
+
+class Kinterface;
+class KSoundBox;
+
+struct KSoundCalls {
+    void (*playSong)(KSoundBox& box, std::string_view name, int32_t repeat) = nullptr;
+    void (*stopSong)(KSoundBox& box) = nullptr;
+    void (*loadSound)(KSoundBox& box, std::string_view name) = nullptr;
+    void (*playSound)(KSoundBox& box, std::string_view name, int32_t channel, int32_t mode) = nullptr;
+    void (*stopSound)(KSoundBox& box, int32_t channel) = nullptr;
+    void (*setPatch)(KSoundBox& box, int32_t program) = nullptr;
+    void (*queuePlay)(KSoundBox& box, std::string_view text, std::string_view owner) = nullptr;
+};
+
+void KPlaySong(Kinterface& engine, std::string_view name, int32_t repeat);
+void KStopSong(Kinterface& engine);
+void KLoadSound(Kinterface& engine, std::string_view name);
+void KPlaySound(Kinterface& engine, std::string_view name, int32_t channel, int32_t mode);
+void KStopSound(Kinterface& engine, int32_t channel);
+void KSetPatch(Kinterface& engine, int32_t program);
+// Queues the tune for the node of handle owner, when that is a handle.
+void KQueuePlay(Kinterface& engine, std::string_view text, int owner);

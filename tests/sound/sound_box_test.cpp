@@ -1,0 +1,257 @@
+// The sound box in-process, rendering in game time into a WAV file: real
+// decoding of WAV, Ogg, tracker modules and MIDI files, the eight sample
+// channels and the saved state.
+
+#include "KRunnerParts.h"
+#include "KSoundBox.h"
+#include "SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kSilence = 8;  // dither and rounding stay below this
+
+class SoundBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(MakeSoundMedia(dir_.Path()));
+        engine_->vWorldPath = dir_.File("world.zqav");
+        Start();
+    }
+    void TearDown() override { box().StopAudio(); }
+
+    void Start() { box().StartAudio(KAudioSettings{KAudioMode::GameTime, dir_.File("out.wav")}, ""); }
+    KSoundBox& box() { return *engine_->vSoundBox; }
+    void Ticks(int count)
+    {
+        for (int i = 0; i < count; ++i) box().Update();
+    }
+    // Ends the rendering and reads what was heard.
+    std::vector<int16_t> Heard(size_t* frames = nullptr)
+    {
+        EXPECT_TRUE(box().StopAudio());
+        return LeftChannel(dir_.File("out.wav"), frames);
+    }
+    std::string Channel(int channel, int32_t& position)
+    {
+        int32_t mode = 0;
+        return box().GetChannelState(channel, position, mode);
+    }
+
+    TempDir dir_;
+    TestEngine engine_{KRunnerParts()};
+};
+
+TEST_F(SoundBoxTest, ChannelsOutOfRangeOrNotLoadedDoNothing)
+{
+    box().PlaySound("tone.wav", 0, 1);  // before #loadsound
+    box().LoadSound("tone.wav");
+    for (const int channel : {-1, 8, 9, 1000}) {
+        box().PlaySound("tone.wav", channel, 1);
+        box().StopSound(channel);
+    }
+    box().PlaySound("boom", 1, 1);  // never loaded
+    Ticks(10);
+    int32_t position = 0;
+    for (const int channel : {0, 1, 8, -1}) EXPECT_EQ(Channel(channel, position), "~none") << channel;
+    size_t frames = 0;
+    const std::vector<int16_t> left = Heard(&frames);
+    EXPECT_EQ(frames, 10u * kTestFramesPerTick) << "1/60 s of audio per tick";
+    EXPECT_LT(PeakOfTicks(left, 0, 10), kSilence);
+}
+
+TEST_F(SoundBoxTest, SampleThatEndedReportsMinusOneButKeepsItsName)
+{
+    box().LoadSound("tone.wav");
+    box().PlaySound("tone.wav", 2, 0);
+    Ticks(1);
+    int32_t position = 0;
+    EXPECT_EQ(Channel(2, position), "tone.wav");
+    EXPECT_EQ(position, kTestFramesPerTick);
+    Ticks(19);  // the tone lasts 15 ticks
+    EXPECT_EQ(Channel(2, position), "tone.wav");
+    EXPECT_EQ(position, -1);
+    box().StopSound(2);
+    EXPECT_EQ(Channel(2, position), "~none");
+    const std::vector<int16_t> left = Heard();
+    EXPECT_GT(PeakOfTicks(left, 0, 14), 10000);
+    EXPECT_LT(PeakOfTicks(left, 16, 20), kSilence);
+}
+
+TEST_F(SoundBoxTest, BackAndForthLoopPlaysTheSampleReversed)
+{
+    box().LoadSound("ramp.wav");  // 1,000 frames rising
+    box().PlaySound("ramp.wav", 0, 2);
+    Ticks(2);
+    int32_t position = 0;
+    int32_t mode = 0;
+    box().GetChannelState(0, position, mode);
+    EXPECT_EQ(mode, 4);
+    EXPECT_EQ(position, 1998 - 2 * kTestFramesPerTick) << "on the way back";
+    Ticks(1);
+    box().StopSound(0);
+    Ticks(1);
+    const std::vector<int16_t> left = Heard();
+    ASSERT_GE(left.size(), 2000u);
+    for (size_t i = 1; i < 999; ++i) ASSERT_GT(left[i], left[i - 1]) << "forwards at " << i;
+    for (size_t i = 1000; i < 1997; ++i) ASSERT_LT(left[i], left[i - 1]) << "backwards at " << i;
+    EXPECT_GT(left[1999], left[1998]) << "forwards again";
+    EXPECT_LT(PeakOfTicks(left, 3, 4), kSilence) << "stopped";
+}
+
+struct SongCase {
+    const char* file;
+    int ticks;       // ticks to play before stopping
+    int soundsFrom;  // a tick by which it is heard
+};
+
+TEST_F(SoundBoxTest, SongsAndSamplesDecodeAndStop)
+{
+    const SongCase songs[] = {{"tone.ogg", 10, 1}, {"tiny.mod", 10, 1}, {"tiny.xyz", 10, 1}, {"song.mid", 20, 10}};
+    WriteFileBytes(dir_.File("tiny.xyz"), ReadFileBytes(dir_.File("tiny.mod")));
+    int tick = 0;
+    std::vector<std::pair<int, int>> heard;  // ticks that must sound, then be silent
+    for (const SongCase& song : songs) {
+        box().PlaySong(song.file, 0);
+        int32_t position = 0;
+        int32_t repeat = 1;
+        EXPECT_EQ(box().GetSongState(position, repeat), song.file);
+        EXPECT_EQ(repeat, 0);
+        Ticks(song.ticks);
+        box().StopSong();
+        EXPECT_EQ(box().GetSongState(position, repeat), "~none");
+        heard.emplace_back(tick + song.soundsFrom, tick + song.ticks);
+        Ticks(5);
+        tick += song.ticks + 5;
+    }
+    box().LoadSound("tone.ogg");
+    box().PlaySound("tone.ogg", 7, 1);
+    Ticks(5);
+    box().StopSound(7);
+    heard.emplace_back(tick, tick + 5);
+    Ticks(5);
+    EXPECT_TRUE(engine_.Reports().empty()) << engine_.Reports().front();
+    const std::vector<int16_t> left = Heard();
+    for (size_t i = 0; i < heard.size(); ++i) {
+        EXPECT_GT(PeakOfTicks(left, heard[i].first, heard[i].second), 500) << "sound " << i;
+        EXPECT_LT(PeakOfTicks(left, heard[i].second + 2, heard[i].second + 5), kSilence) << "silence after " << i;
+    }
+}
+
+TEST_F(SoundBoxTest, ModulePlayedOnceEndsByItselfAndKeepsItsName)
+{
+    box().PlaySong("tiny.mod", 0);  // eight rows: about a second
+    Ticks(150);
+    int32_t position = 0;
+    int32_t repeat = 0;
+    EXPECT_EQ(box().GetSongState(position, repeat), "tiny.mod");
+    const std::vector<int16_t> left = Heard();
+    EXPECT_GT(PeakOfTicks(left, 1, 40), 500);
+    EXPECT_LT(PeakOfTicks(left, 120, 150), kSilence);
+}
+
+TEST_F(SoundBoxTest, BadSongsAreReportedAndNamesStayInsideTheWorldFolder)
+{
+    WriteFileBytes(dir_.File("song.MID"), ReadFileBytes(dir_.File("song.mid")));
+    WriteFileBytes(dir_.File("notes.txt"), "not a module at all\n");
+    WriteFileBytes(dir_.File("../outside.ogg"), ReadFileBytes(dir_.File("tone.ogg")));
+    const std::string outside = dir_.File("../outside.ogg");
+    for (const std::string& name : {std::string("song.MID"), std::string("notes.txt"), std::string("../outside.ogg"), outside,
+                                    std::string("missing.ogg"), std::string(".")}) {
+        engine_.notices.clear();
+        box().PlaySong(name, 1);
+        ASSERT_EQ(engine_.notices.size(), 1u) << name;
+        EXPECT_EQ(engine_.notices[0].body, "Unable to Load: " + name);
+        EXPECT_NE(engine_.notices[0].caption.find("SongBox Error"), std::string::npos) << engine_.notices[0].caption;
+        int32_t position = 0;
+        int32_t repeat = 0;
+        EXPECT_EQ(box().GetSongState(position, repeat), "~none") << name;
+    }
+    box().LoadSound("../outside.ogg");
+    box().LoadSound(outside);
+    EXPECT_TRUE(box().SampleNames().empty());
+    std::remove(outside.c_str());
+}
+
+// An 8-bit mono WAV of frames at rate: small on disk, large decoded.
+std::string QuietWav(uint32_t rate, uint32_t frames)
+{
+    std::string wav = "RIFF";
+    const auto number = [&wav](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+    };
+    number(36 + frames, 4);
+    wav += "WAVEfmt ";
+    number(16, 4);
+    number(1, 2);
+    number(1, 2);
+    number(rate, 4);
+    number(rate, 4);
+    number(1, 2);
+    number(8, 2);
+    wav += "data";
+    number(frames, 4);
+    return wav + std::string(frames, '\x80');
+}
+
+TEST_F(SoundBoxTest, SampleLoadsAreBounded)
+{
+    // 400 seconds in 400 KB would decode to 70 MB.
+    WriteFileBytes(dir_.File("long.wav"), QuietWav(1000, 400000));
+    box().LoadSound("long.wav");
+    EXPECT_TRUE(box().SampleNames().empty());
+    WriteFileBytes(dir_.File("short.wav"), QuietWav(1000, 4000));
+    box().LoadSound("short.wav");
+    EXPECT_EQ(box().SampleNames(), std::vector<std::string>{"short.wav"});
+
+    box().LoadSound("tone.wav");
+    box().LoadSound("tone.wav");
+    EXPECT_EQ(box().SampleNames().size(), 2u) << "shared by name";
+    for (size_t i = 0; i < 2 * kMaxLoadedSamples; ++i) {
+        std::string name;
+        for (size_t j = 0; j < i; ++j) name += "./";
+        box().LoadSound(name + "tone.wav");
+    }
+    EXPECT_EQ(box().SampleNames().size(), kMaxLoadedSamples) << "capped";
+}
+
+TEST_F(SoundBoxTest, SavedStateRoundTrips)
+{
+    box().PlaySong("tiny.mod", 1);
+    box().LoadSound("tone.wav");
+    box().LoadSound("ramp.wav");
+    box().PlaySound("ramp.wav", 0, 2);
+    box().PlaySound("tone.wav", 3, 1);
+    box().PlaySound("tone.wav", 5, 0);
+    box().StopSound(5);
+    Ticks(2);
+    const std::string saved = box().SaveState();
+    EXPECT_EQ(saved.substr(0, saved.find("\n~endsamples")), "tiny.mod\n1\n" + saved.substr(11, saved.find('\n', 11) - 11) +
+                                                                "\ntone.wav\nramp.wav");
+    EXPECT_NE(saved.find("~endsamples\nramp.wav\n4\n528\n~none\n1\n-1\n~none\n1\n-1\ntone.wav\n2\n1470\n"),
+              std::string::npos)
+        << saved;
+
+    box().StopAudio();
+    box().PlaySong("song.mid", 0);
+    box().StopSound(0);
+    Start();
+    box().LoadState(saved);
+    Ticks(1);
+    const std::string restored = box().SaveState();
+    EXPECT_NE(restored.find("ramp.wav\n4\n735\n"), std::string::npos) << "528 + 735 frames, on the way back\n"
+                                                                       << restored;
+    EXPECT_NE(restored.find("tone.wav\n2\n2205\n"), std::string::npos) << restored;
+    EXPECT_EQ(restored.substr(0, 11), "tiny.mod\n1\n");
+    EXPECT_EQ(box().SampleNames(), (std::vector<std::string>{"tone.wav", "ramp.wav"}));
+
+    // A damaged state restores what it can and nothing else.
+    box().LoadState("garbage\nx\n\n~endsamples\n\xff\n");
+    EXPECT_TRUE(box().SampleNames().empty());
+    int32_t position = 0;
+    EXPECT_EQ(Channel(0, position), "~none");
+}
+
+}  // namespace

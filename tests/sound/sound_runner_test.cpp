@@ -1,0 +1,95 @@
+// The real quav-runner played headless with --audio and --midi-log: what
+// scripts ask of the sound box, heard in the rendered WAV file and read in
+// the MIDI log.
+
+#include "KWorldFile.h"
+#include "RunnerSupport.h"
+#include "SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+// A one-board world whose only object runs script.
+void WriteWorld(const std::string& path, const std::string& script)
+{
+    TestEngine engine(KFlavour::Editor);
+    engine->vVideoMode = 0;
+    Kobject* board = engine.AddBoard("Main", 40, 30);
+    Kobject* node = engine.AddObject(*board, "band", 1, 1, 0, 1, 1);
+    node->SetCell(0, 0, 2, 14, 1, 0);
+    node->source = script;
+    ASSERT_TRUE(SaveWorld(*engine, path));
+}
+
+struct LogCase {
+    const char* script;
+    std::string logStart;
+};
+
+TEST(SoundRunner, PlayStringsReachTheMidiLogAsWritten)
+{
+    const LogCase cases[] = {
+        // The tune is handed over as written, never worked out as "cdefgab" + "c".
+        {"#play \"cdefgab+c\"", "0 206 1\n0 158 48 127\n4 142 48 0\n4 206 1\n4 158 50 127\n8 142 50 0\n"},
+        {"#patch 20\n#play \"c\"\n#end", "0 206 20\n0 158 48 127\n3 142 48 0\n"},
+        // The tune belongs to the object playing it, not the one addressed:
+        // the second is appended, not a replacement.
+        {"#play \"c\"\n.parent #play \"d\"\n#end", "0 206 1\n0 158 48 127\n4 142 48 0\n4 206 1\n4 158 50 127\n"},
+        {"#play x9x0", "4 201 1\n4 153 35 127\n8 137 35 0\n12 201 1\n12 153 42 127\n15 137 42 0\n"},
+    };
+    RunnerSandbox sandbox;
+    for (const LogCase& c : cases) {
+        WriteWorld(sandbox.File("tune.zqav"), c.script);
+        std::string output;
+        ASSERT_EQ(sandbox.Run("--headless --ticks 40 --midi-log midi.txt tune.zqav 2>&1", &output), 0) << output;
+        const std::string log = ReadFileBytes(sandbox.File("midi.txt"));
+        EXPECT_EQ(log.substr(0, c.logStart.size()), c.logStart) << c.script << "\n" << log;
+    }
+    const std::string scale = ReadFileBytes(sandbox.File("midi.txt"));
+    EXPECT_EQ(scale.find(" 202 "), std::string::npos) << "nothing on other channels";
+}
+
+TEST(SoundRunner, SamplesAreHeardInGameTimeAndRunsRepeat)
+{
+    RunnerSandbox sandbox;
+    ASSERT_TRUE(MakeSoundMedia(sandbox.Dir()));
+    WriteFileBytes(sandbox.File("boom-1.wav"), ReadFileBytes(sandbox.File("tone.wav")));
+    // A name with "-" is a name; channel 8 does not exist.
+    WriteWorld(sandbox.File("noise.zqav"), "#loadsound boom-1.wav\n#sound boom-1.wav 8 loop\n"
+                                           "#sound boom-1.wav 0 once\n#end");
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 30 --audio a.wav noise.zqav 2>&1", &output), 0) << output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 30 --audio b.wav noise.zqav 2>&1", &output), 0) << output;
+    size_t frames = 0;
+    const std::vector<int16_t> left = LeftChannel(sandbox.File("a.wav"), &frames);
+    const std::vector<int16_t> again = LeftChannel(sandbox.File("b.wav"));
+    EXPECT_EQ(std::mismatch(left.begin(), left.end(), again.begin(), again.end()).first - left.begin(),
+              static_cast<std::ptrdiff_t>(left.size()))
+        << "the same run, the same sound";
+    EXPECT_EQ(frames, 30u * kTestFramesPerTick);
+    EXPECT_GT(PeakOfTicks(left, 0, 14), 10000);
+    EXPECT_LT(PeakOfTicks(left, 16, 30), 8) << "played once, not looped on a channel past 7";
+
+    EXPECT_EQ(sandbox.Run("--audio a.wav noise.zqav", &output), 2);
+    EXPECT_EQ(sandbox.Run("--headless --ticks 1 --audio nowhere/a.wav noise.zqav 2>&1", &output), 1);
+    EXPECT_EQ(sandbox.Run("--help", &output), 0);
+    EXPECT_NE(output.find("--audio FILE"), std::string::npos);
+    EXPECT_NE(output.find("--midi-log FILE"), std::string::npos);
+}
+
+TEST(SoundRunner, SongsThatDoNotLoadAreReportedAndPlayGoesOn)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("bad.zqav"), "#song \"../../theme.ogg\" 1\n#song missing.xm 0\n#give done 1\n#end");
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --dump-vars - bad.zqav 2>&1", &output), 0) << output;
+    EXPECT_NE(output.find("SongBox Error"), std::string::npos) << output;
+    EXPECT_NE(output.find("Unable to Load: ../../theme.ogg"), std::string::npos) << output;
+    EXPECT_NE(output.find("Unable to Load: missing.xm"), std::string::npos) << output;
+    EXPECT_NE(output.find("\"done\": 1"), std::string::npos) << output;
+}
+
+}  // namespace
