@@ -61,6 +61,9 @@ void KChildGrid::File(Kobject& child)
     slot.lastCol = cols.last;
     slot.firstRow = rows.first;
     slot.lastRow = rows.last;
+    // A child from another parent's grid may carry that grid's mark of a
+    // query this grid has yet to make.
+    slot.seen = 0;
 }
 
 void KChildGrid::Unfile(Kobject& child)
@@ -91,6 +94,13 @@ void KChildGrid::Refile(Kobject& child)
     }
     Unfile(child);
     File(child);
+}
+
+void KChildGrid::CatchUp(const Kobject& parent, int64_t tick)
+{
+    if (tick == caughtUpTick_) return;
+    caughtUpTick_ = tick;
+    for (const auto& child : parent.children) Refile(*child);
 }
 
 void KChildGrid::Renumber(const Kobject& parent)

@@ -38,6 +38,9 @@ public:
     void Refile(Kobject& child);
     // A child came or went: list positions are renumbered before the next query.
     void ListChanged() { orderFresh_ = false; }
+    // Files anew every child whose window changed unannounced, once per
+    // tick: a writer that forgot to call Refile is wrong for that tick only.
+    void CatchUp(const Kobject& parent, int64_t tick);
 
     // The children of parent whose windows overlap window, in list order;
     // looked counts the entries looked at (the work of the query).
@@ -61,6 +64,7 @@ private:
     std::vector<std::vector<Kobject*>> buckets_;
     uint32_t query_ = 0;
     bool orderFresh_ = false;
+    int64_t caughtUpTick_ = -1;
 };
 
 // Parents with at least this many children get a grid (tests lower it to

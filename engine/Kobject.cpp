@@ -295,6 +295,7 @@ void Kobject::ChildrenMeeting(const KWindow& window, std::vector<Kobject*>& out,
         return;
     }
     if (!childGrid_) childGrid_ = std::make_unique<KChildGrid>(*this);
+    if (engine != nullptr) childGrid_->CatchUp(*this, engine->vTickCount);
     childGrid_->Meeting(*this, window, out, looked);
     if (engine != nullptr && engine->vCheckChildGrid) CheckAgainstScan(*this, window, out);
 }
