@@ -119,12 +119,16 @@ void KChildGrid::Meeting(const Kobject& parent, const KWindow& window, std::vect
     }
     const Span cols = Columns(window.x, window.w);
     const Span rows = Rows(window.y, window.h);
+    // Within one bucket every child is there once: no marks needed.
+    const bool single = cols.first == cols.last && rows.first == rows.last;
     for (int32_t row = rows.first; row <= rows.last; ++row) {
         for (int32_t col = cols.first; col <= cols.last; ++col) {
             for (Kobject* child : Bucket(col, row)) {
                 ++looked;
-                if (child->gridSlot.seen == query_) continue;
-                child->gridSlot.seen = query_;
+                if (!single) {
+                    if (child->gridSlot.seen == query_) continue;
+                    child->gridSlot.seen = query_;
+                }
                 if (KOverlaps(window, KWindowOf(*child))) out.push_back(child);
             }
         }
