@@ -17,7 +17,6 @@ int DoNothing(Kexec&, Kobject&, KCompiledCommand&) { return kAdvance; }
 constexpr int kUnbuilt[] = {
     kOpFadeIn, kOpFadeOut,                                              // appearance
     kOpLight, kOpMod, kOpGet, kOpChar, kOpCharEx, kOpWrite, kOpCycle, kOpCycleF, kOpChange,  // appearance
-    kOpCollide, kOpEnterable, kOpMove, kOpTryMove, kOpWalk, kOpTry,     // movement
     kOpBecome, kOpBind, kOpPut, kOpShoot, kOpThrow, kOpFocus, kOpAttach,  // spawning
 };
 
@@ -31,6 +30,8 @@ KHandlerTable KBuildHandlerTable(std::vector<int>* missing)
     KRegisterControlHandlers(table);
     KRegisterVariableHandlers(table);
     KRegisterSoundHandlers(table);
+
+    KRegisterMovementHandlers(table);
     for (const int opcode : kUnbuilt) {
         if (table[static_cast<size_t>(opcode)] == nullptr) table[static_cast<size_t>(opcode)] = DoNothing;
     }
