@@ -198,8 +198,13 @@ QString CScriptDialog::Text() const
 int CScriptDialog::StyleAt(long position) const
 {
     if (position < 0) return kStyleDefault;
-    // Styling is done lazily, as text is shown; what is asked about must be styled.
-    editor_->SendScintilla(QsciScintillaBase::SCI_COLOURISE, 0UL, position + 1);
+    // Styling is done lazily, as text is shown; what is asked about must be
+    // styled. Colouring from an earlier place would throw away the styles
+    // from there on, so it starts where styling stopped.
+    const long styled = editor_->SendScintilla(QsciScintillaBase::SCI_GETENDSTYLED);
+    if (styled <= position) {
+        editor_->SendScintilla(QsciScintillaBase::SCI_COLOURISE, static_cast<unsigned long>(styled), position + 1);
+    }
     return static_cast<int>(editor_->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, static_cast<unsigned long>(position)));
 }
 
