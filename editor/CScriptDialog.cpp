@@ -105,6 +105,7 @@ void CScriptLexer::styleText(int start, int end)
                                                           static_cast<unsigned long>(lastLine + 1)));
     const QByteArray bytes = TextBytes(*ed, from, to);
     const std::vector<uint8_t> styles = KScriptStyles(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    styledBytes_ += styles.size();
     startStyling(static_cast<int>(from));
     for (size_t at = 0; at < styles.size();) {
         size_t run = at + 1;

@@ -26,6 +26,11 @@ public:
     const char* language() const override { return "QUAV! script"; }
     QString description(int style) const override;
     void styleText(int start, int end) override;
+    // Bytes styled so far: typing must restyle only near the change.
+    size_t StyledBytes() const { return styledBytes_; }
+
+private:
+    size_t styledBytes_ = 0;
 };
 
 struct KScriptDialogSetup {

@@ -272,14 +272,18 @@ TEST_F(Frame, ScriptDialogOkStoresTheScriptWithLfEndsAsOneUndoStep)
         script->accept();
         return script->result() == QDialog::Accepted;
     };
+    // Opened from the tree's menu.
+    std::unique_ptr<QMenu> menu(frame->Tree().BuildContextMenu());
+    QAction* programming = FindIn(*menu, "&Programming");
+    ASSERT_NE(programming, nullptr);
     confirmAnswer = false;  // the lines a saved world loses are not indented: nothing is stored
-    frame->EditScript();
+    programming->trigger();
     EXPECT_EQ(doc.Current()->source, "");
     ASSERT_FALSE(confirmations.isEmpty());
     EXPECT_TRUE(confirmations.back().startsWith("Programming|Line 2 begins with ~pe")) << confirmations.back().toStdString();
 
     confirmAnswer = true;
-    frame->EditScript();
+    programming->trigger();
     EXPECT_EQ(doc.Current()->source, "#walk n\n ~pe\n:touch\n");
     frame->Undo();
     EXPECT_EQ(doc.Current()->name, object);

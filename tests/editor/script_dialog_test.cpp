@@ -36,9 +36,9 @@ protected:
         return dialog;
     }
 
-    static long Send(const CScriptDialog& dialog, unsigned int message, unsigned long w = 0)
+    static long Send(const CScriptDialog& dialog, unsigned int message, unsigned long w = 0, long l = 0)
     {
-        return dialog.Editor().SendScintilla(message, w);
+        return dialog.Editor().SendScintilla(message, w, l);
     }
 
     // Types at position, or at the end of the text.
@@ -109,6 +109,19 @@ TEST_F(ScriptDialog, CompileErrorsAreMarkedAndLineEndsBecomeLf)
     dialog->Editor().setText("#walk n\n#end\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->Errors().empty(); }, 5000));
     EXPECT_EQ(Send(*dialog, QsciScintillaBase::SCI_GETMARGINWIDTHN, 1), 0);
+}
+
+TEST_F(ScriptDialog, TypingRestylesOnlyNearTheChange)
+{
+    QString script;
+    for (int line = 0; line < 2000; ++line) script += "#walk n\n";
+    auto dialog = Make(script);
+    Send(*dialog, QsciScintillaBase::SCI_COLOURISE, 0UL, -1L);  // all of it, as if scrolled through
+    const size_t before = dialog->Lexer().StyledBytes();
+    EXPECT_GE(before, 16000U);
+    TypeAt(*dialog, "#set a 1 ", 8000);
+    EXPECT_EQ(Send(*dialog, QsciScintillaBase::SCI_GETSTYLEAT, 8000), kStyleCommand);
+    EXPECT_LT(dialog->Lexer().StyledBytes() - before, 1000U);
 }
 
 TEST_F(ScriptDialog, CancelAsksBeforeDroppingChangesOnly)
