@@ -414,7 +414,6 @@ void CMainFrame::EditScript()
     const Kobject* node = doc_.Current();
     if (node == nullptr) return;
     KScriptDialogSetup setup;
-    setup.nodeName = QString::fromStdString(node->name);
     setup.text = QString::fromStdString(node->source);
     setup.confirm = hooks_.confirm;
     // The node is looked up again at each use: nothing holds it meanwhile.

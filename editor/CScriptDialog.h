@@ -34,7 +34,6 @@ private:
 };
 
 struct KScriptDialogSetup {
-    QString nodeName;
     QString text;
     // The OK/Cancel questions: true for OK.
     std::function<bool(const QString& caption, const QString& text)> confirm;

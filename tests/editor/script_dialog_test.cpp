@@ -19,7 +19,6 @@ protected:
     std::unique_ptr<CScriptDialog> Make(const QString& text)
     {
         KScriptDialogSetup setup;
-        setup.nodeName = "lamp";
         setup.text = text;
         setup.confirm = [this](const QString& caption, const QString& question) {
             questions.push_back(caption + "|" + question);
