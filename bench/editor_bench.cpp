@@ -1,15 +1,21 @@
 // The editor: start-up to a drawn window on the template world (engine,
 // template, frame, first paint of every pane, on Qt's offscreen platform),
 // and one redraw of the tree pane for a world of 10,000 nodes, at the top
-// of the list and scrolled to its middle.
+// of the list and scrolled to its middle. The script editor: opening the
+// "Programming" dialog on a 5,000-line script, one keystroke with the
+// re-colouring of the lines shown, and the compile check run after a pause.
 
 #include "BenchSupport.h"
 #include "CMainFrame.h"
+#include "CScriptDialog.h"
 #include "CViews.h"
 #include "KEditorDoc.h"
 #include "KTreeRows.h"
 
+#include <Qsci/qsciscintilla.h>
+
 #include <QApplication>
+#include <QKeyEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -57,6 +63,74 @@ void TreeRedraw10000Nodes(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(KTreeRowCount(*engine));
 }
 BENCHMARK(TreeRedraw10000Nodes)->Arg(0)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+// Labels, commands with arguments, messages, comments and text lines.
+std::string LongScript()
+{
+    constexpr const char* kLines[] = {":touch", "#walk seek", "#if health < 10 #give health 5", "'old code here",
+                                      "Hello, \"friend\"!", ".parent @opened", "#put n red wall", "/n/e?s"};
+    std::string script;
+    for (int line = 0; line < 5000; ++line) script += std::string(kLines[line % 8]) + "\n";
+    return script;
+}
+
+KScriptDialogSetup ScriptSetup(Kinterface& engine, const std::string& script)
+{
+    KScriptDialogSetup setup;
+    setup.text = QString::fromStdString(script);
+    setup.check = [&engine](std::string_view text) { return KCheckScript(engine, "bench", text); };
+    return setup;
+}
+
+// Styles everything the editor shows, as its next paint would.
+void StyleShownLines(const QsciScintilla& editor)
+{
+    const long first = editor.SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+    const long shown = editor.SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN);
+    const long end = editor.SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(first + shown + 1));
+    const long styled = editor.SendScintilla(QsciScintillaBase::SCI_GETENDSTYLED);
+    if (styled < end) editor.SendScintilla(QsciScintillaBase::SCI_COLOURISE, static_cast<unsigned long>(styled), end);
+}
+
+void ScriptDialogOpen5000Lines(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    const std::string script = LongScript();
+    for (auto _ : state) {
+        CScriptDialog dialog(ScriptSetup(*engine, script), nullptr);
+        dialog.show();
+        StyleShownLines(dialog.Editor());
+        benchmark::DoNotOptimize(dialog.Errors().size());
+    }
+}
+BENCHMARK(ScriptDialogOpen5000Lines)->Unit(benchmark::kMillisecond);
+
+void ScriptKeystrokeRecolour(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    CScriptDialog dialog(ScriptSetup(*engine, LongScript()), nullptr);
+    dialog.show();
+    QsciScintilla& editor = dialog.Editor();
+    editor.SendScintilla(QsciScintillaBase::SCI_GOTOLINE, 2500UL);
+    StyleShownLines(editor);
+    // Typing and rubbing out by turns keeps the line as it was.
+    bool rubOut = false;
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, rubOut ? Qt::Key_Backspace : Qt::Key_X, Qt::NoModifier, rubOut ? "" : "x");
+        QApplication::sendEvent(&editor, &press);
+        StyleShownLines(editor);
+        rubOut = !rubOut;
+    }
+}
+BENCHMARK(ScriptKeystrokeRecolour)->Unit(benchmark::kMicrosecond);
+
+void ScriptCheck5000Lines(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    const std::string script = LongScript();
+    for (auto _ : state) benchmark::DoNotOptimize(KCheckScript(*engine, "bench", script).size());
+}
+BENCHMARK(ScriptCheck5000Lines)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

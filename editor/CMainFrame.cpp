@@ -1,5 +1,6 @@
 #include "CMainFrame.h"
 
+#include "CScriptDialog.h"
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
@@ -12,17 +13,22 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
 constexpr const char* kFileFilter = "QUAV! game Files (*.zqav)";
 constexpr const char* kRunnerName = "quav-runner";
 constexpr const char* kVideoTexts[4] = {"320 x 240", "640 x 480", "800 x 600", "1024 x 768"};
+constexpr const char* kLockTexts[3] = {"CAP", "NUM", "SCRL"};
+// The lock keys change outside the editor's windows too, so they are polled.
+constexpr int kLockPollMs = 250;
 
 QString AskPath(QWidget* parent, bool save)
 {
@@ -64,6 +70,7 @@ KFrameHooks WithDefaults(KFrameHooks hooks, QWidget* parent)
         };
     }
     if (!hooks.runDialog) hooks.runDialog = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+    if (!hooks.lockKeys) hooks.lockKeys = KReadLockKeys;
     return hooks;
 }
 
@@ -73,7 +80,7 @@ CMainFrame::CMainFrame(KEditorDoc& doc, KFrameHooks hooks) : doc_(doc), hooks_(W
 {
     BuildPanes();
     BuildMenus();
-    statusBar()->showMessage("Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.");
+    BuildStatusBar();
     resize(1024, 720);
     const QSettings settings = KEditorSettings();
     restoreGeometry(settings.value("Frame/geometry").toByteArray());
@@ -125,6 +132,29 @@ void CMainFrame::ShowLowerPane(bool paint)
         inner_->addWidget(bar);
     }
     lower_ = bar;
+}
+
+void CMainFrame::BuildStatusBar()
+{
+    statusBar()->showMessage("Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.");
+    for (int pane = 0; pane < 3; ++pane) {
+        lockPanes_[pane] = new QLabel(this);
+        lockPanes_[pane]->setAlignment(Qt::AlignCenter);
+        // As wide as its text, shown or not, so the bar does not jump.
+        lockPanes_[pane]->setMinimumWidth(lockPanes_[pane]->fontMetrics().horizontalAdvance(kLockTexts[pane]) + 8);
+        statusBar()->addPermanentWidget(lockPanes_[pane]);
+    }
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &CMainFrame::UpdateLockPanes);
+    poll->start(kLockPollMs);
+    UpdateLockPanes();
+}
+
+void CMainFrame::UpdateLockPanes()
+{
+    const KLockKeys keys = hooks_.lockKeys();
+    const bool on[3] = {keys.caps, keys.num, keys.scroll};
+    for (int pane = 0; pane < 3; ++pane) lockPanes_[pane]->setText(on[pane] ? kLockTexts[pane] : "");
 }
 
 void CMainFrame::BuildMenus()
@@ -383,7 +413,14 @@ void CMainFrame::EditScript()
 {
     const Kobject* node = doc_.Current();
     if (node == nullptr) return;
-    CScriptDialog dialog(QString::fromStdString(node->name), QString::fromStdString(node->source), this);
+    KScriptDialogSetup setup;
+    setup.text = QString::fromStdString(node->source);
+    setup.confirm = hooks_.confirm;
+    // The node is looked up again at each use: nothing holds it meanwhile.
+    setup.addressNames = [this](std::string_view typed) { return KAddressNames(doc_.Engine(), doc_.Current(), typed); };
+    setup.check = [this, name = node->name](std::string_view text) { return KCheckScript(doc_.Engine(), name, text); };
+    CScriptDialog dialog(std::move(setup), this);
+    // The whole edit is one step of the editor's undo.
     if (Exec(dialog)) KSetScript(doc_, dialog.Text().toStdString());
     Repaint();
 }

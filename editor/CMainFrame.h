@@ -13,6 +13,7 @@ class CSelectView;
 class CToolView;
 class CVantorView;
 class QAction;
+class QLabel;
 class QMenu;
 class QSplitter;
 
@@ -21,6 +22,15 @@ inline constexpr int kBarHeight = 135;
 inline constexpr const char* kAboutVersion = "1.1c";
 
 enum class KUnsavedAnswer : uint8_t { Save = 0, Discard = 1, Cancel = 2 };
+
+// The lights of the lock keys.
+struct KLockKeys {
+    bool caps = false;
+    bool num = false;
+    bool scroll = false;
+};
+// From the X server; all off without one.
+KLockKeys KReadLockKeys();
 
 // Everything that would block on the user or leave the process, so tests
 // answer instead. The defaults show the real boxes and start the runner.
@@ -32,6 +42,7 @@ struct KFrameHooks {
     std::function<bool()> notifyRun;
     std::function<bool(const QString& program, const QStringList& args, const QString& folder)> startDetached;
     std::function<bool(QDialog& dialog)> runDialog;
+    std::function<KLockKeys()> lockKeys;
     // Where quav-runner is found and started; empty: the editor's own folder.
     QString programFolder;
 };
@@ -54,6 +65,8 @@ public:
 
     // The folder the editor runs from; quav-runner is started from it.
     QString ProgramFolder() const;
+    // The status bar's caps, num and scroll lock panes, in that order.
+    QLabel& LockPane(int index) const { return *lockPanes_[index]; }
 
 public slots:
     void Repaint();
@@ -81,6 +94,7 @@ public slots:
     void MoveCurrentTo(int32_t targetId);
     // Runs an edit and repaints.
     void Apply(const std::function<bool(KEditorDoc&)>& edit);
+    void UpdateLockPanes();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -89,6 +103,7 @@ protected:
 private:
     void BuildMenus();
     void BuildPanes();
+    void BuildStatusBar();
     void ShowLowerPane(bool paint);
     void UpdateTitle();
     void UpdateRecentMenu();
@@ -108,6 +123,7 @@ private:
     CToolView* tools_ = nullptr;
     QMenu* recent_ = nullptr;
     QList<QAction*> videoActions_;
+    QLabel* lockPanes_[3] = {};
     QAction* windowed_ = nullptr;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;

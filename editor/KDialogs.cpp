@@ -7,7 +7,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -80,15 +79,3 @@ CSaveNotifyDialog::CSaveNotifyDialog(QWidget* parent) : QDialog(parent)
     layout->addWidget(hide);
     layout->addWidget(OkCancel(this));
 }
-
-CScriptDialog::CScriptDialog(const QString& nodeName, const QString& text, QWidget* parent)
-    : QDialog(parent), edit_(new QPlainTextEdit(text, this))
-{
-    setWindowTitle("Programming - " + nodeName);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(edit_);
-    layout->addWidget(OkCancel(this));
-    resize(560, 420);
-}
-
-QString CScriptDialog::Text() const { return edit_->toPlainText(); }

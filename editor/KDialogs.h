@@ -42,14 +42,3 @@ class CSaveNotifyDialog : public QDialog {
 public:
     explicit CSaveNotifyDialog(QWidget* parent);
 };
-
-// Until the script editor exists, a node's script is edited as plain text.
-class CScriptDialog : public QDialog {
-    Q_OBJECT
-public:
-    CScriptDialog(const QString& nodeName, const QString& text, QWidget* parent);
-    QString Text() const;
-
-private:
-    class QPlainTextEdit* edit_;
-};

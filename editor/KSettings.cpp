@@ -16,3 +16,7 @@ void KAddRecentFile(const QString& path)
     while (files.size() > kRecentFiles) files.removeLast();
     KEditorSettings().setValue("Recent File List", files);
 }
+
+QString KScriptFontFace() { return KEditorSettings().value("Font/Face").toString(); }
+
+void KSetScriptFontFace(const QString& face) { KEditorSettings().setValue("Font/Face", face); }

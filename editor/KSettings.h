@@ -11,5 +11,8 @@ QSettings KEditorSettings();
 int KNotify();
 void KSetNotify(int value);
 QStringList KRecentFileList();
+// "Font"/"Face": the script editor's font family (empty: the system's fixed font).
+QString KScriptFontFace();
+void KSetScriptFontFace(const QString& face);
 // Puts path first in the recent list, keeping six entries.
 void KAddRecentFile(const QString& path);

@@ -1,6 +1,7 @@
 // Vantor, the world editor.
 
 #include "CMainFrame.h"
+#include "KEditorData.h"
 #include "KEditorDoc.h"
 #include "KTrace.h"
 #include "Kinterface.h"
@@ -34,6 +35,8 @@ int main(int argc, char** argv)
 
     Kinterface engine(KParts{KFlavour::Editor});
     engine.SetNoticeSink(ShowNotice);
+    // Held until exit, as the editor always has; the engine reads its own copy.
+    const KDatafilePtr data = KLoadEditorDatafile(engine);
     KEditorDoc doc(engine);
     const QStringList args = QCoreApplication::arguments();
     const bool opened = args.size() > 1 && doc.Open(args[1].toStdString());

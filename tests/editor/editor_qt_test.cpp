@@ -3,6 +3,7 @@
 // unsaved work. Dialogs and boxes are answered through the frame's hooks.
 
 #include "CMainFrame.h"
+#include "CScriptDialog.h"
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
@@ -11,10 +12,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSplitter>
 #include <QTest>
+
+#include <Qsci/qsciscintilla.h>
 
 #include <gtest/gtest.h>
 
@@ -54,8 +58,10 @@ protected:
                 name->Field()->setText(names.front());
                 names.pop_front();
             }
+            if (onDialog) return onDialog(dialog);
             return true;
         };
+        hooks.lockKeys = [this] { return lockKeys; };
         hooks.programFolder = QString::fromStdString(dir.Path());
         return std::make_unique<CMainFrame>(doc, hooks);
     }
@@ -77,6 +83,8 @@ protected:
     QString openPath;
     QString savePath;
     std::deque<QString> names;
+    std::function<bool(QDialog&)> onDialog;
+    KLockKeys lockKeys;
     QStringList confirmations;
     int asked = 0;
     int notified = 0;
@@ -248,6 +256,49 @@ TEST_F(Frame, VideoModeMenuSizesNewBoardsAndTheNotificationBoxCanBeCleared)
     EXPECT_EQ(KNotify(), 0);
     hide->click();
     EXPECT_EQ(KNotify(), 0);
+}
+
+TEST_F(Frame, ScriptDialogOkStoresTheScriptWithLfEndsAsOneUndoStep)
+{
+    auto frame = MakeFrame();
+    doc.NewFromTemplate();
+    frame->AddBoard();
+    frame->AddObject();
+    const std::string object = doc.Current()->name;
+    onDialog = [](QDialog& dialog) {
+        auto* script = qobject_cast<CScriptDialog*>(&dialog);
+        if (script == nullptr) return false;
+        script->Editor().SendScintilla(QsciScintillaBase::SCI_SETTEXT, "#walk n\r\n~pe\r\n:touch\r");
+        script->accept();
+        return script->result() == QDialog::Accepted;
+    };
+    // Opened from the tree's menu.
+    std::unique_ptr<QMenu> menu(frame->Tree().BuildContextMenu());
+    QAction* programming = FindIn(*menu, "&Programming");
+    ASSERT_NE(programming, nullptr);
+    confirmAnswer = false;  // the lines a saved world loses are not indented: nothing is stored
+    programming->trigger();
+    EXPECT_EQ(doc.Current()->source, "");
+    ASSERT_FALSE(confirmations.isEmpty());
+    EXPECT_TRUE(confirmations.back().startsWith("Programming|Line 2 begins with ~pe")) << confirmations.back().toStdString();
+
+    confirmAnswer = true;
+    programming->trigger();
+    EXPECT_EQ(doc.Current()->source, "#walk n\n ~pe\n:touch\n");
+    frame->Undo();
+    EXPECT_EQ(doc.Current()->name, object);
+    EXPECT_EQ(doc.Current()->source, "");
+}
+
+TEST_F(Frame, StatusBarShowsTheLockKeys)
+{
+    auto frame = MakeFrame();
+    EXPECT_EQ(frame->LockPane(0).text() + frame->LockPane(1).text() + frame->LockPane(2).text(), "");
+    lockKeys = KLockKeys{true, false, true};
+    frame->UpdateLockPanes();
+    EXPECT_EQ(frame->LockPane(0).text(), "CAP");
+    EXPECT_EQ(frame->LockPane(1).text(), "");
+    EXPECT_EQ(frame->LockPane(2).text(), "SCRL");
 }
 
 }  // namespace
