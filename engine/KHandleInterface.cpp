@@ -60,6 +60,7 @@ void Kinterface::SetProperty(int h, int property, int value)
         break;
     default: break;
     }
+    node->Refile();
 }
 
 std::string Kinterface::GetName(int h) const
@@ -185,6 +186,7 @@ void ShowWholeNode(Kobject& node, int on)
         node.viewh = node.savedviewh;
         node.savedvieww = node.savedviewh = 0;
     }
+    node.Refile();
 }
 
 void ShowWholeSubtree(Kobject& node)
@@ -247,6 +249,7 @@ void Kinterface::MoveToScreen(int h, int x, int y)
     if (parent.IsRoot()) {
         node->posx = x;
         node->posy = y;
+        node->Refile();
         return;
     }
     int32_t originX = 0;
@@ -254,6 +257,7 @@ void Kinterface::MoveToScreen(int h, int x, int y)
     parent.WindowOrigin(originX, originY);
     node->posx = parent.viewx + (x - originX);
     node->posy = parent.viewy + (y - originY);
+    node->Refile();
 }
 
 bool Kinterface::ScreenToNode(int h, int x, int y, int& nodeX, int& nodeY) const

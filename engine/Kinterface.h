@@ -112,6 +112,14 @@ public:
     // The work the current tick may still do, and the ticks run so far.
     KTickWork vWork;
     int64_t vTickCount = 0;
+    // Parents with this many children find them through a grid; with the
+    // check on, every answer of a grid is compared with a plain scan.
+    size_t vChildGridFrom = kChildGridFrom;
+#ifdef NDEBUG
+    bool vCheckChildGrid = false;
+#else
+    bool vCheckChildGrid = true;
+#endif
 
     KBitmap vClipBuffer;       // one byte per screen cell
     KBitmap vSubClipBuffer;    // one byte per screen pixel

@@ -1,10 +1,13 @@
 #include "Kobject.h"
 
 #include "KTrace.h"
+#include "KWindow.h"
 #include "Kfont.h"
 #include "Kinterface.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -47,6 +50,7 @@ Kobject::~Kobject()
 {
     // Children first, so every node of the subtree is forgotten while its
     // parent still exists.
+    childGrid_.reset();
     children.clear();
     if (Kinterface* engine = KEngine()) engine->ForgetNode(this);
 }
@@ -63,6 +67,8 @@ void Kobject::Create(std::string_view newName, int32_t w, int32_t h)
     CountCells(before, cells.size());
     vSurf.reset();
     surfaceFailed_ = false;
+    childGrid_.reset();
+    Refile();
     if (EditorFlavour()) {
         KTRACE("%s->Create(%i,%i)\n", name.c_str(), w, h);
         Surface();
@@ -79,6 +85,8 @@ void Kobject::Destroy()
     cells.clear();
     viewx = viewy = vieww = viewh = 0;
     posx = posy = width = height = posz = 0;
+    childGrid_.reset();
+    Refile();
 }
 
 bool Kobject::Resize(int32_t w, int32_t h)
@@ -102,6 +110,9 @@ bool Kobject::Resize(int32_t w, int32_t h)
     height = h;
     vieww = std::min(vieww, w);
     viewh = std::min(viewh, h);
+    // The grid's buckets follow the surface's size.
+    childGrid_.reset();
+    Refile();
     vSurf.reset();
     surfaceFailed_ = false;
     if (!cells.empty() && Surface() == nullptr) {
@@ -158,6 +169,7 @@ Kobject* Kobject::SpawnAt(size_t index, int32_t newId, int32_t z)
     node->ownerid = newId;
     Kobject* raw = node.get();
     children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+    ChildCame(*raw);
     return raw;
 }
 
@@ -180,6 +192,7 @@ bool Kobject::Erase(const Kobject* child)
     if (EditorFlavour()) KTRACE("%s->Erase(%s)\n", name.c_str(), children[index]->name.c_str());
     // Take the child out of the list before destroying it, so nothing that
     // runs during the destruction sees a half-gone node among the children.
+    ChildLeaves(*children[index]);
     std::unique_ptr<Kobject> gone = std::move(children[index]);
     children.erase(children.begin() + static_cast<std::ptrdiff_t>(index));
     gone.reset();
@@ -192,7 +205,9 @@ void Kobject::Link(std::unique_ptr<Kobject> node)
     if (EditorFlavour()) KTRACE("%s->Link(%s)\n", name.c_str(), node->name.c_str());
     node->parent = this;
     const size_t index = FrontInsertIndex(node->posz);
+    Kobject& linked = *node;
     children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+    ChildCame(linked);
 }
 
 void Kobject::Link_Back(std::unique_ptr<Kobject> node)
@@ -201,7 +216,9 @@ void Kobject::Link_Back(std::unique_ptr<Kobject> node)
     if (EditorFlavour()) KTRACE("%s->Link(%s)\n", name.c_str(), node->name.c_str());
     node->parent = this;
     const size_t index = BackInsertIndex(node->posz);
+    Kobject& linked = *node;
     children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+    ChildCame(linked);
 }
 
 std::unique_ptr<Kobject> Kobject::UnLink(const Kobject* child)
@@ -209,6 +226,7 @@ std::unique_ptr<Kobject> Kobject::UnLink(const Kobject* child)
     const size_t index = ChildIndex(child);
     if (index == children.size()) return nullptr;
     if (EditorFlavour()) KTRACE("%s->UnLink(%s)\n", name.c_str(), children[index]->name.c_str());
+    ChildLeaves(*children[index]);
     std::unique_ptr<Kobject> node = std::move(children[index]);
     children.erase(children.begin() + static_cast<std::ptrdiff_t>(index));
     node->parent = nullptr;
@@ -217,9 +235,69 @@ std::unique_ptr<Kobject> Kobject::UnLink(const Kobject* child)
 
 void Kobject::ClearChildren()
 {
+    childGrid_.reset();
     std::vector<std::unique_ptr<Kobject>> gone;
     gone.swap(children);
     gone.clear();
+}
+
+void Kobject::ChildCame(Kobject& child)
+{
+    if (!childGrid_) return;
+    childGrid_->File(child);
+    childGrid_->ListChanged();
+}
+
+void Kobject::ChildLeaves(Kobject& child)
+{
+    if (!childGrid_) return;
+    childGrid_->Unfile(child);
+    childGrid_->ListChanged();
+}
+
+void Kobject::Refile()
+{
+    if (parent != nullptr && parent->childGrid_) parent->childGrid_->Refile(*this);
+}
+
+namespace {
+
+void PlainMeeting(const Kobject& parent, const KWindow& window, std::vector<Kobject*>& out, int64_t& looked)
+{
+    out.clear();
+    looked += static_cast<int64_t>(parent.children.size());
+    for (const auto& child : parent.children) {
+        if (KOverlaps(window, KWindowOf(*child))) out.push_back(child.get());
+    }
+}
+
+// The grid must answer as the plain scan does; a difference means some
+// change of a window was never filed, and play would go on wrongly.
+void CheckAgainstScan(const Kobject& parent, const KWindow& window, const std::vector<Kobject*>& found)
+{
+    std::vector<Kobject*> scanned;
+    int64_t looked = 0;
+    PlainMeeting(parent, window, scanned, looked);
+    if (scanned == found) return;
+    std::fprintf(stderr, "The grid of '%s' answers %zu children where the scan finds %zu\n", parent.name.c_str(),
+                 found.size(), scanned.size());
+    std::abort();
+}
+
+}  // namespace
+
+void Kobject::ChildrenMeeting(const KWindow& window, std::vector<Kobject*>& out, int64_t& looked)
+{
+    const Kinterface* engine = KEngine();
+    const size_t gridFrom = engine != nullptr ? engine->vChildGridFrom : kChildGridFrom;
+    if (!childGrid_ && children.size() < gridFrom) {
+        PlainMeeting(*this, window, out, looked);
+        return;
+    }
+    if (!childGrid_) childGrid_ = std::make_unique<KChildGrid>(*this);
+    if (engine != nullptr) childGrid_->CatchUp(*this, engine->vTickCount);
+    childGrid_->Meeting(*this, window, out, looked);
+    if (engine != nullptr && engine->vCheckChildGrid) CheckAgainstScan(*this, window, out);
 }
 
 Kobject* Kobject::FindByName(std::string_view wanted) const

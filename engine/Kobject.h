@@ -5,6 +5,7 @@
 
 #include "KBitmap.h"
 #include "KCell.h"
+#include "KChildGrid.h"
 #include "KProgram.h"
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct KWindow;
 
 class Kobject {
 public:
@@ -21,6 +24,8 @@ public:
     Kobject& operator=(const Kobject&) = delete;
 
     // --- Tree and geometry -------------------------------------------------
+    // Whoever writes posx, posy, vieww or viewh of a linked node calls
+    // Refile() afterwards, so that its parent's grid of children stays right.
     std::string name;
     std::string source;  // the script, lines joined by "\n"
     int32_t viewx = 0;
@@ -41,6 +46,7 @@ public:
     Kobject* parent = nullptr;
     std::vector<std::unique_ptr<Kobject>> children;
     int32_t showchildren = 1;
+    KGridSlot gridSlot;  // where the parent's grid keeps this node
 
     // --- Runner: execution state --------------------------------------------
     std::vector<KProgramLine> lines;
@@ -78,6 +84,13 @@ public:
     std::unique_ptr<Kobject> UnLink(const Kobject* child);
     void ClearChildren();
 
+    // The node's window (posx, posy, vieww, viewh) changed: its parent's
+    // grid files it anew.
+    void Refile();
+    // The children whose windows overlap window, in list order; looked
+    // counts the children looked at.
+    void ChildrenMeeting(const KWindow& window, std::vector<Kobject*>& out, int64_t& looked);
+
     Kobject* FindByName(std::string_view wanted) const;
     int DepthOf(std::string_view wanted) const;
     bool IsAncestorOf(const Kobject* node) const;
@@ -111,5 +124,8 @@ private:
     size_t FrontInsertIndex(int32_t z) const;
     size_t BackInsertIndex(int32_t z) const;
     size_t ChildIndex(const Kobject* child) const;
+    void ChildCame(Kobject& child);
+    void ChildLeaves(Kobject& child);
     bool surfaceFailed_ = false;
+    std::unique_ptr<KChildGrid> childGrid_;  // made when a crowded parent is first asked
 };

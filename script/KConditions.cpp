@@ -126,12 +126,12 @@ bool Condition(Kexec& exec, Kobject& object, KCompiledCommand& command, int code
     case kCondAlignDir: return player != nullptr && AlignedInDirection(exec, object, command, *player);
     case kCondContact:
         for (int direction = 0; direction < 4; ++direction) {
-            if (KMoveObject(exec, object, direction, 1) != 0) return true;
+            if (KMoveObject(exec, object, direction, kMoveTestPlayer) != 0) return true;
         }
         return false;
     case kCondBlocked: {
         const int direction = DirectionArgument(exec, object, command);
-        return direction >= 0 && KMoveObject(exec, object, direction, 2) != 0;
+        return direction >= 0 && KMoveObject(exec, object, direction, kMoveTestBlocked) != 0;
     }
     case kCondAny: return AnyCellMatches(exec, object, command);
     case kCondInside: return player != nullptr && Overlap(object, *player);

@@ -18,7 +18,6 @@ constexpr int kUnbuilt[] = {
     kOpFadeIn, kOpFadeOut,                                              // appearance
     kOpPlay, kOpPatch, kOpSong, kOpStopSong, kOpSound, kOpStopSound, kOpLoadSound,  // sound
     kOpLight, kOpMod, kOpGet, kOpChar, kOpCharEx, kOpWrite, kOpCycle, kOpCycleF, kOpChange,  // appearance
-    kOpCollide, kOpEnterable, kOpMove, kOpTryMove, kOpWalk, kOpTry,     // movement
     kOpBecome, kOpBind, kOpPut, kOpShoot, kOpThrow, kOpFocus, kOpAttach,  // spawning
 };
 
@@ -31,6 +30,7 @@ KHandlerTable KBuildHandlerTable(std::vector<int>* missing)
     KHandlerTable table{};
     KRegisterControlHandlers(table);
     KRegisterVariableHandlers(table);
+    KRegisterMovementHandlers(table);
     for (const int opcode : kUnbuilt) {
         if (table[static_cast<size_t>(opcode)] == nullptr) table[static_cast<size_t>(opcode)] = DoNothing;
     }

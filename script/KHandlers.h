@@ -9,6 +9,7 @@
 // Each area of commands puts its handlers into the table, in its own file.
 void KRegisterControlHandlers(KHandlerTable& table);
 void KRegisterVariableHandlers(KHandlerTable& table);
+void KRegisterMovementHandlers(KHandlerTable& table);
 
 // Opcodes whose commands are not built yet: they do nothing and advance.
 // Every opcode is either registered by an area or listed here.
@@ -51,6 +52,11 @@ int KHandleMul(Kexec& exec, Kobject& object, KCompiledCommand& command);
 int KHandleSave(Kexec& exec, Kobject& object, KCompiledCommand& command);
 int KHandleLoad(Kexec& exec, Kobject& object, KCompiledCommand& command);
 
-// Moves object one cell in direction: mode 0 moves (1 when it moved), mode 1
-// tests for the player, mode 2 tests for a block.
+// Moves object one cell in direction (0 north, 1 east, 2 south, 3 west).
+// kMoveNow moves it: 1 when it moved, 0 when it was blocked (it is then
+// back where it was, in its old parent). kMoveTestPlayer: 1 when the
+// stepped window would overlap a sibling named "player" at its depth.
+// kMoveTestBlocked: 1 when the move would be blocked. The tests leave the
+// object and its parent's cells as they were.
+enum KMoveMode : int { kMoveNow = 0, kMoveTestPlayer = 1, kMoveTestBlocked = 2 };
 int KMoveObject(Kexec& exec, Kobject& object, int direction, int mode);

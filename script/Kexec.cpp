@@ -229,7 +229,7 @@ bool Kexec::RunProgram(Kobject& object)
 void Kexec::Walk(Kobject& object)
 {
     if (object.walkDir == -1) return;
-    if (KMoveObject(*this, object, object.walkDir, 0) == 0) {
+    if (KMoveObject(*this, object, object.walkDir, kMoveNow) == 0) {
         if (SendMarker(object, "thud") != 0) {
             object.running = 1;
             object.wait = 0;

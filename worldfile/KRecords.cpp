@@ -58,6 +58,7 @@ void KWriteRecord(std::string& out, Kobject& node)
         node.vieww = node.savedvieww;
         node.viewh = node.savedviewh;
         node.savedvieww = node.savedviewh = 0;
+        node.Refile();
     }
     out += "~ob ";
     AppendName(out, node.name);
@@ -164,6 +165,7 @@ bool KRecordReader::ReadGeometry(Kobject& node, int32_t& width, int32_t& height)
     node.Create(node.name, width, height);
     node.vieww = vieww;
     node.viewh = viewh;
+    node.Refile();
     return true;
 }
 

@@ -377,6 +377,7 @@ bool ImportNode(Kinterface& engine, int handle, const std::string& path, const K
     node->Create(node->name, scratch.width, scratch.height);
     node->vieww = scratch.vieww;
     node->viewh = scratch.viewh;
+    node->Refile();
     // Swapped, not moved: each node keeps the count of the cells it holds.
     node->cells.swap(scratch.cells);
     node->source = std::move(scratch.source);

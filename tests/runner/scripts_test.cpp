@@ -151,8 +151,10 @@ TEST(ScriptedPlay, SaveReplacesOnlyVariableArchivesInsideTheWorldsRealFolder)
     for (const std::string& name : kept) before.push_back(ReadFileBytes(games + "/" + name));
 
     std::string output;
-    // A pipe read as a file would wait for a writer for ever.
-    const std::string play = "cd '" + sandbox.Dir() + "' && timeout 20 ./quav-runner --headless --ticks 3 games/w.zqav 2>&1";
+    // A pipe read as a file would wait for a writer for ever. The "/" in
+    // "link/x.qvs" starts a move that ends the first turn: the later saves
+    // run in the next one.
+    const std::string play = "cd '" + sandbox.Dir() + "' && timeout 20 ./quav-runner --headless --ticks 20 games/w.zqav 2>&1";
     ASSERT_EQ(RunCommand(play, &output), 0) << output;
     for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(ReadFileBytes(games + "/" + kept[i]), before[i]) << kept[i];
     EXPECT_FALSE(FileExists(sandbox.File("outside/x.qvs"))) << "no writing through a link out of the folder";

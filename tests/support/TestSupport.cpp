@@ -35,6 +35,7 @@ Kobject* TestEngine::AddObject(Kobject& parent, const std::string& name, int w, 
     object->Create(name, w, h);
     object->posx = x;
     object->posy = y;
+    object->Refile();
     return object;
 }
 
