@@ -7,6 +7,13 @@
 
 Kobject* Kinterface::ValidNode(int h) const { return NodeOf(h); }
 
+bool Kinterface::ResizeWithinBounds(Kobject& node, int32_t w, int32_t h)
+{
+    // A size typed into a dialog must not cost more than a loaded world may.
+    if (!MayResize(node, w, h)) return false;
+    return node.Resize(w, h);
+}
+
 int Kinterface::GetProperty(int h, int property) const
 {
     const Kobject* node = ValidNode(h);
@@ -44,19 +51,23 @@ void Kinterface::SetProperty(int h, int property, int value)
         }
         break;
     }
-    case 3: node->Resize(value, node->height); break;
-    case 4: node->Resize(node->width, value); break;
+    case 3: ResizeWithinBounds(*node, value, node->height); break;
+    case 4: ResizeWithinBounds(*node, node->width, value); break;
     case 5: node->viewx = value; break;
     case 6: node->viewy = value; break;
     case 7:
         node->vieww = value;
         node->savedvieww = node->savedviewh = 0;
-        if (node->vieww > node->width) node->Resize(node->vieww, node->height);
+        if (node->vieww > node->width && !ResizeWithinBounds(*node, node->vieww, node->height)) {
+            node->vieww = node->width;
+        }
         break;
     case 8:
         node->viewh = value;
         node->savedvieww = node->savedviewh = 0;
-        if (node->viewh > node->height) node->Resize(node->width, node->viewh);
+        if (node->viewh > node->height && !ResizeWithinBounds(*node, node->width, node->viewh)) {
+            node->viewh = node->height;
+        }
         break;
     default: break;
     }

@@ -184,6 +184,17 @@ void Kfont::DrawTextTo(BITMAP* target, std::string_view text, int fg, int bg, in
     }
 }
 
+void Kfont::DrawTextAtPixel(BITMAP* target, std::string_view text, int fg, int bg, int px, int py)
+{
+    if (target == nullptr || py + kGlyphSize <= 0 || py >= target->h) return;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int64_t x = px + int64_t{kGlyphSize} * static_cast<int64_t>(i);
+        if (x >= target->w) return;
+        if (x + kGlyphSize <= 0) continue;
+        RenderInto(target, static_cast<int>(x), py, static_cast<signed char>(text[i]), fg, bg);
+    }
+}
+
 int Kfont::GlyphAt(int px, int py) const
 {
     for (int chr = 0; chr < glyphCount; ++chr) {
@@ -255,7 +266,7 @@ bool Kfont::ImportFont(const std::string& path)
                         GlyphsForSheet(image->w, image->h) <= kMaxGlyphs;
     if (!usable) {
         Report("Unable to import font", __LINE__);
-        LoadDefault();
+        // The sheet in use stays: a bad file must not undo the author's glyphs.
         return false;
     }
     sheet = std::move(image);

@@ -49,6 +49,8 @@ public:
     // Editor operations.
     void RenderGlyphTo(BITMAP* target, int chr, int fg, int bg, int32_t x, int32_t y);
     void DrawTextTo(BITMAP* target, std::string_view text, int fg, int bg, int32_t x, int32_t y);
+    // As DrawTextTo at pixel (px, py); glyphs wholly outside target are skipped.
+    void DrawTextAtPixel(BITMAP* target, std::string_view text, int fg, int bg, int px, int py);
     int GlyphAt(int px, int py) const;
     int GetGlyphPixel(int chr, int px, int py) const;
     void SetGlyphPixel(int chr, int px, int py, int value);

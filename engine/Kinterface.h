@@ -260,6 +260,7 @@ private:
     bool IsOverlayBoardNow(const Kobject& board, int32_t overlay) const;
     bool IsDarkBoardNow(const Kobject& board, int32_t overlay, int32_t dark) const;
     Kobject* ValidNode(int h) const;
+    bool ResizeWithinBounds(Kobject& node, int32_t w, int32_t h);
     void FreeEntry(int handle);
     void PurgeFromLists(int handle);
 

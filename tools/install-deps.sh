@@ -9,6 +9,7 @@ liballegro4-dev libloadpng4-dev
 zlib1g-dev libminizip-dev
 libgtest-dev libbenchmark-dev
 python3 xvfb xauth xdotool libx11-dev
+qt6-base-dev
 "
 
 missing=""

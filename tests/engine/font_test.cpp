@@ -110,15 +110,18 @@ TEST(Font, EditorSheetOperations)
     EXPECT_EQ(preview->line[8][9], 4);
 }
 
-TEST(Font, ImportFailureReportsAndRestoresTheDefault)
+TEST(Font, ImportFailureReportsAndKeepsTheSheetInUse)
 {
     TestEngine engine(KFlavour::Editor);
     Kfont& font = *engine->vFont;
     font.CreateSheet(16, 16);
     font.RebuildGlyphs();
+    const int32_t glyphs = font.glyphCount;
+    ASSERT_NE(glyphs, 256);
     EXPECT_FALSE(font.ImportFont("/nonexistent/sheet.bmp"));
     EXPECT_EQ(engine.Reports(), (std::vector<std::string>{"Unable to import font"}));
-    EXPECT_EQ(font.glyphCount, 256);
+    EXPECT_EQ(font.glyphCount, glyphs);
+    EXPECT_EQ(KBitmapWidth(font.sheet.get()), 16);
 }
 
 TEST(DefaultData, LoadsThroughTheGameLibrary)

@@ -1,0 +1,447 @@
+#include "CMainFrame.h"
+
+#include "CViews.h"
+#include "KDialogs.h"
+#include "KSettings.h"
+#include "KTreeEdits.h"
+#include "Kinterface.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSplitter>
+#include <QStatusBar>
+
+namespace {
+
+constexpr const char* kFileFilter = "QUAV! game Files (*.zqav)";
+constexpr const char* kRunnerName = "quav-runner";
+constexpr const char* kVideoTexts[4] = {"320 x 240", "640 x 480", "800 x 600", "1024 x 768"};
+
+QString AskPath(QWidget* parent, bool save)
+{
+    const QFileDialog::Options options = QFileDialog::DontConfirmOverwrite;
+    QString path = save ? QFileDialog::getSaveFileName(parent, "Save As", QString(), kFileFilter, nullptr,
+                                                       QFileDialog::Options())
+                        : QFileDialog::getOpenFileName(parent, "Open", QString(), kFileFilter, nullptr, options);
+    if (save && !path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += ".zqav";
+    return path;
+}
+
+KFrameHooks WithDefaults(KFrameHooks hooks, QWidget* parent)
+{
+    if (!hooks.askUnsaved) {
+        hooks.askUnsaved = [parent](const QString& title) {
+            const auto answer = QMessageBox::question(parent, "Vantor", "Save changes to " + title + "?",
+                                                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+            if (answer == QMessageBox::Save) return KUnsavedAnswer::Save;
+            return answer == QMessageBox::Discard ? KUnsavedAnswer::Discard : KUnsavedAnswer::Cancel;
+        };
+    }
+    if (!hooks.confirm) {
+        hooks.confirm = [parent](const QString& caption, const QString& text) {
+            return QMessageBox::question(parent, caption, text, QMessageBox::Ok | QMessageBox::Cancel) ==
+                   QMessageBox::Ok;
+        };
+    }
+    if (!hooks.chooseOpenPath) hooks.chooseOpenPath = [parent] { return AskPath(parent, false); };
+    if (!hooks.chooseSavePath) hooks.chooseSavePath = [parent] { return AskPath(parent, true); };
+    if (!hooks.notifyRun) {
+        hooks.notifyRun = [parent] {
+            CSaveNotifyDialog dialog(parent);
+            return dialog.exec() == QDialog::Accepted;
+        };
+    }
+    if (!hooks.startDetached) {
+        hooks.startDetached = [](const QString& program, const QStringList& args, const QString& folder) {
+            return QProcess::startDetached(program, args, folder);
+        };
+    }
+    if (!hooks.runDialog) hooks.runDialog = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
+    return hooks;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(KEditorDoc& doc, KFrameHooks hooks) : doc_(doc), hooks_(WithDefaults(std::move(hooks), this))
+{
+    BuildPanes();
+    BuildMenus();
+    statusBar()->showMessage("Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.");
+    resize(1024, 720);
+    const QSettings settings = KEditorSettings();
+    restoreGeometry(settings.value("Frame/geometry").toByteArray());
+    if (!outer_->restoreState(settings.value("Frame/outer").toByteArray())) {
+        outer_->setSizes({kTreeWidth, std::max(0, width() - kTreeWidth)});
+    }
+    Repaint();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QString CMainFrame::ProgramFolder() const
+{
+    return hooks_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : hooks_.programFolder;
+}
+
+void CMainFrame::BuildPanes()
+{
+    outer_ = new QSplitter(Qt::Horizontal, this);
+    tree_ = new CSelectView(doc_, *this);
+    inner_ = new QSplitter(Qt::Vertical, outer_);
+    outer_->addWidget(tree_);
+    outer_->addWidget(inner_);
+    canvas_ = new CVantorView(doc_, *this);
+    inner_->addWidget(canvas_);
+    outer_->setStretchFactor(1, 1);
+    inner_->setStretchFactor(0, 1);
+    setCentralWidget(outer_);
+    ShowLowerPane(true);
+    paintMode_ = true;
+}
+
+void CMainFrame::ShowLowerPane(bool paint)
+{
+    tools_ = nullptr;
+    QWidget* bar = nullptr;
+    if (paint) {
+        bar = new CPaintView(*this);
+    } else {
+        tools_ = new CToolView(doc_, *this);
+        bar = tools_;
+    }
+    bar->setFixedHeight(kBarHeight);
+    // The new bar takes the old one's place and size in the splitter.
+    if (lower_ != nullptr) {
+        inner_->replaceWidget(inner_->indexOf(lower_), bar);
+        lower_->deleteLater();
+    } else {
+        inner_->addWidget(bar);
+    }
+    lower_ = bar;
+}
+
+void CMainFrame::BuildMenus()
+{
+    QMenu* file = menuBar()->addMenu("&File");
+    auto add = [this](QMenu* menu, const char* text, const char* tip, auto slot, QKeySequence key = {}) {
+        QAction* action = menu->addAction(text, this, slot);
+        action->setStatusTip(tip);
+        if (!key.isEmpty()) action->setShortcut(key);
+        return action;
+    };
+    add(file, "&New", "Create a new QUAV! game", &CMainFrame::FileNew, QKeySequence("Ctrl+N"));
+    add(file, "&Open...", "Open an existing QUAV! game", &CMainFrame::FileOpen, QKeySequence("Ctrl+O"));
+    add(file, "&Save", "Save the currently loaded QUAV! game", &CMainFrame::FileSave, QKeySequence("Ctrl+S"));
+    add(file, "Save &As...", "Save the currently loaded QUAV! game with a new name", &CMainFrame::FileSaveAs);
+    add(file, "&Run", "Run the currently loaded QUAV! game", &CMainFrame::FileRun, QKeySequence("Ctrl+R"));
+    recent_ = file->addMenu("Recent File");
+    UpdateRecentMenu();
+    add(file, "E&xit", "Quit QUAV!; prompts to save currently loaded QUAV! game", &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    undo_ = add(edit, "&Undo", "Undo the last change", &CMainFrame::Undo, QKeySequence("Ctrl+Z"));
+    redo_ = add(edit, "&Redo", "Redo the change undone last", &CMainFrame::Redo, QKeySequence("Ctrl+Y"));
+
+    QMenu* video = menuBar()->addMenu("&Set Video Mode");
+    for (int mode = 0; mode < 4; ++mode) {
+        QAction* action = add(video, kVideoTexts[mode], "Choose this resolution", [this, mode] {
+            Apply([mode](KEditorDoc& d) { return KSetVideoMode(d, mode); });
+        });
+        action->setCheckable(true);
+        videoActions_.push_back(action);
+    }
+    windowed_ = add(video, "Windowed", "Toggle windowed video mode", [this] { Apply(KToggleWindowed); });
+    windowed_->setCheckable(true);
+
+    QMenu* view = menuBar()->addMenu("&View");
+    QAction* status = view->addAction("&Status Bar");
+    status->setCheckable(true);
+    status->setChecked(true);
+    connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
+    // Their dialogs come with the font editor and the clipboards; until
+    // then the items are shown but cannot be chosen.
+    struct Later {
+        const char* text;
+        const char* tip;
+        const char* key;
+    };
+    for (const Later& later : {Later{"&Font Edit", "Edit the fontset", "Ctrl+F"},
+                               Later{"&Tile ClipBoard", "Show the tile clipboard dialog", "Ctrl+T"},
+                               Later{"&Object Clipboard", "Show the object clipboard dialog", "Ctrl+C"}}) {
+        QAction* action = view->addAction(later.text);
+        action->setStatusTip(later.tip);
+        action->setShortcut(QKeySequence(later.key));
+        action->setEnabled(false);
+    }
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    add(help, "&About QUAV!...", "Program information and version", &CMainFrame::About);
+}
+
+QAction* CMainFrame::FindAction(const QString& text) const
+{
+    for (QAction* action : menuBar()->findChildren<QAction*>()) {
+        if (action->text() == text) return action;
+    }
+    return nullptr;
+}
+
+void CMainFrame::UpdateRecentMenu()
+{
+    recent_->clear();
+    for (const QString& path : KRecentFileList()) {
+        QAction* action = recent_->addAction(QFileInfo(path).fileName(), this, [this, path] {
+            if (MayDropChanges()) OpenPath(path);
+        });
+        action->setStatusTip("Open this QUAV! game");
+    }
+    recent_->setEnabled(!recent_->isEmpty());
+}
+
+void CMainFrame::UpdateVideoMenu()
+{
+    const Kinterface& engine = doc_.Engine();
+    for (int mode = 0; mode < videoActions_.size(); ++mode) videoActions_[mode]->setChecked(engine.vVideoMode == mode);
+    windowed_->setChecked(engine.vWindowed == 1);
+}
+
+void CMainFrame::UpdateTitle()
+{
+    setWindowTitle(QString::fromStdString(doc_.Title()) + (doc_.IsModified() ? " *" : "") + " - Vantor");
+}
+
+void CMainFrame::Repaint()
+{
+    UpdateTitle();
+    UpdateVideoMenu();
+    undo_->setEnabled(doc_.CanUndo());
+    redo_->setEnabled(doc_.CanRedo());
+    if (tools_ != nullptr) tools_->Refresh();
+    tree_->update();
+    canvas_->update();
+}
+
+bool CMainFrame::MayDropChanges()
+{
+    if (!doc_.IsModified()) return true;
+    switch (hooks_.askUnsaved(QString::fromStdString(doc_.Title()))) {
+    case KUnsavedAnswer::Save: return FileSave() && !doc_.IsModified();
+    case KUnsavedAnswer::Discard: return true;
+    case KUnsavedAnswer::Cancel: return false;
+    }
+    return false;
+}
+
+void CMainFrame::FileNew()
+{
+    if (!MayDropChanges()) return;
+    doc_.NewFromTemplate();
+    Repaint();
+}
+
+void CMainFrame::FileOpen()
+{
+    if (!MayDropChanges()) return;
+    const QString path = hooks_.chooseOpenPath();
+    if (!path.isEmpty()) OpenPath(path);
+}
+
+void CMainFrame::OpenPath(const QString& path)
+{
+    if (doc_.Open(path.toStdString())) {
+        KAddRecentFile(QFileInfo(path).absoluteFilePath());
+        UpdateRecentMenu();
+    }
+    Repaint();
+}
+
+bool CMainFrame::SaveToChosenPath()
+{
+    const QString path = hooks_.chooseSavePath();
+    if (path.isEmpty() || !doc_.SaveTo(path.toStdString())) return false;
+    KAddRecentFile(QFileInfo(path).absoluteFilePath());
+    UpdateRecentMenu();
+    Repaint();
+    return true;
+}
+
+bool CMainFrame::FileSave()
+{
+    if (doc_.NeedsName()) return SaveToChosenPath();
+    const bool saved = doc_.SaveTo(doc_.Path());
+    Repaint();
+    return saved;
+}
+
+bool CMainFrame::FileSaveAs() { return SaveToChosenPath(); }
+
+void CMainFrame::FileRun()
+{
+    if (KNotify() != 0 && !hooks_.notifyRun()) return;
+    if (!FileSave()) return;
+    const QString folder = ProgramFolder();
+    // The runner takes one world path; QProcess passes it as one argument,
+    // which is what the quotes around it achieve on a command line.
+    hooks_.startDetached(folder + "/" + kRunnerName, {QString::fromStdString(doc_.Path())}, folder);
+}
+
+void CMainFrame::About()
+{
+    QMessageBox::about(this, "About QUAV!", QString("QUAV! Edit (Vantor)\nVersion ") + kAboutVersion);
+}
+
+void CMainFrame::Undo()
+{
+    doc_.Undo();
+    Repaint();
+}
+
+void CMainFrame::Redo()
+{
+    doc_.Redo();
+    Repaint();
+}
+
+void CMainFrame::Apply(const std::function<bool(KEditorDoc&)>& edit)
+{
+    edit(doc_);
+    Repaint();
+}
+
+bool CMainFrame::Exec(QDialog& dialog) { return hooks_.runDialog(dialog); }
+
+void CMainFrame::AddBoard()
+{
+    if (KAddBoard(doc_)) {
+        Repaint();
+        EditName();
+    }
+}
+
+void CMainFrame::AddObject()
+{
+    if (KAddObject(doc_)) {
+        Repaint();
+        EditName();
+    }
+}
+
+void CMainFrame::EditName()
+{
+    const Kobject* node = doc_.Current();
+    if (node == nullptr) return;
+    CNameDialog dialog(QString::fromStdString(node->name), this);
+    if (Exec(dialog)) KRenameCurrent(doc_, dialog.Name().toStdString());
+    Repaint();
+}
+
+void CMainFrame::EditLocation()
+{
+    const Kobject* node = doc_.Current();
+    if (node == nullptr) return;
+    CNumbersDialog dialog("Location", {"X Coord", "Y Coord", "Z Coord"}, {node->posx, node->posy, node->posz},
+                          INT_MIN, QString(), this);
+    if (Exec(dialog)) {
+        const QList<int> v = dialog.Values();
+        KSetLocation(doc_, v[0], v[1], v[2]);
+    }
+    Repaint();
+}
+
+void CMainFrame::EditSize()
+{
+    const Kobject* node = doc_.Current();
+    if (node == nullptr) return;
+    CNumbersDialog dialog("Size", {"Width", "Height"}, {node->width, node->height}, 0, "Change Viewport", this);
+    if (Exec(dialog)) {
+        const QList<int> v = dialog.Values();
+        KSetSize(doc_, v[0], v[1], dialog.Checked());
+    }
+    Repaint();
+}
+
+void CMainFrame::EditViewport()
+{
+    const Kobject* node = doc_.Current();
+    if (node == nullptr) return;
+    CNumbersDialog dialog("Viewport", {"Width", "Height"}, {node->vieww, node->viewh}, 0, QString(), this);
+    if (Exec(dialog)) {
+        const QList<int> v = dialog.Values();
+        KSetViewport(doc_, v[0], v[1]);
+    }
+    Repaint();
+}
+
+void CMainFrame::EditScript()
+{
+    const Kobject* node = doc_.Current();
+    if (node == nullptr) return;
+    CScriptDialog dialog(QString::fromStdString(node->name), QString::fromStdString(node->source), this);
+    if (Exec(dialog)) KSetScript(doc_, dialog.Text().toStdString());
+    Repaint();
+}
+
+void CMainFrame::TogglePaintMode()
+{
+    // Painting shows the whole node; the properties show its own view.
+    const bool toPaint = !paintMode_;
+    ShowLowerPane(toPaint);
+    KSetShowAll(doc_, toPaint);
+    paintMode_ = toPaint;
+    Repaint();
+}
+
+void CMainFrame::SetShowAll(bool on) { Apply([on](KEditorDoc& d) { return KSetShowAll(d, on); }); }
+
+void CMainFrame::ToggleDisplayFlag(int flag)
+{
+    displayFlags_ ^= flag;
+    Repaint();
+}
+
+void CMainFrame::CopyNode(bool wholeBoard)
+{
+    KCopyToClipboard(doc_, wholeBoard);
+    Repaint();
+}
+
+void CMainFrame::DeleteNode(const QString& question)
+{
+    const Kobject* node = doc_.Current();
+    if (node == nullptr) return;
+    if (hooks_.confirm(QString::fromStdString(node->name), question)) KDeleteCurrent(doc_);
+    Repaint();
+}
+
+void CMainFrame::MoveCurrentTo(int32_t targetId) { Apply([targetId](KEditorDoc& d) { return KMoveCurrent(d, targetId); }); }
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!quitConfirmed_ && !hooks_.confirm("Confirm Quit", "Do you want to quit?")) {
+        event->ignore();
+        return;
+    }
+    if (!MayDropChanges()) {
+        event->ignore();
+        return;
+    }
+    quitConfirmed_ = true;
+    QSettings settings = KEditorSettings();
+    settings.setValue("Frame/geometry", saveGeometry());
+    settings.setValue("Frame/outer", outer_->saveState());
+    event->accept();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // The lower bar keeps its 135 pixels; the canvas takes the rest.
+    if (inner_ != nullptr && !isMinimized()) inner_->setSizes({std::max(0, inner_->height() - kBarHeight), kBarHeight});
+}

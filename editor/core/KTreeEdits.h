@@ -1,0 +1,47 @@
+#pragma once
+// The world tree's commands: each is one undoable edit of the document.
+// Commands that need a current node do nothing without one; each returns
+// whether the world changed.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class KEditorDoc;
+
+inline constexpr size_t kMaxNameLength = 50;
+// Move commands carry the target node's id above this base.
+inline constexpr int kMoveCommandBase = 33000;
+
+// A typed name as stored: at most 50 characters, blanks made "_".
+std::string KCleanName(std::string_view typed);
+
+// New nodes become current; they return false past the world's bounds.
+bool KAddBoard(KEditorDoc& doc);
+bool KAddObject(KEditorDoc& doc);
+// Deep copy of the current board as a new board behind the others.
+bool KDuplicateBoard(KEditorDoc& doc);
+// The clipboard takes a deep copy of the current board (board menu) or the
+// current node (object menu). Not a change of the world.
+bool KCopyToClipboard(KEditorDoc& doc, bool wholeBoard);
+bool KPasteBoard(KEditorDoc& doc);
+// Into the current board (board menu) or the current node (object menu).
+bool KPasteObject(KEditorDoc& doc, bool intoBoard);
+// Removes the current node unless the world holds a single board; the tree
+// then selects its first row.
+bool KDeleteCurrent(KEditorDoc& doc);
+// Moves the current node under the node of targetId; refused for the node
+// itself, its own subtree, or an unknown id.
+bool KMoveCurrent(KEditorDoc& doc, int32_t targetId);
+bool KRenameCurrent(KEditorDoc& doc, std::string_view typed);
+bool KSetLocation(KEditorDoc& doc, int x, int y, int z);
+bool KSetSize(KEditorDoc& doc, int width, int height, bool changeViewport);
+bool KSetViewport(KEditorDoc& doc, int width, int height);
+bool KSetScript(KEditorDoc& doc, std::string_view text);
+bool KToggleHidden(KEditorDoc& doc);
+// Showing whole nodes is a way of looking, not a change: the file keeps the
+// real views, so these mark nothing modified and make no undo step.
+bool KExpandAll(KEditorDoc& doc);
+bool KSetShowAll(KEditorDoc& doc, bool on);
+bool KSetVideoMode(KEditorDoc& doc, int mode);
+bool KToggleWindowed(KEditorDoc& doc);

@@ -1,0 +1,140 @@
+#include "KNodeCopy.h"
+
+#include "Kinterface.h"
+
+#include <algorithm>
+
+namespace {
+
+void MeasureInto(const Kobject& node, KTreeSize& size)
+{
+    ++size.nodes;
+    size.cells += static_cast<int64_t>(node.cells.size());
+    for (const auto& child : node.children) MeasureInto(*child, size);
+}
+
+// Copies everything but the tree links, the id and the position.
+void CopyFields(const Kobject& source, Kobject& copy)
+{
+    copy.Create(source.name, source.width, source.height);
+    copy.posz = source.posz;
+    for (int32_t y = 0; y < source.height; ++y) {
+        for (int32_t x = 0; x < source.width; ++x) {
+            const KCell* cell = source.GetCell(x, y);
+            copy.SetCell(x, y, cell->chr, cell->fg, cell->bg, cell->attrib);
+        }
+    }
+    copy.viewx = source.viewx;
+    copy.viewy = source.viewy;
+    copy.vieww = source.vieww;
+    copy.viewh = source.viewh;
+    copy.savedvieww = source.savedvieww;
+    copy.savedviewh = source.savedviewh;
+    copy.hiddenmark = source.hiddenmark;
+    copy.source = source.source;
+}
+
+bool CopyChildren(Kinterface& engine, const Kobject& source, Kobject& copy)
+{
+    for (const auto& child : source.children) {
+        const int32_t id = engine.TakeNextId();
+        if (id < 0) return false;
+        Kobject* made = copy.Spawn(id, child->posz);
+        CopyFields(*child, *made);
+        made->posx = child->posx;
+        made->posy = child->posy;
+        if (!CopyChildren(engine, *child, *made)) return false;
+    }
+    return true;
+}
+
+bool FitsBounds(const Kinterface& engine, const Kobject& parent, const Kobject& source)
+{
+    const KTreeSize size = KMeasureTree(source);
+    return engine.MayAddNodes(parent, size.nodes, size.cells, source.width, source.height);
+}
+
+void FillNewBoard(Kobject& board)
+{
+    for (int32_t y = 0; y < board.height; ++y) {
+        for (int32_t x = 0; x < board.width; ++x) {
+            const bool edge = x == 0 || y == 0 || x == board.width - 1 || y == board.height - 1;
+            if (edge) {
+                board.SetCell(x, y, 176, 16, 32, 1);
+            } else {
+                board.SetCell(x, y, 0, 255, 255, 0);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+KTreeSize KMeasureTree(const Kobject& node)
+{
+    KTreeSize size;
+    MeasureInto(node, size);
+    return size;
+}
+
+std::unique_ptr<Kobject> KCopyNode(Kinterface& engine, const Kobject& source)
+{
+    if (!FitsBounds(engine, *engine.vMain, source)) return nullptr;
+    const int32_t id = engine.TakeNextId();
+    if (id < 0) return nullptr;
+    auto copy = std::make_unique<Kobject>();
+    copy->id = id;
+    CopyFields(source, *copy);
+    if (!CopyChildren(engine, source, *copy)) return nullptr;
+    return copy;
+}
+
+Kobject* KCopyNodeInto(Kinterface& engine, const Kobject& source, Kobject& parent)
+{
+    if (!FitsBounds(engine, parent, source)) return nullptr;
+    std::unique_ptr<Kobject> copy = KCopyNode(engine, source);
+    if (!copy) return nullptr;
+    copy->posx = source.posx;
+    copy->posy = source.posy;
+    Kobject* linked = copy.get();
+    if (parent.IsRoot()) {
+        parent.Link_Back(std::move(copy));
+    } else {
+        parent.Link(std::move(copy));
+    }
+    return linked;
+}
+
+void KNewBoardSize(int videoMode, int32_t& width, int32_t& height)
+{
+    static constexpr int32_t kWidths[4] = {40, 80, 100, 128};
+    static constexpr int32_t kHeights[4] = {30, 60, 75, 96};
+    const size_t mode = static_cast<size_t>(std::clamp(videoMode, 0, 3));
+    width = kWidths[mode];
+    height = kHeights[mode];
+}
+
+Kobject* KMakeNewBoard(Kinterface& engine)
+{
+    int32_t width = 0;
+    int32_t height = 0;
+    KNewBoardSize(engine.vVideoMode, width, height);
+    if (!engine.MayAddNodes(*engine.vMain, 1, int64_t{width} * height, width, height)) return nullptr;
+    const int32_t id = engine.TakeNextId();
+    if (id < 0) return nullptr;
+    Kobject* board = engine.vMain->Spawn_Back(id, 0);
+    board->Create("NewBoard", width, height);
+    FillNewBoard(*board);
+    return board;
+}
+
+Kobject* KMakeNewObject(Kinterface& engine, Kobject& parent)
+{
+    if (!engine.MayAddNodes(parent, 1, 1, 1, 1)) return nullptr;
+    const int32_t id = engine.TakeNextId();
+    if (id < 0) return nullptr;
+    Kobject* object = parent.Spawn(id, 0);
+    object->Create("NewObject" + std::to_string(id), 1, 1);
+    object->SetCell(0, 0, 1, 15, 1, 1);
+    return object;
+}

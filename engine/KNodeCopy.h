@@ -1,0 +1,39 @@
+#pragma once
+// Making nodes outside the readers: deep copies of a node with its subtree
+// (the editor's copy, paste and duplicate, and templates copied at run
+// time) and the editor's new boards and objects.
+
+#include "Kobject.h"
+
+#include <cstdint>
+#include <memory>
+
+class Kinterface;
+
+// Nodes and cells of node and everything below it.
+struct KTreeSize {
+    int64_t nodes = 0;
+    int64_t cells = 0;
+};
+KTreeSize KMeasureTree(const Kobject& node);
+
+// A detached deep copy of source with fresh ids from the engine's counter:
+// name, cells, view window, script and every child in order. Its own
+// position is not copied (a detached node has none); its children keep
+// theirs. None when the copy would pass the engine's bounds or ids run out.
+std::unique_ptr<Kobject> KCopyNode(Kinterface& engine, const Kobject& source);
+
+// As KCopyNode, linked under parent at source's depth, keeping source's
+// position. Under the root the copy goes behind the boards of its depth, so
+// the first board stays first. None (and nothing linked) past the bounds.
+Kobject* KCopyNodeInto(Kinterface& engine, const Kobject& source, Kobject& parent);
+
+// Cells of a new video mode's board, by mode 0..3.
+void KNewBoardSize(int videoMode, int32_t& width, int32_t& height);
+
+// A new board "NewBoard" at the back of the boards, sized for the engine's
+// video mode, walled along its edges. None past the bounds.
+Kobject* KMakeNewBoard(Kinterface& engine);
+
+// A new 1 x 1 object "NewObject<id>" at 0,0 inside parent. None past the bounds.
+Kobject* KMakeNewObject(Kinterface& engine, Kobject& parent);
