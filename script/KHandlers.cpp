@@ -15,10 +15,7 @@ namespace {
 int DoNothing(Kexec&, Kobject&, KCompiledCommand&) { return kAdvance; }
 
 constexpr int kUnbuilt[] = {
-    kOpFadeIn, kOpFadeOut,                                              // appearance
     kOpPlay, kOpPatch, kOpSong, kOpStopSong, kOpSound, kOpStopSound, kOpLoadSound,  // sound
-    kOpLight, kOpMod, kOpGet, kOpChar, kOpCharEx, kOpWrite, kOpCycle, kOpCycleF, kOpChange,  // appearance
-    kOpBecome, kOpBind, kOpPut, kOpShoot, kOpThrow, kOpFocus, kOpAttach,  // spawning
 };
 
 }  // namespace
@@ -31,6 +28,8 @@ KHandlerTable KBuildHandlerTable(std::vector<int>* missing)
     KRegisterControlHandlers(table);
     KRegisterVariableHandlers(table);
     KRegisterMovementHandlers(table);
+    KRegisterSpawnHandlers(table);
+    KRegisterAppearanceHandlers(table);
     for (const int opcode : kUnbuilt) {
         if (table[static_cast<size_t>(opcode)] == nullptr) table[static_cast<size_t>(opcode)] = DoNothing;
     }
