@@ -244,6 +244,36 @@ TEST(Spawning, AmmoAndBulletsLeavingTheirShooter)
     }
 }
 
+// Objects bound, dissolved and moved to another parent while they, or
+// something below them, are in the middle of a turn (the sanitizer build
+// plays this with its runner).
+TEST(Spawning, BindAndBecomeOnObjectsInTheMiddleOfTurns)
+{
+    RunnerSandbox sandbox;
+    const std::string world = sandbox.File("turns.zqav");
+    WriteWorld(world, {{"Main",
+                        40,
+                        30,
+                        0,
+                        {},
+                        {{"a", "#end\n:go\n.b #bind brain\n.b #become -1 -1 -1 -1\n#give agone 1\n#end", 1, 1, 1, 1},
+                         {"b", ".a @*go\n#give bafter 1\n#end", 3, 1, 2, 2, 14, {{"bchild", "#end", 0, 0, 1, 1}}},
+                         {"box", "#end", 20, 5, 6, 6, 14, {{"c", ".parent #become -1 -1 -1 -1\n#give cafter 1\n#end", 1, 1, 1, 1}}},
+                         {"d", "#end\n:go\n#bind brain", 1, 10, 1, 1},
+                         {"e", ".d @*go\n#give eafter 1\n#end", 3, 10, 1, 1},
+                         {"f", "#end\n:go\n#become 1 1 1 0\n#give fwrong 1", 1, 12, 1, 1},
+                         {"g", ".f @*go\n#give gafter 1\n#end", 3, 12, 1, 1}}},
+                       SpawnBoard()});
+    const Played played = Play(sandbox, world, 20);
+    ASSERT_EQ(played.status, 0) << played.output;
+    for (const char* gone : {"b", "box", "f"}) EXPECT_EQ(Count(played.tree, gone), 0) << gone;
+    EXPECT_EQ(IntField(played.tree, "bchild", "parent"), IntField(played.tree, "Main", "id"));
+    EXPECT_EQ(IntField(played.tree, "c", "parent"), IntField(played.tree, "Main", "id"));
+    EXPECT_EQ(IntField(played.tree, "c", "posx"), 21);
+    for (const char* done : {"agone", "cafter", "eafter", "gafter", "bound"}) EXPECT_GE(Var(played.vars, done), 1) << done;
+    EXPECT_EQ(Var(played.vars, "fwrong"), kMissing) << "a dissolved object runs nothing more";
+}
+
 TEST(Spawning, BecomeAttachAndFocus)
 {
     RunnerSandbox sandbox;

@@ -134,6 +134,32 @@ TEST(TemplateCopy, TemplateCopiedIntoItselfCopiesWhatItWas)
     EXPECT_EQ(copy->children.size(), 2u);
 }
 
+// A long run of shots made and dying leaves the handle table and the lists
+// as they were, and the world no larger than its steady state.
+TEST(TemplateCopy, LongRunsOfShotsLeaveNoHandleBehind)
+{
+    SpawnWorld world;
+    Kobject* bullet = world.engine.AddObject(*world.engine->vSpawnBoard, "bullet", 1, 1);
+    bullet->source = "#end\n:thud\n#die";
+    for (int i = 0; i < 8; ++i) {
+        Kobject* gun = world.engine.AddObject(*world.board, "gun", 1, 1, 0, 2 + 3 * i, 10);
+        gun->source = "#cyclef 0\n:s\n#shoot rnd\n/i\n@s";
+    }
+    world.engine->CompileAll();
+    world.engine->ChooseActiveBoard();
+    const int handles = world.engine->HandlesInUse();
+    const int lists = world.engine->ListsInUse();
+    int64_t most = 0;
+    for (int tick = 0; tick < 600; ++tick) {
+        world.engine->Tick();
+        most = std::max<int64_t>(most, world.engine->vLiveNodes);
+    }
+    EXPECT_EQ(world.engine->HandlesInUse(), handles);
+    EXPECT_EQ(world.engine->ListsInUse(), lists);
+    EXPECT_GT(world.engine->vNextId, 2000) << "shots were made";
+    EXPECT_LT(most, 400) << "and died";
+}
+
 // --- The ray caster ------------------------------------------------------------
 
 using Cells = std::set<std::pair<int, int>>;
