@@ -70,12 +70,25 @@ void PlaceAt(Kobject& object, int64_t x, int64_t y)
     object.Refile();
 }
 
+// The first node of that name below root (pre-order); every node visited
+// costs a unit of the tick's work, and a tick that cannot pay finds nothing.
+Kobject* FindPaid(Kinterface& engine, const Kobject& root, std::string_view name)
+{
+    for (const auto& child : root.children) {
+        if (!engine.vWork.Spend(1)) return nullptr;
+        if (child->name == name) return child.get();
+        if (Kobject* found = FindPaid(engine, *child, name)) return found;
+        if (engine.vWork.Spent()) return nullptr;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 Kobject* KFindTemplate(Kinterface& engine, std::string_view name)
 {
     if (engine.vSpawnBoard == nullptr) return nullptr;
-    return engine.vSpawnBoard->FindByName(name);
+    return FindPaid(engine, *engine.vSpawnBoard, name);
 }
 
 Kobject* KCopyTemplate(Kexec& exec, Kobject& parent, const Kobject& templ, int foreground)
@@ -222,8 +235,7 @@ int HandleFocus(Kexec& exec, Kobject& object, KCompiledCommand& command)
 {
     command.cursor = 1;
     const std::string name = exec.NameArg(command);
-    exec.Engine().vWork.Spend(1);
-    const Kobject* found = object.FindByName(name);
+    const Kobject* found = FindPaid(exec.Engine(), object, name);
     if (found == nullptr) return kAdvance;
     KFocusOn(object, *found);
     return kAdvance;
