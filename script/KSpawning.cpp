@@ -131,14 +131,17 @@ void KSpawnProjectile(Kexec& exec, Kobject& spawner, std::string_view name, int 
     // the spawner. The turn may end with the copy gone: a handle tells.
     const int handle = engine.AllocHandle(copy);
     if (handle < 0) return;
-    exec.RunTurnNow(*copy);
+    const bool ran = exec.RunTurnNow(*copy);
     copy = engine.NodeOf(handle);
     engine.ReleaseHandle(handle);
     if (copy == nullptr) return;
     copy->wait = 0;
-    // Collide mode 4 is never stored (that word sets the exclude flag), so
-    // this test always passes; it is kept as the rule reads.
-    if (copy->collideMode != kCollideExclude) copy->ownerid = copy->id;
+    // A copy whose turn could not run now (a chain of turns taken at once
+    // too deep) would start its walk on top of the spawner and hit it: it
+    // keeps its owner's protection. Collide mode 4 is never stored (that
+    // word sets the exclude flag), so that test always passes; it is kept
+    // as the rule reads.
+    if (ran && copy->collideMode != kCollideExclude) copy->ownerid = copy->id;
 }
 
 namespace {
