@@ -48,14 +48,14 @@ void WriteWorld(const std::string& path, const std::vector<Board>& boards)
 {
     TestEngine engine(KFlavour::Editor);
     engine->vVideoMode = 0;
-    for (const Board& spec : boards) {
-        Kobject* board = engine.AddBoard(spec.name, spec.w, spec.h, spec.z);
-        board->source = spec.script;
-        for (int y = 0; y < spec.h; ++y) {
-            for (int x = 0; x < spec.w; ++x) board->SetCell(x, y, 0, 1, 1, 0);
+    for (const Board& layout : boards) {
+        Kobject* board = engine.AddBoard(layout.name, layout.w, layout.h, layout.z);
+        board->source = layout.script;
+        for (int y = 0; y < layout.h; ++y) {
+            for (int x = 0; x < layout.w; ++x) board->SetCell(x, y, 0, 1, 1, 0);
         }
-        for (const Wall& wall : spec.walls) board->SetCell(wall.x, wall.y, 219, 4, 4, wall.attrib);
-        for (const Piece& piece : spec.pieces) AddPiece(engine, *board, piece);
+        for (const Wall& wall : layout.walls) board->SetCell(wall.x, wall.y, 219, 4, 4, wall.attrib);
+        for (const Piece& piece : layout.pieces) AddPiece(engine, *board, piece);
     }
     ASSERT_TRUE(SaveWorld(*engine, path));
 }
