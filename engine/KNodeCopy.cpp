@@ -6,22 +6,47 @@
 
 namespace {
 
-void MeasureInto(const Kobject& node, KTreeSize& size)
+void MeasureInto(const Kobject& node, KTreeSize& size, int level)
 {
     ++size.nodes;
     size.cells += static_cast<int64_t>(node.cells.size());
-    for (const auto& child : node.children) MeasureInto(*child, size);
+    size.levels = std::max(size.levels, level);
+    for (const auto& child : node.children) MeasureInto(*child, size, level + 1);
+}
+
+int16_t Recoloured(int16_t fg, int foreground)
+{
+    return foreground == -1 ? fg : static_cast<int16_t>(foreground);
+}
+
+// A template copy runs: it takes the program with its markers and starts
+// at the first command, owned by the node it was copied from.
+void CopyProgram(const Kobject& source, Kobject& copy)
+{
+    copy.ownerid = source.id;
+    copy.cycle = 8;
+    copy.lines = source.lines;
+    copy.markers = source.markers;
+    copy.keyMarkers = source.keyMarkers;
+    copy.currentLine = -1;
+    if (!copy.lines.empty() && !copy.lines[0].commands.empty()) {
+        copy.currentLine = 0;
+        copy.lines[0].currentCommand = 0;
+        copy.lines[0].commands[0].cursor = 0;
+        copy.running = 1;
+        copy.wait = 0;
+    }
 }
 
 // Copies everything but the tree links, the id and the position.
-void CopyFields(const Kobject& source, Kobject& copy)
+void CopyFields(const Kobject& source, Kobject& copy, const KCopyOptions& options)
 {
     copy.Create(source.name, source.width, source.height);
     copy.posz = source.posz;
     for (int32_t y = 0; y < source.height; ++y) {
         for (int32_t x = 0; x < source.width; ++x) {
             const KCell* cell = source.GetCell(x, y);
-            copy.SetCell(x, y, cell->chr, cell->fg, cell->bg, cell->attrib);
+            copy.SetCell(x, y, cell->chr, Recoloured(cell->fg, options.foreground), cell->bg, cell->attrib);
         }
     }
     copy.viewx = source.viewx;
@@ -32,26 +57,33 @@ void CopyFields(const Kobject& source, Kobject& copy)
     copy.savedviewh = source.savedviewh;
     copy.hiddenmark = source.hiddenmark;
     copy.source = source.source;
+    if (options.asTemplate) CopyProgram(source, copy);
 }
 
-bool CopyChildren(Kinterface& engine, const Kobject& source, Kobject& copy)
+bool CopyChildren(Kinterface& engine, const Kobject& source, Kobject& copy, const KCopyOptions& options)
 {
     for (const auto& child : source.children) {
         const int32_t id = engine.TakeNextId();
         if (id < 0) return false;
         Kobject* made = copy.Spawn(id, child->posz);
-        CopyFields(*child, *made);
+        CopyFields(*child, *made, options);
         made->posx = child->posx;
         made->posy = child->posy;
-        if (!CopyChildren(engine, *child, *made)) return false;
+        made->Refile();
+        if (!CopyChildren(engine, *child, *made, options)) return false;
     }
     return true;
 }
 
+// The copy's deepest node must stay within the nesting bound too, not only
+// the copy itself.
 bool FitsBounds(const Kinterface& engine, const Kobject& parent, const Kobject& source)
 {
     const KTreeSize size = KMeasureTree(source);
-    return engine.MayAddNodes(parent, size.nodes, size.cells, source.width, source.height);
+    int parentDepth = 0;
+    for (const Kobject* at = &parent; at->parent != nullptr; at = at->parent) ++parentDepth;
+    return parentDepth + size.levels <= engine.vLimits.maxDepth &&
+           engine.MayAddNodes(parent, size.nodes, size.cells, source.width, source.height);
 }
 
 void FillNewBoard(Kobject& board)
@@ -73,26 +105,26 @@ void FillNewBoard(Kobject& board)
 KTreeSize KMeasureTree(const Kobject& node)
 {
     KTreeSize size;
-    MeasureInto(node, size);
+    MeasureInto(node, size, 1);
     return size;
 }
 
-std::unique_ptr<Kobject> KCopyNode(Kinterface& engine, const Kobject& source)
+std::unique_ptr<Kobject> KCopyNode(Kinterface& engine, const Kobject& source, const KCopyOptions& options)
 {
     if (!FitsBounds(engine, *engine.vMain, source)) return nullptr;
     const int32_t id = engine.TakeNextId();
     if (id < 0) return nullptr;
     auto copy = std::make_unique<Kobject>();
     copy->id = id;
-    CopyFields(source, *copy);
-    if (!CopyChildren(engine, source, *copy)) return nullptr;
+    CopyFields(source, *copy, options);
+    if (!CopyChildren(engine, source, *copy, options)) return nullptr;
     return copy;
 }
 
-Kobject* KCopyNodeInto(Kinterface& engine, const Kobject& source, Kobject& parent)
+Kobject* KCopyNodeInto(Kinterface& engine, const Kobject& source, Kobject& parent, const KCopyOptions& options)
 {
     if (!FitsBounds(engine, parent, source)) return nullptr;
-    std::unique_ptr<Kobject> copy = KCopyNode(engine, source);
+    std::unique_ptr<Kobject> copy = KCopyNode(engine, source, options);
     if (!copy) return nullptr;
     copy->posx = source.posx;
     copy->posy = source.posy;

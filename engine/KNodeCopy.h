@@ -10,23 +10,36 @@
 
 class Kinterface;
 
-// Nodes and cells of node and everything below it.
+// Nodes and cells of node and everything below it, and how many levels
+// deep it goes (1 for a node without children).
 struct KTreeSize {
     int64_t nodes = 0;
     int64_t cells = 0;
+    int levels = 0;
 };
 KTreeSize KMeasureTree(const Kobject& node);
+
+// How a copy differs from its source. A template copy (the runner's
+// spawning) also takes the position, the compiled program and its markers,
+// and is owned by its template: each copied node gets the source node's id
+// as owner, a cycle of 8 and a program ready to start; foreground, unless
+// -1, recolours every cell of every copied node.
+struct KCopyOptions {
+    bool asTemplate = false;
+    int foreground = -1;
+};
 
 // A detached deep copy of source with fresh ids from the engine's counter:
 // name, cells, view window, script and every child in order. Its own
 // position is not copied (a detached node has none); its children keep
 // theirs. None when the copy would pass the engine's bounds or ids run out.
-std::unique_ptr<Kobject> KCopyNode(Kinterface& engine, const Kobject& source);
+std::unique_ptr<Kobject> KCopyNode(Kinterface& engine, const Kobject& source, const KCopyOptions& options = {});
 
 // As KCopyNode, linked under parent at source's depth, keeping source's
 // position. Under the root the copy goes behind the boards of its depth, so
 // the first board stays first. None (and nothing linked) past the bounds.
-Kobject* KCopyNodeInto(Kinterface& engine, const Kobject& source, Kobject& parent);
+Kobject* KCopyNodeInto(Kinterface& engine, const Kobject& source, Kobject& parent,
+                       const KCopyOptions& options = {});
 
 // Cells of a new video mode's board, by mode 0..3.
 void KNewBoardSize(int videoMode, int32_t& width, int32_t& height);

@@ -154,8 +154,11 @@ size_t Kobject::BackInsertIndex(int32_t z) const
 size_t Kobject::ChildIndex(const Kobject* child) const
 {
     if (child == nullptr) return children.size();
-    for (size_t i = 0; i < children.size(); ++i) {
-        if (children[i]->id == child->id) return i;
+    // From the back, where the newest children (the shortest-lived: shots
+    // and other spawned things) are; comparing the pointers themselves
+    // spares a visit to every child passed on the way.
+    for (size_t i = children.size(); i-- > 0;) {
+        if (children[i].get() == child) return i;
     }
     return children.size();
 }

@@ -3,7 +3,10 @@
 // The board has walls, breakable walls and water, an enterable box with an
 // object inside, and a "bullet" the player owns, so the scripts' moves meet
 // every kind of obstacle; every parent finds its children through its grid,
-// and every answer of a grid is checked against a plain scan.
+// and every answer of a grid is checked against a plain scan. A "Spawn"
+// board holds templates (a bullet, a lamp with a child, one that puts
+// itself, one that attaches itself) and a "Dark" board takes the lights;
+// the world's node bound is lowered so the fuzzer meets it often.
 
 #include "FuzzSupport.h"
 #include "Kcompiler.h"
@@ -18,6 +21,48 @@ namespace {
 
 constexpr int kTicks = 100;
 constexpr int kObjects = 3;
+constexpr int64_t kFuzzMaxNodes = 3000;
+
+struct Template {
+    const char* name;
+    const char* script;
+    int w, h;
+};
+
+constexpr Template kTemplates[] = {
+    {"bullet", "#collide fly\n#end\n:thud\n#die", 1, 1},
+    {"lamp", "#light 6 40 0 256\n#char -1 3 -1 -1\n/i\n#restart\n:shot\n#become -1 -1 -1 -1", 2, 2},
+    {"chain", "#put n chain\n#become 1 2 3 0", 1, 1},
+    {"grower", "#attach grower 1 0\n#bind lamp", 1, 1},
+};
+
+void AddTemplates(Kinterface& engine)
+{
+    Kobject* spawn = engine.vMain->Spawn_Back(engine.TakeNextId(), 2);
+    spawn->Create("Spawn", 12, 4);
+    int x = 0;
+    for (const Template& templ : kTemplates) {
+        Kobject* node = spawn->Spawn(engine.TakeNextId(), 0);
+        node->Create(templ.name, templ.w, templ.h);
+        node->posx = x;
+        node->source = templ.script;
+        node->Refile();
+        x += templ.w + 1;
+    }
+    Kobject* lamp = spawn->FindByName("lamp");
+    Kobject* wick = lamp->Spawn(engine.TakeNextId(), 0);
+    wick->Create("wick", 1, 1);
+    wick->source = "#cyclef 1\n:a\n#light 3 8 64 64\n/i\n@a";
+    Kobject* dark = engine.vMain->Spawn_Back(engine.TakeNextId(), 3);
+    dark->Create("Dark", 20, 10);
+}
+
+// What the runner does at the start of every tick while "dark" is 1.
+void Darken(Kinterface& engine)
+{
+    if (engine.vDarkBoard == nullptr || engine.GetVar("dark") != 1) return;
+    for (KCell& cell : engine.vDarkBoard->cells) cell.fg = cell.bg = 255;
+}
 
 KParts ScriptParts()
 {
@@ -38,6 +83,7 @@ void BuildWorld(Kinterface& engine, std::string_view scripts)
     engine.vWorldPath = "/nonexistent-quav-fuzz/world.zqav";
     engine.vChildGridFrom = 1;
     engine.vCheckChildGrid = true;
+    engine.vLimits.maxNodes = kFuzzMaxNodes;
     Kobject* board = engine.vMain->Spawn_Back(engine.TakeNextId(), 0);
     board->Create("Main", 20, 10);
     for (int x = 0; x < 20; ++x) {
@@ -74,8 +120,12 @@ void BuildWorld(Kinterface& engine, std::string_view scripts)
     bullet->ownerid = board->children.back()->id;
     bullet->walkDir = 0;
     bullet->Refile();
+    AddTemplates(engine);
+    engine.FindSpecialBoards();
     engine.CompileAll();
     engine.ChooseActiveBoard();
+    engine.SetVar("dark", 1);
+    engine.SetVar("ammo", 3);
 }
 
 }  // namespace
@@ -88,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         engine.vPlay.RunDownTimers();
         engine.vPlay.CheckWatches(engine.vVariables);
         engine.vInputs[static_cast<size_t>(tick % kInputCount)] = static_cast<uint8_t>(tick);
+        Darken(engine);
         engine.Tick();
     }
     return 0;

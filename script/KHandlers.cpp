@@ -9,16 +9,15 @@
 #include "Kobject.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 int DoNothing(Kexec&, Kobject&, KCompiledCommand&) { return kAdvance; }
 
-constexpr int kUnbuilt[] = {
-    kOpFadeIn, kOpFadeOut,                                              // appearance
-    kOpLight, kOpMod, kOpGet, kOpChar, kOpCharEx, kOpWrite, kOpCycle, kOpCycleF, kOpChange,  // appearance
-    kOpBecome, kOpBind, kOpPut, kOpShoot, kOpThrow, kOpFocus, kOpAttach,  // spawning
-};
+// Every area's commands are built; an opcode added later without a handler
+// goes here until it is.
+constexpr std::array<int, 0> kUnbuilt{};
 
 }  // namespace
 
@@ -32,6 +31,8 @@ KHandlerTable KBuildHandlerTable(std::vector<int>* missing)
     KRegisterSoundHandlers(table);
 
     KRegisterMovementHandlers(table);
+    KRegisterSpawnHandlers(table);
+    KRegisterAppearanceHandlers(table);
     for (const int opcode : kUnbuilt) {
         if (table[static_cast<size_t>(opcode)] == nullptr) table[static_cast<size_t>(opcode)] = DoNothing;
     }

@@ -12,6 +12,8 @@ void KRegisterVariableHandlers(KHandlerTable& table);
 void KRegisterSoundHandlers(KHandlerTable& table);
 
 void KRegisterMovementHandlers(KHandlerTable& table);
+void KRegisterSpawnHandlers(KHandlerTable& table);
+void KRegisterAppearanceHandlers(KHandlerTable& table);
 
 // Opcodes whose commands are not built yet: they do nothing and advance.
 // Every opcode is either registered by an area or listed here.

@@ -74,8 +74,27 @@ int Kexec::Step(Kobject& object)
     if (outermost) {
         engine_.vTrackDestroyed = false;
         engine_.vDestroyed.clear();
+        retiredPrograms_.clear();
     }
     return result;
+}
+
+bool Kexec::MayMakeNodes(int64_t nodes)
+{
+    if (nodesMadeTick_ != engine_.vTickCount) {
+        nodesMadeTick_ = engine_.vTickCount;
+        nodesMade_ = 0;
+    }
+    if (nodes < 0 || nodesMade_ + nodes > kMaxNodesMadePerTick) return false;
+    nodesMade_ += nodes;
+    return true;
+}
+
+void Kexec::RetireProgram(std::vector<KProgramLine> lines)
+{
+    // Moving the lines keeps their commands where they are in memory.
+    if (inTurn_.empty()) return;
+    retiredPrograms_.push_back(std::move(lines));
 }
 
 bool Kexec::HoldsTurnTaker(const Kobject& node) const

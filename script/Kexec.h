@@ -6,6 +6,7 @@
 
 #include "KEvaluator.h"
 #include "KNames.h"
+#include "KProgram.h"
 
 #include <array>
 #include <cstdint>
@@ -40,6 +41,10 @@ inline constexpr int kMaxImmediateTurns = 8;
 inline constexpr int64_t kTextLineUnits = 50;
 // Markers looked through for one unit of a tick's work.
 inline constexpr size_t kMarkersPerUnit = 16;
+// Nodes scripts may make in one tick (copies of templates, with their
+// children): a chain of spawns that spawn again stops here until the next
+// tick, and the game goes on.
+inline constexpr int64_t kMaxNodesMadePerTick = 4096;
 
 class Kexec {
 public:
@@ -84,6 +89,13 @@ public:
     // parent erases it in a later turn. True when it is gone.
     bool EraseChild(Kobject& parent, Kobject& child);
 
+    // Takes nodes from this tick's allowance of made nodes; false (nothing
+    // taken) when the tick cannot afford them.
+    bool MayMakeNodes(int64_t nodes);
+    // A program replaced during a tick may still hold the command some
+    // turn further up is running: it is kept until the outermost turn ends.
+    void RetireProgram(std::vector<KProgramLine> lines);
+
     Kinterface& Engine() { return engine_; }
     KEvaluator& Evaluator() { return evaluator_; }
     bool IsRunningObject(const Kobject& object) const;
@@ -118,6 +130,9 @@ private:
     std::vector<const Kobject*> inTurn_;
     int immediateTurns_ = 0;
     Kobject* runningObject_ = nullptr;
+    int64_t nodesMadeTick_ = -1;
+    int64_t nodesMade_ = 0;
+    std::vector<std::vector<KProgramLine>> retiredPrograms_;
 };
 
 // The runner's executor part: makes the executor and hands it each tick's boards.
