@@ -99,7 +99,7 @@ int KGameMenu::Run()
 {
     // Looked at without making the variable: opening the menu changes no game.
     const KVariable* nosave = engine_.vVariables.Find("nosave");
-    nosave_ = nosave != nullptr && KVariables::StringOf(*nosave) != "0" && KTextToInt(KVariables::StringOf(*nosave)) != 0;
+    nosave_ = nosave != nullptr && KTextToInt(KVariables::StringOf(*nosave)) != 0;
     MakeNodes();
     const int quit = RunMainPage();
     EraseNodes();
