@@ -378,19 +378,19 @@ const std::vector<Thing> kClockWorld = {
     {"Spawn", "load", "#give loads 1\n#end"},
 };
 
-constexpr const char* kOpenMenu = "%d key_esc down\n%d key_esc up\n";
+std::string Press(int tick, const std::string& name)
+{
+    return std::to_string(tick) + " " + name + " down\n" + std::to_string(tick + 1) + " " + name + " up\n";
+}
 
-// Esc at tick t opens the menu at t + 2; the key at t + 2 acts.
+// Esc at tick t opens the menu at t + 2; the key pressed then acts, and
+// each next key two ticks later.
 std::string MenuKeys(int tick, const std::vector<const char*>& keys)
 {
-    std::string out;
-    char line[64];
-    std::snprintf(line, sizeof line, kOpenMenu, tick, tick + 1);
-    out += line;
+    std::string out = Press(tick, "key_esc");
     int at = tick + 2;
     for (const char* name : keys) {
-        std::snprintf(line, sizeof line, "%d %s down\n%d %s up\n", at, name, at + 1, name);
-        out += line;
+        out += Press(at, name);
         at += 2;
     }
     return out;
