@@ -50,3 +50,15 @@ void KQueuePlay(Kinterface& engine, std::string_view text, int owner)
     const Kobject* node = engine.NodeOf(owner);
     if (node != nullptr) calls->queuePlay(*engine.vSoundBox, text, node->name);
 }
+
+std::string KSaveSoundState(Kinterface& engine)
+{
+    const KSoundCalls* calls = Calls(engine);
+    return calls != nullptr && calls->saveState != nullptr ? calls->saveState(*engine.vSoundBox) : std::string();
+}
+
+void KLoadSoundState(Kinterface& engine, std::string_view text)
+{
+    const KSoundCalls* calls = Calls(engine);
+    if (calls != nullptr && calls->loadState != nullptr) calls->loadState(*engine.vSoundBox, text);
+}

@@ -5,6 +5,7 @@
 // box or its calls every one of them does nothing.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 class Kinterface;
@@ -18,6 +19,9 @@ struct KSoundCalls {
     void (*stopSound)(KSoundBox& box, int32_t channel) = nullptr;
     void (*setPatch)(KSoundBox& box, int32_t program) = nullptr;
     void (*queuePlay)(KSoundBox& box, std::string_view text, std::string_view owner) = nullptr;
+    // Saved games: the box's whole state as the lines of their audio entry, and back.
+    std::string (*saveState)(const KSoundBox& box) = nullptr;
+    void (*loadState)(KSoundBox& box, std::string_view text) = nullptr;
 };
 
 void KPlaySong(Kinterface& engine, std::string_view name, int32_t repeat);
@@ -28,3 +32,6 @@ void KStopSound(Kinterface& engine, int32_t channel);
 void KSetPatch(Kinterface& engine, int32_t program);
 // Queues the tune for the node of handle owner, when that is a handle.
 void KQueuePlay(Kinterface& engine, std::string_view text, int owner);
+// The sound box's state for a saved game; empty without a sound box.
+std::string KSaveSoundState(Kinterface& engine);
+void KLoadSoundState(Kinterface& engine, std::string_view text);

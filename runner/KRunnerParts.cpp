@@ -29,7 +29,11 @@ void StopSound(KSoundBox& box, int32_t channel) { box.StopSound(channel); }
 void SetPatch(KSoundBox& box, int32_t program) { box.SetPatch(program); }
 void QueuePlay(KSoundBox& box, std::string_view text, std::string_view owner) { box.QueuePlay(text, owner); }
 
-constexpr KSoundCalls kSoundCalls = {PlaySong, StopSong, LoadSound, PlaySound, StopSound, SetPatch, QueuePlay};
+std::string SaveState(const KSoundBox& box) { return box.SaveState(); }
+void LoadState(KSoundBox& box, std::string_view text) { box.LoadState(text); }
+
+constexpr KSoundCalls kSoundCalls = {PlaySong, StopSong,  LoadSound, PlaySound, StopSound,
+                                     SetPatch, QueuePlay, SaveState, LoadState};
 
 }  // namespace
 

@@ -1,9 +1,12 @@
 #include "KRunnerShell.h"
 
+#include "KGameMenu.h"
 #include "KInputReplay.h"
 #include "KJson.h"
 #include "KScreenshot.h"
+#include "KSavedGame.h"
 #include "KSoundBox.h"
+#include "KWorldFile.h"
 #include "KTrace.h"
 #include "Kinterface.h"
 
@@ -390,9 +393,33 @@ void KRunnerShell::ShowPalette(const KPalette& palette)
 
 int KRunnerShell::RunMenu()
 {
-    // The in-game menu opens here; until it exists, Escape only pauses
-    // the game while it is held.
-    return 0;
+    KGameMenu menu(engine_, *this, SlotBase());
+    return menu.Run();
+}
+
+std::string KRunnerShell::SlotBase() const
+{
+    return KSlotBase(config_.worldPath.empty() ? engine_.vWorldPath : config_.worldPath);
+}
+
+void KRunnerShell::RestartGame()
+{
+    const std::string path = config_.worldPath.empty() ? engine_.vWorldPath : config_.worldPath;
+    if (!LoadWorld(engine_, path, engine_.vLimits)) return;
+    ResetGameState();
+    engine_.ApplyPalette();
+    engine_.vPlay.pendingTicks = 0;
+}
+
+void KRunnerShell::ResetGameState()
+{
+    engine_.vVariables.EraseAll();
+    engine_.CompileAll();
+    engine_.ChooseActiveBoard();
+    ResetDarkBoard();
+    engine_.vPlay.Reset();
+    engine_.vVariables.EraseAll();
+    SetStartingVariables();
 }
 
 bool KRunnerShell::SaveScreenshot()

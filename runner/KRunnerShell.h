@@ -62,6 +62,10 @@ public:
     // Saves the screen as path with the shown palette (PNG or BMP by name).
     bool SaveFrame(const std::string& path) const;
     void Shutdown();
+    // The menu's Restart: the world read again from its file and play
+    // started afresh. A world that can no longer be read leaves the game
+    // in play as it was.
+    void RestartGame();
 
     // --- Modal host ----------------------------------------------------------
     // Draws and shows the frame, then waits for the next one: in a window
@@ -97,6 +101,11 @@ private:
     void CalibrateJoysticks();
     void ResetDarkBoard();
     void SetStartingVariables();
+    // What the start of play and Restart share: programs, boards, messages
+    // and variables as a new game has them.
+    void ResetGameState();
+    // Where the slot files of the world in play lie.
+    std::string SlotBase() const;
     void ResetDarknessTargets();
     void RedrawDarkness();
     void DrawMessages();

@@ -18,9 +18,9 @@ void KRegisterAppearanceHandlers(KHandlerTable& table);
 // Opcodes whose commands are not built yet: they do nothing and advance.
 // Every opcode is either registered by an area or listed here.
 std::span<const int> KUnbuiltOpcodes();
-// Set once every command is built: from then on nothing may be left unbuilt
-// but the marker line, which does nothing by design.
-inline constexpr bool kRunnerComplete = false;
+// Every command is built: from here on nothing may be left on the unbuilt
+// list, so a new opcode must come with its handler.
+inline constexpr bool kRunnerComplete = true;
 
 // The table every executor starts from; the opcodes that no area
 // registered and that are not listed as unbuilt go into missing.

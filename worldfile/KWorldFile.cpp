@@ -28,14 +28,6 @@ std::string ReplaceExtension(std::string_view path, std::string_view extension)
     return std::string(name) + "." + std::string(extension);
 }
 
-// The font sheet read from a world, not yet in use.
-struct SheetData {
-    bool present = false;
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;
-};
-
 struct VideoData {
     bool present = false;
     int32_t mode = 1;
@@ -57,7 +49,9 @@ bool EntryReadable(const char* name, KZipReader::Entry state, size_t maxBytes, s
     return false;
 }
 
-bool ReadSheet(KZipReader& zip, const KWorldLimits& limits, SheetData& sheet, std::string& error)
+}  // namespace
+
+bool KReadSheet(KZipReader& zip, const KWorldLimits& limits, KSheetData& sheet, std::string& error)
 {
     std::string header;
     std::string raw;
@@ -120,6 +114,8 @@ bool ReadSheet(KZipReader& zip, const KWorldLimits& limits, SheetData& sheet, st
     return true;
 }
 
+namespace {
+
 bool ReadVideo(KZipReader& zip, VideoData& video)
 {
     std::string text;
@@ -137,30 +133,32 @@ bool ReadVideo(KZipReader& zip, VideoData& video)
     return true;
 }
 
-void UseSheet(Kfont& font, const SheetData& sheet)
+}  // namespace
+
+void KUseSheet(Kfont& glyphs, const KSheetData& sheet)
 {
-    if (!sheet.present || !font.CreateSheet(sheet.width, sheet.height)) return;
+    if (!sheet.present || !glyphs.CreateSheet(sheet.width, sheet.height)) return;
     for (int y = 0; y < sheet.height; ++y) {
         std::copy_n(sheet.pixels.begin() + static_cast<std::ptrdiff_t>(y) * sheet.width, sheet.width,
-                    KBitmapRow(font.sheet.get(), y));
+                    KBitmapRow(glyphs.sheet.get(), y));
     }
-    font.RebuildGlyphs();
+    glyphs.RebuildGlyphs();
 }
 
-std::string SheetHeader(const Kfont& font)
+std::string KSheetHeader(const Kfont& glyphs)
 {
     std::string out;
-    KAppendInt(out, KBitmapWidth(font.sheet.get()));
+    KAppendInt(out, KBitmapWidth(glyphs.sheet.get()));
     out += ' ';
-    KAppendInt(out, KBitmapHeight(font.sheet.get()));
+    KAppendInt(out, KBitmapHeight(glyphs.sheet.get()));
     out += " 2\n";
     return out;
 }
 
-std::string SheetPixels(const Kfont& font)
+std::string KSheetPixels(const Kfont& glyphs)
 {
     std::string out;
-    const BITMAP* sheet = font.sheet.get();
+    const BITMAP* sheet = glyphs.sheet.get();
     const int w = KBitmapWidth(sheet);
     const int h = KBitmapHeight(sheet);
     out.reserve(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
@@ -174,15 +172,17 @@ std::string SheetPixels(const Kfont& font)
     return out;
 }
 
+namespace {
+
 bool LoadFromReader(Kinterface& engine, KZipReader& zip, const std::string& path, const KWorldLimits& limits)
 {
     auto refuse = [&](const std::string& why) {
         engine.Report("Unable to load '" + path + "': " + why, __FILE_NAME__, __LINE__);
         return false;
     };
-    SheetData sheet;
+    KSheetData sheet;
     std::string error;
-    if (!ReadSheet(zip, limits, sheet, error)) return refuse(error);
+    if (!KReadSheet(zip, limits, sheet, error)) return refuse(error);
 
     std::string entryName = KGameEntryName(path);
     std::string game;
@@ -212,7 +212,7 @@ bool LoadFromReader(Kinterface& engine, KZipReader& zip, const std::string& path
     if (engine.IsRunner() && engine.vSoundBox && engine.Parts().forgetSamples != nullptr) {
         engine.Parts().forgetSamples(*engine.vSoundBox);
     }
-    UseSheet(*engine.vFont, sheet);
+    KUseSheet(*engine.vFont, sheet);
     KReplaceBoards(engine, root);
     if (video.present) {
         engine.vVideoMode = video.mode;
@@ -310,8 +310,8 @@ bool SaveWorld(Kinterface& engine, const std::string& path)
     KAppendInt(res, engine.vVideoMode);
     res += ' ';
     KAppendInt(res, engine.vWindowed);
-    const bool ok = zip.Open(path) && zip.Add("font.hdr", SheetHeader(*engine.vFont)) &&
-                    zip.Add("font.raw", SheetPixels(*engine.vFont)) &&
+    const bool ok = zip.Open(path) && zip.Add("font.hdr", KSheetHeader(*engine.vFont)) &&
+                    zip.Add("font.raw", KSheetPixels(*engine.vFont)) &&
                     zip.Add(kDefaultGameEntry, KWriteGameEntry(engine)) && zip.Add("res.dat", res) && zip.Commit();
     if (!ok) engine.Report("Unable to save world: " + zip.Error(), __FILE_NAME__, __LINE__);
     return ok;

@@ -5,11 +5,31 @@
 
 #include "KLimits.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+class Kfont;
 class Kinterface;
+class KZipReader;
 class Kobject;
+
+// The font sheet read from an archive, not yet in use.
+struct KSheetData {
+    bool present = false;
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+
+// Reads "font.hdr" and "font.raw"; missing entries leave sheet not present.
+bool KReadSheet(KZipReader& zip, const KWorldLimits& limits, KSheetData& sheet, std::string& error);
+// Makes a sheet read by KReadSheet the font's (nothing when none was read).
+void KUseSheet(Kfont& glyphs, const KSheetData& sheet);
+// The text of "font.hdr" and "font.raw" for the font's sheet.
+std::string KSheetHeader(const Kfont& glyphs);
+std::string KSheetPixels(const Kfont& glyphs);
 
 // The game entry's name for a world file: its own name with the extension
 // replaced by "qav".

@@ -169,11 +169,12 @@ TEST_F(Shell, InputOffStopsTheInputUpdate)
 
 TEST_F(Shell, HeldEscapeSpendsReplayTimeWithoutTicks)
 {
-    ASSERT_TRUE(replay.Parse("1 key_esc down\n5 key_esc up\n", error));
-    Start(8);
+    // Let go at 5, Escape opens the menu, which the next press closes.
+    ASSERT_TRUE(replay.Parse("1 key_esc down\n5 key_esc up\n6 key_esc down\n7 key_esc up\n", error));
+    Start(12);
     shell->Run();
-    EXPECT_EQ(shell->PassesRun(), 8);
-    EXPECT_EQ(shell->TicksRun(), 4) << "ticks 1 to 4 went by while Escape was held";
+    EXPECT_EQ(shell->PassesRun(), 12);
+    EXPECT_EQ(shell->TicksRun(), 6) << "ticks 1 to 6 went by while Escape was held and the menu was open";
     ASSERT_TRUE(replay.Parse("0 key_esc down\n", error));
     KRunnerShell held(*engine, config);
     ASSERT_TRUE(held.Start(1, 1));

@@ -3,12 +3,15 @@
 // the MIDI log.
 
 #include "KWorldFile.h"
+#include "KZip.h"
 #include "RunnerSupport.h"
 #include "SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -90,6 +93,55 @@ TEST(SoundRunner, SongsThatDoNotLoadAreReportedAndPlayGoesOn)
     EXPECT_NE(output.find("Unable to Load: ../../theme.ogg"), std::string::npos) << output;
     EXPECT_NE(output.find("Unable to Load: missing.xm"), std::string::npos) << output;
     EXPECT_NE(output.find("\"done\": 1"), std::string::npos) << output;
+}
+
+// The lines of a saved game's Audio.tree.
+std::vector<std::string> AudioLines(const std::string& slotPath)
+{
+    KZipReader zip;
+    std::string error;
+    std::string text;
+    if (!zip.OpenFile(slotPath, size_t{64} << 20, error) || zip.Read("audio.tree", text, 1 << 20) != KZipReader::Entry::Ok) {
+        return {};
+    }
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A song and a sample looping back and forth are saved, stopped, loaded
+// back, and saved again from the sound box in another slot.
+TEST(SoundRunner, SavedGamesKeepTheSongAndTheChannels)
+{
+    RunnerSandbox sandbox;
+    ASSERT_TRUE(MakeSoundMedia(sandbox.Dir()));
+    WriteWorld(sandbox.File("band.zqav"), "#song tiny.mod 1\n#loadsound tone.wav\n#sound tone.wav 2 bidi\n#end\n"
+                                          ":key_b\n#stopsong\n#stopsound 2\n#end");
+    std::string replay;
+    const struct {
+        int tick;
+        const char* key;
+    } kPresses[] = {{10, "esc"}, {12, "s"},  {14, "f3"}, {20, "b"},  {30, "esc"}, {32, "l"},
+                    {34, "f3"},  {40, "esc"}, {42, "s"}, {44, "f4"}};
+    for (const auto& press : kPresses) {
+        replay += std::to_string(press.tick) + " key_" + press.key + " down\n" + std::to_string(press.tick + 1) +
+                  " key_" + press.key + " up\n";
+    }
+    WriteFileBytes(sandbox.File("in.txt"), replay);
+    std::string output;
+    ASSERT_EQ(sandbox.Run("--headless --ticks 48 --input in.txt band.zqav", &output), 0) << output;
+    for (const char* slot : {"band.3.qsg", "band.4.qsg"}) {
+        const std::vector<std::string> lines = AudioLines(sandbox.File(slot));
+        ASSERT_GE(lines.size(), 29U) << slot;
+        EXPECT_EQ(lines[0], "tiny.mod") << slot;
+        EXPECT_EQ(lines[1], "1") << slot;
+        EXPECT_EQ(lines[3], "tone.wav") << slot;
+        ASSERT_EQ(lines[4], "~endsamples") << slot;
+        EXPECT_EQ(lines[5 + 2 * 3], "tone.wav") << slot;
+        EXPECT_EQ(lines[6 + 2 * 3], "4") << slot << ": back and forth";
+        EXPECT_NE(lines[7 + 2 * 3], "-1") << slot << ": still playing";
+    }
 }
 
 }  // namespace
