@@ -1,0 +1,321 @@
+// make_vault_world OUTPUT_DIR — writes OUTPUT_DIR/Worlds/vault.zqav, a small
+// game made through the engine and the world writer: a title board with a
+// menu, a vault guarded by two sentries, a key behind breakable walls, a
+// locked door and the way out; an overlay board shows the ammunition.
+//
+// The boards are listed so that the title comes first and is the board the
+// game starts on; "Overlay" and "Spawn" follow and are never shown as
+// ordinary boards.
+
+#include "KGeneratorStart.h"
+#include "KWorldFile.h"
+#include "Kinterface.h"
+
+#include <allegro.h>
+
+#include <string_view>
+
+namespace {
+
+constexpr int kWidth = 80;  // cells of video mode 1 (640 x 480)
+constexpr int kHeight = 60;
+
+// Cell attributes as movement reads them.
+constexpr int kFree = 0;
+constexpr int kWall = 1;
+constexpr int kBreakable = 2;
+
+struct CellLook {
+    int chr;
+    int fg;
+    int bg;
+    int attrib;
+};
+
+constexpr CellLook kFloor{250, 8, 16, kFree};
+constexpr CellLook kStone{219, 7, 8, kWall};
+constexpr CellLook kRubble{177, 6, 16, kBreakable};
+constexpr CellLook kClear{0, 0, 0, kFree};  // shows what lies behind
+
+void Fill(Kobject& node, int x0, int y0, int w, int h, const CellLook& look)
+{
+    for (int y = y0; y < y0 + h; ++y) {
+        for (int x = x0; x < x0 + w; ++x) node.SetCell(x, y, look.chr, look.fg, look.bg, look.attrib);
+    }
+}
+
+void Text(Kobject& node, int x, int y, std::string_view text, int fg, int bg)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        node.SetCell(x + static_cast<int>(i), y, static_cast<unsigned char>(text[i]), fg, bg, kFree);
+    }
+}
+
+void CentredText(Kobject& node, int y, std::string_view text, int fg, int bg)
+{
+    Text(node, (node.width - static_cast<int>(text.size())) / 2, y, text, fg, bg);
+}
+
+Kobject* AddBoard(Kinterface& engine, std::string_view name, int z)
+{
+    Kobject* board = engine.vMain->Spawn_Back(engine.TakeNextId(), z);
+    board->Create(name, kWidth, kHeight);
+    return board;
+}
+
+Kobject* AddObject(Kinterface& engine, Kobject& parent, std::string_view name, int x, int y, const CellLook& look,
+                   std::string_view script)
+{
+    Kobject* object = parent.Spawn(engine.TakeNextId(), 1);
+    object->Create(name, 1, 1);
+    object->posx = x;
+    object->posy = y;
+    object->SetCell(0, 0, look.chr, look.fg, look.bg, look.attrib);
+    object->source = std::string(script);
+    return object;
+}
+
+// ---------------------------------------------------------------- scripts
+
+constexpr std::string_view kMenuScript =
+    "' The title menu. Its links jump to the labels below; Enter shows it\n"
+    "' again after it was closed with Escape.\n"
+    ":menu\n"
+    "$c$14,1 THE VAULT OF QUAV\n"
+    "$c$7,1 a small game of keys, doors and sentries\n"
+    "$c\n"
+    "$lplay Enter the vault\n"
+    "$lhow How to play\n"
+    "$lquit Quit\n"
+    "#end\n"
+    ":play\n"
+    "' Show the ammunition strip, then wake the vault and everyone in it.\n"
+    "#set overlay 1\n"
+    "#switch Vault\n"
+    "#end\n"
+    ":how\n"
+    "$c$14,1 How to play\n"
+    "Walk with the arrow keys, shoot with Space.\n"
+    "Bullets crumble the brown rubble walls.\n"
+    "Find the key, open the door and reach the exit.\n"
+    "Sentries shoot back: four hits and you are done.\n"
+    "$lmenu Back\n"
+    "#end\n"
+    ":quit\n"
+    "Press Escape, then Q, to leave. Farewell!\n"
+    "#endgame\n"
+    "#end\n"
+    ":key_enter\n"
+    "@menu\n";
+
+constexpr std::string_view kVaultScript =
+    "' The vault wakes: hand out the first bullets.\n"
+    "#set ammo 12\n"
+    "#set health 100\n"
+    "Find the key. Mind the sentries.\n"
+    "#end\n";
+
+constexpr std::string_view kPlayerScript =
+    "' The hero. Arrows step, Space shoots the way the hero last stepped\n"
+    "' (facing: 0 north, 1 east, 2 south, 3 west).\n"
+    "#cyclef 3\n"
+    "#set facing 1\n"
+    "#end\n"
+    ":key_up\n"
+    "#set facing 0\n"
+    "? n\n"
+    "#end\n"
+    ":key_right\n"
+    "#set facing 1\n"
+    "? e\n"
+    "#end\n"
+    ":key_down\n"
+    "#set facing 2\n"
+    "? s\n"
+    "#end\n"
+    ":key_left\n"
+    "#set facing 3\n"
+    "? w\n"
+    "#end\n"
+    ":key_space\n"
+    "#ifex facing == 0 #shoot n\n"
+    "#ifex facing == 1 #shoot e\n"
+    "#ifex facing == 2 #shoot s\n"
+    "#ifex facing == 3 #shoot w\n"
+    "#end\n"
+    ":shot\n"
+    "' Once the game is decided, stray bullets change nothing.\n"
+    "#if won #end\n"
+    "#if lost #end\n"
+    "#take health 25 #set health 0\n"
+    "#ifex health > 0 #end\n"
+    "#set lost 1\n"
+    "The sentries got you. The vault keeps its secrets.\n"
+    "#endgame\n"
+    "#end\n";
+
+// A sentry that closes in on the hero; fires whenever they share a row or
+// a column. Two bullets put it down.
+constexpr std::string_view kHunterScript =
+    "' A hunter: closes in, fires along rows and columns.\n"
+    "#cyclef 12\n"
+    "#set wounds 0\n"
+    ":prowl\n"
+    "#if aligned #shoot seek\n"
+    "? seek\n"
+    "@prowl\n"
+    ":shot\n"
+    "#give wounds 1\n"
+    "#ifex wounds < 2 @prowl\n"
+    "#give downed 1\n"
+    "#die\n";
+
+// A sentry that wanders at random and fires when the hero lines up.
+constexpr std::string_view kWandererScript =
+    "' A wanderer: drifts about, fires along rows and columns.\n"
+    "#cyclef 10\n"
+    ":drift\n"
+    "#if aligned #shoot seek\n"
+    "? rnd\n"
+    "@drift\n"
+    ":shot\n"
+    "#give downed 1\n"
+    "#die\n";
+
+constexpr std::string_view kKeyScript =
+    "' The key to the door.\n"
+    "#end\n"
+    ":touch\n"
+    "#give keys 1\n"
+    "You take the key.\n"
+    "#die\n";
+
+constexpr std::string_view kDoorScript =
+    "' The door opens for a key, and keeps it.\n"
+    "#end\n"
+    ":touch\n"
+    "#if keys @open\n"
+    "The door is locked. The key lies behind the rubble.\n"
+    "#end\n"
+    ":open\n"
+    "#take keys 1\n"
+    "The key turns and the door swings open.\n"
+    "#die\n";
+
+constexpr std::string_view kAmmoScript =
+    "' A box of bullets.\n"
+    "#end\n"
+    ":touch\n"
+    "#give ammo 8\n"
+    "Eight more bullets.\n"
+    "#die\n";
+
+constexpr std::string_view kExitScript =
+    "' The way out: reaching it wins the game.\n"
+    "#end\n"
+    ":touch\n"
+    "#if lost #end\n"
+    "#set won 1\n"
+    "You slip out of the vault with its secrets. Well done!\n"
+    "#endgame\n"
+    "#end\n";
+
+// The ammunition counter on the overlay: a few cells repainted a few
+// times a second, so it follows every shot and every box picked up.
+constexpr std::string_view kCounterScript =
+    "' Repaints the ammunition count.\n"
+    "#cyclef 6\n"
+    ":paint\n"
+    "#char 32 14 1 0\n"
+    "#write 0 0 ammo\n"
+    "/i\n"
+    "@paint\n";
+
+constexpr std::string_view kBulletScript =
+    "' A bullet flies over rubble to break it, and is spent on whatever\n"
+    "' it meets.\n"
+    "#collide fly\n"
+    "#cyclef 1\n"
+    "#end\n"
+    ":thud\n"
+    "#die\n";
+
+// ---------------------------------------------------------------- boards
+
+void MakeTitle(Kinterface& engine)
+{
+    Kobject* title = AddBoard(engine, "Title", 0);
+    Fill(*title, 0, 0, kWidth, kHeight, CellLook{0, 1, 1, kFree});
+    Fill(*title, 0, 0, kWidth, 1, kStone);
+    Fill(*title, 0, kHeight - 1, kWidth, 1, kStone);
+    CentredText(*title, 6, "THE VAULT OF QUAV", 14, 1);
+    CentredText(*title, kHeight - 4, "Up and Down choose, Enter follows. Enter shows the menu again.", 7, 1);
+    AddObject(engine, *title, "The Vault", 1, 1, CellLook{0, 1, 1, kFree}, kMenuScript);
+}
+
+// The vault: the hero starts in the west hall; rubble walls the key into
+// the north-east corner of that hall; a stone wall with one door splits
+// off the east room, where the exit lies.
+void MakeVault(Kinterface& engine)
+{
+    Kobject* vault = AddBoard(engine, "Vault", 1);
+    vault->source = std::string(kVaultScript);
+    Fill(*vault, 0, 0, kWidth, kHeight, kFloor);
+    Fill(*vault, 0, 1, kWidth, 1, kStone);
+    Fill(*vault, 0, kHeight - 1, kWidth, 1, kStone);
+    Fill(*vault, 0, 1, 1, kHeight - 1, kStone);
+    Fill(*vault, kWidth - 1, 1, 1, kHeight - 1, kStone);
+    Fill(*vault, 56, 1, 1, kHeight - 1, kStone);
+    Fill(*vault, 56, 30, 1, 1, kFloor);  // the doorway, closed by the door object
+    Fill(*vault, 44, 2, 12, 1, kRubble);  // a little cell around the key
+    Fill(*vault, 44, 2, 1, 8, kRubble);
+    Fill(*vault, 44, 10, 12, 1, kRubble);
+    Fill(*vault, 20, 20, 2, 20, kStone);  // pillars to hide behind
+    Fill(*vault, 34, 34, 10, 2, kStone);
+    Text(*vault, 60, 4, "EXIT", 10, 16);
+
+    AddObject(engine, *vault, "player", 6, 30, CellLook{2, 15, 16, kFree}, kPlayerScript);
+    AddObject(engine, *vault, "key", 50, 6, CellLook{12, 14, 16, kFree}, kKeyScript);
+    AddObject(engine, *vault, "door", 56, 30, CellLook{8, 14, 6, kFree}, kDoorScript);
+    AddObject(engine, *vault, "ammo box", 10, 50, CellLook{4, 11, 16, kFree}, kAmmoScript);
+    AddObject(engine, *vault, "exit", 62, 6, CellLook{240, 10, 2, kFree}, kExitScript);
+    AddObject(engine, *vault, "hunter", 30, 48, CellLook{1, 12, 16, kFree}, kHunterScript);
+    AddObject(engine, *vault, "wanderer", 68, 40, CellLook{1, 13, 16, kFree}, kWandererScript);
+}
+
+// Clear everywhere but the top row, which shows the ammunition.
+void MakeOverlay(Kinterface& engine)
+{
+    Kobject* overlay = AddBoard(engine, "Overlay", 2);
+    Fill(*overlay, 0, 0, kWidth, kHeight, kClear);
+    Fill(*overlay, 0, 0, kWidth, 1, CellLook{32, 14, 1, kFree});
+    Text(*overlay, 1, 0, "Ammo:", 15, 1);
+    Text(*overlay, 42, 0, "Arrows walk, Space shoots, Esc: menu", 7, 1);
+    Kobject* counter = AddObject(engine, *overlay, "ammo counter", 7, 0, CellLook{32, 14, 1, kFree}, kCounterScript);
+    counter->Create("ammo counter", 4, 1);
+    Fill(*counter, 0, 0, 4, 1, CellLook{32, 14, 1, kFree});
+}
+
+void MakeSpawn(Kinterface& engine)
+{
+    Kobject* spawn = AddBoard(engine, "Spawn", 3);
+    Fill(*spawn, 0, 0, kWidth, kHeight, kClear);
+    AddObject(engine, *spawn, "bullet", 1, 1, CellLook{7, 15, 16, kFree}, kBulletScript);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (const int status = KStartGenerator(argc, argv, "make_vault_world")) return status;
+    Kinterface engine(KParts{KFlavour::Editor});
+    if (engine.vFont->glyphCount == 0) return 1;
+    engine.vVideoMode = 1;
+    engine.vWindowed = 1;
+    MakeTitle(engine);
+    MakeVault(engine);
+    MakeOverlay(engine);
+    MakeSpawn(engine);
+    return SaveWorld(engine, "Worlds/vault.zqav") ? 0 : 1;
+}
+END_OF_MAIN()
