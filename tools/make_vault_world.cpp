@@ -79,7 +79,9 @@ Kobject* AddObject(Kinterface& engine, Kobject& parent, std::string_view name, i
 
 constexpr std::string_view kMenuScript =
     "' The title menu. Its links jump to the labels below; Enter shows it\n"
-    "' again after it was closed with Escape.\n"
+    "' again after it was closed with Escape. The last line asks the\n"
+    "' player's name, which the vault greets them by.\n"
+    "#set name Stranger\n"
     ":menu\n"
     "$c$14,1 THE VAULT OF QUAV\n"
     "$c$7,1 a small game of keys, doors and sentries\n"
@@ -87,6 +89,7 @@ constexpr std::string_view kMenuScript =
     "$lplay Enter the vault\n"
     "$lhow How to play\n"
     "$lquit Quit\n"
+    "$iname 16 Your name: \n"
     "#end\n"
     ":play\n"
     "' Show the ammunition strip, then wake the vault and everyone in it.\n"
@@ -112,7 +115,7 @@ constexpr std::string_view kVaultScript =
     "' The vault wakes: hand out the first bullets.\n"
     "#set ammo 12\n"
     "#set health 100\n"
-    "Find the key. Mind the sentries.\n"
+    "Find the key, $vname . Mind the sentries.\n"
     "#end\n";
 
 constexpr std::string_view kPlayerScript =

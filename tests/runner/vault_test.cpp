@@ -37,11 +37,12 @@ struct ReplayCase {
     const char* replay;
     bool won;
     bool doorOpened;
+    const char* name;  // typed into the title menu's name field, or its default
 };
 
 constexpr ReplayCase kReplays[] = {
-    {"vault.win.replay", true, true},
-    {"vault.lose.replay", false, false},
+    {"vault.win.replay", true, true, "Stranger"},
+    {"vault.lose.replay", false, false, "Ann"},
 };
 
 TEST(Vault, ShippedReplaysWinAndLose)
@@ -59,6 +60,7 @@ TEST(Vault, ShippedReplaysWinAndLose)
         const std::string vars = ReadFileBytes(box.File("vars.json"));
         EXPECT_EQ(vars.find("\"won\": \"1\"") != std::string::npos, replay.won) << vars;
         EXPECT_EQ(vars.find("\"lost\": \"1\"") != std::string::npos, !replay.won) << vars;
+        EXPECT_NE(vars.find(std::string("\"name\": \"") + replay.name + "\""), std::string::npos) << vars;
         const std::string tree = ReadFileBytes(box.File("tree.json"));
         EXPECT_EQ(tree.find("\"name\": \"door\"") == std::string::npos, replay.doorOpened);
         EXPECT_NE(tree.find("\"name\": \"player\""), std::string::npos) << "the hero is never removed";
