@@ -1,11 +1,12 @@
 // make_vault_world OUTPUT_DIR — writes OUTPUT_DIR/Worlds/vault.zqav, a small
 // game made through the engine and the world writer: a title board with a
 // menu, a vault guarded by two sentries, a key behind breakable walls, a
-// locked door and the way out; an overlay board shows the ammunition.
+// locked door and the way out, found by lantern light once the door is
+// open; an overlay board shows the ammunition.
 //
 // The boards are listed so that the title comes first and is the board the
-// game starts on; "Overlay" and "Spawn" follow and are never shown as
-// ordinary boards.
+// game starts on; "Dark", "Overlay" and "Spawn" follow and are never shown
+// as ordinary boards. The overlay stands in front of the darkness.
 
 #include "KGeneratorStart.h"
 #include "KWorldFile.h"
@@ -123,29 +124,38 @@ constexpr std::string_view kPlayerScript =
     "' (facing: 0 north, 1 east, 2 south, 3 west).\n"
     "#cyclef 3\n"
     "#set facing 1\n"
+    ":glow\n"
+    "' Once the torches are out the lantern burns, lit anew every tick.\n"
+    "#if dark @lamp\n"
     "#end\n"
+    ":lamp\n"
+    "#cyclef 0\n"
+    ":lit\n"
+    "#light 9 96 0 256\n"
+    "/i\n"
+    "@lit\n"
     ":key_up\n"
     "#set facing 0\n"
     "? n\n"
-    "#end\n"
+    "@glow\n"
     ":key_right\n"
     "#set facing 1\n"
     "? e\n"
-    "#end\n"
+    "@glow\n"
     ":key_down\n"
     "#set facing 2\n"
     "? s\n"
-    "#end\n"
+    "@glow\n"
     ":key_left\n"
     "#set facing 3\n"
     "? w\n"
-    "#end\n"
+    "@glow\n"
     ":key_space\n"
     "#ifex facing == 0 #shoot n\n"
     "#ifex facing == 1 #shoot e\n"
     "#ifex facing == 2 #shoot s\n"
     "#ifex facing == 3 #shoot w\n"
-    "#end\n"
+    "@glow\n"
     ":shot\n"
     "' Once the game is decided, stray bullets change nothing.\n"
     "#if won #end\n"
@@ -211,7 +221,9 @@ constexpr std::string_view kDoorScript =
     "#end\n"
     ":open\n"
     "#take keys 1\n"
-    "The key turns and the door swings open.\n"
+    "' A draught from beyond puts out every torch of the vault.\n"
+    "#set dark 1\n"
+    "The door swings open, the torches die. Your lantern glows.\n"
     "#die\n";
 
 constexpr std::string_view kAmmoScript =
@@ -296,9 +308,13 @@ void MakeVault(Kinterface& engine)
 }
 
 // Clear everywhere but the top row, which shows the ammunition.
+// Darkness over the vault once its torches are out (the variable dark);
+// lights open holes into it.
+void MakeDark(Kinterface& engine) { AddBoard(engine, "Dark", 2); }
+
 void MakeOverlay(Kinterface& engine)
 {
-    Kobject* overlay = AddBoard(engine, "Overlay", 2);
+    Kobject* overlay = AddBoard(engine, "Overlay", 3);
     Fill(*overlay, 0, 0, kWidth, kHeight, kClear);
     Fill(*overlay, 0, 0, kWidth, 1, CellLook{32, 14, 1, kFree});
     Text(*overlay, 1, 0, "Ammo:", 15, 1);
@@ -310,7 +326,7 @@ void MakeOverlay(Kinterface& engine)
 
 void MakeSpawn(Kinterface& engine)
 {
-    Kobject* spawn = AddBoard(engine, "Spawn", 3);
+    Kobject* spawn = AddBoard(engine, "Spawn", 4);
     Fill(*spawn, 0, 0, kWidth, kHeight, kClear);
     AddObject(engine, *spawn, "bullet", 1, 1, CellLook{7, 15, 16, kFree}, kBulletScript);
 }
@@ -326,6 +342,7 @@ int main(int argc, char** argv)
     engine.vWindowed = 1;
     MakeTitle(engine);
     MakeVault(engine);
+    MakeDark(engine);
     MakeOverlay(engine);
     MakeSpawn(engine);
     return SaveWorld(engine, "Worlds/vault.zqav") ? 0 : 1;
