@@ -234,6 +234,11 @@ constexpr std::string_view kAmmoScript =
     "Eight more bullets.\n"
     "#die\n";
 
+constexpr std::string_view kShedScript =
+    "' A shed the hero can walk into, with a box of bullets inside.\n"
+    "#enterable yes\n"
+    "#end\n";
+
 constexpr std::string_view kExitScript =
     "' The way out: reaching it wins the game.\n"
     "#end\n"
@@ -301,7 +306,11 @@ void MakeVault(Kinterface& engine)
     AddObject(engine, *vault, "player", 6, 30, CellLook{2, 15, 16, kFree}, kPlayerScript);
     AddObject(engine, *vault, "key", 50, 6, CellLook{12, 14, 16, kFree}, kKeyScript);
     AddObject(engine, *vault, "door", 56, 30, CellLook{8, 14, 6, kFree}, kDoorScript);
-    AddObject(engine, *vault, "ammo box", 10, 50, CellLook{4, 11, 16, kFree}, kAmmoScript);
+    Kobject* shed = AddObject(engine, *vault, "shed", 2, 51, kFloor, kShedScript);
+    shed->Create("shed", 12, 6);
+    Fill(*shed, 0, 0, 12, 6, CellLook{250, 6, 4, kFree});
+    Text(*shed, 4, 0, "SHED", 14, 4);
+    AddObject(engine, *shed, "ammo box", 8, 3, CellLook{4, 11, 4, kFree}, kAmmoScript);
     AddObject(engine, *vault, "exit", 62, 6, CellLook{240, 10, 2, kFree}, kExitScript);
     AddObject(engine, *vault, "hunter", 30, 48, CellLook{1, 12, 16, kFree}, kHunterScript);
     AddObject(engine, *vault, "wanderer", 68, 40, CellLook{1, 13, 16, kFree}, kWandererScript);

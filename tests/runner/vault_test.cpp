@@ -15,7 +15,7 @@ public:
     VaultSandbox()
     {
         const std::string worlds = std::string(QUAV_OUTPUT_DIR) + "/Worlds/";
-        for (const char* name : {"vault.zqav", "vault.win.replay", "vault.lose.replay"}) {
+        for (const char* name : {"vault.zqav", "vault.win.replay", "vault.lose.replay", "vault.shed.replay"}) {
             EXPECT_EQ(RunCommand("cp '" + worlds + name + "' '" + box_.File("Worlds") + "'"), 0) << name;
         }
     }
@@ -36,16 +36,19 @@ TEST(Vault, ItsScriptsCompileWithoutErrorsOrWarnings)
 struct ReplayCase {
     const char* replay;
     bool won;
+    bool lost;
     bool doorOpened;
     const char* name;  // typed into the title menu's name field, or its default
+    int playerDepth;   // 1 on the board, 2 inside the shed
 };
 
 constexpr ReplayCase kReplays[] = {
-    {"vault.win.replay", true, true, "Stranger"},
-    {"vault.lose.replay", false, false, "Ann"},
+    {"vault.win.replay", true, false, true, "Stranger", 1},
+    {"vault.lose.replay", false, true, false, "Ann", 1},
+    {"vault.shed.replay", false, false, false, "Stranger", 2},
 };
 
-TEST(Vault, ShippedReplaysWinAndLose)
+TEST(Vault, ShippedReplaysWinLoseAndEnterTheShed)
 {
     VaultSandbox sandbox;
     const RunnerSandbox& box = sandbox.Box();
@@ -59,11 +62,12 @@ TEST(Vault, ShippedReplaysWinAndLose)
             << output;
         const std::string vars = ReadFileBytes(box.File("vars.json"));
         EXPECT_EQ(vars.find("\"won\": \"1\"") != std::string::npos, replay.won) << vars;
-        EXPECT_EQ(vars.find("\"lost\": \"1\"") != std::string::npos, !replay.won) << vars;
+        EXPECT_EQ(vars.find("\"lost\": \"1\"") != std::string::npos, replay.lost) << vars;
         EXPECT_NE(vars.find(std::string("\"name\": \"") + replay.name + "\""), std::string::npos) << vars;
         const std::string tree = ReadFileBytes(box.File("tree.json"));
         EXPECT_EQ(tree.find("\"name\": \"door\"") == std::string::npos, replay.doorOpened);
-        EXPECT_NE(tree.find("\"name\": \"player\""), std::string::npos) << "the hero is never removed";
+        EXPECT_NE(tree.find("\"name\": \"player\", \"depth\": " + std::to_string(replay.playerDepth)), std::string::npos)
+            << "the hero is never removed";
 
         // The rubble cell west of the key (44, 6): rubble while the torches
         // burn; once the door is open the vault is dark but for the
