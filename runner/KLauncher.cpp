@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -30,7 +31,9 @@ constexpr const char* kWelcome[] = {
 };
 
 // Dialog indexes.
-enum : int { kBackground = 0, kText0 = 1, kPlay = 4, kOpen = 5, kPath = 6, kAbout = 7, kQuit = 8, kKeyGuard = 9, kEnd = 10 };
+enum : int {
+    kBackground = 0, kText0 = 1, kPlay = 4, kOpen = 5, kPathBox = 6, kPath = 7, kAbout = 8, kQuit = 9, kKeyGuard = 10, kEnd = 11
+};
 
 bool IsSwallowed(int scancode) { return scancode == KEY_ESC || scancode == KEY_ENTER || scancode == KEY_ENTER_PAD; }
 
@@ -61,6 +64,8 @@ struct LauncherDialog {
         items[kOpen] = Button(8 + kButtonW + 6, "&Open", 'o');
         const int pathX = 8 + 2 * (kButtonW + 6);
         const int pathW = kWidth - pathX - 2 * (kButtonW + 6) - 8;
+        // A frame around the path field, so an empty field still shows where to type.
+        items[kPathBox] = DIALOG{d_box_proc, pathX - 3, kButtonY + 3, pathW + 6, 16, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr};
         items[kPath] = DIALOG{d_edit_proc, pathX, kButtonY + 6, pathW, 10, 0, 0, 0, 0, kPathChars, 0, path.data(),
                               nullptr, nullptr};
         items[kAbout] = Button(kWidth - 2 * kButtonW - 14, "&About", 'a');
@@ -126,15 +131,31 @@ bool OpenLauncherWindow()
     return true;
 }
 
+bool IsFolder(const std::string& path)
+{
+    struct stat info{};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The shipped worlds are built into the Worlds folder beside the program;
+// a Worlds folder in the current directory is the next best place.
 std::string WorldsFolder()
 {
+    std::array<char, 4096> program{};
+    get_executable_name(program.data(), static_cast<int>(program.size()));
+    std::string beside(program.data());
+    const size_t slash = beside.rfind('/');
+    if (slash != std::string::npos) {
+        beside = beside.substr(0, slash) + "/Worlds/";
+        if (IsFolder(beside)) return beside;
+    }
     std::array<char, 4096> cwd{};
     if (getcwd(cwd.data(), cwd.size()) == nullptr) return "Worlds/";
     return std::string(cwd.data()) + "/Worlds/";
 }
 
-// The file selector, starting in the Worlds folder beside the program and
-// showing world files; the current directory stays as it is.
+// The file selector, starting in the Worlds folder and showing world files;
+// the current directory stays as it is.
 void OpenWorld(std::string& worldPath)
 {
     std::array<char, 6 * 1024> chosen{};
