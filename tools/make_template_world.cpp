@@ -4,6 +4,7 @@
 // size with walls along its edges, and an empty "Spawn" board.
 
 #include "KGeneratorStart.h"
+#include "KNodeCopy.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
@@ -13,22 +14,6 @@
 namespace {
 
 constexpr int kVideoMode = 1;
-constexpr int kBoardWidth = 80;  // cells of video mode 1 (640 x 480)
-constexpr int kBoardHeight = 60;
-
-void FillNewBoard(Kobject& board)
-{
-    for (int y = 0; y < board.height; ++y) {
-        for (int x = 0; x < board.width; ++x) {
-            const bool edge = x == 0 || y == 0 || x == board.width - 1 || y == board.height - 1;
-            if (edge) {
-                board.SetCell(x, y, 176, 16, 32, 1);
-            } else {
-                board.SetCell(x, y, 0, 255, 255, 0);
-            }
-        }
-    }
-}
 
 }  // namespace
 
@@ -40,11 +25,11 @@ int main(int argc, char** argv)
     engine.vVideoMode = kVideoMode;
     engine.vWindowed = 1;
 
-    Kobject* board = engine.vMain->Spawn_Back(engine.TakeNextId(), 0);
-    board->Create("NewBoard", kBoardWidth, kBoardHeight);
-    FillNewBoard(*board);
+    // The first board is the one the editor's "new board" makes.
+    Kobject* board = KMakeNewBoard(engine);
+    if (board == nullptr) return 1;
     Kobject* spawn = engine.vMain->Spawn_Back(engine.TakeNextId(), 0);
-    spawn->Create("Spawn", kBoardWidth, kBoardHeight);
+    spawn->Create("Spawn", board->width, board->height);
 
     return SaveWorld(engine, "Library/default.zqav") ? 0 : 1;
 }
