@@ -1,8 +1,11 @@
 // make_vault_world OUTPUT_DIR — writes OUTPUT_DIR/Worlds/vault.zqav, a small
-// game made through the engine and the world writer: a title board with a
-// menu, a vault guarded by two sentries, a key behind breakable walls, a
-// locked door and the way out, found by lantern light once the door is
-// open; an overlay board shows the ammunition.
+// game made through the engine and the world writer, and its sound files
+// beside it: a title board with a menu; a vault guarded by two sentries,
+// with a sign that asks the hero's name, a key behind breakable walls, a
+// shed to walk into and a locked door; beyond it a stair down into a dark
+// cave where bats breed and only the hero's lantern and a few crystals
+// give light, and the way out. An overlay board shows ammunition and
+// health; "save" and "load" on the spawn board answer the menu's slots.
 //
 // The boards are listed so that the title comes first and is the board the
 // game starts on; "Dark", "Overlay" and "Spawn" follow and are never shown
@@ -11,10 +14,12 @@
 #include "KGeneratorStart.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
+#include "VaultMedia.h"
 
 #include <allegro.h>
 
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -36,6 +41,8 @@ struct CellLook {
 constexpr CellLook kFloor{250, 8, 16, kFree};
 constexpr CellLook kStone{219, 7, 8, kWall};
 constexpr CellLook kRubble{177, 6, 16, kBreakable};
+constexpr CellLook kRock{178, 6, 8, kWall};
+constexpr CellLook kCaveFloor{250, 7, 16, kFree};
 constexpr CellLook kClear{0, 0, 0, kFree};  // shows what lies behind
 
 void Fill(Kobject& node, int x0, int y0, int w, int h, const CellLook& look)
@@ -80,9 +87,8 @@ Kobject* AddObject(Kinterface& engine, Kobject& parent, std::string_view name, i
 
 constexpr std::string_view kMenuScript =
     "' The title menu. Its links jump to the labels below; Enter shows it\n"
-    "' again after it was closed with Escape. The last line asks the\n"
-    "' player's name, which the vault greets them by.\n"
-    "#set name Stranger\n"
+    "' again after it was closed with Escape.\n"
+    "#play \"ie-b+c.sx e g q+c\"\n"
     ":menu\n"
     "$c$14,1 THE VAULT OF QUAV\n"
     "$c$7,1 a small game of keys, doors and sentries\n"
@@ -90,10 +96,10 @@ constexpr std::string_view kMenuScript =
     "$lplay Enter the vault\n"
     "$lhow How to play\n"
     "$lquit Quit\n"
-    "$iname 16 Your name: \n"
     "#end\n"
     ":play\n"
-    "' Show the ammunition strip, then wake the vault and everyone in it.\n"
+    "' Show the strip of ammunition and health, then wake the vault and\n"
+    "' everyone in it.\n"
     "#set overlay 1\n"
     "#switch Vault\n"
     "#end\n"
@@ -101,24 +107,31 @@ constexpr std::string_view kMenuScript =
     "$c$14,1 How to play\n"
     "Walk with the arrow keys, shoot with Space.\n"
     "Bullets crumble the brown rubble walls.\n"
-    "Find the key, open the door and reach the exit.\n"
-    "Sentries shoot back: four hits and you are done.\n"
+    "Find the key, open the door and take the stair down.\n"
+    "Sentries and bats shoot back: four hits and you are done.\n"
+    "Escape opens the menu: save, load, restart or quit.\n"
     "$lmenu Back\n"
     "#end\n"
     ":quit\n"
-    "Press Escape, then Q, to leave. Farewell!\n"
     "#endgame\n"
     "#end\n"
     ":key_enter\n"
     "@menu\n";
 
 constexpr std::string_view kVaultScript =
-    "' The vault wakes: hand out the first bullets.\n"
+    "' The vault wakes: the theme plays, the sound effects are loaded\n"
+    "' and the hero gets the first bullets.\n"
+    "#song vault_theme.mid 1\n"
+    "#loadsound vault_shot.wav\n"
+    "#loadsound vault_hit.wav\n"
+    "#loadsound vault_door.wav\n"
+    "#loadsound vault_pop.wav\n"
+    "#set name Stranger\n"
     "#set ammo 12\n"
-    "#set health 100\n"
-    "Find the key, $vname . Mind the sentries.\n"
+    "Read the sign, then find the key. Mind the sentries.\n"
     "#end\n";
 
+// The same hero walks the vault and the cave.
 constexpr std::string_view kPlayerScript =
     "' The hero. Arrows step, Space shoots the way the hero last stepped\n"
     "' (facing: 0 north, 1 east, 2 south, 3 west).\n"
@@ -151,6 +164,8 @@ constexpr std::string_view kPlayerScript =
     "? w\n"
     "@glow\n"
     ":key_space\n"
+    "' No bullets, no bang.\n"
+    "#ifex ammo > 0 #sound vault_shot.wav 0 once\n"
     "#ifex facing == 0 #shoot n\n"
     "#ifex facing == 1 #shoot e\n"
     "#ifex facing == 2 #shoot s\n"
@@ -160,11 +175,28 @@ constexpr std::string_view kPlayerScript =
     "' Once the game is decided, stray bullets change nothing.\n"
     "#if won #end\n"
     "#if lost #end\n"
+    "#sound vault_hit.wav 1 once\n"
     "#take health 25 #set health 0\n"
     "#ifex health > 0 #end\n"
     "#set lost 1\n"
-    "The sentries got you. The vault keeps its secrets.\n"
+    "#play \"qg e!h.c\"\n"
+    "You fall. The vault keeps its secrets, $vname .\n"
     "#endgame\n"
+    "#end\n";
+
+constexpr std::string_view kSignScript =
+    "' A sign by the entrance: it asks the hero's name, then greets them\n"
+    "' by it, now and whenever they come back to it.\n"
+    "#end\n"
+    ":touch\n"
+    "#if named @greet\n"
+    "#set named 1\n"
+    "$c$14,1 A weathered sign\n"
+    "Travellers, write your name below.\n"
+    "$iname 16 Name: \n"
+    "/i\n"
+    ":greet\n"
+    "Well met, $vname ! The key lies beyond the rubble, north-east.\n"
     "#end\n";
 
 // A sentry that closes in on the hero; fires whenever they share a row or
@@ -185,6 +217,7 @@ constexpr std::string_view kHunterScript =
     ":shot\n"
     "#give wounds 1\n"
     "#ifex wounds < 2 @prowl\n"
+    "#sound vault_pop.wav 2 once\n"
     "#give downed 1\n"
     "#die\n";
 
@@ -201,6 +234,7 @@ constexpr std::string_view kWandererScript =
     "/i\n"
     "@drift\n"
     ":shot\n"
+    "#sound vault_pop.wav 2 once\n"
     "#give downed 1\n"
     "#die\n";
 
@@ -209,6 +243,7 @@ constexpr std::string_view kKeyScript =
     "#end\n"
     ":touch\n"
     "#give keys 1\n"
+    "#play \"sc e g +c\"\n"
     "You take the key.\n"
     "#die\n";
 
@@ -221,6 +256,7 @@ constexpr std::string_view kDoorScript =
     "#end\n"
     ":open\n"
     "#take keys 1\n"
+    "#sound vault_door.wav 2 once\n"
     "' A draught from beyond puts out every torch of the vault.\n"
     "#set dark 1\n"
     "The door swings open, the torches die. Your lantern glows.\n"
@@ -239,19 +275,76 @@ constexpr std::string_view kShedScript =
     "#enterable yes\n"
     "#end\n";
 
+constexpr std::string_view kStairScript =
+    "' The stair down into the cave.\n"
+    "#end\n"
+    ":touch\n"
+    "#switch Cave\n"
+    "#end\n";
+
+constexpr std::string_view kCaveScript =
+    "' Down in the cave no torch burns at all; the nest starts empty.\n"
+    "#set dark 1\n"
+    "#set bats 0\n"
+    "The stair ends in a cave. Wings flutter in the dark.\n"
+    "#end\n";
+
+// A glowing crystal: a small light of its own, cast every tick.
+constexpr std::string_view kCrystalScript =
+    "' A crystal glows in the dark.\n"
+    "#cyclef 0\n"
+    ":shine\n"
+    "#light 4 32 0 256\n"
+    "/i\n"
+    "@shine\n";
+
+constexpr std::string_view kNestScript =
+    "' The nest: a new bat every two seconds while fewer than six fly.\n"
+    "#cyclef 120\n"
+    ":breed\n"
+    "#ifex bats < 6 @hatch\n"
+    "/i\n"
+    "@breed\n"
+    ":hatch\n"
+    "#put s bat\n"
+    "#give bats 1\n"
+    "/i\n"
+    "@breed\n";
+
+// The bat template on the spawn board; the nest puts copies out.
+constexpr std::string_view kBatScript =
+    "' A bat: flutters about, spits along rows and columns, and falls to\n"
+    "' one bullet.\n"
+    "#cyclef 9\n"
+    ":flap\n"
+    "#if aligned @spit\n"
+    "? rnd\n"
+    "@flap\n"
+    ":spit\n"
+    "#shoot seek\n"
+    "/i\n"
+    "/i\n"
+    "@flap\n"
+    ":shot\n"
+    "#sound vault_pop.wav 2 once\n"
+    "#take bats 1\n"
+    "#give downed 1\n"
+    "#die\n";
+
 constexpr std::string_view kExitScript =
     "' The way out: reaching it wins the game.\n"
     "#end\n"
     ":touch\n"
     "#if lost #end\n"
     "#set won 1\n"
-    "You slip out of the vault with its secrets. Well done!\n"
+    "#play \"ic e g c e g q+c\"\n"
+    "You climb out into the daylight with the vault's secrets. Well done, $vname !\n"
     "#endgame\n"
     "#end\n";
 
-// The ammunition counter on the overlay: a few cells repainted a few
-// times a second, so it follows every shot and every box picked up.
-constexpr std::string_view kCounterScript =
+// A counter on the overlay: a few cells repainted a few times a second,
+// so it follows every shot, hit and box picked up.
+constexpr std::string_view kAmmoCounterScript =
     "' Repaints the ammunition count.\n"
     "#cyclef 6\n"
     ":paint\n"
@@ -260,14 +353,38 @@ constexpr std::string_view kCounterScript =
     "/i\n"
     "@paint\n";
 
+constexpr std::string_view kHealthCounterScript =
+    "' Repaints the health.\n"
+    "#cyclef 6\n"
+    ":paint\n"
+    "#char 32 12 1 0\n"
+    "#write 0 0 health\n"
+    "/i\n"
+    "@paint\n";
+
 constexpr std::string_view kBulletScript =
     "' A bullet flies over rubble to break it, and is spent on whatever\n"
-    "' it meets.\n"
+    "' it meets; two bullets that meet are both spent.\n"
     "#collide fly\n"
     "#cyclef 1\n"
     "#end\n"
     ":thud\n"
+    "#die\n"
+    ":shot\n"
     "#die\n";
+
+constexpr std::string_view kSaveScript =
+    "' Runs right after the game was saved to a slot.\n"
+    "#play \"sg+c\"\n"
+    "Game saved.\n"
+    "#end\n";
+
+constexpr std::string_view kLoadScript =
+    "' Runs right after a saved game was loaded.\n"
+    "#set loaded 1\n"
+    "#play \"s+cg\"\n"
+    "Welcome back, $vname .\n"
+    "#end\n";
 
 // ---------------------------------------------------------------- boards
 
@@ -282,9 +399,9 @@ void MakeTitle(Kinterface& engine)
     AddObject(engine, *title, "The Vault", 1, 1, CellLook{0, 1, 1, kFree}, kMenuScript);
 }
 
-// The vault: the hero starts in the west hall; rubble walls the key into
-// the north-east corner of that hall; a stone wall with one door splits
-// off the east room, where the exit lies.
+// The vault: the hero starts in the west hall beside the sign; rubble
+// walls the key into the north-east corner of that hall; a stone wall
+// with one door splits off the east room, where the stair goes down.
 void MakeVault(Kinterface& engine)
 {
     Kobject* vault = AddBoard(engine, "Vault", 1);
@@ -301,9 +418,10 @@ void MakeVault(Kinterface& engine)
     Fill(*vault, 44, 10, 12, 1, kRubble);
     Fill(*vault, 20, 20, 2, 20, kStone);  // pillars to hide behind
     Fill(*vault, 34, 34, 10, 2, kStone);
-    Text(*vault, 60, 4, "EXIT", 10, 16);
+    Text(*vault, 59, 4, "STAIR", 10, 16);
 
     AddObject(engine, *vault, "player", 6, 30, CellLook{2, 15, 16, kFree}, kPlayerScript);
+    AddObject(engine, *vault, "sign", 6, 27, CellLook{244, 14, 6, kFree}, kSignScript);
     AddObject(engine, *vault, "key", 50, 6, CellLook{12, 14, 16, kFree}, kKeyScript);
     AddObject(engine, *vault, "door", 56, 30, CellLook{8, 14, 6, kFree}, kDoorScript);
     Kobject* shed = AddObject(engine, *vault, "shed", 2, 51, kFloor, kShedScript);
@@ -311,33 +429,78 @@ void MakeVault(Kinterface& engine)
     Fill(*shed, 0, 0, 12, 6, CellLook{250, 6, 4, kFree});
     Text(*shed, 4, 0, "SHED", 14, 4);
     AddObject(engine, *shed, "ammo box", 8, 3, CellLook{4, 11, 4, kFree}, kAmmoScript);
-    AddObject(engine, *vault, "exit", 62, 6, CellLook{240, 10, 2, kFree}, kExitScript);
+    AddObject(engine, *vault, "stair", 62, 6, CellLook{240, 10, 2, kFree}, kStairScript);
     AddObject(engine, *vault, "hunter", 30, 48, CellLook{1, 12, 16, kFree}, kHunterScript);
     AddObject(engine, *vault, "wanderer", 68, 40, CellLook{1, 13, 16, kFree}, kWandererScript);
 }
 
-// Clear everywhere but the top row, which shows the ammunition.
+struct Area {
+    int x;
+    int y;
+    int w;
+    int h;
+};
+
+// The cave: rock everywhere but a tunnel in from the west, one wide
+// cavern with pillars of rock, and a tunnel out to the east.
+constexpr Area kCaveHollows[] = {
+    {1, 28, 12, 5}, {12, 8, 55, 45}, {66, 26, 13, 5},
+};
+constexpr Area kCavePillars[] = {
+    {24, 14, 4, 7}, {40, 36, 5, 9}, {52, 12, 4, 7}, {30, 44, 4, 7}, {58, 38, 4, 7}, {12, 8, 6, 6}, {60, 8, 7, 5},
+};
+
+void MakeCave(Kinterface& engine)
+{
+    Kobject* cave = AddBoard(engine, "Cave", 2);
+    cave->source = std::string(kCaveScript);
+    Fill(*cave, 0, 0, kWidth, kHeight, kRock);
+    for (const Area& hollow : kCaveHollows) Fill(*cave, hollow.x, hollow.y, hollow.w, hollow.h, kCaveFloor);
+    for (const Area& pillar : kCavePillars) Fill(*cave, pillar.x, pillar.y, pillar.w, pillar.h, kRock);
+    Text(*cave, 73, 27, "EXIT", 10, 16);
+
+    AddObject(engine, *cave, "player", 3, 30, CellLook{2, 15, 16, kFree}, kPlayerScript);
+    AddObject(engine, *cave, "nest", 38, 12, CellLook{15, 6, 16, kFree}, kNestScript);
+    for (const auto& [x, y] : {std::pair{19, 10}, std::pair{47, 30}, std::pair{63, 50}, std::pair{28, 51}}) {
+        AddObject(engine, *cave, "crystal", x, y, CellLook{4, 11, 16, kFree}, kCrystalScript);
+    }
+    AddObject(engine, *cave, "ammo box", 30, 30, CellLook{4, 11, 16, kFree}, kAmmoScript);
+    AddObject(engine, *cave, "ammo box", 56, 48, CellLook{4, 11, 16, kFree}, kAmmoScript);
+    AddObject(engine, *cave, "exit", 77, 28, CellLook{240, 10, 2, kFree}, kExitScript);
+}
+
 // Darkness over the vault once its torches are out (the variable dark);
 // lights open holes into it.
-void MakeDark(Kinterface& engine) { AddBoard(engine, "Dark", 2); }
+void MakeDark(Kinterface& engine) { AddBoard(engine, "Dark", 3); }
 
+// Clear everywhere but the top row, which shows ammunition and health.
 void MakeOverlay(Kinterface& engine)
 {
-    Kobject* overlay = AddBoard(engine, "Overlay", 3);
+    Kobject* overlay = AddBoard(engine, "Overlay", 4);
     Fill(*overlay, 0, 0, kWidth, kHeight, kClear);
     Fill(*overlay, 0, 0, kWidth, 1, CellLook{32, 14, 1, kFree});
     Text(*overlay, 1, 0, "Ammo:", 15, 1);
+    Text(*overlay, 13, 0, "Health:", 15, 1);
     Text(*overlay, 42, 0, "Arrows walk, Space shoots, Esc: menu", 7, 1);
-    Kobject* counter = AddObject(engine, *overlay, "ammo counter", 7, 0, CellLook{32, 14, 1, kFree}, kCounterScript);
-    counter->Create("ammo counter", 4, 1);
-    Fill(*counter, 0, 0, 4, 1, CellLook{32, 14, 1, kFree});
+    Kobject* ammo = AddObject(engine, *overlay, "ammo counter", 7, 0, CellLook{32, 14, 1, kFree}, kAmmoCounterScript);
+    ammo->Create("ammo counter", 4, 1);
+    Fill(*ammo, 0, 0, 4, 1, CellLook{32, 14, 1, kFree});
+    Kobject* health =
+        AddObject(engine, *overlay, "health counter", 21, 0, CellLook{32, 12, 1, kFree}, kHealthCounterScript);
+    health->Create("health counter", 4, 1);
+    Fill(*health, 0, 0, 4, 1, CellLook{32, 12, 1, kFree});
 }
 
+// Templates: the bullet every shot copies, the bat the nest puts out, and
+// the objects that answer the menu's save and load.
 void MakeSpawn(Kinterface& engine)
 {
-    Kobject* spawn = AddBoard(engine, "Spawn", 4);
+    Kobject* spawn = AddBoard(engine, "Spawn", 5);
     Fill(*spawn, 0, 0, kWidth, kHeight, kClear);
     AddObject(engine, *spawn, "bullet", 1, 1, CellLook{7, 15, 16, kFree}, kBulletScript);
+    AddObject(engine, *spawn, "bat", 3, 1, CellLook{94, 13, 16, kFree}, kBatScript);
+    AddObject(engine, *spawn, "save", 5, 1, kClear, kSaveScript);
+    AddObject(engine, *spawn, "load", 7, 1, kClear, kLoadScript);
 }
 
 }  // namespace
@@ -351,9 +514,11 @@ int main(int argc, char** argv)
     engine.vWindowed = 1;
     MakeTitle(engine);
     MakeVault(engine);
+    MakeCave(engine);
     MakeDark(engine);
     MakeOverlay(engine);
     MakeSpawn(engine);
+    if (!WriteVaultMedia("Worlds")) return 1;
     return SaveWorld(engine, "Worlds/vault.zqav") ? 0 : 1;
 }
 END_OF_MAIN()

@@ -1,5 +1,6 @@
 // The shipped game played end to end: its scripts compile cleanly, and its
-// shipped replays, played headless, win and lose it as they say.
+// shipped replays, played headless, win, lose, enter the shed, and save a
+// game that a second run loads again.
 
 #include "KBitmap.h"
 #include "RunnerSupport.h"
@@ -7,19 +8,42 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace {
 
-// The game's own folder in a sandbox: the world and its replays.
+// The game's own folder in a sandbox: the world, its sound files and its
+// replays.
 class VaultSandbox {
 public:
     VaultSandbox()
     {
         const std::string worlds = std::string(QUAV_OUTPUT_DIR) + "/Worlds/";
-        for (const char* name : {"vault.zqav", "vault.win.replay", "vault.lose.replay", "vault.shed.replay"}) {
-            EXPECT_EQ(RunCommand("cp '" + worlds + name + "' '" + box_.File("Worlds") + "'"), 0) << name;
-        }
+        EXPECT_EQ(RunCommand("cp '" + worlds + "'vault[._]* '" + box_.File("Worlds") + "'"), 0);
     }
     const RunnerSandbox& Box() const { return box_; }
+
+    // Plays a shipped replay for ticks; the variables and tree it ends with
+    // land in vars.json and tree.json, its last frame in end.bmp.
+    void Play(const std::string& replay, int ticks, const std::string& more = "") const
+    {
+        std::string output;
+        ASSERT_EQ(box_.Run("--headless --ticks " + std::to_string(ticks) + " --seed 0 --input Worlds/vault." + replay +
+                               ".replay --dump-vars vars.json --dump-tree tree.json --screenshot end.bmp " + more +
+                               " Worlds/vault.zqav",
+                           &output),
+                  0)
+            << output;
+    }
+    std::string Vars() const { return ReadFileBytes(box_.File("vars.json")); }
+    std::string Tree() const { return ReadFileBytes(box_.File("tree.json")); }
+    bool HasVar(const std::string& name, const std::string& value) const
+    {
+        const std::string vars = Vars();
+        return vars.find("\"" + name + "\": \"" + value + "\"") != std::string::npos ||
+               vars.find("\"" + name + "\": " + value + ",") != std::string::npos ||
+               vars.find("\"" + name + "\": " + value + "\n") != std::string::npos;
+    }
 
 private:
     RunnerSandbox box_;
@@ -33,59 +57,102 @@ TEST(Vault, ItsScriptsCompileWithoutErrorsOrWarnings)
     EXPECT_EQ(output.find("warning"), std::string::npos) << output;
 }
 
+// Counts the pixels of one cell of an 8 x 8 font in colour.
+int CellPixels(BITMAP* shot, int cellX, int cellY, int colour)
+{
+    int count = 0;
+    for (int y = cellY * 8; y < cellY * 8 + 8; ++y) {
+        for (int x = cellX * 8; x < cellX * 8 + 8; ++x) count += shot->line[y][x] == colour ? 1 : 0;
+    }
+    return count;
+}
+
 struct ReplayCase {
     const char* replay;
-    bool won;
-    bool lost;
-    bool doorOpened;
-    const char* name;  // typed into the title menu's name field, or its default
-    int playerDepth;   // 1 on the board, 2 inside the shed
+    int ticks;
+    const char* ending;  // the variable the game ends with set to 1, or ""
+    const char* name;    // given at the sign, or the default
+    bool inCave;         // ends in the dark cave, so the vault's rubble is not shown
+    int playerDepth;     // of the vault's hero: 1 on the board, 2 inside the shed
 };
 
 constexpr ReplayCase kReplays[] = {
-    {"vault.win.replay", true, false, true, "Stranger", 1},
-    {"vault.lose.replay", false, true, false, "Ann", 1},
-    {"vault.shed.replay", false, false, false, "Stranger", 2},
+    {"win", 1800, "won", "Ann", true, 1},
+    {"lose", 900, "lost", "Stranger", false, 1},
+    {"shed", 900, "", "Stranger", false, 2},
 };
 
 TEST(Vault, ShippedReplaysWinLoseAndEnterTheShed)
 {
     VaultSandbox sandbox;
-    const RunnerSandbox& box = sandbox.Box();
     for (const ReplayCase& replay : kReplays) {
         SCOPED_TRACE(replay.replay);
-        std::string output;
-        ASSERT_EQ(box.Run(std::string("--headless --ticks 900 --seed 0 --input Worlds/") + replay.replay +
-                              " --dump-vars vars.json --dump-tree tree.json --screenshot end.bmp Worlds/vault.zqav",
-                          &output),
-                  0)
-            << output;
-        const std::string vars = ReadFileBytes(box.File("vars.json"));
-        EXPECT_EQ(vars.find("\"won\": \"1\"") != std::string::npos, replay.won) << vars;
-        EXPECT_EQ(vars.find("\"lost\": \"1\"") != std::string::npos, replay.lost) << vars;
-        EXPECT_NE(vars.find(std::string("\"name\": \"") + replay.name + "\""), std::string::npos) << vars;
-        const std::string tree = ReadFileBytes(box.File("tree.json"));
-        EXPECT_EQ(tree.find("\"name\": \"door\"") == std::string::npos, replay.doorOpened);
+        sandbox.Play(replay.replay, replay.ticks);
+        for (const char* ending : {"won", "lost"}) {
+            EXPECT_EQ(sandbox.HasVar(ending, "1"), std::string(ending) == replay.ending) << sandbox.Vars();
+        }
+        EXPECT_TRUE(sandbox.HasVar("name", replay.name)) << sandbox.Vars();
+        const std::string tree = sandbox.Tree();
+        EXPECT_EQ(tree.find("\"name\": \"door\"") == std::string::npos, replay.inCave);
         EXPECT_NE(tree.find("\"name\": \"player\", \"depth\": " + std::to_string(replay.playerDepth)), std::string::npos)
             << "the hero is never removed";
 
-        // The rubble cell west of the key (44, 6): rubble while the torches
-        // burn; once the door is open the vault is dark but for the
-        // lantern, which is far from here.
+        // The rubble cell west of the key (44, 6) on the vault; in the cave
+        // the same cell is rock far from any light, so it is dark.
         PALETTE palette;
-        KBitmap shot(load_bmp(box.File("end.bmp").c_str(), palette));
+        KBitmap shot(load_bmp(sandbox.Box().File("end.bmp").c_str(), palette));
         ASSERT_TRUE(shot);
-        int rubble = 0;
-        int dark = 0;
-        for (int y = 6 * 8; y < 7 * 8; ++y) {
-            for (int x = 44 * 8; x < 45 * 8; ++x) {
-                rubble += shot->line[y][x] == 6 ? 1 : 0;
-                dark += shot->line[y][x] == 255 ? 1 : 0;
-            }
-        }
-        EXPECT_EQ(dark, replay.doorOpened ? 64 : 0);
-        EXPECT_EQ(rubble > 0, !replay.doorOpened);
+        EXPECT_EQ(CellPixels(shot.get(), 44, 6, 255), replay.inCave ? 64 : 0);
+        EXPECT_EQ(CellPixels(shot.get(), 44, 6, 6) > 0, !replay.inCave);
     }
+}
+
+// The won game with its sound: the theme streams from the sound file beside
+// the world, and the jingles of the key and the exit play on the sequencer's
+// melody channel.
+TEST(Vault, TheWonGameIsHeard)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("win", 1800, "--audio sound.wav --midi-log midi.txt");
+    // Keys of the melody channel's notes, in order: the title's jingle, the
+    // key's arpeggio, and the first note of the exit's fanfare.
+    std::istringstream midi(ReadFileBytes(sandbox.Box().File("midi.txt")));
+    std::string keys;
+    for (std::string line; std::getline(midi, line);) {
+        std::istringstream fields(line);
+        int tick = 0;
+        int status = 0;
+        int key = 0;
+        if (fields >> tick >> status >> key && status == 0x9e) keys += std::to_string(key) + ' ';
+    }
+    EXPECT_EQ(keys, "52 47 48 52 55 60 48 52 55 60 48 ");
+    const std::string sound = ReadFileBytes(sandbox.Box().File("sound.wav"));
+    ASSERT_GT(sound.size(), 44u);
+    size_t loud = 0;
+    for (size_t i = 44; i + 1 < sound.size(); i += 2) {
+        const auto sample = static_cast<int16_t>(static_cast<uint8_t>(sound[i]) | (static_cast<uint8_t>(sound[i + 1]) << 8));
+        loud += sample > 2000 || sample < -2000 ? 1 : 0;
+    }
+    EXPECT_GT(loud, sound.size() / 100) << "the theme and the effects are audible";
+}
+
+// Saved in slot 1 and quit; a new run loads slot 1 from the title and
+// plays on from where the game was saved.
+TEST(Vault, AGameSavedAndQuitIsLoadedByTheNextRun)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("save", 900);
+    EXPECT_TRUE(sandbox.HasVar("keys", "1")) << sandbox.Vars();
+    ASSERT_TRUE(FileExists(sandbox.Box().File("Worlds/vault.1.qsg")));
+    EXPECT_EQ(sandbox.Vars().find("loaded"), std::string::npos);
+
+    sandbox.Play("load", 150);
+    EXPECT_TRUE(sandbox.HasVar("loaded", "1")) << "the load object ran: " << sandbox.Vars();
+    EXPECT_TRUE(sandbox.HasVar("keys", "1")) << sandbox.Vars();
+    EXPECT_TRUE(sandbox.HasVar("name", "Ann")) << sandbox.Vars();
+    EXPECT_TRUE(sandbox.HasVar("ammo", "11")) << sandbox.Vars();
+    EXPECT_TRUE(sandbox.HasVar("player_x", "43")) << "stepped west of the key's cell: " << sandbox.Vars();
+    EXPECT_EQ(sandbox.Tree().find("\"name\": \"key\""), std::string::npos) << "the key stays taken";
 }
 
 }  // namespace
