@@ -406,6 +406,7 @@ void KRunnerShell::RestartGame()
 {
     const std::string path = config_.worldPath.empty() ? engine_.vWorldPath : config_.worldPath;
     if (!LoadWorld(engine_, path, engine_.vLimits)) return;
+    if (engine_.vSoundBox) engine_.vSoundBox->Silence();
     ResetGameState();
     engine_.ApplyPalette();
     engine_.vPlay.pendingTicks = 0;

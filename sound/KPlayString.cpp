@@ -84,6 +84,14 @@ void KPlayString::QueuePlay(std::string_view text, std::string_view owner)
     noteLength_ = kDefaultLength;
 }
 
+void KPlayString::Stop()
+{
+    EmptyQueue();
+    countdown_ = 0;
+    owner_.clear();
+    appended_ = 0;
+}
+
 void KPlayString::NoteOff(std::vector<KMidiMessage>& out) const
 {
     // Rests and empty steps sit on silent channels: they have no note to end.

@@ -28,6 +28,8 @@ public:
     static constexpr int32_t kMaxCountdown = 60 * 60 * 60;
 
     void QueuePlay(std::string_view text, std::string_view owner);
+    // Drops the queue and its owner; the next step ends the sounding note.
+    void Stop();
     void SetPatch(int32_t program) { patch_ = program; }
     // One tick: the messages this step sends are appended to out.
     void Step(std::vector<KMidiMessage>& out);

@@ -180,6 +180,13 @@ void KSoundBox::StopSound(int32_t channel)
     channelNames_[static_cast<size_t>(channel)] = kNoSound;
 }
 
+void KSoundBox::Silence()
+{
+    StopSong();
+    for (int32_t channel = 0; channel < kSampleChannels; ++channel) StopSound(channel);
+    tune_.Stop();
+}
+
 void KSoundBox::SendMidi(const KMidiMessage& message)
 {
     if (midiLogWanted_) {

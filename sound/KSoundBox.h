@@ -43,6 +43,10 @@ public:
     // mode 0 once, 1 loop, 2 back and forth.
     void PlaySound(std::string_view name, int32_t channel, int32_t mode);
     void StopSound(int32_t channel);
+    // Stops the song, every sample channel and the tune (its sounding note
+    // ends with the next step): a restarted game begins as silent as a new
+    // one. Loaded samples stay loaded.
+    void Silence();
     void SetPatch(int32_t program) { tune_.SetPatch(program); }
     void QueuePlay(std::string_view text, std::string_view owner) { tune_.QueuePlay(text, owner); }
     // Once per game tick: one step of the sequencer.

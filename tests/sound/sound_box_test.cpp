@@ -140,6 +140,31 @@ TEST_F(SoundBoxTest, SongsAndSamplesDecodeAndStop)
     }
 }
 
+// What the menu's Restart does: the song, the channels and the tune all
+// stop, and the tune's sounding note is ended rather than left hanging.
+TEST_F(SoundBoxTest, SilenceStopsEverythingAndEndsTheSoundingNote)
+{
+    box().PlaySong("tiny.mod", 1);
+    box().LoadSound("tone.wav");
+    box().PlaySound("tone.wav", 3, 1);
+    box().QueuePlay("wc", "bard");
+    Ticks(10);
+    box().Silence();
+    Ticks(1);
+    int32_t position = 0;
+    int32_t repeat = 0;
+    EXPECT_EQ(box().GetSongState(position, repeat), "~none");
+    EXPECT_EQ(Channel(3, position), "~none");
+    EXPECT_TRUE(box().Tune().Queue().empty());
+    Ticks(60);
+    const std::vector<int16_t> left = Heard();
+    EXPECT_GT(PeakOfTicks(left, 2, 10), 500);
+    // The synthesiser's note fades out after its note-off; then silence.
+    EXPECT_LT(PeakOfTicks(left, 60, 71), kSilence) << "silent after Silence";
+    box().QueuePlay("c", "bard");  // the same owner starts afresh, not appended
+    EXPECT_EQ(box().Tune().Queue(), "c");
+}
+
 TEST_F(SoundBoxTest, ModulePlayedOnceEndsByItselfAndKeepsItsName)
 {
     box().PlaySong("tiny.mod", 0);  // eight rows: about a second
