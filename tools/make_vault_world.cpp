@@ -396,7 +396,7 @@ void MakeTitle(Kinterface& engine)
     Fill(*title, 0, kHeight - 1, kWidth, 1, kStone);
     CentredText(*title, 6, "THE VAULT OF QUAV", 14, 1);
     CentredText(*title, kHeight - 4, "Up and Down choose, Enter follows. Enter shows the menu again.", 7, 1);
-    AddObject(engine, *title, "The Vault", 1, 1, CellLook{0, 1, 1, kFree}, kMenuScript);
+    AddObject(engine, *title, "Welcome", 1, 1, CellLook{0, 1, 1, kFree}, kMenuScript);
 }
 
 // The vault: the hero starts in the west hall beside the sign; rubble

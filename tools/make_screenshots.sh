@@ -1,0 +1,17 @@
+#!/bin/sh
+# Photographs the vault for the README with the headless runner: the title
+# menu, the vault in play and the dark cave, from the shipped win replay.
+# Run after a build (./tools/run.sh or ./tools/test.sh).
+set -eu
+cd "$(dirname "$0")/.."
+bin=build/bin
+out=docs/screens
+mkdir -p "$out"
+shoot() {
+    "$bin/quav-runner" --headless --ticks "$1" --seed 0 --input "$bin/Worlds/vault.win.replay" \
+        --screenshot "$out/$2.png" "$bin/Worlds/vault.zqav"
+}
+shoot 6 title
+shoot 470 play
+shoot 1330 cave
+echo "Screenshots in $out/"
