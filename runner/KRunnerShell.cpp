@@ -349,6 +349,9 @@ KModalPass KRunnerShell::RunModalPass()
     ++gFrameCount;
     const bool next = Headless() ? TakeNextReplayTick() : AwaitTimerTick();
     if (!next) return KModalPass::Closing;
+    // The game waits, but time goes on: tunes keep playing while a window
+    // or the menu is open, and headless sound keeps its 1/60 s a frame.
+    if (engine_.vSoundBox) engine_.vSoundBox->Update();
     engine_.PollInput();
     return KModalPass::Ran;
 }
