@@ -246,10 +246,14 @@ double Seconds(std::chrono::steady_clock::duration duration)
     return std::chrono::duration<double>(duration).count();
 }
 
-// Why play cannot go on after a pass, or "" while it can.
-std::string StopReason(const Kinterface& engine, bool passWent, int32_t boardId, int64_t tick)
+// Why play cannot go on after the pass of tick, or "" while it can.
+std::string StopReason(const Kinterface& engine, const KRunnerShell& shell, bool passWent, int32_t boardId,
+                       int64_t tick)
 {
     const std::string at = " at tick " + std::to_string(tick);
+    // A window's frames take passes of their own, so passes ahead of the
+    // ticks mean one waited for keys the walk never presses.
+    if (shell.PassesRun() > tick + 1) return "a window waited for the player" + at;
     if (!passWent || engine.vPlay.inputEnabled == 0) return "the game ended" + at;
     if (engine.vActiveBoard == nullptr || engine.vActiveBoard->id != boardId) return "the board was left" + at;
     return "";
@@ -269,7 +273,7 @@ void PlayTicks(const KSoakOptions& options, Kinterface& engine, KRunnerShell& sh
         const bool passWent = shell.RunPass();
         figures.ticksRun = tick + 1;
         KeepMost(figures.most, CountNow(engine));
-        figures.stopped = StopReason(engine, passWent, boardId, tick);
+        figures.stopped = StopReason(engine, shell, passWent, boardId, tick);
         const int64_t done = tick + 1;
         if (done % figures.window == 0) {
             const auto now = std::chrono::steady_clock::now();
