@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -44,6 +45,9 @@ constexpr int32_t kShortestHold = 2;
 constexpr int32_t kHoldSpread = 7;
 // One tick in this many presses Space (released the tick after).
 constexpr int32_t kFireOdds = 6;
+// The walk draws from a generator of its own, seeded apart from the game's,
+// so the two never run through the same numbers.
+constexpr uint64_t kWalkSeedMix = 0x9e3779b97f4a7c15;
 
 constexpr std::string_view kUsage =
     "usage: quav_soak --world FILE --board NAME --ticks N [--warmup W] [--seed S]\n"
@@ -86,7 +90,11 @@ struct KSoakFigures {
     int64_t rssWarmupKiB = 0;
     int64_t rssEndKiB = 0;
     int64_t rssMaxGrowthKiB = 0;
-    std::vector<double> windowMeansUs;  // mean tick of every whole window after warm-up
+    // The mean tick of every whole window after warm-up, in wall time and
+    // in processor time of the process (every thread): on a loaded machine
+    // the wall time follows the load, the processor time the work.
+    std::vector<double> windowMeansUs;
+    std::vector<double> windowCpuUs;
     KCounts start;
     KCounts most;
     KCounts endOfPlay;
@@ -246,6 +254,8 @@ double Seconds(std::chrono::steady_clock::duration duration)
     return std::chrono::duration<double>(duration).count();
 }
 
+double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+
 // Why play cannot go on after the pass of tick, or "" while it can.
 std::string StopReason(const Kinterface& engine, const KRunnerShell& shell, bool passWent, int32_t boardId,
                        int64_t tick)
@@ -263,9 +273,10 @@ void PlayTicks(const KSoakOptions& options, Kinterface& engine, KRunnerShell& sh
 {
     const int32_t boardId = engine.vActiveBoard->id;
     figures.window = std::max<int64_t>(1, std::min(kLongestWindow, options.ticks / 10));
-    KRandomWalk walk(options.seed);
+    KRandomWalk walk(options.seed ^ kWalkSeedMix);
     const auto begun = std::chrono::steady_clock::now();
     auto windowBegun = begun;
+    double windowCpuBegun = CpuSeconds();
     int64_t rssMost = 0;
     for (int64_t tick = 0; tick < options.ticks && figures.stopped.empty(); ++tick) {
         ApplyKeeps(engine, options.keeps);
@@ -277,9 +288,14 @@ void PlayTicks(const KSoakOptions& options, Kinterface& engine, KRunnerShell& sh
         const int64_t done = tick + 1;
         if (done % figures.window == 0) {
             const auto now = std::chrono::steady_clock::now();
-            const double meanUs = Seconds(now - windowBegun) * 1e6 / static_cast<double>(figures.window);
-            if (done - figures.window >= options.warmup) figures.windowMeansUs.push_back(meanUs);
+            const double cpu = CpuSeconds();
+            const double perTickUs = 1e6 / static_cast<double>(figures.window);
+            if (done - figures.window >= options.warmup) {
+                figures.windowMeansUs.push_back(Seconds(now - windowBegun) * perTickUs);
+                figures.windowCpuUs.push_back((cpu - windowCpuBegun) * perTickUs);
+            }
             windowBegun = now;
+            windowCpuBegun = cpu;
         }
         if (done == options.warmup) figures.rssWarmupKiB = ResidentKiB();
         if (done % kRssEvery == 0 && done > options.warmup) rssMost = std::max(rssMost, ResidentKiB());
@@ -291,9 +307,9 @@ void PlayTicks(const KSoakOptions& options, Kinterface& engine, KRunnerShell& sh
     figures.endOfPlay = CountNow(engine);
 }
 
-double FirstMean(const KSoakFigures& figures) { return figures.windowMeansUs.empty() ? 0 : figures.windowMeansUs.front(); }
-double LastMean(const KSoakFigures& figures) { return figures.windowMeansUs.empty() ? 0 : figures.windowMeansUs.back(); }
-double MeanRatio(const KSoakFigures& figures) { return FirstMean(figures) > 0 ? LastMean(figures) / FirstMean(figures) : 0; }
+double First(const std::vector<double>& means) { return means.empty() ? 0 : means.front(); }
+double Last(const std::vector<double>& means) { return means.empty() ? 0 : means.back(); }
+double Ratio(const std::vector<double>& means) { return First(means) > 0 ? Last(means) / First(means) : 0; }
 
 void PrintReport(const KSoakOptions& options, const KSoakFigures& figures)
 {
@@ -304,9 +320,11 @@ void PrintReport(const KSoakOptions& options, const KSoakFigures& figures)
     std::printf("  resident memory: %lld KiB after warm-up, %lld KiB at end, most growth %lld KiB\n",
                 static_cast<long long>(figures.rssWarmupKiB), static_cast<long long>(figures.rssEndKiB),
                 static_cast<long long>(figures.rssMaxGrowthKiB));
-    std::printf("  mean tick: %.1f us in the first window after warm-up, %.1f us in the last (ratio %.3f; %zu windows of %lld ticks)\n",
-                FirstMean(figures), LastMean(figures), MeanRatio(figures), figures.windowMeansUs.size(),
-                static_cast<long long>(figures.window));
+    std::printf("  mean tick, wall: %.1f us in the first window after warm-up, %.1f us in the last (ratio %.3f; %zu windows of %lld ticks)\n",
+                First(figures.windowMeansUs), Last(figures.windowMeansUs), Ratio(figures.windowMeansUs),
+                figures.windowMeansUs.size(), static_cast<long long>(figures.window));
+    std::printf("  mean tick, processor: %.1f us in the first window, %.1f us in the last (ratio %.3f)\n",
+                First(figures.windowCpuUs), Last(figures.windowCpuUs), Ratio(figures.windowCpuUs));
     std::printf("  nodes: %lld at start, %lld at most, %lld at end of play, %lld after restart\n",
                 static_cast<long long>(figures.start.nodes), static_cast<long long>(figures.most.nodes),
                 static_cast<long long>(figures.endOfPlay.nodes), static_cast<long long>(figures.afterRestart.nodes));
@@ -336,13 +354,17 @@ std::string Number(double value)
     return text.data();
 }
 
+std::string NumberList(const std::vector<double>& values)
+{
+    std::string out = "[";
+    for (const double value : values) out += (out.size() > 1 ? ", " : "") + Number(value);
+    return out + "]";
+}
+
 std::string ReportJson(const KSoakOptions& options, const KSoakFigures& figures)
 {
     std::string board;
     KAppendJsonString(board, options.boardName);
-    std::string means = "[";
-    for (const double mean : figures.windowMeansUs) means += (means.size() > 1 ? ", " : "") + Number(mean);
-    means += "]";
     std::string stopped;
     KAppendJsonString(stopped, figures.stopped);
     std::string out = "{\n";
@@ -356,10 +378,14 @@ std::string ReportJson(const KSoakOptions& options, const KSoakFigures& figures)
     AppendField(out, "rss_end_kib", std::to_string(figures.rssEndKiB));
     AppendField(out, "rss_max_growth_kib", std::to_string(figures.rssMaxGrowthKiB));
     AppendField(out, "window_ticks", std::to_string(figures.window));
-    AppendField(out, "tick_us_first_window", Number(FirstMean(figures)));
-    AppendField(out, "tick_us_last_window", Number(LastMean(figures)));
-    AppendField(out, "tick_us_ratio", Number(MeanRatio(figures)));
-    AppendField(out, "tick_us_windows", means);
+    AppendField(out, "tick_us_first_window", Number(First(figures.windowMeansUs)));
+    AppendField(out, "tick_us_last_window", Number(Last(figures.windowMeansUs)));
+    AppendField(out, "tick_us_ratio", Number(Ratio(figures.windowMeansUs)));
+    AppendField(out, "tick_us_windows", NumberList(figures.windowMeansUs));
+    AppendField(out, "tick_cpu_us_first_window", Number(First(figures.windowCpuUs)));
+    AppendField(out, "tick_cpu_us_last_window", Number(Last(figures.windowCpuUs)));
+    AppendField(out, "tick_cpu_us_ratio", Number(Ratio(figures.windowCpuUs)));
+    AppendField(out, "tick_cpu_us_windows", NumberList(figures.windowCpuUs));
     AppendField(out, "start", CountsJson(figures.start));
     AppendField(out, "most", CountsJson(figures.most));
     AppendField(out, "end_of_play", CountsJson(figures.endOfPlay));
