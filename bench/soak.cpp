@@ -92,7 +92,7 @@ struct KSoakFigures {
     int64_t rssMaxGrowthKiB = 0;
     // The mean tick of every whole window after warm-up, in wall time and
     // in processor time of the process (every thread): on a loaded machine
-    // the wall time follows the load, the processor time the work.
+    // the wall time follows the load, the processor time follows it less.
     std::vector<double> windowMeansUs;
     std::vector<double> windowCpuUs;
     KCounts start;
