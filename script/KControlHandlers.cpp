@@ -130,13 +130,17 @@ int KHandleBoard(Kexec& exec, Kobject&, KCompiledCommand& command)
     return kAdvance;
 }
 
+bool KSwitchToBoard(Kinterface& engine, std::string_view boardName)
+{
+    if (!engine.SwitchBoard(boardName) || engine.vActiveBoard == nullptr) return false;
+    engine.vActiveBoard->RestartTree();
+    return true;
+}
+
 int KHandleSwitch(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
-    Kinterface& engine = exec.Engine();
-    if (engine.SwitchBoard(std::string_view(exec.NameArg(command))) && engine.vActiveBoard != nullptr) {
-        engine.vActiveBoard->RestartTree();
-    }
+    KSwitchToBoard(exec.Engine(), std::string_view(exec.NameArg(command)));
     return kAdvance;
 }
 

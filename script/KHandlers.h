@@ -40,6 +40,9 @@ int KHandleDie(Kexec& exec, Kobject& object, KCompiledCommand& command);
 int KHandleEndgame(Kexec& exec, Kobject& object, KCompiledCommand& command);
 int KHandleBoard(Kexec& exec, Kobject& object, KCompiledCommand& command);
 int KHandleSwitch(Kexec& exec, Kobject& object, KCompiledCommand& command);
+// What #switch does: the board named boardName becomes the active board and
+// its whole tree starts its scripts afresh. False when no board has that name.
+bool KSwitchToBoard(Kinterface& engine, std::string_view boardName);
 int KHandleNotify(Kexec& exec, Kobject& object, KCompiledCommand& command);
 int KHandleDenotify(Kexec& exec, Kobject& object, KCompiledCommand& command);
 int KHandleIf(Kexec& exec, Kobject& object, KCompiledCommand& command);
