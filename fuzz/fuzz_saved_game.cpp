@@ -13,12 +13,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -26,22 +24,6 @@ namespace {
 constexpr int kTicks = 5;
 constexpr const char* kWorldPath = "/nonexistent-quav-fuzz/castle.zqav";
 constexpr const char* kSlotPath = "/nonexistent-quav-fuzz/castle.3.qsg";
-
-KWorldLimits FuzzLimits()
-{
-    KWorldLimits limits;
-    limits.maxEntryBytes = size_t{4} << 20;
-    limits.maxWorldCells = int64_t{1} << 18;
-    limits.maxNodes = 5000;
-    return limits;
-}
-
-void Require(bool holds, const char* what)
-{
-    if (holds) return;
-    std::fprintf(stderr, "fuzz_saved_game: %s\n", what);
-    std::abort();
-}
 
 Kobject* AddNode(Kinterface& engine, Kobject& parent, const char* name, int32_t w, int32_t h, const char* script)
 {
@@ -96,13 +78,6 @@ int32_t HighestId(const Kobject& node)
     return highest;
 }
 
-int64_t CountNodes(const Kobject& node)
-{
-    int64_t count = 1;
-    for (const auto& child : node.children) count += CountNodes(*child);
-    return count;
-}
-
 Kinterface& Engine()
 {
     Kinterface& engine = FuzzEngine(KRunnerParts());
@@ -120,19 +95,19 @@ Kinterface& Engine()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Kinterface& engine = Engine();
-    const KWorldLimits limits = FuzzLimits();
+    const KWorldLimits limits = FuzzWorldLimits();
     const std::string before = Fingerprint(engine);
     std::string bytes(reinterpret_cast<const char*>(data), size);
     const KLoadGame result = KLoadGameBytes(engine, std::move(bytes), kSlotPath, limits);
     if (result != KLoadGame::Loaded) {
-        Require(Fingerprint(engine) == before, "a refused load changed the game");
+        FuzzRequire(Fingerprint(engine) == before, "a refused load changed the game");
         return 0;
     }
-    Require(engine.vNextId > HighestId(*engine.vMain), "a restored id is not below the next id");
-    Require(CountNodes(*engine.vMain) <= limits.maxNodes + 1, "the world grew past the nodes a file may hold");
+    FuzzRequire(engine.vNextId > HighestId(*engine.vMain), "a restored id is not below the next id");
+    FuzzRequire(FuzzCountNodes(*engine.vMain) <= limits.maxNodes + 1, "the world grew past the nodes a file may hold");
     for (int tick = 0; tick < kTicks; ++tick) {
         engine.Tick();
-        Require(engine.vWork.Left() >= 0, "a tick spent more than its budget");
+        FuzzRequire(engine.vWork.Left() >= 0, "a tick spent more than its budget");
     }
     BuildWorld(engine);
     return 0;
@@ -165,50 +140,27 @@ const std::string& GoodGame()
     return game;
 }
 
-// One entry's text mutated and packed again with the others: an archive's
-// checksums refuse nearly every byte-level change, so without this few
-// mutations would get past the zip reader.
-bool MutateEntry(uint8_t* data, size_t size, size_t maxSize, unsigned int seed, size_t& newSize)
-{
-    KZipReader reader;
-    std::string error;
-    if (!reader.OpenMemory(std::string(reinterpret_cast<const char*>(data), size), error) &&
-        !reader.OpenMemory(GoodGame(), error)) {
-        return false;
-    }
-    const std::vector<std::string> names = reader.Names();
-    if (names.empty()) return false;
-    const std::string& chosen = names[(seed / 8) % names.size()];
-    const std::string path = "/tmp/quav-fuzz-saved-" + std::to_string(getpid()) + "-m.qsg";
-    KZipWriter writer;
-    if (!writer.Open(path)) return false;
-    for (const std::string& name : names) {
-        std::string content;
-        if (reader.Read(name, content, maxSize) != KZipReader::Entry::Ok) return false;
-        if (name == chosen) {
-            const size_t room = content.size() + 64;
-            content.resize(room);
-            content.resize(LLVMFuzzerMutate(reinterpret_cast<uint8_t*>(content.data()), room - 64, room));
-        }
-        if (!writer.Add(name, content)) return false;
-    }
-    if (!writer.Commit()) return false;
-    const std::string bytes = ReadAll(path);
-    unlink(path.c_str());
-    if (bytes.empty() || bytes.size() > maxSize) return false;
-    std::memcpy(data, bytes.data(), bytes.size());
-    newSize = bytes.size();
-    return true;
-}
-
 }  // namespace
 
 extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed)
 {
     // One mutation in eight stays on the raw bytes, so the zip reader's
     // refusals keep being tried too.
-    size_t newSize = 0;
-    if (seed % 8 != 0 && MutateEntry(data, size, maxSize, seed, newSize)) return newSize;
+    if (seed % 8 != 0) {
+        // One entry's text mutated and packed again with the others: an
+        // archive's checksums refuse nearly every byte-level change, so
+        // without this few mutations would get past the zip reader. Input
+        // that is no archive starts from a good game.
+        std::string archive(reinterpret_cast<const char*>(data), size);
+        KZipReader reader;
+        std::string error;
+        if (!reader.OpenMemory(archive, error)) archive = GoodGame();
+        const auto choose = [seed](const std::vector<std::string>& names) {
+            return names.empty() ? std::string() : names[(seed / 8) % names.size()];
+        };
+        const size_t newSize = FuzzRewriteZipEntry(archive, choose, LLVMFuzzerMutate, data, maxSize);
+        if (newSize != 0) return newSize;
+    }
     return LLVMFuzzerMutate(data, size, maxSize);
 }
 #endif
