@@ -32,7 +32,7 @@ TEST(Font, GlyphsAreCutRowByRow)
     EXPECT_EQ(Kfont::GlyphsForSheet(1, 100), 0);
 }
 
-TEST(Font, ForegroundWithTransparentBackground)
+TEST(Font, ForegroundWithTransparentBackgroundOnlyInsideTheGrid)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 1, 1);
@@ -51,6 +51,16 @@ TEST(Font, ForegroundWithTransparentBackground)
     }
     EXPECT_GT(set, 0);
     EXPECT_GT(kept, 0);
+
+    // Nothing is drawn outside the grid; unknown glyphs are blank.
+    clear_to_color(surface, 77);
+    font.RenderGlyph(*board, 'A', 4, 5, 1, 0);
+    font.RenderGlyph(*board, 'A', 4, 5, 0, -1);
+    EXPECT_EQ(surface->line[0][0], 77);
+    font.RenderGlyph(*board, 5000, 4, 5, 0, 0);
+    EXPECT_EQ(surface->line[3][3], 5) << "a glyph beyond the sheet draws as blank";
+    font.RenderGlyph(*board, -7, 4, 6, 0, 0);
+    EXPECT_EQ(surface->line[3][3], 6);
 }
 
 TEST(Font, SheetColoursCopyTheBlockWhateverTheOtherColour)
@@ -67,20 +77,6 @@ TEST(Font, SheetColoursCopyTheBlockWhateverTheOtherColour)
     }
 }
 
-TEST(Font, NothingOutsideTheGridAndUnknownGlyphsAreBlank)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 1, 1);
-    Kfont& font = *engine->vFont;
-    font.RenderGlyph(*board, 'A', 4, 5, 1, 0);
-    font.RenderGlyph(*board, 'A', 4, 5, 0, -1);
-    EXPECT_EQ(board->Surface()->line[0][0], 0);
-    font.RenderGlyph(*board, 5000, 4, 5, 0, 0);
-    EXPECT_EQ(board->Surface()->line[3][3], 5) << "a glyph beyond the sheet draws as blank";
-    font.RenderGlyph(*board, -7, 4, 6, 0, 0);
-    EXPECT_EQ(board->Surface()->line[3][3], 6);
-}
-
 TEST(Font, EditorSheetOperations)
 {
     TestEngine engine(KFlavour::Editor);
@@ -88,13 +84,9 @@ TEST(Font, EditorSheetOperations)
     FillGlyphPattern(font);
     EXPECT_EQ(font.GlyphAt(8, 8), 17);
     EXPECT_EQ(font.GlyphAt(3, 0), -1);
-    EXPECT_EQ(font.NeighbourGlyph(17, 0), 1);
-    EXPECT_EQ(font.NeighbourGlyph(17, 1), 18);
-    EXPECT_EQ(font.NeighbourGlyph(17, 2), 33);
-    EXPECT_EQ(font.NeighbourGlyph(17, 3), 16);
-    EXPECT_EQ(font.NeighbourGlyph(0, 0), -1);
-    EXPECT_EQ(font.NeighbourGlyph(15, 1), -1);
-    EXPECT_EQ(font.NeighbourGlyph(17, 9), 17);
+    // Up, right, down, left; an unknown way stays.
+    const int kNeighbours[][3] = {{17, 0, 1}, {17, 1, 18}, {17, 2, 33}, {17, 3, 16}, {0, 0, -1}, {15, 1, -1}, {17, 9, 17}};
+    for (const auto& [from, way, to] : kNeighbours) EXPECT_EQ(font.NeighbourGlyph(from, way), to) << from << " " << way;
 
     font.AddGlyphRow();
     EXPECT_EQ(font.glyphCount, 272);
@@ -139,9 +131,8 @@ TEST(DefaultData, LoadsThroughTheGameLibrary)
                                 {42, 21, 0},  {42, 42, 42}, {21, 21, 21}, {21, 21, 63}, {21, 63, 21}, {21, 63, 63},
                                 {63, 21, 21}, {63, 21, 63}, {63, 63, 21}, {63, 63, 63}};
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(palette[i].r, classic[i][0]) << i;
-        EXPECT_EQ(palette[i].g, classic[i][1]) << i;
-        EXPECT_EQ(palette[i].b, classic[i][2]) << i;
+        EXPECT_EQ((std::vector<int>{palette[i].r, palette[i].g, palette[i].b}),
+                  (std::vector<int>(classic[i], classic[i] + 3))) << i;
     }
     EXPECT_EQ(palette[255].r + palette[255].g + palette[255].b, 0) << "colour 255 is black";
 

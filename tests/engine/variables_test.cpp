@@ -47,21 +47,19 @@ TEST(VariableStore, TakeFailsWithoutEnough)
     EXPECT_EQ(store.GetInt("broke"), 0);
 }
 
-TEST(VariableStore, GiveWrapsInsteadOfOverflowing)
+TEST(VariableStore, GiveWrapsClearEmptiesBothFormsAndEraseAllForgets)
 {
     KVariables store;
     store.SetInt("n", 2147483647);
     store.Give("n", 1);
     EXPECT_EQ(store.GetInt("n"), -2147483647 - 1);
-}
-
-TEST(VariableStore, ClearEmptiesBothForms)
-{
-    KVariables store;
     store.SetString("x", "text");
     store.Clear("x");
     EXPECT_EQ(store.GetInt("x"), 0);
     EXPECT_FALSE(store.IsString("x"));
+    store.EraseAll();
+    EXPECT_FALSE(store.Exists("n"));
+    EXPECT_EQ(store.Count(), 0u);
 }
 
 TEST(VariableStore, ChangedSeesRealChangesOnly)
@@ -78,22 +76,11 @@ TEST(VariableStore, ChangedSeesRealChangesOnly)
     EXPECT_EQ(store.Changed("health"), 1) << "the text differs";
 }
 
-TEST(VariableStore, EraseAllForgetsEverything)
-{
-    KVariables store;
-    store.SetInt("a", 1);
-    store.EraseAll();
-    EXPECT_FALSE(store.Exists("a"));
-    EXPECT_EQ(store.Count(), 0u);
-}
-
 TEST(TextToInt, StandardDecimalConversion)
 {
-    EXPECT_EQ(KTextToInt(""), 0);
-    EXPECT_EQ(KTextToInt("abc"), 0);
-    EXPECT_EQ(KTextToInt("+12"), 12);
-    EXPECT_EQ(KTextToInt("-2147483648"), -2147483647 - 1);
-    EXPECT_EQ(KTextToInt("-99999999999"), -2147483647 - 1);
+    const std::pair<const char*, int> kCases[] = {
+        {"", 0}, {"abc", 0}, {"+12", 12}, {"-2147483648", -2147483647 - 1}, {"-99999999999", -2147483647 - 1}};
+    for (const auto& [text, value] : kCases) EXPECT_EQ(KTextToInt(text), value) << text;
 }
 
 }  // namespace
