@@ -178,29 +178,6 @@ TEST(Compiler, ColourWordsGiveTheirNumbers)
     }
 }
 
-TEST(Compiler, InputNameTableHas181EntriesAtTheirSlots)
-{
-    const Kcompiler compiler;
-    const auto& names = compiler.InputNames();
-    ASSERT_EQ(names.size(), 181u);
-    const std::pair<int, const char*> slots[] = {
-        {0, ""},           {1, "key_a"},        {26, "key_z"},      {27, "key_0"},       {36, "key_9"},
-        {37, "key_pad_0"}, {46, "key_pad_9"},   {47, "key_f1"},     {58, "key_f12"},     {59, "key_esc"},
-        {60, "key_tilde"}, {71, "key_backslash2"}, {75, "key_space"}, {82, "key_left"},  {84, "key_up"},
-        {85, "key_down"},  {93, "key_pause"},   {94, ""},           {100, ""},           {101, "key_colon2"},
-        {102, ""},         {103, "key_lshift"}, {114, "key_capslock"}, {118, "key_sdown"}, {121, "key_alt"},
-        {122, "mouse_b1"}, {124, "mouse_b3"},   {125, "j1_up"},     {128, "j1_left"},    {129, "j1_b0"},
-        {138, "j1_b9"},    {139, "j2_up"},      {152, "j2_b9"},     {153, "j3_up"},      {167, "j4_up"},
-        {180, "j4_b9"}};
-    for (const auto& [index, name] : slots) EXPECT_EQ(names[static_cast<size_t>(index)], name) << index;
-    EXPECT_EQ(compiler.InputIndexOf(""), 0);
-    EXPECT_EQ(compiler.InputIndexOf("key_space"), 75);
-    EXPECT_EQ(compiler.InputIndexOf("KEY_SPACE"), -1) << "the look-up itself is exact";
-    int named = 0;
-    for (const std::string& name : names) named += name.empty() ? 0 : 1;
-    EXPECT_EQ(named, 181 - 9);
-}
-
 TEST(Compiler, CommandWordsCoverEveryOpcodeButTheThreeWithoutWords)
 {
     std::vector<int> seen(kOpcodeCount, 0);
@@ -252,27 +229,20 @@ TEST(Compiler, AddressesTargetTheNextCommandOnly)
     EXPECT_EQ(node->lines[2].commands[0].target, ".self") << "text lines ignore the pending address";
 }
 
-TEST(Compiler, ProgramStartsAtLineZero)
-{
-    TestEngine engine;
-    Kobject* node = CompileScript(engine, "#end");
-    EXPECT_EQ(node->currentLine, 0);
-    node->lines[0].currentCommand = 3;
-    node->source.clear();
-    Kcompiler compiler;
-    compiler.Compile(*node);
-    EXPECT_TRUE(node->lines.empty());
-    EXPECT_EQ(node->currentLine, -1) << "no lines: no program";
-}
-
-TEST(Compiler, CompilingAgainReplacesMarkersAndKeyMarkers)
+TEST(Compiler, CompilingAgainReplacesTheProgramMarkersAndKeyMarkers)
 {
     TestEngine engine;
     Kobject* node = CompileScript(engine, ":key_a\n#end");
+    EXPECT_EQ(node->currentLine, 0) << "a program starts at line 0";
     Kcompiler compiler;
     compiler.Compile(*node);
     EXPECT_EQ(node->markers.size(), 1u);
     EXPECT_EQ(node->keyMarkers.size(), 1u);
+    node->lines[0].currentCommand = 3;
+    node->source.clear();
+    compiler.Compile(*node);
+    EXPECT_TRUE(node->lines.empty() && node->markers.empty() && node->keyMarkers.empty());
+    EXPECT_EQ(node->currentLine, -1) << "no lines: no program";
 }
 
 TEST(Compiler, CompilesChildrenDepthFirst)
@@ -366,12 +336,7 @@ TEST(Compiler, TracesCompilationAsItGoes)
               "** command text **\n"
               "GetToken: (EOP)\n"
               "----------------- Finished Compiling ( obj,0 )\n");
-}
-
-TEST(Compiler, MovesAndTheRepeatSymbolTraceTheirOwnLines)
-{
-    TestEngine engine;
-    TraceCapture trace;
+    trace.text.clear();
     CompileScript(engine, "/n ?s");
     EXPECT_NE(trace.text.find("** command / **\n"), std::string::npos);
     EXPECT_NE(trace.text.find("** command ? **\n"), std::string::npos);
@@ -446,27 +411,5 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"#ifex a 5 b", {"1: Bad token type: 5"}, {{Op(47, "a b ")}}},
         ErrorCase{"/n &x", {"1: Bad repeat type: x"}, {{Op(14, "9")}}},
         ErrorCase{"/n &\n#end", {"1: Bad repeat type: EOL"}, {{Op(14, "9")}, {Op(53)}}}));
-
-TEST(Compiler, ErrorShowsNodeAndLineInTheCaption)
-{
-    TestEngine engine;
-    CompileScript(engine, "#end\n\n#foo", "door");
-    ASSERT_EQ(engine.notices.size(), 1u);
-    EXPECT_EQ(engine.notices[0].caption, "Error in door at 3");
-    EXPECT_EQ(engine.notices[0].body, "Bad command: #foo");
-}
-
-TEST(Compiler, AddCompilerMakesTheEnginesCompiler)
-{
-    KParts parts;
-    KAddCompiler(parts);
-    TestEngine engine(parts);
-    ASSERT_NE(engine->vCompiler, nullptr);
-    Kobject* board = engine.AddBoard("b", 1, 1);
-    Kobject* child = engine.AddObject(*board, "c", 1, 1);
-    child->source = "#end";
-    engine->CompileAll();
-    EXPECT_EQ(child->lines.size(), 1u);
-}
 
 }  // namespace

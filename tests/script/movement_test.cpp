@@ -4,9 +4,7 @@
 
 #include "KHandlers.h"
 #include "KWindow.h"
-#include "Kcompiler.h"
-#include "Kexec.h"
-#include "TestSupport.h"
+#include "ScriptTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +12,6 @@
 #include <random>
 
 namespace {
-
-KParts RunnerScriptParts()
-{
-    KParts parts;
-    KAddCompiler(parts);
-    KAddExecutor(parts);
-    return parts;
-}
 
 std::vector<Kobject*> PlainMeeting(const Kobject& parent, const KWindow& window)
 {

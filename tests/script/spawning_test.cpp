@@ -3,9 +3,7 @@
 #include "KAppearance.h"
 #include "KLimits.h"
 #include "KSpawning.h"
-#include "Kcompiler.h"
-#include "Kexec.h"
-#include "TestSupport.h"
+#include "ScriptTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +12,6 @@
 #include <utility>
 
 namespace {
-
-KParts RunnerScriptParts()
-{
-    KParts parts;
-    KAddCompiler(parts);
-    KAddExecutor(parts);
-    return parts;
-}
 
 struct SpawnWorld {
     TestEngine engine{RunnerScriptParts()};
