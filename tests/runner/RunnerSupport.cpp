@@ -1,6 +1,7 @@
 #include "RunnerSupport.h"
 
 #include "KWorldFile.h"
+#include "KZip.h"
 #include "Kfont.h"
 
 #include <allegro.h>
@@ -198,6 +199,18 @@ bool WriteTestWorld(const std::string& path, const std::vector<TestBoard>& board
 bool WriteTestWorld(const std::string& path, const std::vector<TestPiece>& pieces)
 {
     return WriteTestWorld(path, {TestBoard{"Main", 80, 60, 0, {}, pieces}});
+}
+
+std::string ZipEntry(const std::string& archive, const std::string& entry)
+{
+    constexpr size_t kAnyArchive = size_t{64} << 20;
+    KZipReader zip;
+    std::string error;
+    std::string text;
+    if (!zip.OpenFile(archive, kAnyArchive, error) || zip.Read(entry, text, kAnyArchive) != KZipReader::Entry::Ok) {
+        return "missing";
+    }
+    return text;
 }
 
 std::string VarText(const std::string& json, const std::string& name)

@@ -86,6 +86,9 @@ bool WriteTestWorld(const std::string& path, const std::vector<TestBoard>& board
 // One 80 x 60 board "Main" (mode 1) holding the pieces.
 bool WriteTestWorld(const std::string& path, const std::vector<TestPiece>& pieces);
 
+// The text of an entry of a zip archive, or "missing".
+std::string ZipEntry(const std::string& archive, const std::string& entry);
+
 // What a --dump-vars object holds for name: its text as written, or "missing".
 std::string VarText(const std::string& json, const std::string& name);
 constexpr int kMissing = -99999;

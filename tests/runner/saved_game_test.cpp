@@ -20,17 +20,6 @@ namespace {
 
 constexpr size_t kAnyArchive = size_t{64} << 20;
 
-std::string EntryOf(const std::string& archive, const std::string& entry)
-{
-    KZipReader zip;
-    std::string error;
-    std::string text;
-    if (!zip.OpenFile(archive, kAnyArchive, error) || zip.Read(entry, text, kAnyArchive) != KZipReader::Entry::Ok) {
-        return "missing";
-    }
-    return text;
-}
-
 // Copies archive from to, with the entry named entry holding content.
 void RewriteEntry(const std::string& from, const std::string& to, const std::string& entry, const std::string& content)
 {
@@ -143,8 +132,8 @@ TEST_F(SavedGame, RoundTripRestoresRunStateVariablesBoardsAndIds)
     const std::string extras = RunExtras(*engine);
     ASSERT_TRUE(SaveGame(*engine, KSlotBase(engine->vWorldPath), 3));
     EXPECT_EQ(engine->GetVar("saves"), 1) << "the save object runs after the save";
-    EXPECT_NE(EntryOf(Slot(), "castle.3.qav"), "missing");
-    const std::string state = EntryOf(Slot(), "STATE.TREE");
+    EXPECT_NE(ZipEntry(Slot(), "castle.3.qav"), "missing");
+    const std::string state = ZipEntry(Slot(), "STATE.TREE");
     EXPECT_EQ(state.substr(0, 3), "-1 ") << "a board without a program: " << state;
     const std::string playerLine = "\n" + std::to_string(movesLine) + " 1 1 1 5 3 2 1 2 ";
     EXPECT_NE(state.find(playerLine), std::string::npos) << state;
@@ -219,7 +208,7 @@ TEST_F(SavedGame, HostileOrBrokenFilesAreRefusedAndTheGameGoesOnUntouched)
 {
     SetRunState();
     ASSERT_TRUE(SaveGame(*engine, KSlotBase(engine->vWorldPath), 3));
-    const std::string good = EntryOf(Slot(), "state.tree");
+    const std::string good = ZipEntry(Slot(), "state.tree");
     const struct {
         const char* what;
         StateEdit edit;
@@ -349,7 +338,7 @@ TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
     ASSERT_EQ(sandbox.Run("--headless --ticks 16 --input in.txt --dump-vars - --dump-tree tree16.json castle.zqav", &saved), 0)
         << saved;
     EXPECT_EQ(VarText(saved, "saves"), "1");
-    EXPECT_NE(EntryOf(sandbox.File("castle.3.qsg"), "castle.3.qav"), "missing");
+    EXPECT_NE(ZipEntry(sandbox.File("castle.3.qsg"), "castle.3.qav"), "missing");
 
     std::string loaded;
     ASSERT_EQ(sandbox.Run("--headless --ticks 36 --input in.txt --dump-vars - --dump-tree tree36.json castle.zqav", &loaded),

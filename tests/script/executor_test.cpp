@@ -385,26 +385,6 @@ TEST(VarArchive, ScriptFilesStayInsideTheWorldsFolder)
     EXPECT_EQ(KScriptFilePath("w.zqav", "a.dat"), "a.dat");
 }
 
-TEST_F(Play, SaveAndLoadVariablesBesideTheWorld)
-{
-    TempDir dir;
-    world_->vWorldPath = dir.File("w.zqav");
-    Add("o", "#set gems 12\n#set name Ann\n#save progress.qvs gems name missing\n#set gems 0\n"
-             "#load progress.qvs\n#save ../outside.qvs gems\n#save /tmp/quav-absolute.qvs gems\n#end");
-    Start(1);
-    EXPECT_EQ(Var("gems"), 12);
-    EXPECT_EQ(Text("name"), "Ann");
-    EXPECT_FALSE(FileExists(dir.Path() + "/../outside.qvs"));
-    EXPECT_FALSE(FileExists("/tmp/quav-absolute.qvs"));
-    KZipReader zip;
-    std::string error;
-    std::string content;
-    ASSERT_TRUE(zip.OpenFile(dir.File("progress.qvs"), 1 << 20, error)) << error;
-    ASSERT_EQ(zip.Read("vars.dat", content, 1 << 20), KZipReader::Entry::Ok);
-    EXPECT_EQ(content, "gems\n12\nname\nAnn\n~varsend\n");
-    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"progress.qvs"}));
-}
-
 TEST_F(Play, LoadReadsEveryCompletePairEvenWithoutTheEndLine)
 {
     TempDir dir;

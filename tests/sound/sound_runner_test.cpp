@@ -2,8 +2,6 @@
 // scripts ask of the sound box, heard in the rendered WAV file and read in
 // the MIDI log.
 
-#include "KWorldFile.h"
-#include "KZip.h"
 #include "RunnerSupport.h"
 #include "SoundTestSupport.h"
 
@@ -15,16 +13,10 @@
 
 namespace {
 
-// A one-board world whose only object runs script.
+// A one-board world (mode 0) whose only object runs script.
 void WriteWorld(const std::string& path, const std::string& script)
 {
-    TestEngine engine(KFlavour::Editor);
-    engine->vVideoMode = 0;
-    Kobject* board = engine.AddBoard("Main", 40, 30);
-    Kobject* node = engine.AddObject(*board, "band", 1, 1, 0, 1, 1);
-    node->SetCell(0, 0, 2, 14, 1, 0);
-    node->source = script;
-    ASSERT_TRUE(SaveWorld(*engine, path));
+    WriteTestWorld(path, {TestBoard{"Main", 40, 30, 0, {}, {{"band", script}}}}, TestWorld{0});
 }
 
 struct LogCase {
@@ -98,14 +90,8 @@ TEST(SoundRunner, SongsThatDoNotLoadAreReportedAndPlayGoesOn)
 // The lines of a saved game's Audio.tree.
 std::vector<std::string> AudioLines(const std::string& slotPath)
 {
-    KZipReader zip;
-    std::string error;
-    std::string text;
-    if (!zip.OpenFile(slotPath, size_t{64} << 20, error) || zip.Read("audio.tree", text, 1 << 20) != KZipReader::Entry::Ok) {
-        return {};
-    }
     std::vector<std::string> lines;
-    std::istringstream in(text);
+    std::istringstream in(ZipEntry(slotPath, "audio.tree"));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -124,10 +110,7 @@ TEST(SoundRunner, SavedGamesKeepTheSongAndTheChannels)
         const char* key;
     } kPresses[] = {{10, "esc"}, {12, "s"},  {14, "f3"}, {20, "b"},  {30, "esc"}, {32, "l"},
                     {34, "f3"},  {40, "esc"}, {42, "s"}, {44, "f4"}};
-    for (const auto& press : kPresses) {
-        replay += std::to_string(press.tick) + " key_" + press.key + " down\n" + std::to_string(press.tick + 1) +
-                  " key_" + press.key + " up\n";
-    }
+    for (const auto& press : kPresses) replay += Press(press.tick, std::string("key_") + press.key);
     WriteFileBytes(sandbox.File("in.txt"), replay);
     std::string output;
     ASSERT_EQ(sandbox.Run("--headless --ticks 48 --input in.txt band.zqav", &output), 0) << output;
