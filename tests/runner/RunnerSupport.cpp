@@ -44,6 +44,7 @@ Played RunnerSandbox::Play(const std::string& world, int ticks, const std::strin
     played.status = Run("--headless --seed 7 --ticks " + std::to_string(ticks) +
                             " --dump-tree tree.json --dump-tree-cells --dump-vars vars.json " + extra + " " + world,
                         &played.output);
+    EXPECT_EQ(played.status, 0) << world << ": " << played.output;
     played.tree = ReadFileBytes(File("tree.json"));
     played.vars = ReadFileBytes(File("vars.json"));
     return played;

@@ -37,7 +37,8 @@ public:
     // standard output and error are collected in output.
     int Run(const std::string& arguments, std::string* output = nullptr) const;
     // Plays world headless for ticks with seed 7, dumping the tree (with
-    // cells) and the variables; extra arguments go before the world.
+    // cells) and the variables; extra arguments go before the world. A run
+    // that does not end with status 0 fails the test.
     Played Play(const std::string& world, int ticks, const std::string& extra = "") const;
 
 private:

@@ -41,8 +41,8 @@ TEST(HeadlessRunner, ScreenshotShowsTheWorldAndRunsRepeat)
 {
     RunnerSandbox sandbox;
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --seed 9 --screenshot a.bmp Worlds/welcome.zqav", &output), 0) << output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --seed 9 --screenshot b.bmp Worlds/welcome.zqav", &output), 0) << output;
+    sandbox.Play("Worlds/welcome.zqav", 5, "--screenshot a.bmp");
+    sandbox.Play("Worlds/welcome.zqav", 5, "--screenshot b.bmp");
     EXPECT_EQ(ReadFileBytes(sandbox.File("a.bmp")), ReadFileBytes(sandbox.File("b.bmp")));
     PALETTE palette;
     KBitmap shot(load_bmp(sandbox.File("a.bmp").c_str(), palette));
@@ -52,7 +52,7 @@ TEST(HeadlessRunner, ScreenshotShowsTheWorldAndRunsRepeat)
     EXPECT_EQ(shot->line[240][320], 1) << "the welcome board's floor";
     EXPECT_EQ(palette[15].r, 63) << "saved with the font's palette";
 
-    ASSERT_EQ(sandbox.Run("--headless --ticks 0 --screenshot c.png Worlds/welcome.zqav", &output), 0) << output;
+    sandbox.Play("Worlds/welcome.zqav", 0, "--screenshot c.png");
     KBitmap png(load_png(sandbox.File("c.png").c_str(), palette));
     ASSERT_TRUE(png);
     EXPECT_EQ(png->line[240][320], 1) << "no ticks still draws the world as loaded";
@@ -68,9 +68,7 @@ TEST(HeadlessRunner, ReplayedInputsReachTheGame)
                                              "5 key_printscreen up\n"
                                              "7 key_printscreen down\n"
                                              "8 key_printscreen up\n");
-    std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 10 --input walk.txt --dump-vars - Worlds/welcome.zqav", &output), 0)
-        << output;
+    const std::string output = sandbox.Play("Worlds/welcome.zqav", 10, "--input walk.txt").vars;
     EXPECT_NE(output.find("\"mouse_x\": 12,\n  \"mouse_y\": 6,"), std::string::npos) << output;
     EXPECT_NE(output.find("\"player_x\": 40"), std::string::npos) << output;
     EXPECT_NE(output.find("\"health\": 100"), std::string::npos) << output;

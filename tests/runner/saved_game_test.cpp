@@ -333,7 +333,7 @@ TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
                                MenuKeys(30, {"key_l", "key_f3"});
     WriteFileBytes(sandbox.File("in.txt"), replay);
     // The slot page, ending the run before the save.
-    ASSERT_EQ(sandbox.Run("--headless --ticks 14 --input in.txt --screenshot before.bmp castle.zqav 2>/dev/null"), 0);
+    sandbox.Play("castle.zqav", 14, "--input in.txt --screenshot before.bmp");
     std::string saved;
     ASSERT_EQ(sandbox.Run("--headless --ticks 16 --input in.txt --dump-vars - --dump-tree tree16.json castle.zqav", &saved), 0)
         << saved;
@@ -354,7 +354,7 @@ TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
               WithoutLine(WithoutLine(ReadFileBytes(sandbox.File("tree16.json")), "load"), "save"));
 
     // F3's label is "Empty" before the save, its time after.
-    ASSERT_EQ(sandbox.Run("--headless --ticks 34 --input in.txt --screenshot after.bmp castle.zqav 2>/dev/null"), 0);
+    sandbox.Play("castle.zqav", 34, "--input in.txt --screenshot after.bmp");
     ShotScreen before(sandbox.File("before.bmp"));
     ShotScreen after(sandbox.File("after.bmp"));
     ASSERT_TRUE(before.Loaded() && after.Loaded());
@@ -372,14 +372,13 @@ TEST(GameMenu, RestartResetsTheGameAndNosaveHidesSavingAndQuitEnds)
     WriteWorld(sandbox.File("castle.zqav"), {{"Main", "later", "#end\n:key_b\n#set late 1\n#set health 5\n#end"},
                                              {"Main", "guard", "#end\n:key_n\n#set nosave 1\n#end"}});
     WriteFileBytes(sandbox.File("in.txt"), "2 key_b down\n3 key_b up\n" + MenuKeys(10, {"key_r"}));
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 20 --input in.txt --dump-vars - castle.zqav", &vars), 0) << vars;
+    const std::string vars = sandbox.Play("castle.zqav", 20, "--input in.txt").vars;
     EXPECT_EQ(VarText(vars, "health"), "100");
     EXPECT_EQ(VarText(vars, "late"), "missing");
 
     // nosave: S and L do nothing and their lines are not shown.
     WriteFileBytes(sandbox.File("in.txt"), "2 key_n down\n3 key_n up\n" + MenuKeys(10, {"key_s", "key_f1"}));
-    ASSERT_EQ(sandbox.Run("--headless --ticks 16 --input in.txt --screenshot menu.bmp castle.zqav 2>/dev/null"), 0);
+    sandbox.Play("castle.zqav", 16, "--input in.txt --screenshot menu.bmp");
     EXPECT_FALSE(FileExists(sandbox.File("castle.1.qsg")));
     ShotScreen menu(sandbox.File("menu.bmp"));
     EXPECT_EQ(MenuText(menu, 2, 2, 16), "QUAV! v1.1 Menu:") << "still the main page";
@@ -391,8 +390,7 @@ TEST(GameMenu, RestartResetsTheGameAndNosaveHidesSavingAndQuitEnds)
     // Quit ends the run at once: no tick after it.
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_q"}));
     WriteWorld(sandbox.File("clock.zqav"), kClockWorld);
-    ASSERT_EQ(sandbox.Run("--headless --ticks 100 --input in.txt --dump-vars - clock.zqav", &vars), 0) << vars;
-    EXPECT_EQ(VarText(vars, "t"), "9");
+    EXPECT_EQ(VarText(sandbox.Play("clock.zqav", 100, "--input in.txt").vars, "t"), "9");
 }
 
 TEST(GameMenu, EscapeHeldAsTheMenuClosesDoesNotReopenIt)
@@ -402,8 +400,7 @@ TEST(GameMenu, EscapeHeldAsTheMenuClosesDoesNotReopenIt)
     // Opened at 10, closed by Escape at 14, which is held until 40: the
     // clock stands still from 10 to 40 and then runs on to the end.
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n10 key_esc down\n11 key_esc up\n14 key_esc down\n40 key_esc up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 50 --input in.txt --dump-vars - castle.zqav", &vars), 0) << vars;
+    const std::string vars = sandbox.Play("castle.zqav", 50, "--input in.txt").vars;
     EXPECT_EQ(VarText(vars, "t"), "18") << "ticks 2..9 and 40..49";
 }
 
@@ -412,7 +409,7 @@ TEST(GameMenu, FailedSaveKeepsTheSlotAndABrokenSlotLeavesTheGameAsItWas)
     RunnerSandbox sandbox;
     WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_s", "key_f3"}));
-    ASSERT_EQ(sandbox.Run("--headless --ticks 16 --input in.txt castle.zqav 2>/dev/null"), 0);
+    sandbox.Play("castle.zqav", 16, "--input in.txt");
     const std::string old = ReadFileBytes(sandbox.File("castle.3.qsg"));
     ASSERT_FALSE(old.empty());
 
@@ -434,11 +431,10 @@ TEST(GameMenu, FailedSaveKeepsTheSlotAndABrokenSlotLeavesTheGameAsItWas)
     // if nothing had been asked.
     WriteFileBytes(sandbox.File("castle.3.qsg"), old.substr(0, old.size() / 3));
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n20 key_b down\n21 key_b up\n" + MenuKeys(30, {"key_l", "key_f3"}));
-    std::string refused;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - castle.zqav", &refused), 0);
-    EXPECT_NE(refused.find("Unable to load the saved game"), std::string::npos) << refused;
-    EXPECT_EQ(VarText(refused, "late"), "\"1\"");
-    EXPECT_EQ(VarText(refused, "t"), "34") << "ticks 2..29 and 34..39";
+    const Played refused = sandbox.Play("castle.zqav", 40, "--input in.txt");
+    EXPECT_NE(refused.output.find("Unable to load the saved game"), std::string::npos) << refused.output;
+    EXPECT_EQ(VarText(refused.vars, "late"), "\"1\"");
+    EXPECT_EQ(VarText(refused.vars, "t"), "34") << "ticks 2..29 and 34..39";
 }
 
 // The frame of the menu: border runs on the top and bottom rows and the
@@ -480,7 +476,7 @@ TEST(GameMenu, FrameIsDrawnCellByCell)
     RunnerSandbox sandbox;
     WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
     WriteFileBytes(sandbox.File("in.txt"), MenuKeys(10, {}));
-    ASSERT_EQ(sandbox.Run("--headless --ticks 13 --input in.txt --screenshot m.bmp castle.zqav 2>/dev/null"), 0);
+    sandbox.Play("castle.zqav", 13, "--input in.txt --screenshot m.bmp");
     ShotScreen screen(sandbox.File("m.bmp"));
     ASSERT_TRUE(screen.Loaded());
     // The text object is see-through but for its letters, on rows 3 to 11;

@@ -28,9 +28,7 @@ TEST(ScriptedPlay, KeyLabelsFireFromReplayedKeysModifiersIncluded)
                                              "10 key_lshift down\n11 key_left down\n13 key_left up\n"
                                              "14 key_lshift up\n20 key_rctrl down\n22 key_rctrl up\n"
                                              "30 key_space down\n31 key_space up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input keys.txt --dump-vars - keys.zqav 2>/dev/null", &vars), 0)
-        << vars;
+    const std::string vars = sandbox.Play("keys.zqav", 40, "--input keys.txt").vars;
     EXPECT_NE(VarText(vars, "lshift"), "missing") << vars;
     EXPECT_NE(VarText(vars, "sleft"), "missing") << "shift + left arrow fires the shifted label";
     EXPECT_EQ(VarText(vars, "left"), "missing") << "the plain arrow stays up while shift is held";
@@ -43,8 +41,7 @@ TEST(ScriptedPlay, HeldKeyFiresWhileIdleFreshPressAlways)
     RunnerSandbox sandbox;
     WriteTestWorld(sandbox.File("hold.zqav"), {{"hero", ":key_a\n#give a 1\n#end"}});
     WriteFileBytes(sandbox.File("hold.txt"), "1 key_a down\n11 key_a up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 20 --input hold.txt --dump-vars - hold.zqav 2>/dev/null", &vars), 0);
+    const std::string vars = sandbox.Play("hold.zqav", 20, "--input hold.txt").vars;
     // The program gives once as it starts. The key is down from tick 1 to
     // 10: the press fires at once, and while held it fires again whenever
     // the program has ended, so the gift comes every tick from 2 to 11.
@@ -57,8 +54,8 @@ TEST(ScriptedPlay, MessagesShowExpireAndGameOverStays)
     WriteTestWorld(sandbox.File("talk.zqav"), {{"talker", "Hello there"}});
     WriteTestWorld(sandbox.File("over.zqav"), {{"loser", "#endgame\n#end\n:key_a\n#give a 1"}});
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --screenshot early.bmp talk.zqav", &output), 0) << output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 200 --screenshot late.bmp talk.zqav", &output), 0) << output;
+    sandbox.Play("talk.zqav", 5, "--screenshot early.bmp");
+    sandbox.Play("talk.zqav", 200, "--screenshot late.bmp");
     EXPECT_GT(TextPixelsOnBottomLine(sandbox.File("early.bmp")), 20);
     EXPECT_EQ(TextPixelsOnBottomLine(sandbox.File("late.bmp")), 0) << "gone after 170 ticks";
 

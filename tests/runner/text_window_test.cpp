@@ -56,7 +56,7 @@ TEST(TextWindow, FormatsCodesCarriesColoursAndCentres)
                                                    "$h 12 5\n"
                                                    "$l nowhere Go\n#end"}});
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --screenshot s.bmp w.zqav", &output), 0) << output;
+    sandbox.Play("w.zqav", 3, "--screenshot s.bmp");
     ShotScreen screen(sandbox.File("s.bmp"));
     ASSERT_TRUE(screen.Loaded());
     EXPECT_EQ(screen.Row(kAreaX, kFirstRow, 1, 15, 1), "A");
@@ -86,8 +86,7 @@ TEST(TextWindow, EscapeOrEnterClosesWithNoJumpInTimeAndNothingLeft)
     } kCases[] = {{"20 key_esc down\n21 key_esc up\n", "48"}, {"12 key_enter down\n13 key_enter up\n", "56"}};
     for (const auto& test : kCases) {
         WriteFileBytes(sandbox.File("in.txt"), std::string("1 key_a down\n10 key_t down\n11 key_t up\n") + test.closing);
-        std::string vars;
-        ASSERT_EQ(sandbox.Run("--headless --ticks 60 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0) << vars;
+        const std::string vars = sandbox.Play("w.zqav", 60, "--input in.txt").vars;
         EXPECT_EQ(VarText(vars, "t"), test.ticks) << test.closing << vars;
     }
 
@@ -111,12 +110,11 @@ TEST(TextWindow, ScrollsToALinkAndFollowsItAMissingMarkerDoesNothing)
     WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
                                            "14 key_down down\n15 key_down up\n16 key_enter down\n17 key_enter up\n"
                                            "18 key_down down\n19 key_down up\n20 key_enter down\n21 key_enter up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0) << vars;
+    const std::string vars = sandbox.Play("w.zqav", 40, "--input in.txt").vars;
     EXPECT_EQ(VarText(vars, "went"), "1") << vars;
 
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 20 --input in.txt --screenshot s.bmp w.zqav", &output), 0) << output;
+    sandbox.Play("w.zqav", 20, "--input in.txt --screenshot s.bmp");
     ShotScreen screen(sandbox.File("s.bmp"));
     EXPECT_EQ(screen.Row(kAreaX + 3, kMiddleRow, 8, 14, 1), "Go there") << "the third line is selected";
     EXPECT_EQ(screen.Row(kAreaX + 3, kMiddleRow - 1, 7, 14, 1), "Missing");
@@ -134,15 +132,12 @@ TEST(TextWindow, TypingEditsTheVariableAtOnce)
                                            "17 key_backspace up\n18 key_backspace down\n19 key_backspace up\n"
                                            "20 type Bobx\n22 key_left down\n23 key_left up\n24 key_del down\n"
                                            "25 key_del up\n30 key_esc down\n31 key_esc up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 28 --input in.txt --screenshot s.bmp --dump-vars - w.zqav 2>/dev/null", &vars),
-              0);
+    const std::string vars = sandbox.Play("w.zqav", 28, "--input in.txt --screenshot s.bmp").vars;
     EXPECT_EQ(VarText(vars, "name"), "\"Bob\"") << "stored at once, the window still open: " << vars;
     ShotScreen screen(sandbox.File("s.bmp"));
     EXPECT_EQ(screen.Row(kAreaX, kMiddleRow, 9, 15, 255), "Name: Bob") << "the field follows its prompt";
     EXPECT_TRUE(screen.Shows(kAreaX + 9, kMiddleRow, 219, 15, 255)) << "the cursor after the text";
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0);
-    EXPECT_EQ(VarText(vars, "name"), "\"Bob\"") << vars;
+    EXPECT_EQ(VarText(sandbox.Play("w.zqav", 40, "--input in.txt").vars, "name"), "\"Bob\"");
 }
 
 TEST(TextWindow, DefaultFrameCellByCell)
@@ -150,7 +145,7 @@ TEST(TextWindow, DefaultFrameCellByCell)
     RunnerSandbox sandbox;
     WriteWorld(sandbox.File("w.zqav"), {{"talker", "One\nTwo\n#end"}});
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --screenshot s.bmp w.zqav", &output), 0) << output;
+    sandbox.Play("w.zqav", 3, "--screenshot s.bmp");
     ShotScreen screen(sandbox.File("s.bmp"));
     constexpr int kW = 70;
     constexpr int kH = 30;
@@ -198,7 +193,7 @@ TEST(TextWindow, ScrollBoardGivesTheLookAndSmallOnesAreHarmless)
     // the middle row.
     WriteFileBytes(sandbox.File("in.txt"), "1 key_down down\n2 key_down up\n");
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 4 --input in.txt --screenshot s.bmp w.zqav", &output), 0) << output;
+    sandbox.Play("w.zqav", 4, "--input in.txt --screenshot s.bmp");
     ShotScreen screen(sandbox.File("s.bmp"));
     // 20 x 12 at (30, 24); the text area from column 33, its middle row 30.
     EXPECT_TRUE(screen.Shows(30, 24, '#', 4, 2));
