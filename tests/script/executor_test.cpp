@@ -249,15 +249,6 @@ TEST_F(Play, LockRefusesMessagesFromOthersButNotFromItself)
     EXPECT_EQ(safe->locked, 1);
 }
 
-TEST_F(Play, ImmediateMessageRunsTheReceiversTurnAtOnce)
-{
-    Add("receiver", "#end\n:go\n#give got 1\n#end", nullptr, 9);
-    Add("sender", ".receiver @*go\n#ifex got == 1 #give sawIt 1\n#end");
-    Start(1);
-    EXPECT_EQ(Var("got"), 1);
-    EXPECT_EQ(Var("sawIt"), 1) << "the receiver ran inside the sender's turn";
-}
-
 TEST_F(Play, ImmediateMessagesCallingEachOtherEndWithoutOverflow)
 {
     // Each "*" to an object already in its turn only jumps it, so the pair
