@@ -297,24 +297,21 @@ bool ShotScreen::Shows(int x, int y, int chr, int fg, int bg)
 
 std::string ShotScreen::Row(int x, int y, int count, int fg, int bg)
 {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        char seen = '?';
-        for (int chr = 32; chr < 127 && seen == '?'; ++chr) {
-            if (Shows(x + i, y, chr, fg, bg)) seen = static_cast<char>(chr);
-        }
-        text += seen;
-    }
-    return text;
+    return Read(count, [&](int i, int chr) { return Shows(x + i, y, chr, fg, bg); });
 }
 
 std::string ShotScreen::Strokes(int x, int y, int count, int colour)
+{
+    return Read(count, [&](int i, int chr) { return StrokesAt(x + i, y, chr, colour); });
+}
+
+std::string ShotScreen::Read(int count, const std::function<bool(int, int)>& cellShows)
 {
     std::string text;
     for (int i = 0; i < count; ++i) {
         char seen = '?';
         for (int chr = 32; chr < 127 && seen == '?'; ++chr) {
-            if (StrokesAt(x + i, y, chr, colour)) seen = static_cast<char>(chr);
+            if (cellShows(i, chr)) seen = static_cast<char>(chr);
         }
         text += seen;
     }

@@ -126,6 +126,8 @@ public:
 
 private:
     bool StrokesAt(int x, int y, int chr, int colour);
+    // Count cells read as the printable character each shows, '?' for none.
+    std::string Read(int count, const std::function<bool(int cell, int chr)>& cellShows);
 
     TestEngine engine_;
     KBitmap shot_;

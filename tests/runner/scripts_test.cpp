@@ -164,11 +164,14 @@ TEST(ScriptedPlay, DumpTreeShowsWhereObjectsAreAndWhatTheyDo)
 
 namespace {
 
-TEST(ScriptTools, CheckListsErrorsWithNodeAndLine)
+// --check lists errors with node and line; --dump-program writes the
+// compiled bytes of every node, or of the one --node names.
+TEST(ScriptTools, CheckAndDumpProgram)
 {
     RunnerSandbox sandbox;
-    WriteTestWorld(sandbox.File("good.zqav"), {{"door", ":touch\n#give opened 1\n#end"}});
+    WriteTestWorld(sandbox.File("good.zqav"), {{"door", ":touch\n.parent @hit\n#end"}, {"other", "#end"}});
     WriteTestWorld(sandbox.File("bad.zqav"), {{"door", ":touch\n#end\n#foo\n#collide sideways"}, {"lamp", "#cycle"}});
+    WriteFileBytes(sandbox.File("junk.zqav"), "not a zip archive");
     std::string output;
     EXPECT_EQ(sandbox.Run("--check good.zqav", &output), 0) << output;
     EXPECT_EQ(output, "");
@@ -177,17 +180,17 @@ TEST(ScriptTools, CheckListsErrorsWithNodeAndLine)
                       "door:4: Bad #collide command param: sideways\n"
                       "lamp:1: Bad #cycle command param type: EOP\n")
         << output;
-    EXPECT_EQ(sandbox.Run("--check missing.zqav 2>/dev/null", &output), 1);
+    for (const char* refused : {"--check missing.zqav", "--check junk.zqav", "--dump-program junk.zqav"}) {
+        EXPECT_EQ(sandbox.Run(std::string(refused) + " 2>/dev/null", &output), 1) << refused;
+    }
     EXPECT_EQ(sandbox.Run("--check", &output), 2);
     EXPECT_EQ(sandbox.Run("--node door good.zqav 2>/dev/null", &output), 2);
-}
+    EXPECT_EQ(sandbox.Run("--dump-program good.zqav --node nobody", &output), 1);
+    EXPECT_NE(output.find("[]\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("No node named nobody\n"), std::string::npos) << output;
 
-TEST(ScriptTools, DumpProgramWritesTheCompiledBytes)
-{
-    RunnerSandbox sandbox;
-    WriteTestWorld(sandbox.File("w.zqav"), {{"door", ":touch\n.parent @hit\n#end"}, {"other", "#end"}});
     std::string json;
-    ASSERT_EQ(sandbox.Run("--dump-program w.zqav --node door 2>/dev/null", &json), 0) << json;
+    ASSERT_EQ(sandbox.Run("--dump-program good.zqav --node door 2>/dev/null", &json), 0) << json;
     std::string checked;
     ASSERT_EQ(RunCommand("printf '%s' '" + json + "' | python3 -c \"import json,sys; d=json.load(sys.stdin); "
                          "n=d[0]; print(len(d), n['node'], n['current_line'], [[c['code'] for c in l] for l in n['lines']], "

@@ -64,18 +64,6 @@ TEST(CheckTool, NamesFromTheWorldCannotSteerTheTerminal)
     EXPECT_EQ(KFormatCompileErrors(errors), "a\\x1b[2Jb:1: Bad command: #\\x07\n");
 }
 
-TEST(CheckTool, WorldThatDoesNotLoadFails)
-{
-    TestEngine engine;
-    TempDir dir;
-    const KToolResult missing = KCheckWorld(*engine, dir.File("missing.zqav"));
-    EXPECT_EQ(missing.status, kToolCannotLoad);
-    EXPECT_NE(missing.err.find("Unable to load world"), std::string::npos) << missing.err;
-    WriteFileBytes(dir.File("junk.zqav"), "not a zip archive");
-    EXPECT_EQ(KCheckWorld(*engine, dir.File("junk.zqav")).status, kToolCannotLoad);
-    EXPECT_EQ(KDumpPrograms(*engine, dir.File("junk.zqav")).status, kToolCannotLoad);
-}
-
 TEST(DumpTool, WritesEveryProgramDepthFirst)
 {
     TestEngine engine;
@@ -106,25 +94,6 @@ TEST(DumpTool, WritesEveryProgramDepthFirst)
               "  {\"node\": \"lamp\", \"id\": " + lampId + ", \"current_line\": -1, "
               "\"lines\": [], \"markers\": [], \"keymarkers\": []}\n"
               "]\n");
-}
-
-TEST(DumpTool, NodeOptionKeepsOnlyThatNode)
-{
-    TestEngine engine;
-    TempDir dir;
-    const std::string path = WriteWorld(engine, dir, "#end", "#put n red lamp");
-    const std::string door = "door";
-    const KToolResult only = KDumpPrograms(*engine, path, &door);
-    EXPECT_EQ(only.status, 0);
-    EXPECT_EQ(only.out, "[\n  {\"node\": \"door\", \"id\": " +
-                            std::to_string(engine->vMain->children[0]->children[0]->id) +
-                            ", \"current_line\": 0, \"lines\": [[{\"code\": \"\\u001f9I12 lamp \", \"target\": "
-                            "\".self\"}]], \"markers\": [], \"keymarkers\": []}\n]\n");
-    const std::string nobody = "nobody";
-    const KToolResult none = KDumpPrograms(*engine, path, &nobody);
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "[]\n");
-    EXPECT_EQ(none.err, "No node named nobody\n");
 }
 
 TEST(DumpTool, CodeBytesAreCharactersOfTheSameNumber)

@@ -184,13 +184,10 @@ std::string QuietWav(uint32_t rate, uint32_t frames)
     };
     number(36 + frames, 4);
     wav += "WAVEfmt ";
-    number(16, 4);
-    number(1, 2);
-    number(1, 2);
-    number(rate, 4);
-    number(rate, 4);
-    number(1, 2);
-    number(8, 2);
+    // Format size, PCM, mono, the rate, bytes a second, bytes a frame, bits.
+    for (const auto& [value, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {rate, 4}, {rate, 4}, {1u, 2}, {8u, 2}}) {
+        number(value, bytes);
+    }
     wav += "data";
     number(frames, 4);
     return wav + std::string(frames, '\x80');
