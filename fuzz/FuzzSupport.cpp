@@ -34,6 +34,18 @@ Kinterface& FuzzEngine(const KParts& parts)
     return *engine;
 }
 
+Kobject* FuzzAddNode(Kinterface& engine, Kobject& parent, const std::string& name, int w, int h, int x, int y, int z,
+                     std::string_view script)
+{
+    Kobject* node = parent.IsRoot() ? parent.Spawn_Back(engine.TakeNextId(), z) : parent.Spawn(engine.TakeNextId(), z);
+    node->Create(name, w, h);
+    node->posx = x;
+    node->posy = y;
+    node->source.assign(script);
+    node->Refile();
+    return node;
+}
+
 void FuzzRequire(bool holds, const char* what)
 {
     if (holds) return;

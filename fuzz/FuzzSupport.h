@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 Kinterface& FuzzEngine(KFlavour flavour = KFlavour::Runner);
@@ -19,6 +20,11 @@ Kinterface& FuzzEngine(const KParts& parts);
 
 // Aborts, naming what failed, when holds is false: the fuzzer keeps the input.
 void FuzzRequire(bool holds, const char* what = "a check failed");
+
+// A node made under parent (boards under the root, kept in depth order) at
+// (x, y) with depth z and the script.
+Kobject* FuzzAddNode(Kinterface& engine, Kobject& parent, const std::string& name, int w, int h, int x = 0, int y = 0,
+                     int z = 0, std::string_view script = {});
 
 // Bounds small enough that a run stays quick, large enough for real worlds.
 KWorldLimits FuzzWorldLimits();

@@ -15,10 +15,7 @@ namespace {
 
 Kobject* Add(Kinterface& engine, Kobject& parent, const char* name, int w, int h, int x, int y, int z)
 {
-    Kobject* node = parent.IsRoot() ? parent.Spawn_Back(engine.TakeNextId(), z) : parent.Spawn(engine.TakeNextId(), z);
-    node->Create(name, w, h);
-    node->posx = x;
-    node->posy = y;
+    Kobject* node = FuzzAddNode(engine, parent, name, w, h, x, y, z);
     for (int i = 0; i < w * h; i += 2) node->SetCell(i % w, i / w, 1, 0, 0, 0);
     return node;
 }

@@ -25,14 +25,6 @@ constexpr int kTicks = 5;
 constexpr const char* kWorldPath = "/nonexistent-quav-fuzz/castle.zqav";
 constexpr const char* kSlotPath = "/nonexistent-quav-fuzz/castle.3.qsg";
 
-Kobject* AddNode(Kinterface& engine, Kobject& parent, const char* name, int32_t w, int32_t h, const char* script)
-{
-    Kobject* node = parent.IsRoot() ? parent.Spawn_Back(engine.TakeNextId(), 0) : parent.Spawn(engine.TakeNextId(), 0);
-    node->Create(name, w, h);
-    node->source = script;
-    return node;
-}
-
 // The world in play: a board with a player and a scripted object, the
 // spawn board with the objects that run after a save and a load, and a
 // dark board.
@@ -42,14 +34,14 @@ void BuildWorld(Kinterface& engine)
     engine.vNextId = 1;
     engine.vWorldPath = kWorldPath;
     Kobject& root = *engine.vMain;
-    Kobject* main = AddNode(engine, root, "Main", 20, 12, "");
-    AddNode(engine, *main, "player", 1, 1, ":key_up\n/n\n#end\n:touch\n#give hits 1\n#end");
-    Kobject* guard = AddNode(engine, *main, "guard", 2, 1, "#set seen 1\n:loop\n#give t 1\n@loop\n:shot\n#die");
-    AddNode(engine, *guard, "eye", 1, 1, "#end\n:go\n#set go 1\n#end");
-    Kobject* spawn = AddNode(engine, root, "Spawn", 4, 4, "");
-    AddNode(engine, *spawn, "save", 1, 1, "#give saves 1\n#end");
-    AddNode(engine, *spawn, "load", 1, 1, "#give loads 1\n#end");
-    AddNode(engine, root, "Dark", 20, 12, "");
+    Kobject* main = FuzzAddNode(engine, root, "Main", 20, 12);
+    FuzzAddNode(engine, *main, "player", 1, 1, 0, 0, 0, ":key_up\n/n\n#end\n:touch\n#give hits 1\n#end");
+    Kobject* guard = FuzzAddNode(engine, *main, "guard", 2, 1, 0, 0, 0, "#set seen 1\n:loop\n#give t 1\n@loop\n:shot\n#die");
+    FuzzAddNode(engine, *guard, "eye", 1, 1, 0, 0, 0, "#end\n:go\n#set go 1\n#end");
+    Kobject* spawn = FuzzAddNode(engine, root, "Spawn", 4, 4);
+    FuzzAddNode(engine, *spawn, "save", 1, 1, 0, 0, 0, "#give saves 1\n#end");
+    FuzzAddNode(engine, *spawn, "load", 1, 1, 0, 0, 0, "#give loads 1\n#end");
+    FuzzAddNode(engine, root, "Dark", 20, 12);
     engine.vVariables.EraseAll();
     engine.CompileAll();
     engine.FindSpecialBoards();
