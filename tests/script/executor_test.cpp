@@ -128,28 +128,27 @@ TEST_F(Play, HeldKeyFiresAgainOnlyWhenIdle)
     EXPECT_EQ(hero->wait, 0) << "counted down: the held key fired again";
 }
 
-TEST_F(Play, DieOnAnotherObjectTakesEffectAtItsParentsNextTurn)
+// A dead object takes no turn: one the parent's turn has still to reach
+// goes in the same tick, one it has passed at its parent's next turn.
+TEST(Dying, AnotherObjectGoesAtItsParentsTurn)
 {
-    Kobject* victim = Add("victim", "#end");
-    Add("killer", ".victim #die\n#end", nullptr, -5);  // runs after the victim
-    Start();
-    const int32_t victimId = victim->id;
-    Ticks(1);
-    ASSERT_EQ(board_->children.size(), 2u) << "marked, not yet erased";
-    EXPECT_EQ(board_->children[0]->id, victimId);
-    EXPECT_EQ(board_->children[0]->dead, 1);
-    Ticks(1);
-    ASSERT_EQ(board_->children.size(), 1u);
-    EXPECT_EQ(board_->children[0]->name, "killer");
-}
-
-TEST_F(Play, DeadObjectAheadInTheParentsTurnGoesInTheSameTick)
-{
-    Add("victim", "#give victim 1\n#end");
-    Add("killer", ".victim #die\n#end", nullptr, 5);  // runs before the victim
-    Start(1);
-    ASSERT_EQ(board_->children.size(), 1u);
-    EXPECT_EQ(Var("victim"), 0) << "a dead object takes no turn";
+    for (const int killerDepth : {-5, 5}) {
+        ScriptWorld world;
+        Kobject* victim = world.Add("victim", "#give victim 1\n#end");
+        world.Add("killer", ".victim #die\n#end", nullptr, killerDepth);
+        const int32_t victimId = victim->id;
+        world.Start(1);
+        const bool after = killerDepth < 0;
+        ASSERT_EQ(world.board_->children.size(), after ? 2u : 1u) << "marked, not yet erased";
+        EXPECT_EQ(world.Var("victim"), after ? 1 : 0);
+        if (after) {
+            EXPECT_EQ(world.board_->children[0]->id, victimId);
+            EXPECT_EQ(world.board_->children[0]->dead, 1);
+            world.Ticks(1);
+            ASSERT_EQ(world.board_->children.size(), 1u);
+        }
+        EXPECT_EQ(world.board_->children[0]->name, "killer");
+    }
 }
 
 TEST_F(Play, DieOnItselfGoesAtOnceAndForgetsThePlayer)

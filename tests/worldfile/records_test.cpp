@@ -100,7 +100,7 @@ TEST(RecordReader, RunsCrossRowEndsAndExtraCellsAreDropped)
     EXPECT_EQ(engine->vMain->FindByName("h")->GetCell(1, 1)->chr, 1) << "a huge run count costs nothing";
 }
 
-TEST(RecordReader, ScriptLinesAndEarlyEnd)
+TEST(RecordReader, ScriptLinesEarlyEndAndMissingStart)
 {
     TestEngine engine;
     ASSERT_TRUE(ReadOne(engine, *engine->vMain,
@@ -108,16 +108,11 @@ TEST(RecordReader, ScriptLinesAndEarlyEnd)
     EXPECT_EQ(engine->vMain->children[0]->source, ":touch\n\n\n#end");
     ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob c 0\n0 0 0 0\n0 0 0 0\n~pb\nline\n~pe early\nmore\n~pe\n~oe\n"));
     EXPECT_EQ(engine->vMain->children[1]->source, "line") << "a line starting ~pe ends the script";
-}
-
-TEST(RecordReader, MissingScriptStartIsReportedAndReadingGoesOn)
-{
-    TestEngine engine;
-    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob b 0\n0 0 0 0\n0 0 0 0\nnot it\n#end\n~pe\n~oe\n"));
-    ASSERT_EQ(engine.notices.size(), 1u);
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob d 0\n0 0 0 0\n0 0 0 0\nnot it\n#end\n~pe\n~oe\n"));
+    ASSERT_EQ(engine.notices.size(), 1u) << "a missing script start is reported and reading goes on";
     EXPECT_EQ(engine.notices[0].body, "~pb Expected");
     EXPECT_EQ(engine.notices[0].caption, "Error in not it at 4");
-    EXPECT_EQ(engine->vMain->children[0]->source, "#end");
+    EXPECT_EQ(engine->vMain->children[2]->source, "#end");
 }
 
 TEST(RecordReader, NamingTheLinesOfManyBrokenRecordsIsOnePass)

@@ -206,7 +206,7 @@ TEST(WorldFile, HostileArchivesAreRefusedAndTheWorldIsKept)
     }
 }
 
-TEST(WorldFile, DamagedBytesAreRefused)
+TEST(WorldFile, DamagedBytesPipesAndFoldersAreRefused)
 {
     TempDir dir;
     TestEngine maker(KFlavour::Editor);
@@ -224,6 +224,15 @@ TEST(WorldFile, DamagedBytesAreRefused)
         EXPECT_FALSE(LoadWorldFromMemory(*engine, bytes, "damaged.zqav"));
         EXPECT_FALSE(engine.Reports().empty());
     }
+
+    // Only regular files are read: a pipe is refused at once, not waited on.
+    ASSERT_EQ(RunCommand("mkfifo '" + dir.File("pipe.zqav") + "' && mkdir '" + dir.File("folder.zqav") + "'"), 0);
+    TestEngine engine;
+    EXPECT_FALSE(LoadWorld(*engine, dir.File("pipe.zqav")));
+    EXPECT_FALSE(LoadWorld(*engine, dir.File("folder.zqav")));
+    ASSERT_EQ(engine.Reports().size(), 2u);
+    EXPECT_NE(engine.Reports()[0].find("is not a regular file"), std::string::npos) << engine.Reports()[0];
+    EXPECT_NE(engine.Reports()[1].find("is a folder"), std::string::npos) << engine.Reports()[1];
 }
 
 TEST(WorldFile, ZipBombsStopAtTheEntryLimit)
@@ -241,18 +250,6 @@ TEST(WorldFile, ZipBombsStopAtTheEntryLimit)
                                 {"game.qav", kSmallGame}});
     EXPECT_FALSE(LoadWorld(*engine, path, limits));
     EXPECT_NE(engine.Reports()[1].find("font.raw is too large"), std::string::npos) << engine.Reports()[1];
-}
-
-TEST(WorldFile, OnlyRegularFilesAreRead)
-{
-    TempDir dir;
-    ASSERT_EQ(RunCommand("mkfifo '" + dir.File("pipe.zqav") + "' && mkdir '" + dir.File("folder.zqav") + "'"), 0);
-    TestEngine engine;
-    EXPECT_FALSE(LoadWorld(*engine, dir.File("pipe.zqav"))) << "refused at once, not waiting for a writer";
-    EXPECT_FALSE(LoadWorld(*engine, dir.File("folder.zqav")));
-    ASSERT_EQ(engine.Reports().size(), 2u);
-    EXPECT_NE(engine.Reports()[0].find("is not a regular file"), std::string::npos) << engine.Reports()[0];
-    EXPECT_NE(engine.Reports()[1].find("is a folder"), std::string::npos) << engine.Reports()[1];
 }
 
 TEST(WorldFile, EachLoadNumbersNodesAfreshAndARefusedOneTakesNoIds)
@@ -319,7 +316,7 @@ TEST(WorldFile, FailedSavesKeepThePreviousFileAndSayWhy)
     EXPECT_GT(engine.Reports().size(), reports);
 }
 
-TEST(NodeFiles, ExportThenImportKeepsIdAndPlace)
+TEST(NodeFiles, ExportThenImportKeepsIdAndPlaceAndABadFileChangesNothing)
 {
     TempDir dir;
     TestEngine engine(KFlavour::Editor);
@@ -349,18 +346,12 @@ TEST(NodeFiles, ExportThenImportKeepsIdAndPlace)
     EXPECT_EQ(other->children[0]->parent, other);
     EXPECT_NE(trace.text.find("Importing .. ( " + path + " )\n"), std::string::npos);
     EXPECT_NE(trace.text.find("Finished Importing .. ( " + path + " )\n"), std::string::npos);
-}
 
-TEST(NodeFiles, BadNodeFileLeavesTheNodeAlone)
-{
-    TempDir dir;
-    const std::string path = dir.File("bad.zobj");
-    WriteWithPython(dir, path, {{"bad.obj", "~ob x 0\n1 2 oops\n"}});
-    TestEngine engine(KFlavour::Editor);
-    Kobject* board = engine.AddBoard("b", 3, 3);
-    EXPECT_FALSE(ImportNode(*engine, engine->AllocHandle(board), path));
-    EXPECT_EQ(board->name, "b");
-    EXPECT_EQ(board->width, 3);
+    // A bad node file leaves the node alone.
+    WriteWithPython(dir, dir.File("bad.zobj"), {{"bad.obj", "~ob x 0\n1 2 oops\n"}});
+    EXPECT_FALSE(ImportNode(*engine, engine->AllocHandle(other), dir.File("bad.zobj")));
+    EXPECT_EQ(other->name, "chest");
+    EXPECT_EQ(other->width, 2);
 }
 
 }  // namespace
