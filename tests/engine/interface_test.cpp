@@ -31,29 +31,25 @@ TEST(EngineRoot, ReportFormatsCaptionAndTracesOrWritesToStandardErrorWithoutASin
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error in door at 3\nBad command: #foo\n");
 }
 
-TEST(EngineRoot, PartsAreMadeInOrderAndReportedWhenTheyFail)
+TEST(EngineRoot, PartsAreMadeInOrderReportedWhenTheyFailAndTheEditorMakesNoExecutor)
 {
     KParts parts;
     parts.makeCompiler = [](KOwned<Kcompiler>&) { return false; };
     testing::internal::CaptureStderr();
-    Kinterface engine(parts);
+    Kinterface failed(parts);
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(printed.rfind("Error in Kinterface.cpp at ", 0), 0u) << printed;
     EXPECT_NE(printed.find("\nUnable to create vCompiler\n"), std::string::npos) << printed;
-}
 
-TEST(EngineRoot, EditorBuildsNoExecutor)
-{
     static int made = 0;
-    made = 0;
-    KParts parts;
-    parts.flavour = KFlavour::Editor;
-    parts.makeExec = [](KOwned<Kexec>&) {
+    KParts editor;
+    editor.flavour = KFlavour::Editor;
+    editor.makeExec = [](KOwned<Kexec>&) {
         ++made;
         return true;
     };
-    TestEngine engine(parts);
-    EXPECT_EQ(made, 0);
+    TestEngine engine(editor);
+    EXPECT_EQ(made, 0) << "the editor builds no executor";
 }
 
 TEST(EngineRoot, ScreenSizeMakesCoverageBuffers)

@@ -26,18 +26,7 @@ TEST(HeadlessRunner, ExitStatusesTellWhatHappened)
     EXPECT_NE(output.find("--headless"), std::string::npos);
 }
 
-TEST(HeadlessRunner, PathsAreTakenFromTheCallersFolder)
-{
-    RunnerSandbox sandbox;
-    std::string output;
-    const std::string command = "cd '" + sandbox.Dir() + "/Worlds' && ../quav-runner --headless --ticks 1 "
-                                "--screenshot shot.png --dump-vars vars.json \"\\\"welcome.zqav\\\"\" 2>&1";
-    EXPECT_EQ(RunCommand(command, &output), 0) << output;
-    EXPECT_TRUE(FileExists(sandbox.File("Worlds/shot.png")));
-    EXPECT_TRUE(FileExists(sandbox.File("Worlds/vars.json")));
-}
-
-TEST(HeadlessRunner, ScreenshotShowsTheWorldAndRunsRepeat)
+TEST(HeadlessRunner, ScreenshotShowsTheWorldRunsRepeatAndPathsAreTheCallers)
 {
     RunnerSandbox sandbox;
     std::string output;
@@ -57,6 +46,13 @@ TEST(HeadlessRunner, ScreenshotShowsTheWorldAndRunsRepeat)
     ASSERT_TRUE(png);
     EXPECT_EQ(png->line[240][320], 1) << "no ticks still draws the world as loaded";
     EXPECT_EQ(sandbox.Run("--headless --ticks 1 --screenshot nowhere/c.png Worlds/welcome.zqav", &output), 1);
+
+    // Paths are taken from the caller's folder, the world's quotes dropped.
+    const std::string command = "cd '" + sandbox.Dir() + "/Worlds' && ../quav-runner --headless --ticks 1 "
+                                "--screenshot shot.png --dump-vars vars.json \"\\\"welcome.zqav\\\"\" 2>&1";
+    EXPECT_EQ(RunCommand(command, &output), 0) << output;
+    EXPECT_TRUE(FileExists(sandbox.File("Worlds/shot.png")));
+    EXPECT_TRUE(FileExists(sandbox.File("Worlds/vars.json")));
 }
 
 TEST(HeadlessRunner, ReplayedInputsReachTheGame)

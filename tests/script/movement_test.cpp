@@ -146,7 +146,7 @@ TEST_F(Moves, HugeWindowsScanOnlyTheParentsGrid)
     EXPECT_EQ(wide->posy, 0);
 }
 
-TEST_F(Moves, OwnersAndTheirProjectilesPassEachOther)
+TEST_F(Moves, OwnersAndTheirProjectilesPassEachOtherAndOnlyThePlayerIsThePlayer)
 {
     Kobject* shooter = Add("shooter", 5, 5);
     Kobject* bullet = Add("bullet", 5, 6);
@@ -159,13 +159,10 @@ TEST_F(Moves, OwnersAndTheirProjectilesPassEachOther)
     EXPECT_EQ(Move(*bullet, 2), 0) << "anyone else stops it";
     EXPECT_EQ(bullet->posy, 7);
     EXPECT_EQ(stranger->posy, 8);
-}
 
-TEST_F(Moves, PlayerTestFindsOnlyThePlayerAtTheSameDepth)
-{
-    Kobject* guard = Add("guard", 5, 5);
-    Kobject* player = Add("player", 6, 5);
-    Start();
+    // The player test finds only the player at the same depth.
+    Kobject* guard = Add("guard", 5, 10);
+    Kobject* player = Add("player", 6, 10);
     EXPECT_EQ(Move(*guard, 1, kMoveTestPlayer), 1);
     EXPECT_EQ(Move(*guard, 3, kMoveTestPlayer), 0);
     player->posz = 1;

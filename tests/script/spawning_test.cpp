@@ -80,6 +80,11 @@ TEST(TemplateCopy, CopiesEverythingInOrderWithFreshIdsAndOwners)
         EXPECT_EQ(copy->steppedTick, world.engine->vTickCount) << "its parent's turn this tick is over for it";
         EXPECT_EQ(world.templ->cells[0].fg, 9) << "the template keeps its colours";
     }
+    SpawnWorld world;
+    Kobject* copy = KCopyTemplate(world.Exec(), *world.templ, *world.templ, -1);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(world.templ->children.size(), 3u);
+    EXPECT_EQ(copy->children.size(), 2u) << "a template copied into itself copies what it was";
 }
 
 // Past any bound a copy makes nothing at all, and the ids stay unused.
@@ -113,15 +118,6 @@ TEST(TemplateCopy, MakesNothingPastTheBounds)
     EXPECT_EQ(made, kMaxNodesMadePerTick / 3);
     world.engine->BeginTick();
     EXPECT_NE(KCopyTemplate(world.Exec(), *world.board, *world.templ, -1), nullptr);
-}
-
-TEST(TemplateCopy, TemplateCopiedIntoItselfCopiesWhatItWas)
-{
-    SpawnWorld world;
-    Kobject* copy = KCopyTemplate(world.Exec(), *world.templ, *world.templ, -1);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(world.templ->children.size(), 3u);
-    EXPECT_EQ(copy->children.size(), 2u);
 }
 
 // A long run of shots made and dying leaves the handle table and the lists

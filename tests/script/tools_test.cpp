@@ -26,7 +26,7 @@ std::string WriteWorld(TestEngine& engine, const TempDir& dir, const std::string
     return path;
 }
 
-TEST(CheckTool, ListsEveryErrorWithNodeAndLineAndPassesACleanWorldQuietly)
+TEST(CheckTool, ListsEveryErrorWithNodeAndLineWarnsOfTabsAndPassesACleanWorldQuietly)
 {
     TestEngine engine;
     TempDir dir;
@@ -44,16 +44,10 @@ TEST(CheckTool, ListsEveryErrorWithNodeAndLineAndPassesACleanWorldQuietly)
     EXPECT_TRUE(engine.notices.empty()) << "the errors are listed, not shown";
     engine->Report("after", "x", 1);
     EXPECT_EQ(engine.notices.size(), 1u) << "the program's own notice sink is back";
-}
 
-TEST(CheckTool, WarnsOfCommandsThatTabsTurnIntoText)
-{
-    TestEngine engine;
-    TempDir dir;
-    const std::string path = WriteWorld(engine, dir, "#end\n    #set a 1\n\t#set b 2\n\tplain words", "\t\t.parent @x");
-    const KToolResult result = KCheckWorld(*engine, path);
-    EXPECT_EQ(result.status, 0) << "warnings alone do not fail the check";
-    EXPECT_EQ(result.err,
+    const KToolResult warned = KCheckWorld(*engine, WriteWorld(engine, dir, "#end\n    #set a 1\n\t#set b 2\n\tplain words", "\t\t.parent @x"));
+    EXPECT_EQ(warned.status, 0) << "warnings alone do not fail the check";
+    EXPECT_EQ(warned.err,
               "Start:3: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n"
               "door:1: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n");
 }

@@ -47,7 +47,7 @@ TEST(SoundRunner, PlayStringsReachTheMidiLogAsWritten)
     EXPECT_EQ(scale.find(" 202 "), std::string::npos) << "nothing on other channels";
 }
 
-TEST(SoundRunner, SamplesAreHeardInGameTimeAndRunsRepeat)
+TEST(SoundRunner, SamplesAreHeardInGameTimeRunsRepeatAndBadSongsAreReported)
 {
     RunnerSandbox sandbox;
     ASSERT_TRUE(MakeSoundMedia(sandbox.Dir()));
@@ -73,13 +73,9 @@ TEST(SoundRunner, SamplesAreHeardInGameTimeAndRunsRepeat)
     EXPECT_EQ(sandbox.Run("--help", &output), 0);
     EXPECT_NE(output.find("--audio FILE"), std::string::npos);
     EXPECT_NE(output.find("--midi-log FILE"), std::string::npos);
-}
 
-TEST(SoundRunner, SongsThatDoNotLoadAreReportedAndPlayGoesOn)
-{
-    RunnerSandbox sandbox;
+    // Songs that do not load are reported and play goes on.
     WriteWorld(sandbox.File("bad.zqav"), "#song \"../../theme.ogg\" 1\n#song missing.xm 0\n#give done 1\n#end");
-    std::string output;
     ASSERT_EQ(sandbox.Run("--headless --ticks 3 --dump-vars - bad.zqav 2>&1", &output), 0) << output;
     EXPECT_NE(output.find("SongBox Error"), std::string::npos) << output;
     EXPECT_NE(output.find("Unable to Load: ../../theme.ogg"), std::string::npos) << output;
