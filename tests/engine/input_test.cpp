@@ -105,23 +105,14 @@ TEST_F(Input, ControlAndAltCountEitherKeyAndKeysWithoutASlotNone)
     EXPECT_EQ(Counter("key_ctrl"), 2);
 }
 
-TEST_F(Input, MouseButtonsAndPositionInCells)
+// Mouse buttons count, its position is read in cells; of opposite joystick
+// directions the first wins, and only four joysticks count.
+TEST_F(Input, MouseAndJoysticks)
 {
     input.mouseButtons = 1 | 4;
     input.mouseX = 77;
     input.mouseY = 15;
     input.mouseZ = -2;
-    Poll();
-    EXPECT_EQ(Counter("mouse_b1"), 1);
-    EXPECT_EQ(Counter("mouse_b2"), 0);
-    EXPECT_EQ(Counter("mouse_b3"), 1);
-    EXPECT_EQ(engine->GetVar("mouse_x"), 9);
-    EXPECT_EQ(engine->GetVar("mouse_y"), 1);
-    EXPECT_EQ(engine->GetVar("mouse_z"), -2);
-}
-
-TEST_F(Input, JoystickOppositesAreExclusiveAndOnlyFourCount)
-{
     input.joystickCount = 2;
     KJoystickState& second = input.joysticks[1];
     second.left = second.right = true;
@@ -130,13 +121,13 @@ TEST_F(Input, JoystickOppositesAreExclusiveAndOnlyFourCount)
     input.joysticks[0].right = true;
     input.joysticks[0].down = true;
     Poll();
-    EXPECT_EQ(Counter("j2_left"), 1);
-    EXPECT_EQ(Counter("j2_right"), 0) << "left wins";
-    EXPECT_EQ(Counter("j2_up"), 1);
-    EXPECT_EQ(Counter("j2_down"), 0) << "up wins";
-    EXPECT_EQ(Counter("j2_b9"), 1);
-    EXPECT_EQ(Counter("j1_right"), 1);
-    EXPECT_EQ(Counter("j1_down"), 1);
+    const std::pair<const char*, int> kCounters[] = {{"mouse_b1", 1}, {"mouse_b2", 0}, {"mouse_b3", 1}, {"j2_left", 1},
+                                                     {"j2_right", 0}, {"j2_up", 1},    {"j2_down", 0},  {"j2_b9", 1},
+                                                     {"j1_right", 1}, {"j1_down", 1}};
+    for (const auto& [name, count] : kCounters) EXPECT_EQ(Counter(name), count) << name;
+    EXPECT_EQ(engine->GetVar("mouse_x"), 9);
+    EXPECT_EQ(engine->GetVar("mouse_y"), 1);
+    EXPECT_EQ(engine->GetVar("mouse_z"), -2);
     input.joystickCount = 1;
     Poll();
     EXPECT_EQ(Counter("j2_left"), 0) << "a joystick that is gone counts nothing";
