@@ -6,6 +6,7 @@
 #include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 
 namespace {
@@ -68,6 +69,12 @@ protected:
     // The two colours of a cell split into left and right halves.
     std::pair<int, int> Halves(int cx, int cy) const { return {Pixel(8 * cx, 8 * cy + 5), Pixel(8 * cx + 6, 8 * cy + 2)}; }
 
+    // Each {x, y, colour}: the colour every pixel of screen cell (x, y) shows.
+    void ExpectColours(std::initializer_list<std::array<int, 3>> cells) const
+    {
+        for (const auto& [x, y, colour] : cells) EXPECT_EQ(CellColour(x, y), colour) << "cell " << x << ", " << y;
+    }
+
     int Coverage(int cx, int cy) { return engine->vClipBuffer->line[cy][cx]; }
 
     void Draw() { engine->Draw(target.get(), 0, 0); }
@@ -88,10 +95,7 @@ TEST_F(Compositor, OpaqueObjectHidesTheBoardWhichIsNotEvenRenderedUnlessChildren
     Kobject* object = engine.AddObject(*board, "crate", 2, 1, 0, 2, 2);
     Fill(*object, kFull, 5, 6);
     Draw();
-    EXPECT_EQ(CellColour(2, 2), 5);
-    EXPECT_EQ(CellColour(3, 2), 5);
-    EXPECT_EQ(CellColour(1, 2), 3);
-    EXPECT_EQ(CellColour(4, 2), 3);
+    ExpectColours({{2, 2, 5}, {3, 2, 5}, {1, 2, 3}, {4, 2, 3}});
     EXPECT_EQ(board->GetCell(2, 2)->drawn, 0) << "covered board cells are never rendered";
     EXPECT_EQ(board->GetCell(1, 2)->drawn, 1);
     EXPECT_EQ(Coverage(2, 2), 1);
@@ -121,8 +125,7 @@ TEST_F(Compositor, TransparentCellsShowWhatLiesBehindAndChangedCellsAreRenderedA
     object->SetCell(0, 0, kFull, 0, 0, 0);
     object->SetCell(1, 0, kFull, 8, 8, 0);
     Draw();
-    EXPECT_EQ(CellColour(4, 3), 3);
-    EXPECT_EQ(CellColour(5, 3), 8);
+    ExpectColours({{4, 3, 3}, {5, 3, 8}});
     EXPECT_EQ(object->GetCell(0, 0)->drawn, 0) << "a transparent cell uses no pixels";
     board->SetCell(3, 3, kFull, 12, -1, -1);
     EXPECT_EQ(board->GetCell(3, 3)->drawn, 0);
@@ -136,9 +139,7 @@ TEST_F(Compositor, TargetKeepsPixelsNoNodeDraws)
     Fill(*board, 0, 1, 3);
     board->SetCell(0, 0, 0, 0, 0, 0);
     Draw();
-    EXPECT_EQ(CellColour(0, 0), kUntouched);
-    EXPECT_EQ(CellColour(1, 0), 3);
-    EXPECT_EQ(CellColour(7, 0), kUntouched);
+    ExpectColours({{0, 0, kUntouched}, {1, 0, 3}, {7, 0, kUntouched}});
 }
 
 TEST_F(Compositor, ChildIsCutAtItsParentsLeftEdgeAndWindowAndMovesWithItsScroll)
@@ -151,17 +152,14 @@ TEST_F(Compositor, ChildIsCutAtItsParentsLeftEdgeAndWindowAndMovesWithItsScroll)
     left->SetCell(0, 0, kFull, 10, 10, 0);
     Draw();
     EXPECT_EQ(CellColour(1, 1), 3) << "the column left of the parent is cut";
-    EXPECT_EQ(CellColour(2, 1), 9);
-    EXPECT_EQ(CellColour(3, 1), 9);
-    EXPECT_EQ(CellColour(4, 1), 7);
+    ExpectColours({{2, 1, 9}, {3, 1, 9}, {4, 1, 7}});
 
     // A parent that shows only two of its columns cuts a child reaching past them.
     parent->vieww = 2;
     left->posx = 1;
     left->posy = 2;
     Redraw();
-    EXPECT_EQ(CellColour(2, 3), 7);
-    EXPECT_EQ(CellColour(3, 3), 10);
+    ExpectColours({{2, 3, 7}, {3, 3, 10}});
     EXPECT_EQ(CellColour(4, 3), 3) << "cut at the parent's window";
 
     // A parent scrolled by one column moves its children one to the left.
@@ -171,8 +169,7 @@ TEST_F(Compositor, ChildIsCutAtItsParentsLeftEdgeAndWindowAndMovesWithItsScroll)
     Redraw();
     EXPECT_EQ(CellColour(2, 3), 7) << "the parent's column 1";
     EXPECT_EQ(CellColour(3, 3), 10) << "the child at the parent's column 2";
-    EXPECT_EQ(CellColour(4, 3), 9);
-    EXPECT_EQ(CellColour(5, 3), 3);
+    ExpectColours({{4, 3, 9}, {5, 3, 3}});
 }
 
 TEST_F(Compositor, SheetColourCellIsMaskedAtAStretchStartButCopiedInsideARun)
@@ -224,8 +221,7 @@ TEST_F(Compositor, RunnerDrawsTheLastBoardInFrontAndTheViewOffsetMovesBoards)
     Kobject* front = engine.AddBoard("front", 2, 2, 5);
     Fill(*front, kFull, 4, 4);
     Draw();
-    EXPECT_EQ(CellColour(0, 0), 4);
-    EXPECT_EQ(CellColour(2, 0), 3);
+    ExpectColours({{0, 0, 4}, {2, 0, 3}});
     Redraw(3, 1);
     EXPECT_EQ(engine->vMain->viewx, 3);
     EXPECT_EQ(CellColour(3, 1), 4);
@@ -276,18 +272,13 @@ TEST_F(Compositor, FocusedViews)
     engine->DrawFocused(target.get(), 0, 0, h, 2);
     EXPECT_EQ(trace.text, "parent-> tPX = 0, tPY = 0\n");
     EXPECT_EQ(CellColour(4, 2), 7) << "flags 2: the node alone, with its children";
-    EXPECT_EQ(CellColour(5, 2), 9);
-    EXPECT_EQ(CellColour(0, 0), kUntouched);
-    EXPECT_EQ(CellColour(1, 1), kUntouched);
+    ExpectColours({{5, 2, 9}, {0, 0, kUntouched}, {1, 1, kUntouched}});
 
     // Flags 3 copies the whole surface, view or not, without children.
     parent->vieww = 1;
     clear_to_color(target.get(), kUntouched);
     engine->DrawFocused(target.get(), 1, 0, h, 3);
-    EXPECT_EQ(CellColour(5, 2), 7);
-    EXPECT_EQ(CellColour(6, 2), 7);
-    EXPECT_EQ(CellColour(7, 3), 7);
-    EXPECT_EQ(CellColour(8, 3), kUntouched);
+    ExpectColours({{5, 2, 7}, {6, 2, 7}, {7, 3, 7}, {8, 3, kUntouched}});
 
     clear_to_color(target.get(), kUntouched);
     engine->DrawFocused(target.get(), 0, 0, h, 4);
@@ -317,8 +308,7 @@ TEST_F(Compositor, StrangeGeometryNeverReachesOutsideAnyBitmap)
     lying->width = 400;  // claims more cells than it holds
     Draw();
     EXPECT_EQ(CellColour(1, 1), 3) << "the view starts 3 columns left of the grid";
-    EXPECT_EQ(CellColour(4, 1), 5);
-    EXPECT_EQ(CellColour(5, 1), 5);
+    ExpectColours({{4, 1, 5}, {5, 1, 5}});
     EXPECT_EQ(CellColour(6, 1), 3) << "past the grid the node shows nothing";
     EXPECT_EQ(CellColour(6, 2), 3);
     engine->Draw(target.get(), INT_MIN, INT_MAX);

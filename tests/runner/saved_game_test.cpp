@@ -263,27 +263,6 @@ TEST_F(SavedGame, HostileOrBrokenFilesAreRefusedAndTheGameGoesOnUntouched)
 
 // --- The menu in the real runner -------------------------------------------------------------
 
-struct Thing {
-    const char* board;
-    const char* name;
-    const char* script;
-};
-
-// Mode 1 (80 x 60 cells): "Main" and, for the things placed there, "Spawn";
-// things stand side by side on the top row.
-void WriteWorld(const std::string& path, const std::vector<Thing>& things)
-{
-    TestBoard main{"Main"};
-    TestBoard spawn{"Spawn", 10, 10, 1};
-    int x = 1;
-    for (const Thing& thing : things) {
-        (std::string(thing.board) == "Spawn" ? spawn : main).pieces.push_back({thing.name, thing.script, x++, 1});
-    }
-    std::vector<TestBoard> boards{main};
-    if (!spawn.pieces.empty()) boards.push_back(spawn);
-    WriteTestWorld(path, boards);
-}
-
 // The menu's inside starts at screen cell (21, 21) in mode 1; its text is
 // in colour 255.
 std::string MenuText(ShotScreen& screen, int x, int y, int count)
@@ -291,13 +270,13 @@ std::string MenuText(ShotScreen& screen, int x, int y, int count)
     return screen.Strokes(21 + x, 21 + y, count, 255);
 }
 
-// A clock that counts ticks while key_a is held, and the objects that run
-// after a save and a load.
-const std::vector<Thing> kClockWorld = {
-    {"Main", "clock", "#end\n:key_a\n#give t 1\n#end"},
-    {"Main", "later", "#end\n:key_b\n#set late 1\n#set health 5\n#end"},
-    {"Spawn", "save", "#give saves 1\n#end"},
-    {"Spawn", "load", "#give loads 1\n#end"},
+constexpr const char* kLater = "#end\n:key_b\n#set late 1\n#set health 5\n#end";
+
+// Mode 1 (80 x 60 cells): a clock that counts ticks while key_a is held,
+// and the objects that run after a save and a load.
+const std::vector<TestBoard> kClockWorld = {
+    {"Main", 80, 60, 0, {}, {{"clock", "#end\n:key_a\n#give t 1\n#end"}, {"later", kLater, 2}}},
+    {"Spawn", 10, 10, 1, {}, {{"save", "#give saves 1\n#end", 3}, {"load", "#give loads 1\n#end", 4}}},
 };
 
 // Esc at tick t opens the menu at t + 2; the key pressed then acts, and
@@ -327,7 +306,7 @@ std::string WithoutLine(const std::string& text, const std::string& name)
 TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
+    WriteTestWorld(sandbox.File("castle.zqav"), kClockWorld);
     // Save to F3 at tick 14, change the game at 20, load F3 at 34.
     const std::string replay = "1 key_a down\n" + MenuKeys(10, {"key_s", "key_f3"}) + "20 key_b down\n21 key_b up\n" +
                                MenuKeys(30, {"key_l", "key_f3"});
@@ -369,8 +348,7 @@ TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
 TEST(GameMenu, RestartResetsNosaveHidesSavingQuitEndsAndAHeldEscapeDoesNotReopen)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), {{"Main", "later", "#end\n:key_b\n#set late 1\n#set health 5\n#end"},
-                                             {"Main", "guard", "#end\n:key_n\n#set nosave 1\n#end"}});
+    WriteTestWorld(sandbox.File("castle.zqav"), {{"later", kLater}, {"guard", "#end\n:key_n\n#set nosave 1\n#end", 2}});
     WriteFileBytes(sandbox.File("in.txt"), "2 key_b down\n3 key_b up\n" + MenuKeys(10, {"key_r"}));
     const std::string vars = sandbox.Play("castle.zqav", 20, "--input in.txt").vars;
     EXPECT_EQ(VarText(vars, "health"), "100");
@@ -389,7 +367,7 @@ TEST(GameMenu, RestartResetsNosaveHidesSavingQuitEndsAndAHeldEscapeDoesNotReopen
 
     // Quit ends the run at once: no tick after it.
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_q"}));
-    WriteWorld(sandbox.File("clock.zqav"), kClockWorld);
+    WriteTestWorld(sandbox.File("clock.zqav"), kClockWorld);
     EXPECT_EQ(VarText(sandbox.Play("clock.zqav", 100, "--input in.txt").vars, "t"), "9");
 
     // Opened at 10, closed by Escape at 14, which is held until 40: the
@@ -402,7 +380,7 @@ TEST(GameMenu, RestartResetsNosaveHidesSavingQuitEndsAndAHeldEscapeDoesNotReopen
 TEST(GameMenu, FailedSaveKeepsTheSlotAndABrokenSlotLeavesTheGameAsItWas)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
+    WriteTestWorld(sandbox.File("castle.zqav"), kClockWorld);
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_s", "key_f3"}));
     sandbox.Play("castle.zqav", 16, "--input in.txt");
     const std::string old = ReadFileBytes(sandbox.File("castle.3.qsg"));
@@ -469,7 +447,7 @@ int FrameChar(int x, int y, int& fg, int& bg)
 TEST(GameMenu, FrameIsDrawnCellByCell)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
+    WriteTestWorld(sandbox.File("castle.zqav"), kClockWorld);
     WriteFileBytes(sandbox.File("in.txt"), MenuKeys(10, {}));
     sandbox.Play("castle.zqav", 13, "--input in.txt --screenshot m.bmp");
     ShotScreen screen(sandbox.File("m.bmp"));
