@@ -14,6 +14,8 @@ constexpr int kBottom = 480;
 
 class Shell : public testing::Test {
 protected:
+    explicit Shell(const KParts& parts = KRunnerParts()) : engine(parts) {}
+
     void SetUp() override
     {
         board = engine.AddBoard("Main", 80, 60);
@@ -56,7 +58,7 @@ protected:
         return true;
     }
 
-    TestEngine engine{KRunnerParts()};
+    TestEngine engine;
     Kobject* board = nullptr;
     Kobject* player = nullptr;
     KInputReplay replay;
@@ -246,14 +248,10 @@ KParts PartsWithModalLoop()
     return parts;
 }
 
-class ModalLoop : public testing::Test {
+// The shell's world, with the modal loop as the boards' step.
+class ModalLoop : public Shell {
 protected:
-    void SetUp() override
-    {
-        gProbe = ModalProbe{};
-        board = engine.AddBoard("Main", 80, 60);
-        for (KCell& cell : board->cells) cell = KCell{0, 1, 1, 0, 0, 0};
-    }
+    ModalLoop() : Shell(PartsWithModalLoop()) { gProbe = ModalProbe{}; }
 
     void TearDown() override
     {
@@ -263,20 +261,9 @@ protected:
     void Play(const char* inputs, int64_t ticks)
     {
         ASSERT_TRUE(replay.Parse(inputs, error)) << error;
-        config.display = KDisplay::Headless;
-        config.passLimit = ticks;
-        config.replay = &replay;
-        shell = std::make_unique<KRunnerShell>(*engine, config);
-        ASSERT_TRUE(shell->Start(1, 1));
+        Start(ticks);
         shell->Run();
     }
-
-    TestEngine engine{PartsWithModalLoop()};
-    Kobject* board = nullptr;
-    KInputReplay replay;
-    KShellConfig config;
-    std::unique_ptr<KRunnerShell> shell;
-    std::string error;
 };
 
 TEST_F(ModalLoop, ReplayTicksDriveItsPassesAndItsTypedText)

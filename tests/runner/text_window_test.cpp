@@ -55,7 +55,6 @@ TEST(TextWindow, FormatsCodesCarriesColoursAndCentres)
                                                    "Cost $z5 $4,2\n"
                                                    "$h 12 5\n"
                                                    "$l nowhere Go\n#end"}});
-    std::string output;
     sandbox.Play("w.zqav", 3, "--screenshot s.bmp");
     ShotScreen screen(sandbox.File("s.bmp"));
     ASSERT_TRUE(screen.Loaded());
@@ -113,7 +112,6 @@ TEST(TextWindow, ScrollsToALinkAndFollowsItAMissingMarkerDoesNothing)
     const std::string vars = sandbox.Play("w.zqav", 40, "--input in.txt").vars;
     EXPECT_EQ(VarText(vars, "went"), "1") << vars;
 
-    std::string output;
     sandbox.Play("w.zqav", 20, "--input in.txt --screenshot s.bmp");
     ShotScreen screen(sandbox.File("s.bmp"));
     EXPECT_EQ(screen.Row(kAreaX + 3, kMiddleRow, 8, 14, 1), "Go there") << "the third line is selected";
@@ -144,7 +142,6 @@ TEST(TextWindow, DefaultFrameCellByCell)
 {
     RunnerSandbox sandbox;
     WriteWorld(sandbox.File("w.zqav"), {{"talker", "One\nTwo\n#end"}});
-    std::string output;
     sandbox.Play("w.zqav", 3, "--screenshot s.bmp");
     ShotScreen screen(sandbox.File("s.bmp"));
     constexpr int kW = 70;
