@@ -105,7 +105,7 @@ TEST_F(Compositor, OpaqueObjectHidesTheBoardWhichIsNotEvenRenderedUnlessChildren
     EXPECT_EQ(CellColour(2, 2), 3);
 }
 
-TEST_F(Compositor, MaskedObjectShowsTheBoardThroughItsClearPixels)
+TEST_F(Compositor, MaskedObjectsAndSheetColourCellsShowTheBoardThroughTheirClearPixels)
 {
     Kobject* board = Floor();
     Kobject* ink = engine.AddObject(*board, "ink", 1, 1, 0, 1, 1);
@@ -116,6 +116,18 @@ TEST_F(Compositor, MaskedObjectShowsTheBoardThroughItsClearPixels)
     EXPECT_EQ(Halves(1, 1), std::make_pair(5, 3));
     EXPECT_EQ(Halves(3, 1), std::make_pair(3, 7)) << "foreground 0 leaves the set pixels to the board";
     EXPECT_EQ(Coverage(1, 1), 1) << "the board filled the rest of the cell";
+
+    // A cell in the sheet's colours is masked at the start of a stretch but
+    // copied, clear pixels included, inside a run.
+    Kobject* start = engine.AddObject(*board, "start", 1, 1, 0, 1, 3);
+    start->SetCell(0, 0, kLeftHalf, -2, 2, 0);
+    Kobject* run = engine.AddObject(*board, "run", 2, 1, 0, 4, 3);
+    run->SetCell(0, 0, kFull, 5, 6, 0);
+    run->SetCell(1, 0, kLeftHalf, -2, 2, 0);
+    Redraw();
+    EXPECT_EQ(Halves(1, 3), std::make_pair(kSheetInk, 3));
+    EXPECT_EQ(CellColour(4, 3), 5);
+    EXPECT_EQ(Halves(5, 3), std::make_pair(kSheetInk, 0));
 }
 
 TEST_F(Compositor, TransparentCellsShowWhatLiesBehindAndChangedCellsAreRenderedAgain)
@@ -170,20 +182,6 @@ TEST_F(Compositor, ChildIsCutAtItsParentsLeftEdgeAndWindowAndMovesWithItsScroll)
     EXPECT_EQ(CellColour(2, 3), 7) << "the parent's column 1";
     EXPECT_EQ(CellColour(3, 3), 10) << "the child at the parent's column 2";
     ExpectColours({{4, 3, 9}, {5, 3, 3}});
-}
-
-TEST_F(Compositor, SheetColourCellIsMaskedAtAStretchStartButCopiedInsideARun)
-{
-    Kobject* board = Floor();
-    Kobject* start = engine.AddObject(*board, "start", 1, 1, 0, 1, 1);
-    start->SetCell(0, 0, kLeftHalf, -2, 2, 0);
-    Kobject* run = engine.AddObject(*board, "run", 2, 1, 0, 4, 1);
-    run->SetCell(0, 0, kFull, 5, 6, 0);
-    run->SetCell(1, 0, kLeftHalf, -2, 2, 0);
-    Draw();
-    EXPECT_EQ(Halves(1, 1), std::make_pair(kSheetInk, 3)) << "masked: the board shows through";
-    EXPECT_EQ(CellColour(4, 1), 5);
-    EXPECT_EQ(Halves(5, 1), std::make_pair(kSheetInk, 0)) << "copied with the run, clear pixels included";
 }
 
 TEST_F(Compositor, PartlyCoveredCellsAreFilledPixelByPixel)

@@ -103,7 +103,7 @@ protected:
 
 // A blocked test must not change the world, not even for a bullet that
 // would break the wall by moving.
-TEST_F(Moves, BlockedTestLeavesBreakableWallsStanding)
+TEST_F(Moves, BlockedTestLeavesBreakableWallsStandingAndTheIntegerRangeBlocks)
 {
     Kobject* bullet = Add("bullet", 5, 5);
     bullet->collideMode = kCollideFly;
@@ -115,13 +115,10 @@ TEST_F(Moves, BlockedTestLeavesBreakableWallsStanding)
     EXPECT_EQ(board_->GetCell(5, 4)->attrib, 0);
     EXPECT_EQ(board_->GetCell(5, 4)->chr, world_->GetVar("break_c"));
     EXPECT_EQ(bullet->posy, 5);
-}
 
-TEST_F(Moves, PositionsPastTheIntegerRangeAreBlocked)
-{
+    // Positions past the integer range are blocked.
     Kobject* ghost = Add("ghost", std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min());
     ghost->collideMode = kCollideNone;
-    Start();
     const int expected[][3] = {{1, kMoveNow, 0}, {0, kMoveNow, 0}, {1, kMoveTestBlocked, 1}, {3, kMoveNow, 1}};
     for (const auto& row : expected) EXPECT_EQ(Move(*ghost, row[0], row[1]), row[2]) << row[0] << " " << row[1];
     EXPECT_EQ(ghost->posx, std::numeric_limits<int32_t>::max() - 1);

@@ -24,7 +24,7 @@ bool ReadOne(TestEngine& engine, Kobject& parent, const std::string& text, std::
     return ok;
 }
 
-TEST(RecordWriter, EqualCellsBecomeOneRunSignedValuesStayAndNamesAreOneWord)
+TEST(RecordWriter, RunsSignedValuesOneWordNamesSavedViewsAndChildren)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 3, 2);
@@ -42,6 +42,16 @@ TEST(RecordWriter, EqualCellsBecomeOneRunSignedValuesStayAndNamesAreOneWord)
     EXPECT_EQ(RecordOf(*empty), "~ob two_words 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n~oe\n") << "no cells, no cell line";
     empty->name.clear();
     EXPECT_EQ(RecordOf(*empty).substr(0, 6), "~ob _ ");
+
+    // A saved view is put back first; children follow their parent.
+    Kobject* viewed = engine.AddBoard("b", 2, 1);
+    engine.AddObject(*viewed, "c", 1, 1, 2, 1, 0)->source = "#end";
+    viewed->vieww = 2;
+    viewed->savedvieww = 1;
+    viewed->savedviewh = 1;
+    EXPECT_EQ(RecordOf(*viewed), "~ob b 0\n0 0 2 1\n0 0 1 1\n-2 0 0 0 0 \n~pb\n~pe\n"
+                                 "~ob c 2\n1 0 1 1\n0 0 1 1\n0 0 0 0 \n~pb\n#end\n~pe\n~oe\n~oe\n");
+    EXPECT_EQ(viewed->savedvieww, 0);
 }
 
 TEST(RecordWriter, EveryGlyphNumberSurvivesARoundTrip)
@@ -66,21 +76,6 @@ TEST(RecordWriter, EveryGlyphNumberSurvivesARoundTrip)
         ASSERT_EQ(cell.fg, i % 7);
         ASSERT_EQ(cell.bg, -(i % 3));
     }
-}
-
-TEST(RecordWriter, PutsASavedViewBackFirstAndWritesChildren)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 2, 1);
-    Kobject* child = engine.AddObject(*board, "c", 1, 1, 2, 1, 0);
-    board->vieww = 2;
-    board->savedvieww = 1;
-    board->savedviewh = 1;
-    child->source = "#end";
-    const std::string text = RecordOf(*board);
-    EXPECT_EQ(text, "~ob b 0\n0 0 2 1\n0 0 1 1\n-2 0 0 0 0 \n~pb\n~pe\n"
-                    "~ob c 2\n1 0 1 1\n0 0 1 1\n0 0 0 0 \n~pb\n#end\n~pe\n~oe\n~oe\n");
-    EXPECT_EQ(board->savedvieww, 0);
 }
 
 TEST(RecordReader, RunsCrossRowEndsAndExtraCellsAreDropped)
