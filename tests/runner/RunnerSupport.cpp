@@ -34,7 +34,7 @@ RunnerSandbox::RunnerSandbox()
     const std::string command = "cp " + Quoted(bin + "/quav-runner") + " " + Quoted(Dir()) + " && ln -s " +
                                 Quoted(bin + "/Library") + " " + Quoted(File("Library")) + " && mkdir -p " +
                                 Quoted(Screens()) + " && cp " + Quoted(bin + "/Worlds/welcome.zqav") + " " +
-                                Quoted(World());
+                                Quoted(File("Worlds/welcome.zqav"));
     if (RunCommand(command) != 0) ADD_FAILURE() << "cannot lay out the sandbox: " << command;
 }
 
@@ -162,6 +162,16 @@ std::string XServer::FindWindow(const std::string& title, double seconds) const
 std::string Press(int tick, const std::string& name)
 {
     return std::to_string(tick) + " " + name + " down\n" + std::to_string(tick + 1) + " " + name + " up\n";
+}
+
+std::string Presses(int tick, const std::vector<std::string>& names)
+{
+    std::string lines;
+    for (const std::string& name : names) {
+        lines += Press(tick, name);
+        tick += 2;
+    }
+    return lines;
 }
 
 namespace {

@@ -30,7 +30,6 @@ public:
     RunnerSandbox();
     const std::string& Dir() const { return dir_.Path(); }
     std::string Runner() const { return dir_.File("quav-runner"); }
-    std::string World() const { return dir_.File("Worlds/welcome.zqav"); }
     std::string Screens() const { return dir_.File("Worlds/Screens"); }
     std::string File(const std::string& name) const { return dir_.File(name); }
     // Runs the runner with arguments (shell words) from the sandbox folder;
@@ -177,6 +176,8 @@ private:
 
 // A key pressed at tick and let go at the next, as replay lines.
 std::string Press(int tick, const std::string& name);
+// Keys pressed one after another, every second tick from tick on.
+std::string Presses(int tick, const std::vector<std::string>& names);
 
 bool HaveProgram(const std::string& name);
 // Sleeps for seconds.

@@ -281,15 +281,10 @@ const std::vector<TestBoard> kClockWorld = {
 
 // Esc at tick t opens the menu at t + 2; the key pressed then acts, and
 // each next key two ticks later.
-std::string MenuKeys(int tick, const std::vector<const char*>& keys)
+std::string MenuKeys(int tick, std::vector<std::string> keys)
 {
-    std::string out = Press(tick, "key_esc");
-    int at = tick + 2;
-    for (const char* name : keys) {
-        out += Press(at, name);
-        at += 2;
-    }
-    return out;
+    keys.insert(keys.begin(), "key_esc");
+    return Presses(tick, keys);
 }
 
 std::string WithoutLine(const std::string& text, const std::string& name)

@@ -106,9 +106,7 @@ TEST(TextWindow, ScrollsToALinkAndFollowsItAMissingMarkerDoesNothing)
                                                    ":go\n#give went 1\n#end"}});
     // The first Down stops at the first line, the next two reach the third;
     // Enter on the missing link (tick 16) leaves the window open.
-    WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
-                                           "14 key_down down\n15 key_down up\n16 key_enter down\n17 key_enter up\n"
-                                           "18 key_down down\n19 key_down up\n20 key_enter down\n21 key_enter up\n");
+    WriteFileBytes(sandbox.File("in.txt"), Presses(10, {"key_t", "key_down", "key_down", "key_enter", "key_down", "key_enter"}));
     const std::string vars = sandbox.Play("w.zqav", 40, "--input in.txt").vars;
     EXPECT_EQ(VarText(vars, "went"), "1") << vars;
 
@@ -125,11 +123,8 @@ TEST(TextWindow, TypingEditsTheVariableAtOnce)
     // A lone input line opens the window too. The field starts with "Al";
     // two Backspaces clear it, "Bobx" is typed, Left and Delete take the "x"
     // away. The second Down finds no line below.
-    WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
-                                           "14 key_down down\n15 key_down up\n16 key_backspace down\n"
-                                           "17 key_backspace up\n18 key_backspace down\n19 key_backspace up\n"
-                                           "20 type Bobx\n22 key_left down\n23 key_left up\n24 key_del down\n"
-                                           "25 key_del up\n30 key_esc down\n31 key_esc up\n");
+    WriteFileBytes(sandbox.File("in.txt"), Presses(10, {"key_t", "key_down", "key_down", "key_backspace", "key_backspace"}) +
+                                               "20 type Bobx\n" + Presses(22, {"key_left", "key_del"}) + Press(30, "key_esc"));
     const std::string vars = sandbox.Play("w.zqav", 28, "--input in.txt --screenshot s.bmp").vars;
     EXPECT_EQ(VarText(vars, "name"), "\"Bob\"") << "stored at once, the window still open: " << vars;
     ShotScreen screen(sandbox.File("s.bmp"));
@@ -214,11 +209,9 @@ TEST(TextWindow, HostileTextIsShownWithinBounds)
     // (it repeats) to the end, Page Up back to the top, Down to the link
     // and follow it.
     const std::string typed(100, 'h');
-    WriteFileBytes(sandbox.File("in.txt"), "2 key_t down\n3 key_t up\n4 key_down down\n5 key_down up\n"
-                                           "6 key_down down\n7 key_down up\n8 key_down down\n9 key_down up\n"
-                                           "10 key_down down\n11 key_down up\n15 type " + typed + "\n"
-                                           "16 key_pgdn down\n100 key_pgdn up\n101 key_pgup down\n200 key_pgup up\n"
-                                           "201 key_down down\n202 key_down up\n203 key_enter down\n204 key_enter up\n");
+    WriteFileBytes(sandbox.File("in.txt"), Presses(2, {"key_t", "key_down", "key_down", "key_down", "key_down"}) + "15 type " +
+                                               typed + "\n16 key_pgdn down\n100 key_pgdn up\n101 key_pgup down\n200 key_pgup up\n" +
+                                               Presses(201, {"key_down", "key_enter"}));
     std::string tree;
     ASSERT_EQ(sandbox.Run("--headless --ticks 260 --input in.txt --dump-tree - --dump-vars vars.json w.zqav 2>/dev/null",
                           &tree),

@@ -100,13 +100,9 @@ TEST(SoundRunner, SavedGamesKeepTheSongAndTheChannels)
     ASSERT_TRUE(MakeSoundMedia(sandbox.Dir()));
     WriteWorld(sandbox.File("band.zqav"), "#song tiny.mod 1\n#loadsound tone.wav\n#sound tone.wav 2 bidi\n#end\n"
                                           ":key_b\n#stopsong\n#stopsound 2\n#end");
-    std::string replay;
-    const struct {
-        int tick;
-        const char* key;
-    } kPresses[] = {{10, "esc"}, {12, "s"},  {14, "f3"}, {20, "b"},  {30, "esc"}, {32, "l"},
-                    {34, "f3"},  {40, "esc"}, {42, "s"}, {44, "f4"}};
-    for (const auto& press : kPresses) replay += Press(press.tick, std::string("key_") + press.key);
+    // Save to F3, stop the sounds, load F3, save to F4.
+    const std::string replay = Presses(10, {"key_esc", "key_s", "key_f3"}) + Press(20, "key_b") +
+                               Presses(30, {"key_esc", "key_l", "key_f3"}) + Presses(40, {"key_esc", "key_s", "key_f4"});
     WriteFileBytes(sandbox.File("in.txt"), replay);
     sandbox.Play("band.zqav", 48, "--input in.txt");
     for (const char* slot : {"band.3.qsg", "band.4.qsg"}) {
