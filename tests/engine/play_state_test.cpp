@@ -53,11 +53,18 @@ TEST(Messages, ExpireAfter170TicksExceptGameOver)
     EXPECT_EQ(play.messages[0].timer, 0) << "the timer stops instead of running below zero";
 }
 
-TEST(Hud, ChangedWatchedVariablesShowTheirLines)
+TEST(Hud, AfterAResetChangedWatchedVariablesShowTheirLines)
 {
     KPlayState play;
     KVariables variables;
+    play.ShowMessage(1, "x");
+    play.inputEnabled = 0;
+    play.pendingTicks = 3;
     play.Reset();
+    EXPECT_TRUE(play.messages.empty()) << "a reset starts play afresh";
+    EXPECT_EQ(play.inputEnabled, 1);
+    EXPECT_EQ(play.pendingTicks.load(), 0);
+    ASSERT_EQ(play.watches.size(), 2u);
     variables.SetInt("health", 100);
     variables.SetInt("ammo", 0);
     variables.Changed("health");
@@ -85,19 +92,6 @@ TEST(Hud, ChangedWatchedVariablesShowTheirLines)
     variables.SetString("name", "Ann");
     play.CheckWatches(variables);
     EXPECT_EQ(play.MessageOf(55)->text, "name: Ann");
-}
-
-TEST(Hud, ResetStartsPlayAfresh)
-{
-    KPlayState play;
-    play.ShowMessage(1, "x");
-    play.inputEnabled = 0;
-    play.pendingTicks = 3;
-    play.Reset();
-    EXPECT_TRUE(play.messages.empty());
-    EXPECT_EQ(play.inputEnabled, 1);
-    EXPECT_EQ(play.pendingTicks.load(), 0);
-    EXPECT_EQ(play.watches.size(), 2u) << "health and ammo, as the HUD test reads them";
 }
 
 TEST(CatchUp, BatchesRunOnlyWhileFewerThanFourArePending)

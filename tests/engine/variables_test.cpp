@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(VariableStore, MissingVariablesAreCreatedAsZero)
+TEST(VariableStore, MissingVariablesAreCreatedAsZeroAndConversionsAreLazy)
 {
     KVariables store;
     EXPECT_FALSE(store.Exists("a"));
@@ -13,11 +13,8 @@ TEST(VariableStore, MissingVariablesAreCreatedAsZero)
     EXPECT_EQ(store.GetString("b"), "0");
     EXPECT_EQ(store.Count(), 2u);
     EXPECT_EQ(store.All()[0].name, "a") << "kept in creation order";
-}
 
-TEST(VariableStore, ConversionsAreLazy)
-{
-    KVariables store;
+    // Conversions are lazy.
     store.SetString("s", "42abc");
     EXPECT_TRUE(store.IsString("s"));
     EXPECT_EQ(store.GetString("s"), "42abc");
@@ -33,7 +30,7 @@ TEST(VariableStore, ConversionsAreLazy)
     EXPECT_EQ(store.GetInt("huge"), 2147483647);
 }
 
-TEST(VariableStore, TakeFailsWithoutEnough)
+TEST(VariableStore, TakeFailsWithoutEnoughGiveWrapsClearAndEraseAll)
 {
     KVariables store;
     store.SetInt("ammo", 3);
@@ -45,11 +42,8 @@ TEST(VariableStore, TakeFailsWithoutEnough)
     EXPECT_FALSE(store.Take("fresh", 0));
     EXPECT_TRUE(store.Take("broke", 1));
     EXPECT_EQ(store.GetInt("broke"), 0);
-}
 
-TEST(VariableStore, GiveWrapsClearEmptiesBothFormsAndEraseAllForgets)
-{
-    KVariables store;
+    // Give wraps around, Clear empties both forms, EraseAll forgets all.
     store.SetInt("n", 2147483647);
     store.Give("n", 1);
     EXPECT_EQ(store.GetInt("n"), -2147483647 - 1);

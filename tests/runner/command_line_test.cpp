@@ -29,8 +29,9 @@ TEST(CommandLine, HeadlessOptionsAreRead)
     EXPECT_EQ(options.mode, KRunMode::Play);
 }
 
-// The world's quotes are dropped (as the headless caller-path test shows).
-TEST(CommandLine, WorldPathIsOptionalInAWindow)
+// A window needs no world (its quotes are dropped, as the headless
+// caller-path test shows); help and version are modes of their own.
+TEST(CommandLine, WorldPathIsOptionalInAWindowHelpAndVersion)
 {
     std::string error;
     KRunnerOptions none;
@@ -39,12 +40,7 @@ TEST(CommandLine, WorldPathIsOptionalInAWindow)
     EXPECT_FALSE(none.headless);
     KRunnerOptions seeded;
     ASSERT_TRUE(Parse({"--seed", "7", "w.zqav"}, seeded, error)) << "seed and trace also fit a window";
-}
-
-TEST(CommandLine, HelpAndVersion)
-{
     KRunnerOptions help;
-    std::string error;
     ASSERT_TRUE(Parse({"--help"}, help, error));
     EXPECT_EQ(help.mode, KRunMode::Help);
     KRunnerOptions version;

@@ -77,7 +77,7 @@ TEST_F(Addresses, SelfParentAndTop)
     EXPECT_EQ(Reach(selfish, ".self"), "selfish");
 }
 
-TEST_F(Addresses, NamesAreSiblingsAndIgnoreCase)
+TEST_F(Addresses, NamesAreSiblingsAndIgnoreCaseAndAllBranches)
 {
     EXPECT_EQ(Reach(lamp, ".DOOR"), "Door");
     EXPECT_EQ(Reach(lamp, ".door.box"), "box");
@@ -88,17 +88,13 @@ TEST_F(Addresses, NamesAreSiblingsAndIgnoreCase)
     EXPECT_EQ(Reach(lamp, ".door."), "Door");
     EXPECT_EQ(Reach(door, ".Parent"), "world_tree") << "a capital Parent is a name starting at the parent";
     EXPECT_EQ(Reach(knob, ".Parent"), "Door");
-}
-
-TEST_F(Addresses, AllBranches)
-{
     EXPECT_EQ(Reach(lamp, ".all"), "Door lamp player rug");
     EXPECT_EQ(Reach(lamp, ".all.box"), "box");
     EXPECT_EQ(Reach(lamp, ".all.box.all"), "knob Knob");
     EXPECT_EQ(Reach(door, ".parent.parent.all.all"), "Door lamp player rug n");
 }
 
-TEST_F(Addresses, WindowTests)
+TEST_F(Addresses, WindowAndMaskTests)
 {
     EXPECT_EQ(Reach(door, ".inside"), "player rug") << "lamp only touches the east edge";
     EXPECT_EQ(Reach(door, ".e"), "lamp player rug");
@@ -116,10 +112,8 @@ TEST_F(Addresses, WindowTests)
     EXPECT_EQ(Reach(door, ".contained"), "player");
     EXPECT_EQ(Reach(start, ".inside"), "Other") << "boards are siblings too";
     EXPECT_EQ(door->posx, 2) << "the moved window is put back";
-}
 
-TEST_F(Addresses, MaskNeedsFilledCellsOnFilledCells)
-{
+    // A mask needs filled cells on filled cells.
     EXPECT_EQ(Reach(door, ".mask"), "") << "all cells are empty";
     door->SetCell(1, 1, 65, 0, 0, 0);  // at (3,3) on the board
     EXPECT_EQ(Reach(door, ".mask"), "");

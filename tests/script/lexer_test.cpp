@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         LexCase{"\xff\x80 \x01", "6:\xff\x80|6:\x01|9:EOP"},
         LexCase{std::string("a\0b", 3), std::string("6:a\0b|9:EOP", 11)}));
 
-TEST(Lexer, TokensKnowWhereTheyStartAndEveryCallAtTheEndGivesEndOfProgram)
+TEST(Lexer, TokensKnowWhereTheyStartTheEndRepeatsAndTheRestOfALineRereads)
 {
     Kcompiler compiler;
     compiler.SetSource("#give  a\n:b");
@@ -78,11 +78,8 @@ TEST(Lexer, TokensKnowWhereTheyStartAndEveryCallAtTheEndGivesEndOfProgram)
         EXPECT_EQ(token.kind, kTokEndOfProgram);
         EXPECT_EQ(token.text, "EOP");
     }
-}
 
-TEST(Lexer, RestOfLineRereadsFromTheStartAndStopsOnTheLineEnd)
-{
-    Kcompiler compiler;
+    // The rest of a line is read again from a token's start, up to the line end.
     compiler.SetSource("Hello  big world\r\nnext");
     const KToken first = compiler.GetToken();
     const KToken rest = compiler.GetRestOfLine(first.start);
