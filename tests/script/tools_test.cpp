@@ -50,10 +50,7 @@ TEST(CheckTool, ListsEveryErrorWithNodeAndLineWarnsOfTabsAndPassesACleanWorldQui
     EXPECT_EQ(warned.err,
               "Start:3: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n"
               "door:1: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n");
-}
-
-TEST(CheckTool, NamesFromTheWorldCannotSteerTheTerminal)
-{
+    // Names from the world cannot steer the terminal.
     const std::vector<KCompileError> errors{{"a\x1b[2Jb", 1, "Bad command: #\x07", false}};
     EXPECT_EQ(KFormatCompileErrors(errors), "a\\x1b[2Jb:1: Bad command: #\\x07\n");
 }
