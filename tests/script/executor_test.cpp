@@ -544,34 +544,3 @@ TEST(HandlerTable, EveryOpcodeIsBuiltOrListedAsUnbuilt)
         EXPECT_TRUE(KUnbuiltOpcodes().empty()) << "the runner claims to be complete";
     }
 }
-
-TEST_F(Play, GrowthStopsAtTheWorldsBoundsAndTheGameGoesOn)
-{
-    // A handler that copies its object beside it, as spawning does, when the
-    // bounds allow; past them the command does nothing.
-    Exec().SetHandler(kOpPut, [](Kexec& exec, Kobject& object, KCompiledCommand&) {
-        Kinterface& engine = exec.Engine();
-        if (!engine.MayAddNodes(*object.parent, 1, object.width * object.height, object.width, object.height)) {
-            engine.GiveVar("refused", 1);
-            return static_cast<int>(kAdvance);
-        }
-        Kobject* copy = object.parent->Spawn(engine.TakeNextId(), object.posz);
-        copy->Create("copy", object.width, object.height);
-        return static_cast<int>(kAdvance);
-    });
-    Add("breeder", "#put x\n#restart");
-    Add("clock", "#give ticks 1\n#restart");
-    Start();
-    for (const auto& object : board_->children) object->cycle = 0;
-    const int64_t startNodes = world_->vLiveNodes;
-    world_->vLimits.maxNodes = startNodes + 40;
-    Ticks(3);
-    EXPECT_EQ(world_->vLiveNodes, startNodes + 40);
-    EXPECT_GT(Var("refused"), 0);
-    EXPECT_EQ(Var("ticks"), 3 * kMaxCommandsPerTurn / 2) << "the rest of the world plays on";
-    world_->vLimits.maxWorldCells = world_->vLiveCells;
-    EXPECT_FALSE(world_->MayResize(*board_, board_->width + 1, board_->height));
-    EXPECT_TRUE(world_->MayResize(*board_, board_->width - 1, board_->height));
-    board_->children.clear();
-    EXPECT_EQ(world_->vLiveNodes, startNodes - 2) << "the count follows nodes as they go";
-}

@@ -118,6 +118,14 @@ TEST(TemplateCopy, MakesNothingPastTheBounds)
     EXPECT_EQ(made, kMaxNodesMadePerTick / 3);
     world.engine->BeginTick();
     EXPECT_NE(KCopyTemplate(world.Exec(), *world.board, *world.templ, -1), nullptr);
+
+    // The counts follow nodes as they go; a resize past the cells is refused.
+    world.engine->vLimits.maxWorldCells = world.engine->vLiveCells;
+    EXPECT_FALSE(world.engine->MayResize(*world.board, world.board->width + 1, world.board->height));
+    EXPECT_TRUE(world.engine->MayResize(*world.board, world.board->width - 1, world.board->height));
+    const int64_t nodes = world.engine->vLiveNodes;
+    world.board->children.clear();
+    EXPECT_EQ(world.engine->vLiveNodes, nodes - 3 * (made + 1));
 }
 
 // A long run of shots made and dying leaves the handle table and the lists
