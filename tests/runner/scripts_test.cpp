@@ -169,7 +169,9 @@ namespace {
 TEST(ScriptTools, CheckAndDumpProgram)
 {
     RunnerSandbox sandbox;
-    WriteTestWorld(sandbox.File("good.zqav"), {{"door", ":touch\n.parent @hit\n#end"}, {"other", "#end"}});
+    WriteTestWorld(sandbox.File("good.zqav"), {{"door", ":touch\n.parent @hit\n#end", 1, 1, 1, 1, 14, {{"knob", ":key_space\n/n"}}},
+                                               {"other", "#end"},
+                                               {"lamp", ""}});
     WriteTestWorld(sandbox.File("bad.zqav"), {{"door", ":touch\n#end\n#foo\n#collide sideways"}, {"lamp", "#cycle"}});
     WriteFileBytes(sandbox.File("junk.zqav"), "not a zip archive");
     std::string output;
@@ -199,6 +201,25 @@ TEST(ScriptTools, CheckAndDumpProgram)
               0)
         << json;
     EXPECT_EQ(checked, "1 door 0 [['\\x19:touch'], ['0hit '], ['5']] .parent touch\n");
+
+    // Every program, depth first; compile errors go to standard error.
+    ASSERT_EQ(sandbox.Run("--dump-program good.zqav 2>/dev/null", &json), 0) << json;
+    checked.clear();
+    ASSERT_EQ(RunCommand("printf '%s' '" + json + "' | python3 -c \"import json,sys; d=json.load(sys.stdin); "
+                         "print([(n['node'], n['current_line'], len(n['lines']), [(m['name'], m['line'], m['command'], "
+                         "m['active']) for m in n['markers']], [(k['input'], k['marker']) for k in n['keymarkers']]) "
+                         "for n in d], len(set(n['id'] for n in d)))\"",
+                         &checked),
+              0)
+        << json;
+    EXPECT_EQ(checked, "[('Main', -1, 0, [], []), ('door', 0, 3, [('touch', 0, 0, 1)], []), "
+                       "('knob', 0, 2, [('key_space', 0, 0, 1)], [(75, 0)]), ('other', 0, 1, [], []), "
+                       "('lamp', -1, 0, [], [])] 5\n");
+    output.clear();
+    EXPECT_EQ(RunCommand("cd '" + sandbox.Dir() + "' && ./quav-runner --dump-program bad.zqav 2>&1 >/dev/null", &output), 0);
+    EXPECT_EQ(output, "door:3: Bad command: #foo\n"
+                      "door:4: Bad #collide command param: sideways\n"
+                      "lamp:1: Bad #cycle command param type: EOP\n");
 }
 
 }  // namespace

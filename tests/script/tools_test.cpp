@@ -55,38 +55,6 @@ TEST(CheckTool, ListsEveryErrorWithNodeAndLineWarnsOfTabsAndPassesACleanWorldQui
     EXPECT_EQ(KFormatCompileErrors(errors), "a\\x1b[2Jb:1: Bad command: #\\x07\n");
 }
 
-TEST(DumpTool, WritesEveryProgramDepthFirst)
-{
-    TestEngine engine;
-    TempDir dir;
-    const std::string path = WriteWorld(engine, dir, ":Start\n#end\n#foo", ".parent @Hit");
-    const KToolResult result = KDumpPrograms(*engine, path);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "Start:3: Bad command: #foo\n");
-    const std::string startId = std::to_string(engine->vMain->children[0]->id);
-    const Kobject& start = *engine->vMain->children[0];
-    const std::string doorId = std::to_string(start.children[0]->id);
-    const std::string knobId = std::to_string(start.children[0]->children[0]->id);
-    const std::string lampId = std::to_string(start.children[1]->id);
-    EXPECT_EQ(result.out,
-              "[\n"
-              "  {\"node\": \"Start\", \"id\": " + startId + ", \"current_line\": 0, "
-              "\"lines\": [[{\"code\": \"\\u0019:Start\", \"target\": \".self\"}], "
-              "[{\"code\": \"5\", \"target\": \".self\"}]], "
-              "\"markers\": [{\"name\": \"start\", \"line\": 0, \"command\": 0, \"active\": 1}], "
-              "\"keymarkers\": []},\n"
-              "  {\"node\": \"door\", \"id\": " + doorId + ", \"current_line\": 0, "
-              "\"lines\": [[{\"code\": \"0hit \", \"target\": \".parent\"}]], \"markers\": [], \"keymarkers\": []},\n"
-              "  {\"node\": \"knob\", \"id\": " + knobId + ", \"current_line\": 0, "
-              "\"lines\": [[{\"code\": \"\\u0019:key_space\", \"target\": \".self\"}], "
-              "[{\"code\": \"\\u000e9\", \"target\": \".self\"}]], "
-              "\"markers\": [{\"name\": \"key_space\", \"line\": 0, \"command\": 0, \"active\": 1}], "
-              "\"keymarkers\": [{\"input\": 75, \"marker\": 0}]},\n"
-              "  {\"node\": \"lamp\", \"id\": " + lampId + ", \"current_line\": -1, "
-              "\"lines\": [], \"markers\": [], \"keymarkers\": []}\n"
-              "]\n");
-}
-
 TEST(DumpTool, CodeBytesAreCharactersOfTheSameNumber)
 {
     TestEngine engine;
