@@ -228,20 +228,15 @@ TEST_F(Play, IfConditionsAboutThePlayer)
     }
 }
 
-TEST_F(Play, RestartAndEndOnOtherObjects)
+TEST_F(Play, LockRefusesOthersMessagesWhileEndAndRestartReachOtherObjects)
 {
+    Kobject* safe = Add("safe", "#lock\n@self\n#end\n:self\n#give own 1\n#end\n:open\n#give opened 1");
+    Add("thief", ".safe @open\n#end", nullptr, -1);
     Kobject* other = Add("other", "#give o 1\n#end");
     Add("boss", ".other #end\n.other #restart\n#end", nullptr, -3);  // after the other's turn
     Start(1);
     EXPECT_EQ(other->running, 1) << "restarted after it was ended";
     EXPECT_EQ(other->wait, 0);
-}
-
-TEST_F(Play, LockRefusesMessagesFromOthersButNotFromItself)
-{
-    Kobject* safe = Add("safe", "#lock\n@self\n#end\n:self\n#give own 1\n#end\n:open\n#give opened 1");
-    Add("thief", ".safe @open\n#end", nullptr, -1);
-    Start(1);
     EXPECT_EQ(Var("own"), 1);
     Ticks(20);
     EXPECT_EQ(Var("opened"), 0);
