@@ -15,10 +15,21 @@ void FillGlyphPattern(Kfont& font)
     font.RebuildGlyphs();
 }
 
-TEST(Font, GlyphsAreCutRowByRow)
+// Sheet colours copy the block whatever the other colour; a new sheet is
+// cut into glyphs row by row.
+TEST(Font, SheetColoursCopyTheBlockAndGlyphsAreCutRowByRow)
 {
     TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 2, 1);
     Kfont& font = *engine->vFont;
+    font.SetGlyphPixel(3, 2, 2, 200);
+    font.RenderGlyph(*board, 3, -2, 9, 1, 0);
+    BITMAP* surface = board->Surface();
+    EXPECT_EQ(surface->line[2][8 + 2], 200);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(surface->line[y][8 + x], font.GetGlyphPixel(3, x, y));
+    }
+
     EXPECT_EQ(font.glyphX[17], 8);
     EXPECT_EQ(font.glyphY[17], 8);
     EXPECT_EQ(font.glyphCount, 256);
@@ -61,20 +72,6 @@ TEST(Font, ForegroundWithTransparentBackgroundOnlyInsideTheGrid)
     EXPECT_EQ(surface->line[3][3], 5) << "a glyph beyond the sheet draws as blank";
     font.RenderGlyph(*board, -7, 4, 6, 0, 0);
     EXPECT_EQ(surface->line[3][3], 6);
-}
-
-TEST(Font, SheetColoursCopyTheBlockWhateverTheOtherColour)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 2, 1);
-    Kfont& font = *engine->vFont;
-    font.SetGlyphPixel(3, 2, 2, 200);
-    font.RenderGlyph(*board, 3, -2, 9, 1, 0);
-    BITMAP* surface = board->Surface();
-    EXPECT_EQ(surface->line[2][8 + 2], 200);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(surface->line[y][8 + x], font.GetGlyphPixel(3, x, y));
-    }
 }
 
 TEST(Font, EditorSheetOperations)

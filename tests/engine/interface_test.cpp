@@ -4,15 +4,20 @@
 
 namespace {
 
-TEST(EngineRoot, ConstructionAndDestructionTraceInOrder)
+TEST(EngineRoot, ConstructionScreenSizeAndDestructionTraceInOrder)
 {
     TraceCapture trace;
     {
         TestEngine engine;
         EXPECT_EQ(engine->NodeOf(0), engine->vMain.get());
         EXPECT_EQ(KEngine(), &engine.Engine());
+        engine->SetScreenSize(80, 60);
+        EXPECT_EQ(engine->vMain->width, 80);
+        EXPECT_EQ(engine->vMain->height, 60);
+        EXPECT_EQ(KBitmapWidth(engine->vClipBuffer.get()), 80) << "the screen size makes the coverage buffers";
+        EXPECT_EQ(KBitmapHeight(engine->vSubClipBuffer.get()), 480);
     }
-    EXPECT_EQ(trace.text, "Kinterface created\nKinterface deleted\n");
+    EXPECT_EQ(trace.text, "Kinterface created\n--- vSubClipBuffer 640 x 480 ---\nKinterface deleted\n");
     EXPECT_EQ(KEngine(), nullptr);
 }
 
@@ -50,18 +55,6 @@ TEST(EngineRoot, PartsAreMadeInOrderReportedWhenTheyFailAndTheEditorMakesNoExecu
     };
     TestEngine engine(editor);
     EXPECT_EQ(made, 0) << "the editor builds no executor";
-}
-
-TEST(EngineRoot, ScreenSizeMakesCoverageBuffers)
-{
-    TestEngine engine;
-    TraceCapture trace;
-    engine->SetScreenSize(80, 60);
-    EXPECT_EQ(engine->vMain->width, 80);
-    EXPECT_EQ(engine->vMain->height, 60);
-    EXPECT_EQ(KBitmapWidth(engine->vClipBuffer.get()), 80);
-    EXPECT_EQ(KBitmapHeight(engine->vSubClipBuffer.get()), 480);
-    EXPECT_EQ(trace.text, "--- vSubClipBuffer 640 x 480 ---\n");
 }
 
 TEST(ActiveBoard, FirstBoardPlaysAndTheRestAreParked)

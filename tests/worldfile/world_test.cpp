@@ -235,7 +235,7 @@ TEST(WorldFile, DamagedBytesPipesAndFoldersAreRefused)
     EXPECT_NE(engine.Reports()[1].find("is a folder"), std::string::npos) << engine.Reports()[1];
 }
 
-TEST(WorldFile, ZipBombsStopAtTheEntryLimit)
+TEST(WorldFile, ZipBombsStopAtTheEntryLimitAndTooManyCellsAreRefused)
 {
     TempDir dir;
     const std::string path = dir.File("bomb.zqav");
@@ -250,6 +250,15 @@ TEST(WorldFile, ZipBombsStopAtTheEntryLimit)
                                 {"game.qav", kSmallGame}});
     EXPECT_FALSE(LoadWorld(*engine, path, limits));
     EXPECT_NE(engine.Reports()[1].find("font.raw is too large"), std::string::npos) << engine.Reports()[1];
+
+    // Too many cells altogether are refused too.
+    std::string game = "~endvars\n~endimports\n";
+    for (int i = 0; i < 5; ++i) game += "~ob b 0\n0 0 1024 1024\n0 0 1 1\n-1048576 0 0 0 0 \n~pb\n~pe\n~oe\n";
+    Kobject root;
+    root.name = "world_tree";
+    std::string error;
+    EXPECT_FALSE(KReadGameEntry(*engine, game, "game.qav", root, error));
+    EXPECT_NE(error.find("Too many cells"), std::string::npos) << error;
 }
 
 TEST(WorldFile, EachLoadNumbersNodesAfreshAndARefusedOneTakesNoIds)
@@ -269,18 +278,6 @@ TEST(WorldFile, EachLoadNumbersNodesAfreshAndARefusedOneTakesNoIds)
         EXPECT_FALSE(LoadWorld(*engine, tooBig, small));
         EXPECT_EQ(engine->vNextId, 5);
     }
-}
-
-TEST(WorldFile, TooManyCellsAltogetherAreRefused)
-{
-    TestEngine engine;
-    std::string game = "~endvars\n~endimports\n";
-    for (int i = 0; i < 5; ++i) game += "~ob b 0\n0 0 1024 1024\n0 0 1 1\n-1048576 0 0 0 0 \n~pb\n~pe\n~oe\n";
-    Kobject root;
-    root.name = "world_tree";
-    std::string error;
-    EXPECT_FALSE(KReadGameEntry(*engine, game, "game.qav", root, error));
-    EXPECT_NE(error.find("Too many cells"), std::string::npos) << error;
 }
 
 TEST(WorldFile, FailedSavesKeepThePreviousFileAndSayWhy)
