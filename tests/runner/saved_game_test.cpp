@@ -298,7 +298,7 @@ std::string WithoutLine(const std::string& text, const std::string& name)
     return out;
 }
 
-TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
+TEST(GameMenu, SavesToASlotLoadsItBackAndKeepsItWhenASaveOrALoadFails)
 {
     RunnerSandbox sandbox;
     WriteTestWorld(sandbox.File("castle.zqav"), kClockWorld);
@@ -338,6 +338,33 @@ TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
     EXPECT_EQ(MenuText(after, 1, 8, 3), "F3)");
     EXPECT_NE(MenuText(after, 4, 8, 5), "Empty");
     EXPECT_NE(MenuText(after, 4, 8, 3).find('/'), std::string::npos) << MenuText(after, 4, 8, 12);
+
+    // A failed save keeps the slot.
+    const std::string old = ReadFileBytes(sandbox.File("castle.3.qsg"));
+    ASSERT_FALSE(old.empty());
+
+    // Files past 1 KiB cannot be written: the new archive fails part way.
+    std::string output;
+    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(20, {"key_s", "key_f3"}));
+    ASSERT_EQ(RunCommand("cd '" + sandbox.Dir() + "' && trap '' XFSZ && ulimit -f 1 && ./quav-runner --headless "
+                         "--ticks 30 --input in.txt castle.zqav 2>&1",
+                         &output),
+              0)
+        << output;
+    EXPECT_NE(output.find("Unable to save the game"), std::string::npos) << output;
+    EXPECT_EQ(ReadFileBytes(sandbox.File("castle.3.qsg")), old) << "the old slot is kept";
+    for (const std::string& name : FilesIn(sandbox.Dir())) {
+        EXPECT_EQ(name.find(".qsg."), std::string::npos) << "no half-written archive is left: " << name;
+    }
+
+    // A slot that is not a saved game: refused, and the game plays on as
+    // if nothing had been asked.
+    WriteFileBytes(sandbox.File("castle.3.qsg"), old.substr(0, old.size() / 3));
+    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n20 key_b down\n21 key_b up\n" + MenuKeys(30, {"key_l", "key_f3"}));
+    const Played refused = sandbox.Play("castle.zqav", 40, "--input in.txt");
+    EXPECT_NE(refused.output.find("Unable to load the saved game"), std::string::npos) << refused.output;
+    EXPECT_EQ(VarText(refused.vars, "late"), "\"1\"");
+    EXPECT_EQ(VarText(refused.vars, "t"), "34") << "ticks 2..29 and 34..39";
 }
 
 TEST(GameMenu, RestartResetsNosaveHidesSavingQuitEndsAndAHeldEscapeDoesNotReopen)
@@ -370,39 +397,6 @@ TEST(GameMenu, RestartResetsNosaveHidesSavingQuitEndsAndAHeldEscapeDoesNotReopen
     // menu not opened again.
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n10 key_esc down\n11 key_esc up\n14 key_esc down\n40 key_esc up\n");
     EXPECT_EQ(VarText(sandbox.Play("clock.zqav", 50, "--input in.txt").vars, "t"), "18") << "ticks 2..9 and 40..49";
-}
-
-TEST(GameMenu, FailedSaveKeepsTheSlotAndABrokenSlotLeavesTheGameAsItWas)
-{
-    RunnerSandbox sandbox;
-    WriteTestWorld(sandbox.File("castle.zqav"), kClockWorld);
-    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_s", "key_f3"}));
-    sandbox.Play("castle.zqav", 16, "--input in.txt");
-    const std::string old = ReadFileBytes(sandbox.File("castle.3.qsg"));
-    ASSERT_FALSE(old.empty());
-
-    // Files past 1 KiB cannot be written: the new archive fails part way.
-    std::string output;
-    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(20, {"key_s", "key_f3"}));
-    ASSERT_EQ(RunCommand("cd '" + sandbox.Dir() + "' && trap '' XFSZ && ulimit -f 1 && ./quav-runner --headless "
-                         "--ticks 30 --input in.txt castle.zqav 2>&1",
-                         &output),
-              0)
-        << output;
-    EXPECT_NE(output.find("Unable to save the game"), std::string::npos) << output;
-    EXPECT_EQ(ReadFileBytes(sandbox.File("castle.3.qsg")), old) << "the old slot is kept";
-    for (const std::string& name : FilesIn(sandbox.Dir())) {
-        EXPECT_EQ(name.find(".qsg."), std::string::npos) << "no half-written archive is left: " << name;
-    }
-
-    // A slot that is not a saved game: refused, and the game plays on as
-    // if nothing had been asked.
-    WriteFileBytes(sandbox.File("castle.3.qsg"), old.substr(0, old.size() / 3));
-    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n20 key_b down\n21 key_b up\n" + MenuKeys(30, {"key_l", "key_f3"}));
-    const Played refused = sandbox.Play("castle.zqav", 40, "--input in.txt");
-    EXPECT_NE(refused.output.find("Unable to load the saved game"), std::string::npos) << refused.output;
-    EXPECT_EQ(VarText(refused.vars, "late"), "\"1\"");
-    EXPECT_EQ(VarText(refused.vars, "t"), "34") << "ticks 2..29 and 34..39";
 }
 
 // The frame of the menu: border runs on the top and bottom rows and the
