@@ -127,40 +127,7 @@ TEST(Spawning, BindAndBecomeOnObjectsInTheMiddleOfTurns)
     EXPECT_EQ(VarInt(played.vars, "fwrong"), kMissing) << "a dissolved object runs nothing more";
 }
 
-TEST(Spawning, BecomeAttachAndFocus)
-{
-    RunnerSandbox sandbox;
-    const std::string world = sandbox.File("become.zqav");
-    WriteWorld(world, {{"Main", 40, 30, 0, {},
-                        {{"statue", "#become -1 -1 -1 -1", 30, 5, 2, 1, 14,
-                          {{"gem", "#end", 1, 0, 1, 1}, {"far", "#end", 6, 0, 1, 1}}},
-                         {"painter", "#become 66 -1 -1 2", 30, 8, 2, 2},
-                         {"host", "#attach lamp 3 4\n#end", 2, 2, 10, 10},
-                         {"player", "#end", 39, 29, 1, 1}},
-                        "#mod vieww 20\n#mod viewh 10\n#focus player\n#end"},
-                       SpawnBoard()});
-    const Played played = sandbox.Play(world, 1, "--screenshot shot.bmp");
-
-    EXPECT_EQ(CountNodes(played.tree, "statue"), 0);
-    EXPECT_EQ(CountNodes(played.tree, "painter"), 0);
-    EXPECT_EQ(IntField(played.tree, "gem", "parent"), IntField(played.tree, "Main", "id")) << "a touching child stays";
-    EXPECT_EQ(IntField(played.tree, "gem", "posx"), 31);
-    EXPECT_EQ(CountNodes(played.tree, "far"), 0) << "a child away from the object goes with it";
-    const auto board = CellsOf(played.tree, "Main");
-    ASSERT_EQ(board.size(), 40u * 30u);
-    EXPECT_EQ(board[5 * 40 + 30], (std::array<int, 4>{65, 14, 1, 0})) << "the statue's picture stays";
-    EXPECT_EQ(board[9 * 40 + 31], (std::array<int, 4>{66, 1, 1, 2})) << "-1 keeps a field";
-
-    EXPECT_EQ(IntField(played.tree, "lamp", "parent"), IntField(played.tree, "host", "id"));
-    EXPECT_EQ(IntField(played.tree, "lamp", "posx"), 3);
-    EXPECT_EQ(IntField(played.tree, "lamp", "posy"), 4);
-
-    // The board's view follows the player into its corner, no further.
-    EXPECT_EQ(IntField(played.tree, "Main", "viewx"), 20);
-    EXPECT_EQ(IntField(played.tree, "Main", "viewy"), 20);
-}
-
-TEST(Appearance, ModGetWriteAndCycles)
+TEST(Appearance, ModGetWriteCyclesBecomeAttachAndFocus)
 {
     RunnerSandbox sandbox;
     const std::string world = sandbox.File("mod.zqav");
@@ -171,7 +138,14 @@ TEST(Appearance, ModGetWriteAndCycles)
                          {"deep", "#mod posz 5\n#get posz gz\n#get char 0 0 gc\n#get fg 9 9 gnone\n#end", 1, 20, 1, 1},
                          {"huge", "#mod vieww 4000\n#mod vieww 2000000000\n#mod viewh -5\n#char 1 2 3 0\n#cycle 2000000000\n#end", 3, 20, 1, 1},
                          {"writer", "#write 0 0 hp health\n#end", 2, 25, 10, 1},
-                         {"ticker", "#cyclef 3\n:a\n#give t 1\n/i\n@a", 30, 25, 1, 1}}}});
+                         {"ticker", "#cyclef 3\n:a\n#give t 1\n/i\n@a", 30, 25, 1, 1},
+                         {"statue", "#become -1 -1 -1 -1", 30, 5, 2, 1, 14,
+                          {{"gem", "#end", 1, 0, 1, 1}, {"away", "#end", 6, 0, 1, 1}}},
+                         {"painter", "#become 66 -1 -1 2", 30, 8, 2, 2},
+                         {"host", "#attach lamp 3 4\n#end", 20, 12, 10, 10},
+                         {"player", "#end", 39, 29, 1, 1}},
+                        "#mod vieww 20\n#mod viewh 10\n#focus player\n#end"},
+                       SpawnBoard()});
     const Played played = sandbox.Play(world, 40);
 
     EXPECT_EQ(IntField(played.tree, "far", "viewx"), 2) << "clamped to width - view width";
@@ -197,6 +171,25 @@ TEST(Appearance, ModGetWriteAndCycles)
 
     // Turns at tick 0 (which reloads the old cycle of 8), then every fourth tick: 9, 13, ..., 37.
     EXPECT_EQ(VarInt(played.vars, "t"), 9);
+
+    // #become, #attach and #focus.
+    EXPECT_EQ(CountNodes(played.tree, "statue"), 0);
+    EXPECT_EQ(CountNodes(played.tree, "painter"), 0);
+    EXPECT_EQ(IntField(played.tree, "gem", "parent"), IntField(played.tree, "Main", "id")) << "a touching child stays";
+    EXPECT_EQ(IntField(played.tree, "gem", "posx"), 31);
+    EXPECT_EQ(CountNodes(played.tree, "away"), 0) << "a child away from the object goes with it";
+    const auto board = CellsOf(played.tree, "Main");
+    ASSERT_EQ(board.size(), 40u * 30u);
+    EXPECT_EQ(board[5 * 40 + 30], (std::array<int, 4>{65, 14, 1, 0})) << "the statue's picture stays";
+    EXPECT_EQ(board[9 * 40 + 31], (std::array<int, 4>{66, 1, 1, 2})) << "-1 keeps a field";
+
+    EXPECT_EQ(IntField(played.tree, "lamp", "parent"), IntField(played.tree, "host", "id"));
+    EXPECT_EQ(IntField(played.tree, "lamp", "posx"), 3);
+    EXPECT_EQ(IntField(played.tree, "lamp", "posy"), 4);
+
+    // The board's view follows the player into its corner, no further.
+    EXPECT_EQ(IntField(played.tree, "Main", "viewx"), 20);
+    EXPECT_EQ(IntField(played.tree, "Main", "viewy"), 20);
 }
 
 TEST(Appearance, LightsAndFades)
