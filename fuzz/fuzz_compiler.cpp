@@ -14,20 +14,15 @@
 
 namespace {
 
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
-
 void CheckProgram(const Kobject& node, size_t sourceBytes)
 {
     size_t repeatedBytes = 0;
     size_t commands = 0;
     for (const KProgramLine& line : node.lines) {
-        Require(!line.commands.empty());
+        FuzzRequire(!line.commands.empty());
         for (const KCompiledCommand& command : line.commands) {
-            Require(!command.code.empty() && static_cast<uint8_t>(command.code[0]) < kOpcodeCount);
-            Require(!command.target.empty() && command.target[0] == '.');
+            FuzzRequire(!command.code.empty() && static_cast<uint8_t>(command.code[0]) < kOpcodeCount);
+            FuzzRequire(!command.target.empty() && command.target[0] == '.');
             repeatedBytes += Kcompiler::CopyCost(command);
         }
         commands += line.commands.size();
@@ -35,18 +30,18 @@ void CheckProgram(const Kobject& node, size_t sourceBytes)
     // Without repeats a command takes at least one byte of script and
     // holds at most the whole script.
     const size_t plainBytes = sourceBytes * (sizeof(KCompiledCommand) + sourceBytes + 6);
-    Require(repeatedBytes <= plainBytes + Kcompiler::RepeatBudgetFor(sourceBytes));
-    Require(commands <= sourceBytes + Kcompiler::RepeatBudgetFor(sourceBytes) / sizeof(KCompiledCommand));
-    Require(node.currentLine == (node.lines.empty() ? -1 : 0));
+    FuzzRequire(repeatedBytes <= plainBytes + Kcompiler::RepeatBudgetFor(sourceBytes));
+    FuzzRequire(commands <= sourceBytes + Kcompiler::RepeatBudgetFor(sourceBytes) / sizeof(KCompiledCommand));
+    FuzzRequire(node.currentLine == (node.lines.empty() ? -1 : 0));
     for (const KMarker& marker : node.markers) {
-        Require(marker.line >= 0 && static_cast<size_t>(marker.line) < node.lines.size());
+        FuzzRequire(marker.line >= 0 && static_cast<size_t>(marker.line) < node.lines.size());
         const auto& line = node.lines[static_cast<size_t>(marker.line)].commands;
-        Require(marker.command >= 0 && static_cast<size_t>(marker.command) < line.size());
-        Require(static_cast<uint8_t>(line[static_cast<size_t>(marker.command)].code[0]) == kOpMarker);
+        FuzzRequire(marker.command >= 0 && static_cast<size_t>(marker.command) < line.size());
+        FuzzRequire(static_cast<uint8_t>(line[static_cast<size_t>(marker.command)].code[0]) == kOpMarker);
     }
     for (const KKeyMarker& key : node.keyMarkers) {
-        Require(key.input >= 0 && key.input < kInputNameCount);
-        Require(key.marker >= 0 && static_cast<size_t>(key.marker) < node.markers.size());
+        FuzzRequire(key.input >= 0 && key.input < kInputNameCount);
+        FuzzRequire(key.marker >= 0 && static_cast<size_t>(key.marker) < node.markers.size());
     }
 }
 
@@ -58,7 +53,7 @@ void ReadEveryArgument(KEvaluator& evaluator, const Kobject& node)
             while (static_cast<size_t>(cursor) < command.code.size()) {
                 const int32_t before = cursor;
                 evaluator.GetStrArg(command.code, cursor, true);
-                Require(cursor > before && static_cast<size_t>(cursor) <= command.code.size());
+                FuzzRequire(cursor > before && static_cast<size_t>(cursor) <= command.code.size());
             }
         }
     }

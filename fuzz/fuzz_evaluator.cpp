@@ -15,11 +15,6 @@
 
 namespace {
 
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
-
 void SetVariables(Kinterface& engine)
 {
     engine.vVariables.EraseAll();
@@ -49,9 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 1: evaluator.GetStrArg(code, cursor, resolve); break;
         default: evaluator.Evaluate(code, cursor, resolve); break;
         }
-        Require(cursor >= 0 && static_cast<size_t>(cursor) <= code.size());
+        FuzzRequire(cursor >= 0 && static_cast<size_t>(cursor) <= code.size());
         if (static_cast<size_t>(cursor) == code.size()) break;
-        Require(before < 0 || static_cast<size_t>(before) > code.size() || cursor > before);
+        FuzzRequire(before < 0 || static_cast<size_t>(before) > code.size() || cursor > before);
     }
     return 0;
 }

@@ -38,23 +38,14 @@ constexpr Template kTemplates[] = {
 
 void AddTemplates(Kinterface& engine)
 {
-    Kobject* spawn = engine.vMain->Spawn_Back(engine.TakeNextId(), 2);
-    spawn->Create("Spawn", 12, 4);
+    Kobject* spawn = FuzzAddNode(engine, *engine.vMain, "Spawn", 12, 4, 0, 0, 2);
     int x = 0;
     for (const Template& templ : kTemplates) {
-        Kobject* node = spawn->Spawn(engine.TakeNextId(), 0);
-        node->Create(templ.name, templ.w, templ.h);
-        node->posx = x;
-        node->source = templ.script;
-        node->Refile();
+        FuzzAddNode(engine, *spawn, templ.name, templ.w, templ.h, x, 0, 0, templ.script);
         x += templ.w + 1;
     }
-    Kobject* lamp = spawn->FindByName("lamp");
-    Kobject* wick = lamp->Spawn(engine.TakeNextId(), 0);
-    wick->Create("wick", 1, 1);
-    wick->source = "#cyclef 1\n:a\n#light 3 8 64 64\n/i\n@a";
-    Kobject* dark = engine.vMain->Spawn_Back(engine.TakeNextId(), 3);
-    dark->Create("Dark", 20, 10);
+    FuzzAddNode(engine, *spawn->FindByName("lamp"), "wick", 1, 1, 0, 0, 0, "#cyclef 1\n:a\n#light 3 8 64 64\n/i\n@a");
+    FuzzAddNode(engine, *engine.vMain, "Dark", 20, 10, 0, 0, 3);
 }
 
 // What the runner does at the start of every tick while "dark" is 1.
@@ -84,38 +75,23 @@ void BuildWorld(Kinterface& engine, std::string_view scripts)
     engine.vChildGridFrom = 1;
     engine.vCheckChildGrid = true;
     engine.vLimits.maxNodes = kFuzzMaxNodes;
-    Kobject* board = engine.vMain->Spawn_Back(engine.TakeNextId(), 0);
-    board->Create("Main", 20, 10);
+    Kobject* board = FuzzAddNode(engine, *engine.vMain, "Main", 20, 10);
     for (int x = 0; x < 20; ++x) {
         board->SetCell(x, 3, -1, -1, -1, x % 4);  // free, wall, breakable, water in turn
         board->SetCell(x, 9, -1, -1, -1, 2);
     }
-    Kobject* box = board->Spawn(engine.TakeNextId(), 0);
-    box->Create("box", 6, 6);
-    box->posx = 12;
-    box->posy = 4;
+    Kobject* box = FuzzAddNode(engine, *board, "box", 6, 6, 12, 4);
     box->vieww = box->viewh = 5;
     box->enterable = 1;
     box->Refile();
-    Kobject* inside = box->Spawn(engine.TakeNextId(), 0);
-    inside->Create("inner", 1, 1);
-    inside->posx = 2;
-    inside->posy = 2;
-    inside->Refile();
-    Kobject* other = engine.vMain->Spawn_Back(engine.TakeNextId(), 1);
-    other->Create("Other", 4, 4);
+    FuzzAddNode(engine, *box, "inner", 1, 1, 2, 2);
+    FuzzAddNode(engine, *engine.vMain, "Other", 4, 4, 0, 0, 1);
     for (int i = 0; i < kObjects; ++i) {
         const size_t cut = scripts.find('\f');
-        Kobject* object = board->Spawn(engine.TakeNextId(), i);
-        object->Create(i == 0 ? "player" : "o" + std::to_string(i), 2, 1);
-        object->posx = 2 * i;
-        object->source.assign(scripts.substr(0, cut));
+        FuzzAddNode(engine, *board, i == 0 ? "player" : "o" + std::to_string(i), 2, 1, 2 * i, 0, i, scripts.substr(0, cut));
         scripts = cut == std::string_view::npos ? std::string_view() : scripts.substr(cut + 1);
     }
-    Kobject* bullet = board->Spawn(engine.TakeNextId(), 0);
-    bullet->Create("bullet", 1, 1);
-    bullet->posx = 2;
-    bullet->posy = 5;
+    Kobject* bullet = FuzzAddNode(engine, *board, "bullet", 1, 1, 2, 5);
     bullet->collideMode = 2;
     bullet->ownerid = board->children.back()->id;
     bullet->walkDir = 0;

@@ -11,9 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Kinterface& engine = FuzzEngine();
-    KWorldLimits limits;
-    limits.maxWorldCells = int64_t{1} << 18;
-    limits.maxNodes = 5000;
+    const KWorldLimits limits = FuzzWorldLimits();
     Kobject root;
     root.name = "world_tree";
     std::string error;

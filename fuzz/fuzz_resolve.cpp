@@ -13,17 +13,9 @@
 
 namespace {
 
-void Require(bool condition)
-{
-    if (!condition) std::abort();
-}
-
 Kobject* Add(Kinterface& engine, Kobject& parent, const char* name, int w, int h, int x, int y, int z)
 {
-    Kobject* node = parent.IsRoot() ? parent.Spawn_Back(engine.TakeNextId(), z) : parent.Spawn(engine.TakeNextId(), z);
-    node->Create(name, w, h);
-    node->posx = x;
-    node->posy = y;
+    Kobject* node = FuzzAddNode(engine, parent, name, w, h, x, y, z);
     for (int i = 0; i < w * h; i += 2) node->SetCell(i % w, i / w, 1, 0, 0, 0);
     return node;
 }
@@ -61,15 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const KFlavour walk : {KFlavour::Runner, KFlavour::Editor}) {
         for (const int origin : origins) {
             const int list = KResolveAddress(engine, walk, origin, address);
-            Require(list >= -1 && list < kListCount);
+            FuzzRequire(list >= -1 && list < kListCount);
             if (list < 0) continue;
-            Require(engine.ListCount(list) >= 0);
+            FuzzRequire(engine.ListCount(list) >= 0);
             while (engine.NextInList(list) >= 0) {
             }
             engine.FreeList(list);
         }
     }
-    Require(engine.HandlesInUse() == handlesBefore);
-    Require(engine.ListsInUse() == 0);
+    FuzzRequire(engine.HandlesInUse() == handlesBefore);
+    FuzzRequire(engine.ListsInUse() == 0);
     return 0;
 }

@@ -13,12 +13,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -26,30 +24,6 @@ namespace {
 constexpr int kTicks = 5;
 constexpr const char* kWorldPath = "/nonexistent-quav-fuzz/castle.zqav";
 constexpr const char* kSlotPath = "/nonexistent-quav-fuzz/castle.3.qsg";
-
-KWorldLimits FuzzLimits()
-{
-    KWorldLimits limits;
-    limits.maxEntryBytes = size_t{4} << 20;
-    limits.maxWorldCells = int64_t{1} << 18;
-    limits.maxNodes = 5000;
-    return limits;
-}
-
-void Require(bool holds, const char* what)
-{
-    if (holds) return;
-    std::fprintf(stderr, "fuzz_saved_game: %s\n", what);
-    std::abort();
-}
-
-Kobject* AddNode(Kinterface& engine, Kobject& parent, const char* name, int32_t w, int32_t h, const char* script)
-{
-    Kobject* node = parent.IsRoot() ? parent.Spawn_Back(engine.TakeNextId(), 0) : parent.Spawn(engine.TakeNextId(), 0);
-    node->Create(name, w, h);
-    node->source = script;
-    return node;
-}
 
 // The world in play: a board with a player and a scripted object, the
 // spawn board with the objects that run after a save and a load, and a
@@ -60,14 +34,14 @@ void BuildWorld(Kinterface& engine)
     engine.vNextId = 1;
     engine.vWorldPath = kWorldPath;
     Kobject& root = *engine.vMain;
-    Kobject* main = AddNode(engine, root, "Main", 20, 12, "");
-    AddNode(engine, *main, "player", 1, 1, ":key_up\n/n\n#end\n:touch\n#give hits 1\n#end");
-    Kobject* guard = AddNode(engine, *main, "guard", 2, 1, "#set seen 1\n:loop\n#give t 1\n@loop\n:shot\n#die");
-    AddNode(engine, *guard, "eye", 1, 1, "#end\n:go\n#set go 1\n#end");
-    Kobject* spawn = AddNode(engine, root, "Spawn", 4, 4, "");
-    AddNode(engine, *spawn, "save", 1, 1, "#give saves 1\n#end");
-    AddNode(engine, *spawn, "load", 1, 1, "#give loads 1\n#end");
-    AddNode(engine, root, "Dark", 20, 12, "");
+    Kobject* main = FuzzAddNode(engine, root, "Main", 20, 12);
+    FuzzAddNode(engine, *main, "player", 1, 1, 0, 0, 0, ":key_up\n/n\n#end\n:touch\n#give hits 1\n#end");
+    Kobject* guard = FuzzAddNode(engine, *main, "guard", 2, 1, 0, 0, 0, "#set seen 1\n:loop\n#give t 1\n@loop\n:shot\n#die");
+    FuzzAddNode(engine, *guard, "eye", 1, 1, 0, 0, 0, "#end\n:go\n#set go 1\n#end");
+    Kobject* spawn = FuzzAddNode(engine, root, "Spawn", 4, 4);
+    FuzzAddNode(engine, *spawn, "save", 1, 1, 0, 0, 0, "#give saves 1\n#end");
+    FuzzAddNode(engine, *spawn, "load", 1, 1, 0, 0, 0, "#give loads 1\n#end");
+    FuzzAddNode(engine, root, "Dark", 20, 12);
     engine.vVariables.EraseAll();
     engine.CompileAll();
     engine.FindSpecialBoards();
@@ -96,13 +70,6 @@ int32_t HighestId(const Kobject& node)
     return highest;
 }
 
-int64_t CountNodes(const Kobject& node)
-{
-    int64_t count = 1;
-    for (const auto& child : node.children) count += CountNodes(*child);
-    return count;
-}
-
 Kinterface& Engine()
 {
     Kinterface& engine = FuzzEngine(KRunnerParts());
@@ -120,19 +87,19 @@ Kinterface& Engine()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Kinterface& engine = Engine();
-    const KWorldLimits limits = FuzzLimits();
+    const KWorldLimits limits = FuzzWorldLimits();
     const std::string before = Fingerprint(engine);
     std::string bytes(reinterpret_cast<const char*>(data), size);
     const KLoadGame result = KLoadGameBytes(engine, std::move(bytes), kSlotPath, limits);
     if (result != KLoadGame::Loaded) {
-        Require(Fingerprint(engine) == before, "a refused load changed the game");
+        FuzzRequire(Fingerprint(engine) == before, "a refused load changed the game");
         return 0;
     }
-    Require(engine.vNextId > HighestId(*engine.vMain), "a restored id is not below the next id");
-    Require(CountNodes(*engine.vMain) <= limits.maxNodes + 1, "the world grew past the nodes a file may hold");
+    FuzzRequire(engine.vNextId > HighestId(*engine.vMain), "a restored id is not below the next id");
+    FuzzRequire(FuzzCountNodes(*engine.vMain) <= limits.maxNodes + 1, "the world grew past the nodes a file may hold");
     for (int tick = 0; tick < kTicks; ++tick) {
         engine.Tick();
-        Require(engine.vWork.Left() >= 0, "a tick spent more than its budget");
+        FuzzRequire(engine.vWork.Left() >= 0, "a tick spent more than its budget");
     }
     BuildWorld(engine);
     return 0;
@@ -165,50 +132,27 @@ const std::string& GoodGame()
     return game;
 }
 
-// One entry's text mutated and packed again with the others: an archive's
-// checksums refuse nearly every byte-level change, so without this few
-// mutations would get past the zip reader.
-bool MutateEntry(uint8_t* data, size_t size, size_t maxSize, unsigned int seed, size_t& newSize)
-{
-    KZipReader reader;
-    std::string error;
-    if (!reader.OpenMemory(std::string(reinterpret_cast<const char*>(data), size), error) &&
-        !reader.OpenMemory(GoodGame(), error)) {
-        return false;
-    }
-    const std::vector<std::string> names = reader.Names();
-    if (names.empty()) return false;
-    const std::string& chosen = names[(seed / 8) % names.size()];
-    const std::string path = "/tmp/quav-fuzz-saved-" + std::to_string(getpid()) + "-m.qsg";
-    KZipWriter writer;
-    if (!writer.Open(path)) return false;
-    for (const std::string& name : names) {
-        std::string content;
-        if (reader.Read(name, content, maxSize) != KZipReader::Entry::Ok) return false;
-        if (name == chosen) {
-            const size_t room = content.size() + 64;
-            content.resize(room);
-            content.resize(LLVMFuzzerMutate(reinterpret_cast<uint8_t*>(content.data()), room - 64, room));
-        }
-        if (!writer.Add(name, content)) return false;
-    }
-    if (!writer.Commit()) return false;
-    const std::string bytes = ReadAll(path);
-    unlink(path.c_str());
-    if (bytes.empty() || bytes.size() > maxSize) return false;
-    std::memcpy(data, bytes.data(), bytes.size());
-    newSize = bytes.size();
-    return true;
-}
-
 }  // namespace
 
 extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed)
 {
     // One mutation in eight stays on the raw bytes, so the zip reader's
     // refusals keep being tried too.
-    size_t newSize = 0;
-    if (seed % 8 != 0 && MutateEntry(data, size, maxSize, seed, newSize)) return newSize;
+    if (seed % 8 != 0) {
+        // One entry's text mutated and packed again with the others: an
+        // archive's checksums refuse nearly every byte-level change, so
+        // without this few mutations would get past the zip reader. Input
+        // that is no archive starts from a good game.
+        std::string archive(reinterpret_cast<const char*>(data), size);
+        KZipReader reader;
+        std::string error;
+        if (!reader.OpenMemory(archive, error)) archive = GoodGame();
+        const auto choose = [seed](const std::vector<std::string>& names) {
+            return names.empty() ? std::string() : names[(seed / 8) % names.size()];
+        };
+        const size_t newSize = FuzzRewriteZipEntry(archive, choose, LLVMFuzzerMutate, data, maxSize);
+        if (newSize != 0) return newSize;
+    }
     return LLVMFuzzerMutate(data, size, maxSize);
 }
 #endif

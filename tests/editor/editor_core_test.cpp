@@ -83,18 +83,14 @@ TEST_F(EditorCore, RowTextsMarkTheCurrentBoardNodeAndHiddenObjects)
     EXPECT_EQ(KTreeRowColours(*a1, doc.CurrentNode()).bg, -1);
 }
 
-TEST_F(EditorCore, DrawingFormatsOnlyTheRowsThatFit)
+TEST_F(EditorCore, DrawingFormatsOnlyTheRowsThatFitAndScrollingStopsAtZero)
 {
     KBitmap pane = KMakeBitmap(200, 40);
     EXPECT_EQ(KDrawTree(pane.get(), *engine, a->id, a->id, 0, 0), 3);
     EXPECT_EQ(KDrawTree(pane.get(), *engine, a->id, a->id, 0, 3), 4);  // the first cut at the top
-}
-
-TEST_F(EditorCore, ScrollingNeverGoesBelowZero)
-{
     EXPECT_EQ(KWheelRowOffset(3, -120), 0);
     EXPECT_EQ(KWheelRowOffset(3, 120), 8);
-    EXPECT_EQ(KDragOffset(2, 100, 180), 0);
+    EXPECT_EQ(KDragOffset(2, 100, 180), 0) << "scrolling never goes below zero";
     EXPECT_EQ(KDragOffset(2, 100, 85), 3);
 }
 

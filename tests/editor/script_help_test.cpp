@@ -52,13 +52,7 @@ TEST(ScriptHelp, CommandListIsSortedAndEveryWordCompilesAndHasHelp)
     }
 }
 
-TEST(ScriptHelp, AddressListMergesNodeNamesIntoTheFixedWords)
-{
-    EXPECT_EQ(KAddressList({}), ".all .contained .e .inside .mask .n .parent .s .self .top .w");
-    EXPECT_EQ(KAddressList({"door", "Zed", "p"}), ".Zed .all .contained .door .e .inside .mask .n .p .parent .s .self .top .w");
-}
-
-TEST(ScriptHelp, AddressNamesComeFromTheEditorWalkAndReleaseTheirHandles)
+TEST(ScriptHelp, AddressNamesComeFromTheEditorWalkAndMergeIntoTheFixedWords)
 {
     TestEngine engine{KFlavour::Editor};
     Kobject* board = engine.AddBoard("a", 10, 8);
@@ -71,6 +65,9 @@ TEST(ScriptHelp, AddressNamesComeFromTheEditorWalkAndReleaseTheirHandles)
     EXPECT_TRUE(KAddressNames(*engine, lamp, std::string(5000, '.') + "\x01>").empty());
     EXPECT_TRUE(KAddressNames(*engine, nullptr, ".").empty());
     EXPECT_EQ(engine->HandlesInUse(), handles);
+    // The list merges node names into the fixed words.
+    EXPECT_EQ(KAddressList({}), ".all .contained .e .inside .mask .n .parent .s .self .top .w");
+    EXPECT_EQ(KAddressList({"door", "Zed", "p"}), ".Zed .all .contained .door .e .inside .mask .n .p .parent .s .self .top .w");
 }
 
 // The styles of a text as digits, style 10 as "X".
@@ -81,7 +78,7 @@ std::string StylesOf(std::string_view text)
     return out;
 }
 
-TEST(ScriptHelp, StylesFollowTheCompilersReading)
+TEST(ScriptHelp, StylesFollowTheCompilersReadingAndTellWhereListsAreOffered)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"#walk n", "1111107"},
@@ -101,10 +98,7 @@ TEST(ScriptHelp, StylesFollowTheCompilersReading)
         {"#end   \n", "11110000"},
     };
     for (const auto& [text, styles] : cases) EXPECT_EQ(StylesOf(text), styles) << text;
-}
-
-TEST(ScriptHelp, StylesTellWhereListsAreOffered)
-{
+    // The styles tell where the lists are offered.
     for (const int style : {kStyleComment, kStyleText, kStyleQuoted}) EXPECT_FALSE(KOffersCommands(style)) << style;
     for (const int style : {kStyleDefault, kStyleCommand, kStyleWord}) EXPECT_TRUE(KOffersCommands(style)) << style;
     for (const int style : {kStyleDefault, kStyleAddress, kStyleWord, kStyleNumber}) {

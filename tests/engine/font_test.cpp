@@ -15,10 +15,21 @@ void FillGlyphPattern(Kfont& font)
     font.RebuildGlyphs();
 }
 
-TEST(Font, GlyphsAreCutRowByRow)
+// Sheet colours copy the block whatever the other colour; a new sheet is
+// cut into glyphs row by row.
+TEST(Font, SheetColoursCopyTheBlockAndGlyphsAreCutRowByRow)
 {
     TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 2, 1);
     Kfont& font = *engine->vFont;
+    font.SetGlyphPixel(3, 2, 2, 200);
+    font.RenderGlyph(*board, 3, -2, 9, 1, 0);
+    BITMAP* surface = board->Surface();
+    EXPECT_EQ(surface->line[2][8 + 2], 200);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(surface->line[y][8 + x], font.GetGlyphPixel(3, x, y));
+    }
+
     EXPECT_EQ(font.glyphX[17], 8);
     EXPECT_EQ(font.glyphY[17], 8);
     EXPECT_EQ(font.glyphCount, 256);
@@ -32,7 +43,7 @@ TEST(Font, GlyphsAreCutRowByRow)
     EXPECT_EQ(Kfont::GlyphsForSheet(1, 100), 0);
 }
 
-TEST(Font, ForegroundWithTransparentBackground)
+TEST(Font, ForegroundWithTransparentBackgroundOnlyInsideTheGrid)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 1, 1);
@@ -51,34 +62,16 @@ TEST(Font, ForegroundWithTransparentBackground)
     }
     EXPECT_GT(set, 0);
     EXPECT_GT(kept, 0);
-}
 
-TEST(Font, SheetColoursCopyTheBlockWhateverTheOtherColour)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 2, 1);
-    Kfont& font = *engine->vFont;
-    font.SetGlyphPixel(3, 2, 2, 200);
-    font.RenderGlyph(*board, 3, -2, 9, 1, 0);
-    BITMAP* surface = board->Surface();
-    EXPECT_EQ(surface->line[2][8 + 2], 200);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) EXPECT_EQ(surface->line[y][8 + x], font.GetGlyphPixel(3, x, y));
-    }
-}
-
-TEST(Font, NothingOutsideTheGridAndUnknownGlyphsAreBlank)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 1, 1);
-    Kfont& font = *engine->vFont;
+    // Nothing is drawn outside the grid; unknown glyphs are blank.
+    clear_to_color(surface, 77);
     font.RenderGlyph(*board, 'A', 4, 5, 1, 0);
     font.RenderGlyph(*board, 'A', 4, 5, 0, -1);
-    EXPECT_EQ(board->Surface()->line[0][0], 0);
+    EXPECT_EQ(surface->line[0][0], 77);
     font.RenderGlyph(*board, 5000, 4, 5, 0, 0);
-    EXPECT_EQ(board->Surface()->line[3][3], 5) << "a glyph beyond the sheet draws as blank";
+    EXPECT_EQ(surface->line[3][3], 5) << "a glyph beyond the sheet draws as blank";
     font.RenderGlyph(*board, -7, 4, 6, 0, 0);
-    EXPECT_EQ(board->Surface()->line[3][3], 6);
+    EXPECT_EQ(surface->line[3][3], 6);
 }
 
 TEST(Font, EditorSheetOperations)
@@ -88,13 +81,9 @@ TEST(Font, EditorSheetOperations)
     FillGlyphPattern(font);
     EXPECT_EQ(font.GlyphAt(8, 8), 17);
     EXPECT_EQ(font.GlyphAt(3, 0), -1);
-    EXPECT_EQ(font.NeighbourGlyph(17, 0), 1);
-    EXPECT_EQ(font.NeighbourGlyph(17, 1), 18);
-    EXPECT_EQ(font.NeighbourGlyph(17, 2), 33);
-    EXPECT_EQ(font.NeighbourGlyph(17, 3), 16);
-    EXPECT_EQ(font.NeighbourGlyph(0, 0), -1);
-    EXPECT_EQ(font.NeighbourGlyph(15, 1), -1);
-    EXPECT_EQ(font.NeighbourGlyph(17, 9), 17);
+    // Up, right, down, left; an unknown way stays.
+    const int kNeighbours[][3] = {{17, 0, 1}, {17, 1, 18}, {17, 2, 33}, {17, 3, 16}, {0, 0, -1}, {15, 1, -1}, {17, 9, 17}};
+    for (const auto& [from, way, to] : kNeighbours) EXPECT_EQ(font.NeighbourGlyph(from, way), to) << from << " " << way;
 
     font.AddGlyphRow();
     EXPECT_EQ(font.glyphCount, 272);
@@ -108,20 +97,12 @@ TEST(Font, EditorSheetOperations)
     font.DrawTextTo(preview.get(), "\x11\x11", 3, 4, 1, 1);  // partly outside: clipped, no crash
     EXPECT_EQ(preview->line[8][8], 3);
     EXPECT_EQ(preview->line[8][9], 4);
-}
 
-TEST(Font, ImportFailureReportsAndKeepsTheSheetInUse)
-{
-    TestEngine engine(KFlavour::Editor);
-    Kfont& font = *engine->vFont;
-    font.CreateSheet(16, 16);
-    font.RebuildGlyphs();
-    const int32_t glyphs = font.glyphCount;
-    ASSERT_NE(glyphs, 256);
+    // A failed import reports and keeps the sheet in use.
     EXPECT_FALSE(font.ImportFont("/nonexistent/sheet.bmp"));
     EXPECT_EQ(engine.Reports(), (std::vector<std::string>{"Unable to import font"}));
-    EXPECT_EQ(font.glyphCount, glyphs);
-    EXPECT_EQ(KBitmapWidth(font.sheet.get()), 16);
+    EXPECT_EQ(font.glyphCount, 240);
+    EXPECT_EQ(KBitmapWidth(font.sheet.get()), 128);
 }
 
 TEST(DefaultData, LoadsThroughTheGameLibrary)
@@ -139,9 +120,8 @@ TEST(DefaultData, LoadsThroughTheGameLibrary)
                                 {42, 21, 0},  {42, 42, 42}, {21, 21, 21}, {21, 21, 63}, {21, 63, 21}, {21, 63, 63},
                                 {63, 21, 21}, {63, 21, 63}, {63, 63, 21}, {63, 63, 63}};
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(palette[i].r, classic[i][0]) << i;
-        EXPECT_EQ(palette[i].g, classic[i][1]) << i;
-        EXPECT_EQ(palette[i].b, classic[i][2]) << i;
+        EXPECT_EQ((std::vector<int>{palette[i].r, palette[i].g, palette[i].b}),
+                  (std::vector<int>(classic[i], classic[i] + 3))) << i;
     }
     EXPECT_EQ(palette[255].r + palette[255].g + palette[255].b, 0) << "colour 255 is black";
 

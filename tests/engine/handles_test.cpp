@@ -4,32 +4,29 @@
 
 namespace {
 
-TEST(Handles, SameNodeTwiceSharesOneCountedHandle)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 1, 1);
-    const int h = engine->AllocHandle(board);
-    EXPECT_EQ(h, 1);
-    EXPECT_EQ(engine->AllocHandle(board), h);
-    EXPECT_EQ(engine->vHandles[1].count, 2);
-    engine->ReleaseHandle(h);
-    EXPECT_EQ(engine->NodeOf(h), board);
-    engine->ReleaseHandle(h);
-    EXPECT_EQ(engine->NodeOf(h), nullptr);
-}
-
-TEST(Handles, FreeEntryBelowWinsOverTheNodesOwnEntry)
+// The same node twice shares one counted handle; a free entry below wins
+// over the node's own entry.
+TEST(Handles, SameNodeSharesOneCountedHandleAndFreeEntriesBelowComeFirst)
 {
     TestEngine engine;
     std::vector<Kobject*> boards;
     for (int i = 0; i < 5; ++i) boards.push_back(engine.AddBoard("b" + std::to_string(i), 1, 1));
+    const int h = engine->AllocHandle(boards[0]);
+    EXPECT_EQ(h, 1);
+    EXPECT_EQ(engine->AllocHandle(boards[0]), h);
+    EXPECT_EQ(engine->vHandles[1].count, 2);
+    engine->ReleaseHandle(h);
+    EXPECT_EQ(engine->NodeOf(h), boards[0]);
     for (Kobject* board : boards) engine->AllocHandle(board);  // handles 1..5
+    engine->ReleaseHandle(h);
+    engine->ReleaseHandle(h);
+    EXPECT_EQ(engine->NodeOf(h), nullptr);
     engine->ReleaseHandle(3);
-    EXPECT_EQ(engine->AllocHandle(boards[4]), 3) << "entry 3 is free and comes before entry 5";
+    EXPECT_EQ(engine->AllocHandle(boards[4]), 1) << "entry 1 is free and comes before entry 5";
     EXPECT_EQ(engine->NodeOf(5), boards[4]);
 }
 
-TEST(Handles, RootHandleIsNeverReleased)
+TEST(Handles, RootHandleIsNeverReleasedNorADestroyedNodesKept)
 {
     TestEngine engine;
     engine->ReleaseHandle(0);
@@ -40,6 +37,15 @@ TEST(Handles, RootHandleIsNeverReleased)
     engine->ReleaseHandle(1024);
     EXPECT_EQ(engine->NodeOf(1024), nullptr);
     EXPECT_EQ(engine->NodeOf(-3), nullptr);
+
+    // A destroyed node leaves no dangling entry.
+    Kobject* board = engine.AddBoard("b", 1, 1);
+    Kobject* a = engine.AddObject(*board, "a", 1, 1);
+    const int h = engine->AllocHandle(a);
+    board->Erase(a);
+    EXPECT_EQ(engine->NodeOf(h), nullptr);
+    engine->ReleaseHandle(h);  // harmless after the node is gone
+    EXPECT_EQ(engine->HandlesInUse(), 1);
 }
 
 TEST(Handles, TableFullShowsMessageBoxAndGivesMinusOne)
@@ -61,19 +67,7 @@ TEST(Handles, TableFullShowsMessageBoxAndGivesMinusOne)
     EXPECT_EQ(engine->HandlesInUse(), 1);
 }
 
-TEST(Handles, DestroyedNodeLeavesNoDanglingEntry)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 1, 1);
-    Kobject* a = engine.AddObject(*board, "a", 1, 1);
-    const int h = engine->AllocHandle(a);
-    board->Erase(a);
-    EXPECT_EQ(engine->NodeOf(h), nullptr);
-    engine->ReleaseHandle(h);  // harmless after the node is gone
-    EXPECT_EQ(engine->HandlesInUse(), 1);
-}
-
-TEST(Lists, ReadingPastTheEndGivesMinusOneOnceThenStartsAgain)
+TEST(Lists, ReadingPastTheEndGivesMinusOneOnceThenStartsAgainAndOutOfRangeIsNoError)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 1, 1);
@@ -90,11 +84,9 @@ TEST(Lists, ReadingPastTheEndGivesMinusOneOnceThenStartsAgain)
     EXPECT_EQ(engine->NodeOf(1), nullptr) << "freeing the list released its handles";
     EXPECT_EQ(engine->ListCount(l), 0);
     EXPECT_EQ(engine->AllocList(), 0) << "the freed list is the first unused one again";
-}
+    engine->FreeList(0);
 
-TEST(Lists, OutOfRangeIsNeverAnError)
-{
-    TestEngine engine;
+    // Out of range is never an error; a full table says so once.
     EXPECT_EQ(engine->NextInList(256), -1);
     EXPECT_EQ(engine->ListCount(-1), -1);
     engine->FreeList(999);
@@ -132,18 +124,13 @@ TEST(EditorHandles, PropertiesReadAndWriteGeometry)
     engine->SetProperty(h, 3, 2);  // narrower grid clamps the view
     EXPECT_EQ(a->width, 2);
     EXPECT_EQ(a->vieww, 2);
-}
 
-TEST(EditorHandles, BoardDepthChangeKeepsBoardsAscending)
-{
-    TestEngine engine(KFlavour::Editor);
-    Kobject* first = engine.AddBoard("first", 1, 1, 0);
     engine.AddBoard("second", 1, 1, 1);
-    engine->SetProperty(engine->AllocHandle(first), 2, 5);
-    EXPECT_EQ(engine->vMain->children.back().get(), first);
+    engine->SetProperty(engine->AllocHandle(board), 2, 5);
+    EXPECT_EQ(engine->vMain->children.back().get(), board) << "boards stay in ascending depth";
 }
 
-TEST(EditorHandles, CreateDeleteAndMoveNodes)
+TEST(EditorHandles, CreateDeleteMoveAndFindNodes)
 {
     TestEngine engine(KFlavour::Editor);
     Kobject* board = engine.AddBoard("b", 10, 8);
@@ -165,25 +152,20 @@ TEST(EditorHandles, CreateDeleteAndMoveNodes)
     EXPECT_TRUE(engine->DeleteNode(hc));
     EXPECT_EQ(engine->NodeOf(hc), nullptr);
     EXPECT_TRUE(engine->vMain->children.back()->children.empty());
-}
 
-TEST(EditorHandles, LookupsByIdAndParent)
-{
-    TestEngine engine(KFlavour::Editor);
-    Kobject* board = engine.AddBoard("b", 4, 4);
+    // Look-ups by id search the node itself first.
     Kobject* a = engine.AddObject(*board, "a", 1, 1);
     Kobject* deep = engine.AddObject(*a, "deep", 1, 1);
-    const int hb = engine->AllocHandle(board);
     const int hd = engine->HandleById(hb, deep->id);
     EXPECT_EQ(engine->NodeOf(hd), deep);
-    EXPECT_EQ(engine->NodeOf(engine->HandleById(hb, board->id)), board) << "the node itself is searched first";
+    EXPECT_EQ(engine->NodeOf(engine->HandleById(hb, board->id)), board);
     EXPECT_EQ(engine->HandleById(hb, 4242), -1);
     EXPECT_EQ(engine->NodeOf(engine->ParentHandle(hd)), a);
     EXPECT_EQ(engine->ParentHandle(0), -1);
     EXPECT_EQ(engine->IdOf(1000), -1);
 }
 
-TEST(EditorHandles, ShowWholePutsViewAsideAndBack)
+TEST(EditorHandles, ShowWholePutsViewAsideAndBackAndBackupsRestoreCells)
 {
     TestEngine engine(KFlavour::Editor);
     Kobject* board = engine.AddBoard("b", 10, 8);
@@ -206,19 +188,13 @@ TEST(EditorHandles, ShowWholePutsViewAsideAndBack)
 
     engine->ShowWholeTree(engine->AllocHandle(board));
     EXPECT_EQ(engine->IsWholeShown(h), 1);
-}
 
-TEST(EditorHandles, BackupAndRestoreCells)
-{
-    TestEngine engine(KFlavour::Editor);
-    Kobject* board = engine.AddBoard("b", 2, 2);
-    const int h = engine->AllocHandle(board);
-    board->SetCell(1, 0, 7, 8, 9, 1);
+    a->SetCell(1, 0, 7, 8, 9, 1);
     engine->SaveBackup(h);
-    board->SetCell(1, 0, 0, 0, 0, 0);
+    a->SetCell(1, 0, 0, 0, 0, 0);
     engine->RestoreBackup(h);
-    EXPECT_EQ(board->GetCell(1, 0)->chr, 7);
-    EXPECT_EQ(board->GetCell(1, 0)->attrib, 1);
+    EXPECT_EQ(a->GetCell(1, 0)->chr, 7);
+    EXPECT_EQ(a->GetCell(1, 0)->attrib, 1);
 }
 
 TEST(EditorHandles, ScreenConversionsAndHitTest)
@@ -232,17 +208,12 @@ TEST(EditorHandles, ScreenConversionsAndHitTest)
     int x = 0;
     int y = 0;
     engine->NodeOrigin(ha, x, y);
-    EXPECT_EQ(x, 1 + 5 - 3);
-    EXPECT_EQ(y, 6);
-    int nx = 0;
-    int ny = 0;
-    ASSERT_TRUE(engine->ScreenToNode(ha, 4, 7, nx, ny));
-    EXPECT_EQ(nx, 1);
-    EXPECT_EQ(ny, 1);
+    EXPECT_EQ(std::pair(x, y), std::pair(1 + 5 - 3, 6));
+    ASSERT_TRUE(engine->ScreenToNode(ha, 4, 7, x, y));
+    EXPECT_EQ(std::pair(x, y), std::pair(1, 1));
     engine->MoveToScreen(ha, 10, 10);
     a->WindowOrigin(x, y);
-    EXPECT_EQ(x, 10);
-    EXPECT_EQ(y, 10);
+    EXPECT_EQ(std::pair(x, y), std::pair(10, 10));
 
     const int list = engine->HitTest(engine->AllocHandle(board), 11, 12);
     std::vector<Kobject*> hits;

@@ -4,25 +4,24 @@
 
 namespace {
 
-TEST(EngineRoot, ConstructionAndDestructionTraceInOrder)
+TEST(EngineRoot, ConstructionScreenSizeAndDestructionTraceInOrder)
 {
     TraceCapture trace;
     {
         TestEngine engine;
-        EXPECT_EQ(engine->vMain->name, "world_tree");
-        EXPECT_EQ(engine->vMain->id, 0);
-        EXPECT_EQ(engine->vNextId, 1);
-        EXPECT_EQ(engine->vVideoMode, 1);
         EXPECT_EQ(engine->NodeOf(0), engine->vMain.get());
-        EXPECT_EQ(engine->vHandles[0].count, 1);
-        EXPECT_EQ(engine->vFont->glyphCount, 256);
         EXPECT_EQ(KEngine(), &engine.Engine());
+        engine->SetScreenSize(80, 60);
+        EXPECT_EQ(engine->vMain->width, 80);
+        EXPECT_EQ(engine->vMain->height, 60);
+        EXPECT_EQ(KBitmapWidth(engine->vClipBuffer.get()), 80) << "the screen size makes the coverage buffers";
+        EXPECT_EQ(KBitmapHeight(engine->vSubClipBuffer.get()), 480);
     }
-    EXPECT_EQ(trace.text, "Kinterface created\nKinterface deleted\n");
+    EXPECT_EQ(trace.text, "Kinterface created\n--- vSubClipBuffer 640 x 480 ---\nKinterface deleted\n");
     EXPECT_EQ(KEngine(), nullptr);
 }
 
-TEST(EngineRoot, ReportFormatsCaptionAndTraces)
+TEST(EngineRoot, ReportFormatsCaptionAndTracesOrWritesToStandardErrorWithoutASink)
 {
     TestEngine engine;
     TraceCapture trace;
@@ -31,51 +30,31 @@ TEST(EngineRoot, ReportFormatsCaptionAndTraces)
     EXPECT_EQ(engine.notices[0].caption, "Error in door at 3");
     EXPECT_EQ(engine.notices[0].body, "Something broke");
     EXPECT_EQ(trace.text, "Something broke\nError in door at 3\n");
-}
-
-TEST(EngineRoot, ReporterWithoutSinkWritesTwoLinesToStandardError)
-{
-    Kinterface engine(KParts{});
+    Kinterface bare(KParts{});
     testing::internal::CaptureStderr();
-    engine.Report("Bad command: #foo", "door", 3);
+    bare.Report("Bad command: #foo", "door", 3);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error in door at 3\nBad command: #foo\n");
 }
 
-TEST(EngineRoot, PartsAreMadeInOrderAndReportedWhenTheyFail)
+TEST(EngineRoot, PartsAreMadeInOrderReportedWhenTheyFailAndTheEditorMakesNoExecutor)
 {
     KParts parts;
     parts.makeCompiler = [](KOwned<Kcompiler>&) { return false; };
     testing::internal::CaptureStderr();
-    Kinterface engine(parts);
+    Kinterface failed(parts);
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(printed.rfind("Error in Kinterface.cpp at ", 0), 0u) << printed;
     EXPECT_NE(printed.find("\nUnable to create vCompiler\n"), std::string::npos) << printed;
-}
 
-TEST(EngineRoot, EditorBuildsNoExecutor)
-{
     static int made = 0;
-    made = 0;
-    KParts parts;
-    parts.flavour = KFlavour::Editor;
-    parts.makeExec = [](KOwned<Kexec>&) {
+    KParts editor;
+    editor.flavour = KFlavour::Editor;
+    editor.makeExec = [](KOwned<Kexec>&) {
         ++made;
         return true;
     };
-    TestEngine engine(parts);
-    EXPECT_EQ(made, 0);
-}
-
-TEST(EngineRoot, ScreenSizeMakesCoverageBuffers)
-{
-    TestEngine engine;
-    TraceCapture trace;
-    engine->SetScreenSize(80, 60);
-    EXPECT_EQ(engine->vMain->width, 80);
-    EXPECT_EQ(engine->vMain->height, 60);
-    EXPECT_EQ(KBitmapWidth(engine->vClipBuffer.get()), 80);
-    EXPECT_EQ(KBitmapHeight(engine->vSubClipBuffer.get()), 480);
-    EXPECT_EQ(trace.text, "--- vSubClipBuffer 640 x 480 ---\n");
+    TestEngine engine(editor);
+    EXPECT_EQ(made, 0) << "the editor builds no executor";
 }
 
 TEST(ActiveBoard, FirstBoardPlaysAndTheRestAreParked)
@@ -125,7 +104,7 @@ TEST(ActiveBoard, DarkBoardIsPlacedButOrdinaryFirstPlays)
     EXPECT_EQ(dark->posy, 480) << "with dark off the dark board is an ordinary board";
 }
 
-TEST(ActiveBoard, SwitchingByIdAndByName)
+TEST(ActiveBoard, SwitchingByIdAndByNameAndErasing)
 {
     TestEngine engine;
     Kobject* a = engine.AddBoard("Alpha", 10, 10, 0);
@@ -147,16 +126,9 @@ TEST(ActiveBoard, SwitchingByIdAndByName)
     engine->SwitchBoard(int32_t{4242});
     EXPECT_EQ(engine->vActiveBoard, a) << "an unknown id leaves the boards alone";
     EXPECT_EQ(a->posy, 0);
-}
-
-TEST(ActiveBoard, ErasedBoardIsForgotten)
-{
-    TestEngine engine;
-    Kobject* a = engine.AddBoard("Alpha", 10, 10);
-    engine.AddObject(*a, "player", 1, 1);
-    engine->ChooseActiveBoard();
-    engine->vMain->Erase(a);
-    EXPECT_EQ(engine->vActiveBoard, nullptr);
+    engine->SwitchBoard(b->id);
+    engine->vMain->Erase(b);
+    EXPECT_EQ(engine->vActiveBoard, nullptr) << "an erased board is forgotten";
     EXPECT_EQ(engine->vPlayer, nullptr);
 }
 
@@ -177,17 +149,6 @@ TEST(Variables, DarkAndOverlayMoveTheirBoards)
     EXPECT_EQ(overlay->posy, 0);
     engine->ClearVar("overlay");
     EXPECT_EQ(overlay->posy, 480);
-}
-
-TEST(Variables, TickSetsPlayerPosition)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 10, 10);
-    engine.AddObject(*board, "player", 1, 1, 0, 4, 6);
-    engine->ChooseActiveBoard();
-    engine->Tick();
-    EXPECT_EQ(engine->GetVar("player_x"), 4);
-    EXPECT_EQ(engine->GetVar("player_y"), 6);
 }
 
 TEST(Variables, TickHandsBoardsToTheExecutorUnlessFrozen)

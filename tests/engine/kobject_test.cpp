@@ -12,27 +12,23 @@ std::vector<std::string> ChildNames(const Kobject& node)
     return names;
 }
 
-TEST(Tree, ObjectsStandInDescendingDepthLaterAfterEqual)
+// Objects stand in descending depth, boards in ascending; later after equal.
+TEST(Tree, ChildrenStandInDepthOrderLaterAfterEqual)
 {
     TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 4, 4);
+    Kobject* board = engine.AddBoard("b", 4, 4, 6);
     engine.AddObject(*board, "first5", 1, 1, 5);
     engine.AddObject(*board, "second5", 1, 1, 5);
     engine.AddObject(*board, "seven", 1, 1, 7);
     EXPECT_EQ(ChildNames(*board), (std::vector<std::string>{"seven", "first5", "second5"}));
-}
-
-TEST(Tree, BoardsStandInAscendingDepthLaterAfterEqual)
-{
-    TestEngine engine;
     engine.AddBoard("first5", 1, 1, 5);
     engine.AddBoard("second5", 1, 1, 5);
     engine.AddBoard("seven", 1, 1, 7);
     engine.AddBoard("minus", 1, 1, -1);
-    EXPECT_EQ(ChildNames(*engine->vMain), (std::vector<std::string>{"minus", "first5", "second5", "seven"}));
+    EXPECT_EQ(ChildNames(*engine->vMain), (std::vector<std::string>{"minus", "first5", "second5", "b", "seven"}));
 }
 
-TEST(Tree, FindByNameReturnsGrandchildBeforeLaterSibling)
+TEST(Tree, FindByNameReturnsGrandchildBeforeLaterSiblingEraseAndUnLinkOnlyChildren)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 4, 4);
@@ -45,95 +41,58 @@ TEST(Tree, FindByNameReturnsGrandchildBeforeLaterSibling)
     EXPECT_EQ(board->DepthOf("door"), 1);
     EXPECT_EQ(board->DepthOf("a"), 0);
     EXPECT_EQ(board->DepthOf("nobody"), -1);
-}
 
-TEST(Tree, EraseAndUnlinkMatchDirectChildrenById)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 4, 4);
-    Kobject* a = engine.AddObject(*board, "a", 1, 1);
-    Kobject* deep = engine.AddObject(*a, "deep", 1, 1);
-    EXPECT_FALSE(board->Erase(deep)) << "not a direct child";
-    EXPECT_EQ(board->UnLink(deep), nullptr);
-
+    // Erase and UnLink take direct children only.
+    EXPECT_FALSE(board->Erase(grandchild)) << "not a direct child";
+    EXPECT_EQ(board->UnLink(grandchild), nullptr);
     std::unique_ptr<Kobject> taken = board->UnLink(a);
     ASSERT_NE(taken, nullptr);
     EXPECT_EQ(taken->parent, nullptr);
-    EXPECT_TRUE(board->children.empty());
+    EXPECT_EQ(board->children.size(), 1u);
     taken->posz = 3;
     board->Link(std::move(taken));
-    ASSERT_EQ(board->children.size(), 1u);
+    ASSERT_EQ(board->children.size(), 2u);
     EXPECT_EQ(board->children[0]->parent, board);
     EXPECT_TRUE(board->Erase(board->children[0].get()));
-    EXPECT_TRUE(board->children.empty());
+    EXPECT_EQ(board->children.size(), 1u);
 }
 
-TEST(Tree, EditorTracesOnlyWhenSomethingHappens)
+TEST(Tree, EditorTracesOnlyWhenSomethingHappensRunnerNever)
 {
-    TestEngine engine(KFlavour::Editor);
-    Kobject* board = engine.AddBoard("b", 2, 2);
-    Kobject* a = engine.AddObject(*board, "a", 1, 1);
-    Kobject* deep = engine.AddObject(*a, "deep", 1, 1);
-    TraceCapture trace;
-    board->Erase(deep);
-    EXPECT_EQ(trace.text, "");
-    board->Spawn(99, 4)->Create("x", 1, 1);
-    board->Erase(a);
-    EXPECT_EQ(trace.text, "b->Spawn(4)\nx->Create(1,1)\nb->Erase(a)\n");
+    for (const KFlavour flavour : {KFlavour::Editor, KFlavour::Runner}) {
+        TestEngine engine(flavour);
+        Kobject* board = engine.AddBoard("b", 2, 2);
+        Kobject* a = engine.AddObject(*board, "a", 1, 1);
+        Kobject* deep = engine.AddObject(*a, "deep", 1, 1);
+        TraceCapture trace;
+        board->Erase(deep);
+        EXPECT_EQ(trace.text, "");
+        board->Spawn(99, 4)->Create("x", 1, 1);
+        board->Erase(a);
+        EXPECT_EQ(trace.text, flavour == KFlavour::Editor ? "b->Spawn(4)\nx->Create(1,1)\nb->Erase(a)\n" : "");
+    }
 }
 
-TEST(Tree, RunnerWritesNoTreeTraces)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 2, 2);
-    TraceCapture trace;
-    engine.AddObject(*board, "a", 1, 1);
-    board->Erase(board->children[0].get());
-    EXPECT_EQ(trace.text, "");
-}
-
-TEST(Cells, WritesOutsideTheGridAreIgnored)
+TEST(Cells, WritesOutsideTheGridAreIgnoredMinusOneKeepsAFieldAndRunnerRedraws)
 {
     TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 3, 2);
-    board->SetCell(3, 0, 1, 2, 3, 4);
-    board->SetCell(-1, 0, 1, 2, 3, 4);
-    board->SetCell(0, 2, 1, 2, 3, 4);
-    EXPECT_EQ(board->GetCell(3, 0), nullptr);
+    Kobject* board = engine.AddBoard("b", 2, 2);
+    for (const auto& [x, y] : {std::pair{2, 0}, {-1, 0}, {0, 2}}) board->SetCell(x, y, 1, 2, 3, 4);
+    EXPECT_EQ(board->GetCell(2, 0), nullptr);
     EXPECT_EQ(board->GetCell(0, -1), nullptr);
     for (const KCell& cell : board->cells) EXPECT_EQ(cell.chr, 0);
-}
-
-TEST(Cells, MinusOneKeepsEachFieldAndRunnerRedraws)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 2, 2);
     board->SetCellNow(1, 1, 65, 4, 5, 6);
     ASSERT_EQ(board->GetCell(1, 1)->drawn, 1);
     board->SetCell(1, 1, -1, -1, -1, -1);
     const KCell* cell = board->GetCell(1, 1);
-    EXPECT_EQ(cell->chr, 65);
-    EXPECT_EQ(cell->fg, 4);
-    EXPECT_EQ(cell->bg, 5);
-    EXPECT_EQ(cell->attrib, 6);
+    EXPECT_EQ((std::vector<int>{cell->chr, cell->fg, cell->bg, cell->attrib}), (std::vector<int>{65, 4, 5, 6}));
     EXPECT_EQ(cell->drawn, 0) << "the cell is redrawn at the next composite";
     board->SetCell(1, 1, -1, 9, -1, 70000);
     EXPECT_EQ(cell->fg, 9);
     EXPECT_EQ(cell->attrib, static_cast<int16_t>(70000)) << "values are truncated to 16 bits";
 }
 
-TEST(Cells, EditorRendersAtOnceRunnerLater)
-{
-    TestEngine editor(KFlavour::Editor);
-    Kobject* board = editor.AddBoard("b", 2, 1);
-    board->SetCell(0, 0, 219, 7, 1, 0);  // the full block: every pixel set
-    BITMAP* surface = board->Surface();
-    ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(surface->line[0][0], 7);
-    EXPECT_EQ(surface->line[7][7], 7);
-}
-
-TEST(Cells, WriteTextTakesBytesAsSigned)
+TEST(Cells, WriteTextTakesBytesAsSignedAndTheEditorRendersAtOnce)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 4, 1);
@@ -144,9 +103,16 @@ TEST(Cells, WriteTextTakesBytesAsSigned)
     EXPECT_EQ(board->GetCell(2, 0)->chr, 42) << "byte 255 counts as -1 and keeps the glyph";
     EXPECT_EQ(board->GetCell(2, 0)->fg, 15);
     EXPECT_EQ(board->GetCell(0, 0)->drawn, 1);
+
+    TestEngine editor(KFlavour::Editor);
+    Kobject* drawn = editor.AddBoard("b", 2, 1);
+    drawn->SetCell(0, 0, 219, 7, 1, 0);  // the full block: every pixel set
+    ASSERT_NE(drawn->Surface(), nullptr);
+    EXPECT_EQ(drawn->Surface()->line[0][0], 7) << "the editor renders at once";
+    EXPECT_EQ(drawn->Surface()->line[7][7], 7);
 }
 
-TEST(Resize, SmallerKeepsTopLeftAndClampsView)
+TEST(Resize, KeepsTheTopLeftClampsTheViewAndFillsNewCells)
 {
     TestEngine engine(KFlavour::Editor);
     Kobject* node = engine.AddBoard("b", 4, 3);
@@ -154,30 +120,18 @@ TEST(Resize, SmallerKeepsTopLeftAndClampsView)
     node->SetCell(1, 1, 5, 6, 7, 8);
     node->SetCell(3, 2, 9, 9, 9, 9);
     EXPECT_TRUE(node->Resize(2, 2));
-    EXPECT_EQ(node->width, 2);
-    EXPECT_EQ(node->height, 2);
-    EXPECT_EQ(node->vieww, 2);
-    EXPECT_EQ(node->viewh, 2);
+    EXPECT_EQ((std::vector<int>{node->width, node->height, node->vieww, node->viewh}), (std::vector<int>{2, 2, 2, 2}));
     EXPECT_EQ(node->GetCell(0, 0)->chr, 1);
     EXPECT_EQ(node->GetCell(1, 1)->attrib, 8);
     EXPECT_EQ(KBitmapWidth(node->vSurf.get()), 16);
-}
 
-TEST(Resize, LargerFillsNewCellsAndKeepsView)
-{
-    TestEngine engine(KFlavour::Editor);
-    Kobject* node = engine.AddBoard("b", 1, 1);
-    node->SetCell(0, 0, 1, 2, 3, 4);
     TraceCapture trace;
-    EXPECT_TRUE(node->Resize(3, 2));
-    EXPECT_EQ(trace.text, "b->Resize(3,2)\n");
-    EXPECT_EQ(node->vieww, 1) << "the view is only clamped, never grown";
-    const KCell* fresh = node->GetCell(2, 1);
+    EXPECT_TRUE(node->Resize(3, 4));
+    EXPECT_EQ(trace.text, "b->Resize(3,4)\n");
+    EXPECT_EQ(node->vieww, 2) << "the view is only clamped, never grown";
+    const KCell* fresh = node->GetCell(2, 3);
     ASSERT_NE(fresh, nullptr);
-    EXPECT_EQ(fresh->chr, 0);
-    EXPECT_EQ(fresh->fg, 255);
-    EXPECT_EQ(fresh->bg, 255);
-    EXPECT_EQ(fresh->attrib, 0);
+    EXPECT_EQ((std::vector<int>{fresh->chr, fresh->fg, fresh->bg, fresh->attrib}), (std::vector<int>{0, 255, 255, 0}));
     EXPECT_EQ(node->GetCell(0, 0)->bg, 3);
 }
 
@@ -195,11 +149,8 @@ TEST(Restart, SetsEveryNodeRunningAndPointsProgramsAtTheirStart)
     a->wait = 3;
     board->running = 0;
     board->RestartTree();
-    EXPECT_EQ(a->currentLine, 0);
-    EXPECT_EQ(a->lines[0].currentCommand, 0);
-    EXPECT_EQ(a->running, 1);
-    EXPECT_EQ(a->locked, 0);
-    EXPECT_EQ(a->wait, 0);
+    EXPECT_EQ((std::vector<int>{a->currentLine, a->lines[0].currentCommand, a->running, a->locked, a->wait}),
+              (std::vector<int>{0, 0, 1, 0, 0}));
     EXPECT_EQ(board->currentLine, -1) << "no program, no line";
     EXPECT_EQ(board->running, 1);
 }
@@ -216,23 +167,19 @@ TEST(Geometry, WindowOriginAddsPositionsLessParentViews)
     Kobject* a = engine.AddObject(*board, "a", 4, 4, 0, 10, 10);
     a->viewx = 1;
     Kobject* inner = engine.AddObject(*a, "inner", 1, 1, 0, 2, 2);
-    int32_t x = 0;
-    int32_t y = 0;
-    board->WindowOrigin(x, y);
-    EXPECT_EQ(x, 2);
-    EXPECT_EQ(y, 3);
-    a->WindowOrigin(x, y);
-    EXPECT_EQ(x, 2 + 10 - 5);
-    EXPECT_EQ(y, 3 + 10 - 1);
-    inner->WindowOrigin(x, y);
-    EXPECT_EQ(x, 7 + 2 - 1);
-    EXPECT_EQ(y, 12 + 2);
-
+    const auto origin = [](const Kobject& node) {
+        int32_t x = 0;
+        int32_t y = 0;
+        node.WindowOrigin(x, y);
+        return std::pair{x, y};
+    };
+    EXPECT_EQ(origin(*board), std::pair(2, 3));
+    EXPECT_EQ(origin(*a), std::pair(2 + 10 - 5, 3 + 10 - 1));
+    EXPECT_EQ(origin(*inner), std::pair(7 + 2 - 1, 12 + 2));
     int32_t ox = 0;
     int32_t oy = 0;
     inner->OffsetToAncestor("b", ox, oy);
-    EXPECT_EQ(ox, 10 - 1);
-    EXPECT_EQ(oy, 10);
+    EXPECT_EQ(std::pair(ox, oy), std::pair(10 - 1, 10));
 }
 
 }  // namespace

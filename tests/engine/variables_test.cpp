@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(VariableStore, MissingVariablesAreCreatedAsZero)
+TEST(VariableStore, MissingVariablesAreCreatedAsZeroAndConversionsAreLazy)
 {
     KVariables store;
     EXPECT_FALSE(store.Exists("a"));
@@ -13,11 +13,8 @@ TEST(VariableStore, MissingVariablesAreCreatedAsZero)
     EXPECT_EQ(store.GetString("b"), "0");
     EXPECT_EQ(store.Count(), 2u);
     EXPECT_EQ(store.All()[0].name, "a") << "kept in creation order";
-}
 
-TEST(VariableStore, ConversionsAreLazy)
-{
-    KVariables store;
+    // Conversions are lazy.
     store.SetString("s", "42abc");
     EXPECT_TRUE(store.IsString("s"));
     EXPECT_EQ(store.GetString("s"), "42abc");
@@ -33,7 +30,7 @@ TEST(VariableStore, ConversionsAreLazy)
     EXPECT_EQ(store.GetInt("huge"), 2147483647);
 }
 
-TEST(VariableStore, TakeFailsWithoutEnough)
+TEST(VariableStore, TakeFailsWithoutEnoughGiveWrapsClearAndEraseAll)
 {
     KVariables store;
     store.SetInt("ammo", 3);
@@ -45,23 +42,18 @@ TEST(VariableStore, TakeFailsWithoutEnough)
     EXPECT_FALSE(store.Take("fresh", 0));
     EXPECT_TRUE(store.Take("broke", 1));
     EXPECT_EQ(store.GetInt("broke"), 0);
-}
 
-TEST(VariableStore, GiveWrapsInsteadOfOverflowing)
-{
-    KVariables store;
+    // Give wraps around, Clear empties both forms, EraseAll forgets all.
     store.SetInt("n", 2147483647);
     store.Give("n", 1);
     EXPECT_EQ(store.GetInt("n"), -2147483647 - 1);
-}
-
-TEST(VariableStore, ClearEmptiesBothForms)
-{
-    KVariables store;
     store.SetString("x", "text");
     store.Clear("x");
     EXPECT_EQ(store.GetInt("x"), 0);
     EXPECT_FALSE(store.IsString("x"));
+    store.EraseAll();
+    EXPECT_FALSE(store.Exists("n"));
+    EXPECT_EQ(store.Count(), 0u);
 }
 
 TEST(VariableStore, ChangedSeesRealChangesOnly)
@@ -78,22 +70,11 @@ TEST(VariableStore, ChangedSeesRealChangesOnly)
     EXPECT_EQ(store.Changed("health"), 1) << "the text differs";
 }
 
-TEST(VariableStore, EraseAllForgetsEverything)
-{
-    KVariables store;
-    store.SetInt("a", 1);
-    store.EraseAll();
-    EXPECT_FALSE(store.Exists("a"));
-    EXPECT_EQ(store.Count(), 0u);
-}
-
 TEST(TextToInt, StandardDecimalConversion)
 {
-    EXPECT_EQ(KTextToInt(""), 0);
-    EXPECT_EQ(KTextToInt("abc"), 0);
-    EXPECT_EQ(KTextToInt("+12"), 12);
-    EXPECT_EQ(KTextToInt("-2147483648"), -2147483647 - 1);
-    EXPECT_EQ(KTextToInt("-99999999999"), -2147483647 - 1);
+    const std::pair<const char*, int> kCases[] = {
+        {"", 0}, {"abc", 0}, {"+12", 12}, {"-2147483648", -2147483647 - 1}, {"-99999999999", -2147483647 - 1}};
+    for (const auto& [text, value] : kCases) EXPECT_EQ(KTextToInt(text), value) << text;
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 #include "RunnerSupport.h"
 
+#include "KWorldFile.h"
+#include "KZip.h"
+#include "Kfont.h"
+
+#include <allegro.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -29,8 +34,20 @@ RunnerSandbox::RunnerSandbox()
     const std::string command = "cp " + Quoted(bin + "/quav-runner") + " " + Quoted(Dir()) + " && ln -s " +
                                 Quoted(bin + "/Library") + " " + Quoted(File("Library")) + " && mkdir -p " +
                                 Quoted(Screens()) + " && cp " + Quoted(bin + "/Worlds/welcome.zqav") + " " +
-                                Quoted(World());
+                                Quoted(File("Worlds/welcome.zqav"));
     if (RunCommand(command) != 0) ADD_FAILURE() << "cannot lay out the sandbox: " << command;
+}
+
+Played RunnerSandbox::Play(const std::string& world, int ticks, const std::string& extra) const
+{
+    Played played;
+    played.status = Run("--headless --seed 7 --ticks " + std::to_string(ticks) +
+                            " --dump-tree tree.json --dump-tree-cells --dump-vars vars.json " + extra + " " + world,
+                        &played.output);
+    EXPECT_EQ(played.status, 0) << world << ": " << played.output;
+    played.tree = ReadFileBytes(File("tree.json"));
+    played.vars = ReadFileBytes(File("vars.json"));
+    return played;
 }
 
 int RunnerSandbox::Run(const std::string& arguments, std::string* output) const
@@ -140,4 +157,204 @@ std::string XServer::FindWindow(const std::string& title, double seconds) const
         Pause(0.1);
     } while (std::chrono::steady_clock::now() < deadline);
     return {};
+}
+
+std::string Press(int tick, const std::string& name)
+{
+    return std::to_string(tick) + " " + name + " down\n" + std::to_string(tick + 1) + " " + name + " up\n";
+}
+
+std::string Presses(int tick, const std::vector<std::string>& names)
+{
+    std::string lines;
+    for (const std::string& name : names) {
+        lines += Press(tick, name);
+        tick += 2;
+    }
+    return lines;
+}
+
+namespace {
+
+void AddPiece(TestEngine& engine, Kobject& parent, const TestPiece& piece, int glyph)
+{
+    Kobject* node = engine.AddObject(parent, piece.name, piece.w, piece.h, 0, piece.x, piece.y);
+    for (int y = 0; y < piece.h; ++y) {
+        for (int x = 0; x < piece.w; ++x) node->SetCell(x, y, glyph, piece.fg, 1, 0);
+    }
+    node->source = piece.script;
+    for (const TestPiece& child : piece.children) AddPiece(engine, *node, child, glyph);
+}
+
+}  // namespace
+
+bool WriteTestWorld(const std::string& path, const std::vector<TestBoard>& boards, const TestWorld& world)
+{
+    TestEngine engine(KFlavour::Editor);
+    engine->vVideoMode = world.videoMode;
+    for (const TestBoard& layout : boards) {
+        Kobject* board = engine.AddBoard(layout.name, layout.w, layout.h, layout.z);
+        board->source = layout.script;
+        for (int y = 0; y < layout.h; ++y) {
+            for (int x = 0; x < layout.w; ++x) board->SetCell(x, y, 0, 1, 1, 0);
+        }
+        for (const TestWall& wall : layout.walls) board->SetCell(wall.x, wall.y, 219, 4, 4, wall.attrib);
+        for (const TestPiece& piece : layout.pieces) AddPiece(engine, *board, piece, world.objectGlyph);
+    }
+    if (world.extra) world.extra(engine);
+    const bool saved = SaveWorld(*engine, path);
+    EXPECT_TRUE(saved) << path;
+    return saved;
+}
+
+bool WriteTestWorld(const std::string& path, const std::vector<TestPiece>& pieces)
+{
+    return WriteTestWorld(path, {TestBoard{"Main", 80, 60, 0, {}, pieces}});
+}
+
+std::string ZipEntry(const std::string& archive, const std::string& entry)
+{
+    constexpr size_t kAnyArchive = size_t{64} << 20;
+    KZipReader zip;
+    std::string error;
+    std::string text;
+    if (!zip.OpenFile(archive, kAnyArchive, error) || zip.Read(entry, text, kAnyArchive) != KZipReader::Entry::Ok) {
+        return "missing";
+    }
+    return text;
+}
+
+std::string VarText(const std::string& json, const std::string& name)
+{
+    const std::string label = "\"" + name + "\": ";
+    const size_t at = json.find(label);
+    if (at == std::string::npos) return "missing";
+    const size_t start = at + label.size();
+    return json.substr(start, json.find_first_of(",\n}", start) - start);
+}
+
+int VarInt(const std::string& json, const std::string& name)
+{
+    const std::string text = VarText(json, name);
+    return text == "missing" ? kMissing : std::atoi(text.c_str());
+}
+
+size_t NodeAt(const std::string& tree, const std::string& name, int index)
+{
+    size_t at = 0;
+    for (int i = 0; i <= index; ++i) {
+        at = tree.find("\"name\": \"" + name + "\"", i == 0 ? 0 : at + 1);
+        if (at == std::string::npos) return at;
+    }
+    return at;
+}
+
+int IntField(const std::string& tree, const std::string& name, const std::string& field, int index)
+{
+    const size_t node = NodeAt(tree, name, index);
+    if (node == std::string::npos) return kMissing;
+    const std::string label = "\"" + field + "\": ";
+    const size_t at = tree.find(label, node);
+    if (at == std::string::npos || at > tree.find('}', node)) return kMissing;
+    return std::atoi(tree.c_str() + at + label.size());
+}
+
+int CountNodes(const std::string& tree, const std::string& name)
+{
+    int count = 0;
+    while (NodeAt(tree, name, count) != std::string::npos) ++count;
+    return count;
+}
+
+std::vector<std::array<int, 4>> CellsOf(const std::string& tree, const std::string& name, int index)
+{
+    std::vector<std::array<int, 4>> cells;
+    const size_t node = NodeAt(tree, name, index);
+    if (node == std::string::npos) return cells;
+    size_t at = tree.find("\"cells\": [", node);
+    const size_t end = tree.find('}', node);
+    if (at == std::string::npos || at > end) return cells;
+    for (at = tree.find("[", at + 10); at < end; at = tree.find("[", at + 1)) {
+        if (tree[at + 1] == '\n' || tree[at + 1] == '[') continue;
+        std::array<int, 4> cell{};
+        if (std::sscanf(tree.c_str() + at, "[%d, %d, %d, %d]", &cell[0], &cell[1], &cell[2], &cell[3]) == 4) {
+            cells.push_back(cell);
+        }
+    }
+    return cells;
+}
+
+ShotScreen::ShotScreen(const std::string& bmp)
+{
+    PALETTE palette;
+    shot_ = KBitmap(load_bmp(bmp.c_str(), palette));
+    glyph_ = KMakeBitmap(8, 8);
+    if (shot_ == nullptr) return;
+    for (size_t i = 0; i < reds_.size(); ++i) reds_[i] = palette[i].r;
+}
+
+bool ShotScreen::Shows(int x, int y, int chr, int fg, int bg)
+{
+    if (shot_ == nullptr) return false;
+    engine_->vFont->RenderGlyphTo(glyph_.get(), chr, fg, bg, 0, 0);
+    for (int py = 0; py < 8; ++py) {
+        for (int px = 0; px < 8; ++px) {
+            if (getpixel(shot_.get(), 8 * x + px, 8 * y + py) != getpixel(glyph_.get(), px, py)) return false;
+        }
+    }
+    return true;
+}
+
+std::string ShotScreen::Row(int x, int y, int count, int fg, int bg)
+{
+    return Read(count, [&](int i, int chr) { return Shows(x + i, y, chr, fg, bg); });
+}
+
+std::string ShotScreen::Strokes(int x, int y, int count, int colour)
+{
+    return Read(count, [&](int i, int chr) { return StrokesAt(x + i, y, chr, colour); });
+}
+
+std::string ShotScreen::Read(int count, const std::function<bool(int, int)>& cellShows)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        char seen = '?';
+        for (int chr = 32; chr < 127 && seen == '?'; ++chr) {
+            if (cellShows(i, chr)) seen = static_cast<char>(chr);
+        }
+        text += seen;
+    }
+    return text;
+}
+
+bool ShotScreen::StrokesAt(int x, int y, int chr, int colour)
+{
+    if (shot_ == nullptr) return false;
+    // The background colour only has to differ from the strokes'.
+    engine_->vFont->RenderGlyphTo(glyph_.get(), chr, colour, colour == 1 ? 2 : 1, 0, 0);
+    for (int py = 0; py < 8; ++py) {
+        for (int px = 0; px < 8; ++px) {
+            const bool stroke = getpixel(glyph_.get(), px, py) == colour;
+            if ((getpixel(shot_.get(), 8 * x + px, 8 * y + py) == colour) != stroke) return false;
+        }
+    }
+    return true;
+}
+
+int ShotScreen::Pixels(int x, int y, int w, int h, int colour) const
+{
+    if (shot_ == nullptr) return -1;
+    const int right = w < 0 ? shot_->w : 8 * (x + w);
+    const int bottom = h < 0 ? shot_->h : 8 * (y + h);
+    int count = 0;
+    for (int py = 8 * y; py < bottom; ++py) {
+        for (int px = 8 * x; px < right; ++px) count += shot_->line[py][px] == colour ? 1 : 0;
+    }
+    return count;
+}
+
+int ShotScreen::Rows() const
+{
+    return shot_ == nullptr ? 0 : shot_->h / 8;
 }

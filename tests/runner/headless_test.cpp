@@ -26,23 +26,12 @@ TEST(HeadlessRunner, ExitStatusesTellWhatHappened)
     EXPECT_NE(output.find("--headless"), std::string::npos);
 }
 
-TEST(HeadlessRunner, PathsAreTakenFromTheCallersFolder)
+TEST(HeadlessRunner, ScreenshotShowsTheWorldRunsRepeatAndPathsAreTheCallers)
 {
     RunnerSandbox sandbox;
     std::string output;
-    const std::string command = "cd '" + sandbox.Dir() + "/Worlds' && ../quav-runner --headless --ticks 1 "
-                                "--screenshot shot.png --dump-vars vars.json \"\\\"welcome.zqav\\\"\" 2>&1";
-    EXPECT_EQ(RunCommand(command, &output), 0) << output;
-    EXPECT_TRUE(FileExists(sandbox.File("Worlds/shot.png")));
-    EXPECT_TRUE(FileExists(sandbox.File("Worlds/vars.json")));
-}
-
-TEST(HeadlessRunner, ScreenshotShowsTheWorldAndRunsRepeat)
-{
-    RunnerSandbox sandbox;
-    std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --seed 9 --screenshot a.bmp Worlds/welcome.zqav", &output), 0) << output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --seed 9 --screenshot b.bmp Worlds/welcome.zqav", &output), 0) << output;
+    sandbox.Play("Worlds/welcome.zqav", 5, "--screenshot a.bmp");
+    sandbox.Play("Worlds/welcome.zqav", 5, "--screenshot b.bmp");
     EXPECT_EQ(ReadFileBytes(sandbox.File("a.bmp")), ReadFileBytes(sandbox.File("b.bmp")));
     PALETTE palette;
     KBitmap shot(load_bmp(sandbox.File("a.bmp").c_str(), palette));
@@ -52,11 +41,18 @@ TEST(HeadlessRunner, ScreenshotShowsTheWorldAndRunsRepeat)
     EXPECT_EQ(shot->line[240][320], 1) << "the welcome board's floor";
     EXPECT_EQ(palette[15].r, 63) << "saved with the font's palette";
 
-    ASSERT_EQ(sandbox.Run("--headless --ticks 0 --screenshot c.png Worlds/welcome.zqav", &output), 0) << output;
+    sandbox.Play("Worlds/welcome.zqav", 0, "--screenshot c.png");
     KBitmap png(load_png(sandbox.File("c.png").c_str(), palette));
     ASSERT_TRUE(png);
     EXPECT_EQ(png->line[240][320], 1) << "no ticks still draws the world as loaded";
     EXPECT_EQ(sandbox.Run("--headless --ticks 1 --screenshot nowhere/c.png Worlds/welcome.zqav", &output), 1);
+
+    // Paths are taken from the caller's folder, the world's quotes dropped.
+    const std::string command = "cd '" + sandbox.Dir() + "/Worlds' && ../quav-runner --headless --ticks 1 "
+                                "--screenshot shot.png --dump-vars vars.json \"\\\"welcome.zqav\\\"\" 2>&1";
+    EXPECT_EQ(RunCommand(command, &output), 0) << output;
+    EXPECT_TRUE(FileExists(sandbox.File("Worlds/shot.png")));
+    EXPECT_TRUE(FileExists(sandbox.File("Worlds/vars.json")));
 }
 
 TEST(HeadlessRunner, ReplayedInputsReachTheGame)
@@ -68,9 +64,7 @@ TEST(HeadlessRunner, ReplayedInputsReachTheGame)
                                              "5 key_printscreen up\n"
                                              "7 key_printscreen down\n"
                                              "8 key_printscreen up\n");
-    std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 10 --input walk.txt --dump-vars - Worlds/welcome.zqav", &output), 0)
-        << output;
+    const std::string output = sandbox.Play("Worlds/welcome.zqav", 10, "--input walk.txt").vars;
     EXPECT_NE(output.find("\"mouse_x\": 12,\n  \"mouse_y\": 6,"), std::string::npos) << output;
     EXPECT_NE(output.find("\"player_x\": 40"), std::string::npos) << output;
     EXPECT_NE(output.find("\"health\": 100"), std::string::npos) << output;
@@ -81,33 +75,31 @@ TEST(HeadlessRunner, ReplayedInputsReachTheGame)
     EXPECT_EQ(ReadFileBytes(sandbox.Screens() + "/00000.bmp").substr(0, 2), "BM");
 }
 
-TEST(HeadlessRunner, OutputsThatCannotBeWrittenFailTheRun)
+// Outputs that cannot be written fail the run; folders, pipes, empty names
+// and bad replay files are refused with a reason.
+TEST(HeadlessRunner, BadFilesAreRefusedWithAReason)
 {
     RunnerSandbox sandbox;
-    ASSERT_EQ(RunCommand("ln -s /dev/full '" + sandbox.File("full.png") + "'"), 0);
-    std::string output;
-    EXPECT_EQ(sandbox.Run("--headless --ticks 1 --screenshot full.png Worlds/welcome.zqav", &output), 1);
-    EXPECT_NE(output.find("cannot write the screenshot"), std::string::npos) << output;
-    EXPECT_EQ(sandbox.Run("--headless --ticks 1 --dump-vars /dev/full Worlds/welcome.zqav", &output), 1);
-    EXPECT_NE(output.find("cannot write the variables"), std::string::npos) << output;
-}
-
-TEST(HeadlessRunner, FoldersPipesAndEmptyNamesAreRefused)
-{
-    RunnerSandbox sandbox;
-    ASSERT_EQ(RunCommand("mkfifo '" + sandbox.File("pipe") + "'"), 0);
+    ASSERT_EQ(RunCommand("mkfifo '" + sandbox.File("pipe") + "' && ln -s /dev/full '" + sandbox.File("full.png") + "'"), 0);
+    WriteFileBytes(sandbox.File("bad.txt"), "0 key_up down\n\n3 key_shift down\n");
+    WriteFileBytes(sandbox.File("nul.txt"), std::string("0 key\0\x1b[2J down\n", 16));
     struct Case {
         const char* arguments;
         int status;
         const char* message;
     };
     const Case cases[] = {
+        {"--screenshot full.png Worlds/welcome.zqav", 1, "cannot write the screenshot"},
+        {"--dump-vars /dev/full Worlds/welcome.zqav", 1, "cannot write the variables"},
         {"--input Worlds Worlds/welcome.zqav", 2, "the input file '" },
         {"--input pipe Worlds/welcome.zqav", 2, "is not a regular file"},
         {"--screenshot '' Worlds/welcome.zqav", 2, "--screenshot wants a file name"},
         {"--input '' Worlds/welcome.zqav", 2, "--input wants a file name"},
         {"Worlds", 1, "is a folder, not a file"},
         {"pipe", 1, "is not a regular file"},
+        {"--input bad.txt Worlds/welcome.zqav", 2, "bad.txt: line 3: key_shift follows from the keys held"},
+        {"--input missing.txt Worlds/welcome.zqav", 2, "cannot read the input file"},
+        {"--input nul.txt Worlds/welcome.zqav", 2, "unknown input 'key\\x00\\x1b[2J'"},
     };
     for (const Case& test : cases) {
         std::string output;
@@ -119,19 +111,6 @@ TEST(HeadlessRunner, FoldersPipesAndEmptyNamesAreRefused)
             << test.arguments << ": " << output;
         EXPECT_NE(output.find(test.message), std::string::npos) << test.arguments << ": " << output;
     }
-}
-
-TEST(HeadlessRunner, BadReplayFilesAreBadArguments)
-{
-    RunnerSandbox sandbox;
-    WriteFileBytes(sandbox.File("bad.txt"), "0 key_up down\n\n3 key_shift down\n");
-    std::string output;
-    EXPECT_EQ(sandbox.Run("--headless --input bad.txt Worlds/welcome.zqav", &output), 2);
-    EXPECT_NE(output.find("bad.txt: line 3: key_shift follows from the keys held"), std::string::npos) << output;
-    EXPECT_EQ(sandbox.Run("--headless --input missing.txt Worlds/welcome.zqav", &output), 2);
-    WriteFileBytes(sandbox.File("nul.txt"), std::string("0 key\0\x1b[2J down\n", 16));
-    EXPECT_EQ(sandbox.Run("--headless --input nul.txt Worlds/welcome.zqav", &output), 2);
-    EXPECT_NE(output.find("unknown input 'key\\x00\\x1b[2J'"), std::string::npos) << output;
 }
 
 }  // namespace

@@ -98,17 +98,14 @@ TEST(Replay, TypedTextIsTheRestOfTheLineAndQueuesUntilTaken)
 
 TEST(Replay, FilesThatCannotBeReadAreRefused)
 {
+    // Missing files and bad lines, named with the file, are in the headless
+    // runner's table of refused files.
     TempDir dir;
     KInputReplay replay;
     std::string error;
-    EXPECT_FALSE(replay.Load(dir.File("missing.txt"), error));
-    EXPECT_NE(error.find("cannot read the input file"), std::string::npos);
     WriteFileBytes(dir.File("big.txt"), std::string(kMaxReplayBytes + 10, '#'));
     EXPECT_FALSE(replay.Load(dir.File("big.txt"), error));
     EXPECT_NE(error.find("larger than 16 MiB"), std::string::npos);
-    WriteFileBytes(dir.File("bad.txt"), "1 key_a down\n2 nope up\n");
-    EXPECT_FALSE(replay.Load(dir.File("bad.txt"), error));
-    EXPECT_EQ(error, dir.File("bad.txt") + ": line 2: unknown input 'nope'");
     WriteFileBytes(dir.File("binary.txt"), std::string("\0\xff\x01 7\n", 6));
     EXPECT_FALSE(replay.Load(dir.File("binary.txt"), error));
 }

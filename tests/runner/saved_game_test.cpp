@@ -20,17 +20,6 @@ namespace {
 
 constexpr size_t kAnyArchive = size_t{64} << 20;
 
-std::string EntryOf(const std::string& archive, const std::string& entry)
-{
-    KZipReader zip;
-    std::string error;
-    std::string text;
-    if (!zip.OpenFile(archive, kAnyArchive, error) || zip.Read(entry, text, kAnyArchive) != KZipReader::Entry::Ok) {
-        return "missing";
-    }
-    return text;
-}
-
 // Copies archive from to, with the entry named entry holding content.
 void RewriteEntry(const std::string& from, const std::string& to, const std::string& entry, const std::string& content)
 {
@@ -143,8 +132,8 @@ TEST_F(SavedGame, RoundTripRestoresRunStateVariablesBoardsAndIds)
     const std::string extras = RunExtras(*engine);
     ASSERT_TRUE(SaveGame(*engine, KSlotBase(engine->vWorldPath), 3));
     EXPECT_EQ(engine->GetVar("saves"), 1) << "the save object runs after the save";
-    EXPECT_NE(EntryOf(Slot(), "castle.3.qav"), "missing");
-    const std::string state = EntryOf(Slot(), "STATE.TREE");
+    EXPECT_NE(ZipEntry(Slot(), "castle.3.qav"), "missing");
+    const std::string state = ZipEntry(Slot(), "STATE.TREE");
     EXPECT_EQ(state.substr(0, 3), "-1 ") << "a board without a program: " << state;
     const std::string playerLine = "\n" + std::to_string(movesLine) + " 1 1 1 5 3 2 1 2 ";
     EXPECT_NE(state.find(playerLine), std::string::npos) << state;
@@ -219,7 +208,7 @@ TEST_F(SavedGame, HostileOrBrokenFilesAreRefusedAndTheGameGoesOnUntouched)
 {
     SetRunState();
     ASSERT_TRUE(SaveGame(*engine, KSlotBase(engine->vWorldPath), 3));
-    const std::string good = EntryOf(Slot(), "state.tree");
+    const std::string good = ZipEntry(Slot(), "state.tree");
     const struct {
         const char* what;
         StateEdit edit;
@@ -274,126 +263,28 @@ TEST_F(SavedGame, HostileOrBrokenFilesAreRefusedAndTheGameGoesOnUntouched)
 
 // --- The menu in the real runner -------------------------------------------------------------
 
-struct Thing {
-    const char* board;
-    const char* name;
-    const char* script;
-};
-
-// Mode 1 (80 x 60 cells): "Main" and, for the things placed there, "Spawn".
-void WriteWorld(const std::string& path, const std::vector<Thing>& things)
+// The menu's inside starts at screen cell (21, 21) in mode 1; its text is
+// in colour 255.
+std::string MenuText(ShotScreen& screen, int x, int y, int count)
 {
-    TestEngine engine(KFlavour::Editor);
-    engine->vVideoMode = 1;
-    Kobject* main = engine.AddBoard("Main", 80, 60);
-    for (KCell& cell : main->cells) cell = KCell{0, 1, 1, 0, 0, 0};
-    Kobject* spawn = nullptr;
-    int x = 1;
-    for (const Thing& thing : things) {
-        Kobject* board = main;
-        if (std::string(thing.board) == "Spawn") {
-            if (spawn == nullptr) spawn = engine.AddBoard("Spawn", 10, 10, 1);
-            board = spawn;
-        }
-        Kobject* node = engine.AddObject(*board, thing.name, 1, 1, 0, x++, 1);
-        node->SetCell(0, 0, 2, 14, 1, 0);
-        node->source = thing.script;
-    }
-    ASSERT_TRUE(SaveWorld(*engine, path));
+    return screen.Strokes(21 + x, 21 + y, count, 255);
 }
 
-std::string VarIn(const std::string& json, const std::string& name)
-{
-    const std::string key = "\"" + name + "\": ";
-    const size_t at = json.find(key);
-    if (at == std::string::npos) return "missing";
-    const size_t start = at + key.size();
-    return json.substr(start, json.find_first_of(",\n}", start) - start);
-}
+constexpr const char* kLater = "#end\n:key_b\n#set late 1\n#set health 5\n#end";
 
-// The menu's inside starts at screen cell (21, 21) in mode 1.
-constexpr int kTextX = 21;
-constexpr int kTextY = 21;
-
-// Reads cells off a screenshot of the menu over "Main", whose cells are
-// all colour 1. Colour 0 is see-through, so a cell drawn in 0 shows Main.
-class Screen {
-public:
-    explicit Screen(const std::string& bmp)
-    {
-        PALETTE palette;
-        shot_ = KBitmap(load_bmp(bmp.c_str(), palette));
-        glyph_ = KMakeBitmap(8, 8);
-    }
-    bool Loaded() const { return shot_ != nullptr; }
-    bool Shows(int x, int y, int chr, int fg, int bg)
-    {
-        engine_->vFont->RenderGlyphTo(glyph_.get(), chr, fg == 0 ? 1 : fg, bg == 0 ? 1 : bg, 0, 0);
-        for (int py = 0; py < 8; ++py) {
-            for (int px = 0; px < 8; ++px) {
-                if (getpixel(shot_.get(), 8 * x + px, 8 * y + py) != getpixel(glyph_.get(), px, py)) return false;
-            }
-        }
-        return true;
-    }
-    // Text in the menu's colour 255 at a cell of its inside, whatever shows
-    // through around the strokes; '?' for anything else.
-    std::string Text(int x, int y, int count)
-    {
-        std::string text;
-        for (int i = 0; i < count; ++i) {
-            char seen = '?';
-            for (int chr = 32; chr < 127 && seen == '?'; ++chr) {
-                if (Strokes(kTextX + x + i, kTextY + y, chr)) seen = static_cast<char>(chr);
-            }
-            text += seen;
-        }
-        return text;
-    }
-
-private:
-    bool Strokes(int x, int y, int chr)
-    {
-        engine_->vFont->RenderGlyphTo(glyph_.get(), chr, 255, 1, 0, 0);
-        for (int py = 0; py < 8; ++py) {
-            for (int px = 0; px < 8; ++px) {
-                const bool stroke = getpixel(glyph_.get(), px, py) == 255;
-                if ((getpixel(shot_.get(), 8 * x + px, 8 * y + py) == 255) != stroke) return false;
-            }
-        }
-        return true;
-    }
-
-    TestEngine engine_;
-    KBitmap shot_;
-    KBitmap glyph_;
+// Mode 1 (80 x 60 cells): a clock that counts ticks while key_a is held,
+// and the objects that run after a save and a load.
+const std::vector<TestBoard> kClockWorld = {
+    {"Main", 80, 60, 0, {}, {{"clock", "#end\n:key_a\n#give t 1\n#end"}, {"later", kLater, 2}}},
+    {"Spawn", 10, 10, 1, {}, {{"save", "#give saves 1\n#end", 3}, {"load", "#give loads 1\n#end", 4}}},
 };
-
-// A clock that counts ticks while key_a is held, and the objects that run
-// after a save and a load.
-const std::vector<Thing> kClockWorld = {
-    {"Main", "clock", "#end\n:key_a\n#give t 1\n#end"},
-    {"Main", "later", "#end\n:key_b\n#set late 1\n#set health 5\n#end"},
-    {"Spawn", "save", "#give saves 1\n#end"},
-    {"Spawn", "load", "#give loads 1\n#end"},
-};
-
-std::string Press(int tick, const std::string& name)
-{
-    return std::to_string(tick) + " " + name + " down\n" + std::to_string(tick + 1) + " " + name + " up\n";
-}
 
 // Esc at tick t opens the menu at t + 2; the key pressed then acts, and
 // each next key two ticks later.
-std::string MenuKeys(int tick, const std::vector<const char*>& keys)
+std::string MenuKeys(int tick, std::vector<std::string> keys)
 {
-    std::string out = Press(tick, "key_esc");
-    int at = tick + 2;
-    for (const char* name : keys) {
-        out += Press(at, name);
-        at += 2;
-    }
-    return out;
+    keys.insert(keys.begin(), "key_esc");
+    return Presses(tick, keys);
 }
 
 std::string WithoutLine(const std::string& text, const std::string& name)
@@ -407,95 +298,48 @@ std::string WithoutLine(const std::string& text, const std::string& name)
     return out;
 }
 
-TEST(GameMenu, SavesToASlotAndLoadsItBackFromAReplay)
+TEST(GameMenu, SavesToASlotLoadsItBackAndKeepsItWhenASaveOrALoadFails)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
+    WriteTestWorld(sandbox.File("castle.zqav"), kClockWorld);
     // Save to F3 at tick 14, change the game at 20, load F3 at 34.
     const std::string replay = "1 key_a down\n" + MenuKeys(10, {"key_s", "key_f3"}) + "20 key_b down\n21 key_b up\n" +
                                MenuKeys(30, {"key_l", "key_f3"});
     WriteFileBytes(sandbox.File("in.txt"), replay);
     // The slot page, ending the run before the save.
-    ASSERT_EQ(sandbox.Run("--headless --ticks 14 --input in.txt --screenshot before.bmp castle.zqav 2>/dev/null"), 0);
+    sandbox.Play("castle.zqav", 14, "--input in.txt --screenshot before.bmp");
     std::string saved;
     ASSERT_EQ(sandbox.Run("--headless --ticks 16 --input in.txt --dump-vars - --dump-tree tree16.json castle.zqav", &saved), 0)
         << saved;
-    EXPECT_EQ(VarIn(saved, "saves"), "1");
-    EXPECT_NE(EntryOf(sandbox.File("castle.3.qsg"), "castle.3.qav"), "missing");
+    EXPECT_EQ(VarText(saved, "saves"), "1");
+    EXPECT_NE(ZipEntry(sandbox.File("castle.3.qsg"), "castle.3.qav"), "missing");
 
     std::string loaded;
     ASSERT_EQ(sandbox.Run("--headless --ticks 36 --input in.txt --dump-vars - --dump-tree tree36.json castle.zqav", &loaded),
               0)
         << loaded;
-    EXPECT_EQ(VarIn(loaded, "t"), VarIn(saved, "t")) << "two ticks after the save and after the load alike";
-    EXPECT_EQ(VarIn(loaded, "late"), "missing");
-    EXPECT_EQ(VarIn(loaded, "health"), "\"100\"") << "values come back as texts";
-    EXPECT_EQ(VarIn(loaded, "loads"), "1");
-    EXPECT_EQ(VarIn(loaded, "saves"), "missing") << "the save object ran after the file was written";
+    EXPECT_EQ(VarText(loaded, "t"), VarText(saved, "t")) << "two ticks after the save and after the load alike";
+    EXPECT_EQ(VarText(loaded, "late"), "missing");
+    EXPECT_EQ(VarText(loaded, "health"), "\"100\"") << "values come back as texts";
+    EXPECT_EQ(VarText(loaded, "loads"), "1");
+    EXPECT_EQ(VarText(loaded, "saves"), "missing") << "the save object ran after the file was written";
     // Only the save and load objects differ: each ran after its own step.
     EXPECT_EQ(WithoutLine(WithoutLine(ReadFileBytes(sandbox.File("tree36.json")), "load"), "save"),
               WithoutLine(WithoutLine(ReadFileBytes(sandbox.File("tree16.json")), "load"), "save"));
 
     // F3's label is "Empty" before the save, its time after.
-    ASSERT_EQ(sandbox.Run("--headless --ticks 34 --input in.txt --screenshot after.bmp castle.zqav 2>/dev/null"), 0);
-    Screen before(sandbox.File("before.bmp"));
-    Screen after(sandbox.File("after.bmp"));
+    sandbox.Play("castle.zqav", 34, "--input in.txt --screenshot after.bmp");
+    ShotScreen before(sandbox.File("before.bmp"));
+    ShotScreen after(sandbox.File("after.bmp"));
     ASSERT_TRUE(before.Loaded() && after.Loaded());
-    EXPECT_EQ(before.Text(2, 2, 10), "Slot Menu:");
-    EXPECT_EQ(before.Text(1, 8, 8), "F3)Empty");
-    EXPECT_EQ(before.Text(19, 14, 9), "F12)Empty") << "the right column's long labels";
-    EXPECT_EQ(after.Text(1, 8, 3), "F3)");
-    EXPECT_NE(after.Text(4, 8, 5), "Empty");
-    EXPECT_NE(after.Text(4, 8, 3).find('/'), std::string::npos) << after.Text(4, 8, 12);
-}
+    EXPECT_EQ(MenuText(before, 2, 2, 10), "Slot Menu:");
+    EXPECT_EQ(MenuText(before, 1, 8, 8), "F3)Empty");
+    EXPECT_EQ(MenuText(before, 19, 14, 9), "F12)Empty") << "the right column's long labels";
+    EXPECT_EQ(MenuText(after, 1, 8, 3), "F3)");
+    EXPECT_NE(MenuText(after, 4, 8, 5), "Empty");
+    EXPECT_NE(MenuText(after, 4, 8, 3).find('/'), std::string::npos) << MenuText(after, 4, 8, 12);
 
-TEST(GameMenu, RestartResetsTheGameAndNosaveHidesSavingAndQuitEnds)
-{
-    RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), {{"Main", "later", "#end\n:key_b\n#set late 1\n#set health 5\n#end"},
-                                             {"Main", "guard", "#end\n:key_n\n#set nosave 1\n#end"}});
-    WriteFileBytes(sandbox.File("in.txt"), "2 key_b down\n3 key_b up\n" + MenuKeys(10, {"key_r"}));
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 20 --input in.txt --dump-vars - castle.zqav", &vars), 0) << vars;
-    EXPECT_EQ(VarIn(vars, "health"), "100");
-    EXPECT_EQ(VarIn(vars, "late"), "missing");
-
-    // nosave: S and L do nothing and their lines are not shown.
-    WriteFileBytes(sandbox.File("in.txt"), "2 key_n down\n3 key_n up\n" + MenuKeys(10, {"key_s", "key_f1"}));
-    ASSERT_EQ(sandbox.Run("--headless --ticks 16 --input in.txt --screenshot menu.bmp castle.zqav 2>/dev/null"), 0);
-    EXPECT_FALSE(FileExists(sandbox.File("castle.1.qsg")));
-    Screen menu(sandbox.File("menu.bmp"));
-    EXPECT_EQ(menu.Text(2, 2, 16), "QUAV! v1.1 Menu:") << "still the main page";
-    EXPECT_EQ(menu.Text(2, 4, 6), "(Q)uit");
-    EXPECT_NE(menu.Text(2, 6, 6), "(S)ave");
-    EXPECT_NE(menu.Text(2, 8, 6), "(L)oad");
-    EXPECT_EQ(menu.Text(2, 10, 9), "(R)estart");
-
-    // Quit ends the run at once: no tick after it.
-    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_q"}));
-    WriteWorld(sandbox.File("clock.zqav"), kClockWorld);
-    ASSERT_EQ(sandbox.Run("--headless --ticks 100 --input in.txt --dump-vars - clock.zqav", &vars), 0) << vars;
-    EXPECT_EQ(VarIn(vars, "t"), "9");
-}
-
-TEST(GameMenu, EscapeHeldAsTheMenuClosesDoesNotReopenIt)
-{
-    RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
-    // Opened at 10, closed by Escape at 14, which is held until 40: the
-    // clock stands still from 10 to 40 and then runs on to the end.
-    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n10 key_esc down\n11 key_esc up\n14 key_esc down\n40 key_esc up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 50 --input in.txt --dump-vars - castle.zqav", &vars), 0) << vars;
-    EXPECT_EQ(VarIn(vars, "t"), "18") << "ticks 2..9 and 40..49";
-}
-
-TEST(GameMenu, FailedSaveKeepsTheSlotAndABrokenSlotLeavesTheGameAsItWas)
-{
-    RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
-    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_s", "key_f3"}));
-    ASSERT_EQ(sandbox.Run("--headless --ticks 16 --input in.txt castle.zqav 2>/dev/null"), 0);
+    // A failed save keeps the slot.
     const std::string old = ReadFileBytes(sandbox.File("castle.3.qsg"));
     ASSERT_FALSE(old.empty());
 
@@ -517,11 +361,42 @@ TEST(GameMenu, FailedSaveKeepsTheSlotAndABrokenSlotLeavesTheGameAsItWas)
     // if nothing had been asked.
     WriteFileBytes(sandbox.File("castle.3.qsg"), old.substr(0, old.size() / 3));
     WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n20 key_b down\n21 key_b up\n" + MenuKeys(30, {"key_l", "key_f3"}));
-    std::string refused;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - castle.zqav", &refused), 0);
-    EXPECT_NE(refused.find("Unable to load the saved game"), std::string::npos) << refused;
-    EXPECT_EQ(VarIn(refused, "late"), "\"1\"");
-    EXPECT_EQ(VarIn(refused, "t"), "34") << "ticks 2..29 and 34..39";
+    const Played refused = sandbox.Play("castle.zqav", 40, "--input in.txt");
+    EXPECT_NE(refused.output.find("Unable to load the saved game"), std::string::npos) << refused.output;
+    EXPECT_EQ(VarText(refused.vars, "late"), "\"1\"");
+    EXPECT_EQ(VarText(refused.vars, "t"), "34") << "ticks 2..29 and 34..39";
+}
+
+TEST(GameMenu, RestartResetsNosaveHidesSavingQuitEndsAndAHeldEscapeDoesNotReopen)
+{
+    RunnerSandbox sandbox;
+    WriteTestWorld(sandbox.File("castle.zqav"), {{"later", kLater}, {"guard", "#end\n:key_n\n#set nosave 1\n#end", 2}});
+    WriteFileBytes(sandbox.File("in.txt"), "2 key_b down\n3 key_b up\n" + MenuKeys(10, {"key_r"}));
+    const std::string vars = sandbox.Play("castle.zqav", 20, "--input in.txt").vars;
+    EXPECT_EQ(VarText(vars, "health"), "100");
+    EXPECT_EQ(VarText(vars, "late"), "missing");
+
+    // nosave: S and L do nothing and their lines are not shown.
+    WriteFileBytes(sandbox.File("in.txt"), "2 key_n down\n3 key_n up\n" + MenuKeys(10, {"key_s", "key_f1"}));
+    sandbox.Play("castle.zqav", 16, "--input in.txt --screenshot menu.bmp");
+    EXPECT_FALSE(FileExists(sandbox.File("castle.1.qsg")));
+    ShotScreen menu(sandbox.File("menu.bmp"));
+    EXPECT_EQ(MenuText(menu, 2, 2, 16), "QUAV! v1.1 Menu:") << "still the main page";
+    EXPECT_EQ(MenuText(menu, 2, 4, 6), "(Q)uit");
+    EXPECT_NE(MenuText(menu, 2, 6, 6), "(S)ave");
+    EXPECT_NE(MenuText(menu, 2, 8, 6), "(L)oad");
+    EXPECT_EQ(MenuText(menu, 2, 10, 9), "(R)estart");
+
+    // Quit ends the run at once: no tick after it.
+    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n" + MenuKeys(10, {"key_q"}));
+    WriteTestWorld(sandbox.File("clock.zqav"), kClockWorld);
+    EXPECT_EQ(VarText(sandbox.Play("clock.zqav", 100, "--input in.txt").vars, "t"), "9");
+
+    // Opened at 10, closed by Escape at 14, which is held until 40: the
+    // clock stands still from 10 to 40 and then runs on to the end, the
+    // menu not opened again.
+    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n10 key_esc down\n11 key_esc up\n14 key_esc down\n40 key_esc up\n");
+    EXPECT_EQ(VarText(sandbox.Play("clock.zqav", 50, "--input in.txt").vars, "t"), "18") << "ticks 2..9 and 40..49";
 }
 
 // The frame of the menu: border runs on the top and bottom rows and the
@@ -561,23 +436,24 @@ int FrameChar(int x, int y, int& fg, int& bg)
 TEST(GameMenu, FrameIsDrawnCellByCell)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("castle.zqav"), kClockWorld);
+    WriteTestWorld(sandbox.File("castle.zqav"), kClockWorld);
     WriteFileBytes(sandbox.File("in.txt"), MenuKeys(10, {}));
-    ASSERT_EQ(sandbox.Run("--headless --ticks 13 --input in.txt --screenshot m.bmp castle.zqav 2>/dev/null"), 0);
-    Screen screen(sandbox.File("m.bmp"));
+    sandbox.Play("castle.zqav", 13, "--input in.txt --screenshot m.bmp");
+    ShotScreen screen(sandbox.File("m.bmp"));
     ASSERT_TRUE(screen.Loaded());
-    // The text object is see-through but for its letters, on rows 3 to 11.
+    // The text object is see-through but for its letters, on rows 3 to 11;
+    // a cell drawn in colour 0 shows Main's colour 1.
     for (int y = 0; y < 20; ++y) {
         for (int x = 0; x < 40; ++x) {
             if (y >= 3 && y <= 11 && y % 2 == 1 && x >= 3 && x < 19) continue;
             int fg = 0;
             int bg = 0;
             const int chr = FrameChar(x, y, fg, bg);
-            EXPECT_TRUE(screen.Shows(20 + x, 20 + y, chr, fg, bg)) << "cell " << x << ", " << y;
+            EXPECT_TRUE(screen.Shows(20 + x, 20 + y, chr, fg == 0 ? 1 : fg, bg == 0 ? 1 : bg)) << "cell " << x << ", " << y;
         }
     }
-    EXPECT_EQ(screen.Text(2, 2, 16), "QUAV! v1.1 Menu:");
-    EXPECT_EQ(screen.Text(2, 6, 6), "(S)ave");
+    EXPECT_EQ(MenuText(screen, 2, 2, 16), "QUAV! v1.1 Menu:");
+    EXPECT_EQ(MenuText(screen, 2, 6, 6), "(S)ave");
 }
 
 }  // namespace

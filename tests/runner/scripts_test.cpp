@@ -1,105 +1,54 @@
 // Worlds with scripts, played by the real quav-runner headless: key labels
 // fired by replayed keys, messages on screen, variables at exit.
 
-#include "KWorldFile.h"
 #include "KZip.h"
 #include "RunnerSupport.h"
 
-#include <allegro.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
-
-struct ScriptedObject {
-    std::string name;
-    std::string script;
-    int x = 1;
-    int y = 1;
-};
-
-// Writes a one-board world (mode 1) whose objects carry the given scripts.
-void WriteWorld(const std::string& path, const std::vector<ScriptedObject>& objects)
-{
-    TestEngine engine(KFlavour::Editor);
-    engine->vVideoMode = 1;
-    Kobject* board = engine.AddBoard("Main", 80, 60);
-    for (int y = 0; y < 60; ++y) {
-        for (int x = 0; x < 80; ++x) board->SetCell(x, y, 0, 1, 1, 0);
-    }
-    for (const ScriptedObject& object : objects) {
-        Kobject* node = engine.AddObject(*board, object.name, 1, 1, 0, object.x, object.y);
-        node->SetCell(0, 0, 2, 14, 1, 0);
-        node->source = object.script;
-    }
-    ASSERT_TRUE(SaveWorld(*engine, path));
-}
-
-// The integer a --dump-vars object holds for name, or "missing".
-std::string VarIn(const std::string& json, const std::string& name)
-{
-    const std::string key = "\"" + name + "\": ";
-    const size_t at = json.find(key);
-    if (at == std::string::npos) return "missing";
-    const size_t start = at + key.size();
-    const size_t end = json.find_first_of(",\n}", start);
-    return json.substr(start, end - start);
-}
 
 // Pixels of colour 15 (message text) in the bottom text line of a shot.
 int TextPixelsOnBottomLine(const std::string& bmp)
 {
-    PALETTE palette;
-    KBitmap shot(load_bmp(bmp.c_str(), palette));
-    if (!shot) return -1;
-    int count = 0;
-    for (int y = shot->h - 8; y < shot->h; ++y) {
-        for (int x = 0; x < shot->w; ++x) count += shot->line[y][x] == 15 ? 1 : 0;
-    }
-    return count;
+    const ShotScreen shot(bmp);
+    return shot.Pixels(0, shot.Rows() - 1, -1, 1, 15);
 }
 
-TEST(ScriptedPlay, KeyLabelsFireFromReplayedKeysModifiersIncluded)
+TEST(ScriptedPlay, KeyLabelsFireFromReplayedKeysModifiersIncludedHeldKeysWhileIdle)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("keys.zqav"),
-               {{"hero",
-                 ":key_lshift\n#give lshift 1\n#end\n:key_sleft\n#give sleft 1\n#end\n"
-                 ":key_ctrl\n#give ctrl 1\n#end\n:key_left\n#give left 1\n#end\n:KEY_SPACE\n#give space 1\n#end"}});
-    WriteFileBytes(sandbox.File("keys.txt"), "2 key_lshift down\n4 key_lshift up\n"
+    WriteTestWorld(sandbox.File("keys.zqav"),
+                   {{"hero",
+                     ":key_lshift\n#give lshift 1\n#end\n:key_sleft\n#give sleft 1\n#end\n"
+                     ":key_ctrl\n#give ctrl 1\n#end\n:key_left\n#give left 1\n#end\n:KEY_SPACE\n#give space 1\n#end"},
+                    {"holder", ":key_a\n#give a 1\n#end", 2}});
+    WriteFileBytes(sandbox.File("keys.txt"), "1 key_a down\n11 key_a up\n2 key_lshift down\n4 key_lshift up\n"
                                              "10 key_lshift down\n11 key_left down\n13 key_left up\n"
                                              "14 key_lshift up\n20 key_rctrl down\n22 key_rctrl up\n"
                                              "30 key_space down\n31 key_space up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input keys.txt --dump-vars - keys.zqav 2>/dev/null", &vars), 0)
-        << vars;
-    EXPECT_NE(VarIn(vars, "lshift"), "missing") << vars;
-    EXPECT_NE(VarIn(vars, "sleft"), "missing") << "shift + left arrow fires the shifted label";
-    EXPECT_EQ(VarIn(vars, "left"), "missing") << "the plain arrow stays up while shift is held";
-    EXPECT_NE(VarIn(vars, "ctrl"), "missing") << "right control counts as either control";
-    EXPECT_EQ(VarIn(vars, "space"), "1") << "label names are matched in any case";
-}
-
-TEST(ScriptedPlay, HeldKeyFiresWhileIdleFreshPressAlways)
-{
-    RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("hold.zqav"), {{"hero", ":key_a\n#give a 1\n#end"}});
-    WriteFileBytes(sandbox.File("hold.txt"), "1 key_a down\n11 key_a up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 20 --input hold.txt --dump-vars - hold.zqav 2>/dev/null", &vars), 0);
-    // The program gives once as it starts. The key is down from tick 1 to
-    // 10: the press fires at once, and while held it fires again whenever
-    // the program has ended, so the gift comes every tick from 2 to 11.
-    EXPECT_EQ(VarIn(vars, "a"), "11") << vars;
+    const std::string vars = sandbox.Play("keys.zqav", 40, "--input keys.txt").vars;
+    EXPECT_NE(VarText(vars, "lshift"), "missing") << vars;
+    EXPECT_NE(VarText(vars, "sleft"), "missing") << "shift + left arrow fires the shifted label";
+    EXPECT_EQ(VarText(vars, "left"), "missing") << "the plain arrow stays up while shift is held";
+    EXPECT_NE(VarText(vars, "ctrl"), "missing") << "right control counts as either control";
+    EXPECT_EQ(VarText(vars, "space"), "1") << "label names are matched in any case";
+    // The holder gives once as it starts. Key a is down from tick 1 to 10:
+    // the press fires at once, and while held it fires again whenever the
+    // program has ended, so the gift comes every tick from 2 to 11.
+    EXPECT_EQ(VarText(vars, "a"), "11");
 }
 
 TEST(ScriptedPlay, MessagesShowExpireAndGameOverStays)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("talk.zqav"), {{"talker", "Hello there"}});
-    WriteWorld(sandbox.File("over.zqav"), {{"loser", "#endgame\n#end\n:key_a\n#give a 1"}});
+    WriteTestWorld(sandbox.File("talk.zqav"), {{"talker", "Hello there"}});
+    WriteTestWorld(sandbox.File("over.zqav"), {{"loser", "#endgame\n#end\n:key_a\n#give a 1"}});
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 5 --screenshot early.bmp talk.zqav", &output), 0) << output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 200 --screenshot late.bmp talk.zqav", &output), 0) << output;
+    sandbox.Play("talk.zqav", 5, "--screenshot early.bmp");
+    sandbox.Play("talk.zqav", 200, "--screenshot late.bmp");
     EXPECT_GT(TextPixelsOnBottomLine(sandbox.File("early.bmp")), 20);
     EXPECT_EQ(TextPixelsOnBottomLine(sandbox.File("late.bmp")), 0) << "gone after 170 ticks";
 
@@ -109,25 +58,29 @@ TEST(ScriptedPlay, MessagesShowExpireAndGameOverStays)
               0)
         << output;
     EXPECT_GT(TextPixelsOnBottomLine(sandbox.File("over.bmp")), 20) << "the game-over line never expires";
-    EXPECT_EQ(VarIn(ReadFileBytes(sandbox.File("vars.json")), "a"), "missing") << "input is off after #endgame";
+    EXPECT_EQ(VarText(ReadFileBytes(sandbox.File("vars.json")), "a"), "missing") << "input is off after #endgame";
 }
 
 TEST(ScriptedPlay, VariablesSurviveInAnArchiveBesideTheWorld)
 {
     RunnerSandbox sandbox;
     ASSERT_EQ(RunCommand("mkdir -p '" + sandbox.File("games") + "'"), 0);
-    WriteWorld(sandbox.File("games/first.zqav"),
-               {{"saver", "#set score 41\n#give score 1\n#set who Ann\n#save progress.qvs score who\n"
-                          "#save ../escape.qvs score\n#save /tmp/quav-escape.qvs score\n#end"}});
-    WriteWorld(sandbox.File("games/second.zqav"), {{"loader", "#load progress.qvs\n#give score 1\n#end"}});
+    WriteTestWorld(sandbox.File("games/first.zqav"),
+                   {{"saver", "#set score 41\n#give score 1\n#set who Ann\n#save progress.qvs score who missing\n"
+                              "#save ../escape.qvs score\n#save /tmp/quav-escape.qvs score\n#end"}});
+    WriteTestWorld(sandbox.File("games/second.zqav"), {{"loader", "#load progress.qvs\n#give score 1\n#end"}});
     std::string vars;
     ASSERT_EQ(sandbox.Run("--headless --ticks 3 games/first.zqav 2>&1", &vars), 0) << vars;
-    EXPECT_TRUE(FileExists(sandbox.File("games/progress.qvs")));
+    EXPECT_EQ(ZipEntry(sandbox.File("games/progress.qvs"), "vars.dat"), "score\n42\nwho\nAnn\n~varsend\n")
+        << "variables that do not exist are not saved";
+    std::vector<std::string> files = FilesIn(sandbox.File("games"));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"first.zqav", "progress.qvs", "second.zqav"})) << "nothing else is left";
     EXPECT_FALSE(FileExists(sandbox.File("escape.qvs"))) << "no file outside the world's folder";
     EXPECT_FALSE(FileExists("/tmp/quav-escape.qvs"));
     ASSERT_EQ(sandbox.Run("--headless --ticks 3 --dump-vars - games/second.zqav 2>/dev/null", &vars), 0) << vars;
-    EXPECT_EQ(VarIn(vars, "score"), "43");
-    EXPECT_EQ(VarIn(vars, "who"), "\"Ann\"");
+    EXPECT_EQ(VarText(vars, "score"), "43");
+    EXPECT_EQ(VarText(vars, "who"), "\"Ann\"");
 }
 
 TEST(ScriptedPlay, SaveReplacesOnlyVariableArchivesInsideTheWorldsRealFolder)
@@ -137,10 +90,10 @@ TEST(ScriptedPlay, SaveReplacesOnlyVariableArchivesInsideTheWorldsRealFolder)
     ASSERT_EQ(RunCommand("mkdir -p '" + games + "' '" + sandbox.File("outside") + "' && ln -s ../outside '" + games +
                          "/link' && mkfifo '" + games + "/pipe.qvs'"),
               0);
-    WriteWorld(games + "/w.zqav", {{"saver", "#set v 7\n#save w.zqav v\n#save sibling.zqav v\n#save notes.txt v\n"
-                                             "#save \"link/x.qvs\" v\n#save old.qvs v\n#save fresh.qvs v\n"
-                                             "#load pipe.qvs\n#end"}});
-    WriteWorld(games + "/sibling.zqav", {});
+    WriteTestWorld(games + "/w.zqav", {{"saver", "#set v 7\n#save w.zqav v\n#save sibling.zqav v\n#save notes.txt v\n"
+                                                 "#save \"link/x.qvs\" v\n#save old.qvs v\n#save fresh.qvs v\n"
+                                                 "#load pipe.qvs\n#end"}});
+    WriteTestWorld(games + "/sibling.zqav", std::vector<TestPiece>{});
     WriteFileBytes(games + "/notes.txt", "my notes");
     {
         KZipWriter zip;
@@ -158,19 +111,14 @@ TEST(ScriptedPlay, SaveReplacesOnlyVariableArchivesInsideTheWorldsRealFolder)
     for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(ReadFileBytes(games + "/" + kept[i]), before[i]) << kept[i];
     EXPECT_FALSE(FileExists(sandbox.File("outside/x.qvs"))) << "no writing through a link out of the folder";
     EXPECT_TRUE(FileExists(games + "/fresh.qvs"));
-    KZipReader zip;
-    std::string error;
-    std::string content;
-    ASSERT_TRUE(zip.OpenFile(games + "/old.qvs", 1 << 20, error)) << error;
-    ASSERT_EQ(zip.Read("vars.dat", content, 1 << 20), KZipReader::Entry::Ok);
-    EXPECT_EQ(content, "v\n7\n~varsend\n") << "an earlier archive of variables is replaced";
+    EXPECT_EQ(ZipEntry(games + "/old.qvs", "vars.dat"), "v\n7\n~varsend\n") << "an earlier archive of variables is replaced";
     EXPECT_EQ(RunCommand(play, &output), 0) << "the world still loads: " << output;
 }
 
 TEST(ScriptedPlay, SeededRandomNumbersRepeat)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("dice.zqav"), {{"dice", "#rand a 1000\n#rand b 1000\n#rand one 1\n#end"}});
+    WriteTestWorld(sandbox.File("dice.zqav"), {{"dice", "#rand a 1000\n#rand b 1000\n#rand one 1\n#end"}});
     std::string first;
     std::string second;
     std::string other;
@@ -178,14 +126,14 @@ TEST(ScriptedPlay, SeededRandomNumbersRepeat)
     ASSERT_EQ(sandbox.Run("--headless --ticks 2 --seed 7 --dump-vars - dice.zqav 2>/dev/null", &second), 0);
     ASSERT_EQ(sandbox.Run("--headless --ticks 2 --seed 8 --dump-vars - dice.zqav 2>/dev/null", &other), 0);
     EXPECT_EQ(first, second);
-    EXPECT_NE(VarIn(first, "a") + VarIn(first, "b"), VarIn(other, "a") + VarIn(other, "b"));
-    EXPECT_EQ(VarIn(first, "one"), "0");
+    EXPECT_NE(VarText(first, "a") + VarText(first, "b"), VarText(other, "a") + VarText(other, "b"));
+    EXPECT_EQ(VarText(first, "one"), "0");
 }
 
 TEST(ScriptedPlay, DumpTreeShowsWhereObjectsAreAndWhatTheyDo)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("tree.zqav"), {{"locker", "#lock\n#end", 1, 1}, {"q\"t", "#end\n#die", 5, 7}});
+    WriteTestWorld(sandbox.File("tree.zqav"), {{"locker", "#lock\n#end", 1, 1}, {"q\"t", "#end\n#die", 5, 7}});
     std::string json;
     ASSERT_EQ(sandbox.Run("--headless --ticks 60 --dump-tree - --dump-tree-cells tree.zqav 2>/dev/null", &json), 0)
         << json;
@@ -209,11 +157,16 @@ TEST(ScriptedPlay, DumpTreeShowsWhereObjectsAreAndWhatTheyDo)
 
 namespace {
 
-TEST(ScriptTools, CheckListsErrorsWithNodeAndLine)
+// --check lists errors with node and line; --dump-program writes the
+// compiled bytes of every node, or of the one --node names.
+TEST(ScriptTools, CheckAndDumpProgram)
 {
     RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("good.zqav"), {{"door", ":touch\n#give opened 1\n#end"}});
-    WriteWorld(sandbox.File("bad.zqav"), {{"door", ":touch\n#end\n#foo\n#collide sideways"}, {"lamp", "#cycle"}});
+    WriteTestWorld(sandbox.File("good.zqav"), {{"door", ":touch\n.parent @hit\n#end", 1, 1, 1, 1, 14, {{"knob", ":key_space\n/n"}}},
+                                               {"other", "#end"},
+                                               {"lamp", ""}});
+    WriteTestWorld(sandbox.File("bad.zqav"), {{"door", ":touch\n#end\n#foo\n#collide sideways"}, {"lamp", "#cycle"}});
+    WriteFileBytes(sandbox.File("junk.zqav"), "not a zip archive");
     std::string output;
     EXPECT_EQ(sandbox.Run("--check good.zqav", &output), 0) << output;
     EXPECT_EQ(output, "");
@@ -222,17 +175,17 @@ TEST(ScriptTools, CheckListsErrorsWithNodeAndLine)
                       "door:4: Bad #collide command param: sideways\n"
                       "lamp:1: Bad #cycle command param type: EOP\n")
         << output;
-    EXPECT_EQ(sandbox.Run("--check missing.zqav 2>/dev/null", &output), 1);
+    for (const char* refused : {"--check missing.zqav", "--check junk.zqav", "--dump-program junk.zqav"}) {
+        EXPECT_EQ(sandbox.Run(std::string(refused) + " 2>/dev/null", &output), 1) << refused;
+    }
     EXPECT_EQ(sandbox.Run("--check", &output), 2);
     EXPECT_EQ(sandbox.Run("--node door good.zqav 2>/dev/null", &output), 2);
-}
+    EXPECT_EQ(sandbox.Run("--dump-program good.zqav --node nobody", &output), 1);
+    EXPECT_NE(output.find("[]\n"), std::string::npos) << output;
+    EXPECT_NE(output.find("No node named nobody\n"), std::string::npos) << output;
 
-TEST(ScriptTools, DumpProgramWritesTheCompiledBytes)
-{
-    RunnerSandbox sandbox;
-    WriteWorld(sandbox.File("w.zqav"), {{"door", ":touch\n.parent @hit\n#end"}, {"other", "#end"}});
     std::string json;
-    ASSERT_EQ(sandbox.Run("--dump-program w.zqav --node door 2>/dev/null", &json), 0) << json;
+    ASSERT_EQ(sandbox.Run("--dump-program good.zqav --node door 2>/dev/null", &json), 0) << json;
     std::string checked;
     ASSERT_EQ(RunCommand("printf '%s' '" + json + "' | python3 -c \"import json,sys; d=json.load(sys.stdin); "
                          "n=d[0]; print(len(d), n['node'], n['current_line'], [[c['code'] for c in l] for l in n['lines']], "
@@ -241,6 +194,25 @@ TEST(ScriptTools, DumpProgramWritesTheCompiledBytes)
               0)
         << json;
     EXPECT_EQ(checked, "1 door 0 [['\\x19:touch'], ['0hit '], ['5']] .parent touch\n");
+
+    // Every program, depth first; compile errors go to standard error.
+    ASSERT_EQ(sandbox.Run("--dump-program good.zqav 2>/dev/null", &json), 0) << json;
+    checked.clear();
+    ASSERT_EQ(RunCommand("printf '%s' '" + json + "' | python3 -c \"import json,sys; d=json.load(sys.stdin); "
+                         "print([(n['node'], n['current_line'], len(n['lines']), [(m['name'], m['line'], m['command'], "
+                         "m['active']) for m in n['markers']], [(k['input'], k['marker']) for k in n['keymarkers']]) "
+                         "for n in d], len(set(n['id'] for n in d)))\"",
+                         &checked),
+              0)
+        << json;
+    EXPECT_EQ(checked, "[('Main', -1, 0, [], []), ('door', 0, 3, [('touch', 0, 0, 1)], []), "
+                       "('knob', 0, 2, [('key_space', 0, 0, 1)], [(75, 0)]), ('other', 0, 1, [], []), "
+                       "('lamp', -1, 0, [], [])] 5\n");
+    output.clear();
+    EXPECT_EQ(RunCommand("cd '" + sandbox.Dir() + "' && ./quav-runner --dump-program bad.zqav 2>&1 >/dev/null", &output), 0);
+    EXPECT_EQ(output, "door:3: Bad command: #foo\n"
+                      "door:4: Bad #collide command param: sideways\n"
+                      "lamp:1: Bad #cycle command param type: EOP\n");
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ constexpr int kBottom = 480;
 
 class Shell : public testing::Test {
 protected:
+    explicit Shell(const KParts& parts = KRunnerParts()) : engine(parts) {}
+
     void SetUp() override
     {
         board = engine.AddBoard("Main", 80, 60);
@@ -56,7 +58,7 @@ protected:
         return true;
     }
 
-    TestEngine engine{KRunnerParts()};
+    TestEngine engine;
     Kobject* board = nullptr;
     Kobject* player = nullptr;
     KInputReplay replay;
@@ -65,7 +67,7 @@ protected:
     std::string error;
 };
 
-TEST_F(Shell, StartUpSetsTheScreenTheBoardsAndTheStartingVariables)
+TEST_F(Shell, StartUpSetsTheScreenTheBoardsAndTheStartingVariablesInAnyMode)
 {
     engine->SetVar("overlay", 1);
     engine->vPlay.ShowMessage(3, "left over");
@@ -88,11 +90,8 @@ TEST_F(Shell, StartUpSetsTheScreenTheBoardsAndTheStartingVariables)
     EXPECT_TRUE(engine->vPlay.messages.empty()) << "start values do not show on the HUD";
     EXPECT_EQ(engine->GetVar("player_x"), 7);
     EXPECT_EQ(engine->GetVar("player_y"), 9);
-}
 
-TEST_F(Shell, UnknownVideoModesStillGetAScreen)
-{
-    config.display = KDisplay::Headless;
+    // Unknown video modes still get a screen.
     KRunnerShell odd(*engine, config);
     ASSERT_TRUE(odd.Start(7, 99));
     EXPECT_EQ(odd.BackBuffer()->w, 640);
@@ -204,24 +203,6 @@ TEST_F(Shell, DarkBoardRedrawsOnlyCellsWhoseColoursChanged)
     EXPECT_EQ(Back()->line[0][4 * 8], 255);
 }
 
-TEST_F(Shell, ScreenshotsCarryTheShownPaletteNotTheFonts)
-{
-    Start();
-    KPalette shown = engine->vFont->palette;
-    shown[1] = KRGB{1, 2, 3, 0};
-    engine->ShowPalette(shown);
-    shell->DrawFrame();
-    TempDir dir;
-    ASSERT_TRUE(shell->SaveFrame(dir.File("shot.bmp")));
-    PALETTE saved;
-    KBitmap shot(load_bmp(dir.File("shot.bmp").c_str(), saved));
-    ASSERT_TRUE(shot);
-    EXPECT_EQ(shot->line[0][0], 1);
-    EXPECT_EQ(saved[1].r, 1);
-    EXPECT_EQ(saved[1].b, 3);
-    EXPECT_NE(engine->vFont->palette[1].b, 3) << "the font keeps the authored palette";
-}
-
 TEST_F(Shell, VariablesAsJson)
 {
     engine->SetVar("b", -3);
@@ -267,14 +248,10 @@ KParts PartsWithModalLoop()
     return parts;
 }
 
-class ModalLoop : public testing::Test {
+// The shell's world, with the modal loop as the boards' step.
+class ModalLoop : public Shell {
 protected:
-    void SetUp() override
-    {
-        gProbe = ModalProbe{};
-        board = engine.AddBoard("Main", 80, 60);
-        for (KCell& cell : board->cells) cell = KCell{0, 1, 1, 0, 0, 0};
-    }
+    ModalLoop() : Shell(PartsWithModalLoop()) { gProbe = ModalProbe{}; }
 
     void TearDown() override
     {
@@ -284,20 +261,9 @@ protected:
     void Play(const char* inputs, int64_t ticks)
     {
         ASSERT_TRUE(replay.Parse(inputs, error)) << error;
-        config.display = KDisplay::Headless;
-        config.passLimit = ticks;
-        config.replay = &replay;
-        shell = std::make_unique<KRunnerShell>(*engine, config);
-        ASSERT_TRUE(shell->Start(1, 1));
+        Start(ticks);
         shell->Run();
     }
-
-    TestEngine engine{PartsWithModalLoop()};
-    Kobject* board = nullptr;
-    KInputReplay replay;
-    KShellConfig config;
-    std::unique_ptr<KRunnerShell> shell;
-    std::string error;
 };
 
 TEST_F(ModalLoop, ReplayTicksDriveItsPassesAndItsTypedText)

@@ -2,163 +2,32 @@
 // quav-runner headless, read back from the tree, the variables and the
 // screenshot it writes.
 
-#include "KWorldFile.h"
 #include "RunnerSupport.h"
 
-#include <allegro.h>
 #include <gtest/gtest.h>
 
-#include <array>
 
 namespace {
 
-struct Piece {
-    std::string name;
-    std::string script;
-    int x, y, w, h;
-    int fg = 14;
-    std::vector<Piece> children = {};
-};
-
-struct Wall {
-    int x, y, attrib;
-};
-
-struct Board {
-    std::string name;
-    int w, h, z;
-    std::vector<Wall> walls;
-    std::vector<Piece> pieces;
-    std::string script = {};
-};
-
-void AddPiece(TestEngine& engine, Kobject& parent, const Piece& piece)
+// Boards in video mode 0 (40 x 30 cells on screen); objects show 'A'.
+void WriteWorld(const std::string& path, const std::vector<TestBoard>& boards)
 {
-    Kobject* node = engine.AddObject(parent, piece.name, piece.w, piece.h, 0, piece.x, piece.y);
-    for (int y = 0; y < piece.h; ++y) {
-        for (int x = 0; x < piece.w; ++x) node->SetCell(x, y, 65, piece.fg, 1, 0);
-    }
-    node->source = piece.script;
-    for (const Piece& child : piece.children) AddPiece(engine, *node, child);
+    WriteTestWorld(path, boards, TestWorld{0, 65});
 }
 
-// A world of boards (video mode 0, 40 x 30 cells on screen), each filled
-// with blue blanks, walls drawn as red blocks.
-void WriteWorld(const std::string& path, const std::vector<Board>& boards)
-{
-    TestEngine engine(KFlavour::Editor);
-    engine->vVideoMode = 0;
-    for (const Board& layout : boards) {
-        Kobject* board = engine.AddBoard(layout.name, layout.w, layout.h, layout.z);
-        board->source = layout.script;
-        for (int y = 0; y < layout.h; ++y) {
-            for (int x = 0; x < layout.w; ++x) board->SetCell(x, y, 0, 1, 1, 0);
-        }
-        for (const Wall& wall : layout.walls) board->SetCell(wall.x, wall.y, 219, 4, 4, wall.attrib);
-        for (const Piece& piece : layout.pieces) AddPiece(engine, *board, piece);
-    }
-    ASSERT_TRUE(SaveWorld(*engine, path));
-}
-
-constexpr int kMissing = -99999;
-
-// Where the dumped node named name (the index-th of that name) starts, or npos.
-size_t NodeAt(const std::string& tree, const std::string& name, int index = 0)
-{
-    size_t at = 0;
-    for (int i = 0; i <= index; ++i) {
-        at = tree.find("\"name\": \"" + name + "\"", i == 0 ? 0 : at + 1);
-        if (at == std::string::npos) return at;
-    }
-    return at;
-}
-
-int IntField(const std::string& tree, const std::string& name, const std::string& field, int index = 0)
-{
-    const size_t node = NodeAt(tree, name, index);
-    if (node == std::string::npos) return kMissing;
-    const std::string key = "\"" + field + "\": ";
-    const size_t at = tree.find(key, node);
-    if (at == std::string::npos || at > tree.find('}', node)) return kMissing;
-    return std::atoi(tree.c_str() + at + key.size());
-}
-
-int Count(const std::string& tree, const std::string& name)
-{
-    int count = 0;
-    while (NodeAt(tree, name, count) != std::string::npos) ++count;
-    return count;
-}
-
-// The cells of the named node, row-major, from a --dump-tree-cells dump.
-std::vector<std::array<int, 4>> CellsOf(const std::string& tree, const std::string& name, int index = 0)
-{
-    std::vector<std::array<int, 4>> cells;
-    const size_t node = NodeAt(tree, name, index);
-    if (node == std::string::npos) return cells;
-    size_t at = tree.find("\"cells\": [", node);
-    const size_t end = tree.find('}', node);
-    if (at == std::string::npos || at > end) return cells;
-    for (at = tree.find("[", at + 10); at < end; at = tree.find("[", at + 1)) {
-        if (tree[at + 1] == '\n' || tree[at + 1] == '[') continue;
-        std::array<int, 4> cell{};
-        if (std::sscanf(tree.c_str() + at, "[%d, %d, %d, %d]", &cell[0], &cell[1], &cell[2], &cell[3]) == 4) {
-            cells.push_back(cell);
-        }
-    }
-    return cells;
-}
-
-int Var(const std::string& json, const std::string& name)
-{
-    const std::string key = "\"" + name + "\": ";
-    const size_t at = json.find(key);
-    return at == std::string::npos ? kMissing : std::atoi(json.c_str() + at + key.size());
-}
-
-struct Played {
-    int status = -1;
-    std::string tree;
-    std::string vars;
-    std::string output;
-};
-
-Played Play(const RunnerSandbox& sandbox, const std::string& world, int ticks, const std::string& extra = "")
-{
-    Played played;
-    played.status = sandbox.Run("--headless --seed 3 --ticks " + std::to_string(ticks) +
-                                    " --dump-tree tree.json --dump-tree-cells --dump-vars vars.json " + extra + " " +
-                                    world,
-                                &played.output);
-    played.tree = ReadFileBytes(sandbox.File("tree.json"));
-    played.vars = ReadFileBytes(sandbox.File("vars.json"));
-    return played;
-}
-
-// Pixels of colour in the screen cell (cx, cy) of a saved 8-bit shot.
+// Pixels of colour in the screen cell (cx, cy) of a saved shot.
 int PixelsOf(const std::string& shotPath, int cx, int cy, int colour)
 {
-    PALETTE palette;
-    KBitmap shot(load_bmp(shotPath.c_str(), palette));
-    if (!shot) return -1;
-    int count = 0;
-    for (int y = cy * 8; y < cy * 8 + 8; ++y) {
-        for (int x = cx * 8; x < cx * 8 + 8; ++x) count += shot->line[y][x] == colour ? 1 : 0;
-    }
-    return count;
+    return ShotScreen(shotPath).Pixels(cx, cy, 1, 1, colour);
 }
 
 // An object's turn comes every ninth tick (cycle 8).
 constexpr int kTurn = 9;
 
 // The templates every spawning world carries.
-Board SpawnBoard()
+TestBoard SpawnBoard()
 {
-    return {"Spawn",
-            20,
-            10,
-            0,
-            {},
+    return {"Spawn", 20, 10, 0, {},
             {{"lamp", "#end", 1, 1, 2, 1, 14, {{"wick", "#end", 0, 0, 1, 1, 10}}},
              {"dart", "#end", 5, 1, 1, 1},
              {"bullet", "#collide fly\n#end\n:thud\n#walk opp flow\n#end", 7, 1, 1, 1},
@@ -170,11 +39,7 @@ TEST(Spawning, PutThrowBindAndTheirBounds)
 {
     RunnerSandbox sandbox;
     const std::string world = sandbox.File("spawn.zqav");
-    WriteWorld(world, {{"Main",
-                        40,
-                        30,
-                        0,
-                        {},
+    WriteWorld(world, {{"Main", 40, 30, 0, {},
                         {{"putter", "#put n red lamp\n#end", 5, 10, 1, 1},
                          {"thrower", "#throw e dart\n#end", 5, 14, 1, 1},
                          {"binder", "#bind brain\n#give after 1", 20, 20, 1, 1},
@@ -183,8 +48,7 @@ TEST(Spawning, PutThrowBindAndTheirBounds)
                          {"chainer", "#put n chain\n#end", 30, 29, 1, 1},
                          {"nameless", "#put n no-such-thing\n#put n my-bullet\n#end", 2, 2, 1, 1}}},
                        SpawnBoard()});
-    const Played played = Play(sandbox, world, 1);
-    ASSERT_EQ(played.status, 0) << played.output;
+    const Played played = sandbox.Play(world, 1);
 
     // #put keeps the name, sits north of the putter, does not walk, and
     // every cell of the copy and its children takes the colour (red, 12).
@@ -200,22 +64,21 @@ TEST(Spawning, PutThrowBindAndTheirBounds)
     EXPECT_EQ(CellsOf(played.tree, "wick", 1).at(0)[1], 10);
 
     // #throw makes a walking "bullet" of any template.
-    EXPECT_EQ(Count(played.tree, "dart"), 0 + 1) << "only the template";
+    EXPECT_EQ(CountNodes(played.tree, "dart"), 0 + 1) << "only the template";
     EXPECT_EQ(IntField(played.tree, "bullet", "walk_dir"), 1);
     EXPECT_EQ(IntField(played.tree, "bullet", "posx"), 6) << "its first step came inside the thrower's turn";
 
-    EXPECT_EQ(Var(played.vars, "bound"), 2) << "binder's new first command ran in the same turn, binder2's in its own";
-    EXPECT_EQ(Var(played.vars, "after"), kMissing);
-    EXPECT_EQ(Var(played.vars, "remoteafter"), 1) << "binding another object does not hold the binder";
+    EXPECT_EQ(VarInt(played.vars, "bound"), 2) << "binder's new first command ran in the same turn, binder2's in its own";
+    EXPECT_EQ(VarInt(played.vars, "after"), kMissing);
+    EXPECT_EQ(VarInt(played.vars, "remoteafter"), 1) << "binding another object does not hold the binder";
 
     // A template that puts itself: the chain ends at the top edge (no
     // parent there to stop it, it runs into the tick's allowance or the
     // immediate turns) and the world plays on.
-    EXPECT_GT(Var(played.vars, "chained"), 1);
-    EXPECT_LE(Var(played.vars, "chained"), 4096);
-    const Played later = Play(sandbox, world, 30);
-    EXPECT_EQ(later.status, 0);
-    EXPECT_GT(Var(later.vars, "chained"), Var(played.vars, "chained"));
+    EXPECT_GT(VarInt(played.vars, "chained"), 1);
+    EXPECT_LE(VarInt(played.vars, "chained"), 4096);
+    const Played later = sandbox.Play(world, 30);
+    EXPECT_GT(VarInt(later.vars, "chained"), VarInt(played.vars, "chained"));
 }
 
 TEST(Spawning, AmmoAndBulletsLeavingTheirShooter)
@@ -223,24 +86,19 @@ TEST(Spawning, AmmoAndBulletsLeavingTheirShooter)
     RunnerSandbox sandbox;
     for (const int ammo : {0, 1}) {
         const std::string world = sandbox.File("ammo.zqav");
-        WriteWorld(world, {{"Main",
-                            40,
-                            30,
-                            0,
-                            {{14, 3, 1}},
+        WriteWorld(world, {{"Main", 40, 30, 0, {{14, 3, 1}},
                             {{"player", "#set ammo " + std::to_string(ammo) + "\n#end\n:key_space\n#shoot e\n#end", 5,
                               20, 1, 1},
                              {"gun", "#shoot e\n#end\n:shot\n#give gunhit 1\n#end", 10, 3, 1, 1}}},
                            SpawnBoard()});
         WriteFileBytes(sandbox.File("keys.txt"), "2 key_space down\n4 key_space up\n20 key_space down\n22 key_space up\n");
-        const Played first = Play(sandbox, world, 3);
-        EXPECT_EQ(Var(first.vars, "gunhit"), kMissing) << "the first step leaves the shooter unhurt";
-        const Played played = Play(sandbox, world, 12 * kTurn, "--input keys.txt");
-        ASSERT_EQ(played.status, 0) << played.output;
+        const Played first = sandbox.Play(world, 3);
+        EXPECT_EQ(VarInt(first.vars, "gunhit"), kMissing) << "the first step leaves the shooter unhurt";
+        const Played played = sandbox.Play(world, 12 * kTurn, "--input keys.txt");
         // The gun's bullet: out of the gun, back from the wall, into the gun.
-        EXPECT_GE(Var(played.vars, "gunhit"), 1) << played.tree;
-        EXPECT_EQ(Var(played.vars, "ammo"), 0);
-        EXPECT_EQ(Count(played.tree, "bullet"), 1 + 1 + ammo) << "template, the gun's, and one per round";
+        EXPECT_GE(VarInt(played.vars, "gunhit"), 1) << played.tree;
+        EXPECT_EQ(VarInt(played.vars, "ammo"), 0);
+        EXPECT_EQ(CountNodes(played.tree, "bullet"), 1 + 1 + ammo) << "template, the gun's, and one per round";
     }
 }
 
@@ -251,11 +109,7 @@ TEST(Spawning, BindAndBecomeOnObjectsInTheMiddleOfTurns)
 {
     RunnerSandbox sandbox;
     const std::string world = sandbox.File("turns.zqav");
-    WriteWorld(world, {{"Main",
-                        40,
-                        30,
-                        0,
-                        {},
+    WriteWorld(world, {{"Main", 40, 30, 0, {},
                         {{"a", "#end\n:go\n.b #bind brain\n.b #become -1 -1 -1 -1\n#give agone 1\n#end", 1, 1, 1, 1},
                          {"b", ".a @*go\n#give bafter 1\n#end", 3, 1, 2, 2, 14, {{"bchild", "#end", 0, 0, 1, 1}}},
                          {"box", "#end", 20, 5, 6, 6, 14, {{"c", ".parent #become -1 -1 -1 -1\n#give cafter 1\n#end", 1, 1, 1, 1}}},
@@ -264,81 +118,44 @@ TEST(Spawning, BindAndBecomeOnObjectsInTheMiddleOfTurns)
                          {"f", "#end\n:go\n#become 1 1 1 0\n#give fwrong 1", 1, 12, 1, 1},
                          {"g", ".f @*go\n#give gafter 1\n#end", 3, 12, 1, 1}}},
                        SpawnBoard()});
-    const Played played = Play(sandbox, world, 20);
-    ASSERT_EQ(played.status, 0) << played.output;
-    for (const char* gone : {"b", "box", "f"}) EXPECT_EQ(Count(played.tree, gone), 0) << gone;
+    const Played played = sandbox.Play(world, 20);
+    for (const char* gone : {"b", "box", "f"}) EXPECT_EQ(CountNodes(played.tree, gone), 0) << gone;
     EXPECT_EQ(IntField(played.tree, "bchild", "parent"), IntField(played.tree, "Main", "id"));
     EXPECT_EQ(IntField(played.tree, "c", "parent"), IntField(played.tree, "Main", "id"));
     EXPECT_EQ(IntField(played.tree, "c", "posx"), 21);
-    for (const char* done : {"agone", "cafter", "eafter", "gafter", "bound"}) EXPECT_GE(Var(played.vars, done), 1) << done;
-    EXPECT_EQ(Var(played.vars, "fwrong"), kMissing) << "a dissolved object runs nothing more";
+    for (const char* done : {"agone", "cafter", "eafter", "gafter", "bound"}) EXPECT_GE(VarInt(played.vars, done), 1) << done;
+    EXPECT_EQ(VarInt(played.vars, "fwrong"), kMissing) << "a dissolved object runs nothing more";
 }
 
-TEST(Spawning, BecomeAttachAndFocus)
-{
-    RunnerSandbox sandbox;
-    const std::string world = sandbox.File("become.zqav");
-    WriteWorld(world, {{"Main",
-                        40,
-                        30,
-                        0,
-                        {},
-                        {{"statue", "#become -1 -1 -1 -1", 30, 5, 2, 1, 14,
-                          {{"gem", "#end", 1, 0, 1, 1}, {"far", "#end", 6, 0, 1, 1}}},
-                         {"painter", "#become 66 -1 -1 2", 30, 8, 2, 2},
-                         {"host", "#attach lamp 3 4\n#end", 2, 2, 10, 10},
-                         {"player", "#end", 39, 29, 1, 1}},
-                        "#mod vieww 20\n#mod viewh 10\n#focus player\n#end"},
-                       SpawnBoard()});
-    const Played played = Play(sandbox, world, 1, "--screenshot shot.bmp");
-    ASSERT_EQ(played.status, 0) << played.output;
-
-    EXPECT_EQ(Count(played.tree, "statue"), 0);
-    EXPECT_EQ(Count(played.tree, "painter"), 0);
-    EXPECT_EQ(IntField(played.tree, "gem", "parent"), IntField(played.tree, "Main", "id")) << "a touching child stays";
-    EXPECT_EQ(IntField(played.tree, "gem", "posx"), 31);
-    EXPECT_EQ(Count(played.tree, "far"), 0) << "a child away from the object goes with it";
-    const auto board = CellsOf(played.tree, "Main");
-    ASSERT_EQ(board.size(), 40u * 30u);
-    EXPECT_EQ(board[5 * 40 + 30], (std::array<int, 4>{65, 14, 1, 0})) << "the statue's picture stays";
-    EXPECT_EQ(board[9 * 40 + 31], (std::array<int, 4>{66, 1, 1, 2})) << "-1 keeps a field";
-
-    EXPECT_EQ(IntField(played.tree, "lamp", "parent"), IntField(played.tree, "host", "id"));
-    EXPECT_EQ(IntField(played.tree, "lamp", "posx"), 3);
-    EXPECT_EQ(IntField(played.tree, "lamp", "posy"), 4);
-
-    // The board's view follows the player into its corner, no further.
-    EXPECT_EQ(IntField(played.tree, "Main", "viewx"), 20);
-    EXPECT_EQ(IntField(played.tree, "Main", "viewy"), 20);
-}
-
-TEST(Appearance, ModGetWriteAndCycles)
+TEST(Appearance, ModGetWriteCyclesBecomeAttachAndFocus)
 {
     RunnerSandbox sandbox;
     const std::string world = sandbox.File("mod.zqav");
-    WriteWorld(world, {{"Main",
-                        40,
-                        30,
-                        0,
-                        {},
+    WriteWorld(world, {{"Main", 40, 30, 0, {},
                         {{"far", "#mod vieww 2\n#mod viewx 9\n#end", 1, 1, 4, 4},
                          {"near", "#mod vieww 2\n#mod viewx -3\n#end", 6, 1, 4, 4},
                          {"grower", "#mod vieww 2\n#mod evieww 6\n#get posx gx\n#get name gname\n#end", 10, 10, 4, 1},
                          {"deep", "#mod posz 5\n#get posz gz\n#get char 0 0 gc\n#get fg 9 9 gnone\n#end", 1, 20, 1, 1},
                          {"huge", "#mod vieww 4000\n#mod vieww 2000000000\n#mod viewh -5\n#char 1 2 3 0\n#cycle 2000000000\n#end", 3, 20, 1, 1},
                          {"writer", "#write 0 0 hp health\n#end", 2, 25, 10, 1},
-                         {"ticker", "#cyclef 3\n:a\n#give t 1\n/i\n@a", 30, 25, 1, 1}}}});
-    const Played played = Play(sandbox, world, 40);
-    ASSERT_EQ(played.status, 0) << played.output;
+                         {"ticker", "#cyclef 3\n:a\n#give t 1\n/i\n@a", 30, 25, 1, 1},
+                         {"statue", "#become -1 -1 -1 -1", 30, 5, 2, 1, 14,
+                          {{"gem", "#end", 1, 0, 1, 1}, {"away", "#end", 6, 0, 1, 1}}},
+                         {"painter", "#become 66 -1 -1 2", 30, 8, 2, 2},
+                         {"host", "#attach lamp 3 4\n#end", 20, 12, 10, 10},
+                         {"player", "#end", 39, 29, 1, 1}},
+                        "#mod vieww 20\n#mod viewh 10\n#focus player\n#end"},
+                       SpawnBoard()});
+    const Played played = sandbox.Play(world, 40);
 
     EXPECT_EQ(IntField(played.tree, "far", "viewx"), 2) << "clamped to width - view width";
     EXPECT_EQ(IntField(played.tree, "near", "viewx"), 0);
     EXPECT_EQ(IntField(played.tree, "grower", "posx"), 8) << "grown about its centre";
-    EXPECT_EQ(Var(played.vars, "gx"), 8);
+    EXPECT_EQ(VarInt(played.vars, "gx"), 8);
     EXPECT_NE(played.vars.find("\"gname\": \"grower\""), std::string::npos) << played.vars;
-    EXPECT_EQ(Var(played.vars, "gz"), 5);
-    EXPECT_EQ(Var(played.vars, "gc"), 65);
-    EXPECT_EQ(Var(played.vars, "gnone"), kMissing) << "a cell off the grid sets nothing";
+    EXPECT_EQ(VarInt(played.vars, "gz"), 5);
+    EXPECT_EQ(VarInt(played.vars, "gc"), 65);
+    EXPECT_EQ(VarInt(played.vars, "gnone"), kMissing) << "a cell off the grid sets nothing";
     EXPECT_EQ(IntField(played.tree, "deep", "posz"), 5);
     EXPECT_LT(NodeAt(played.tree, "deep"), NodeAt(played.tree, "far")) << "deeper objects come first";
     EXPECT_EQ(IntField(played.tree, "huge", "vieww"), 4000) << "past the side bound nothing changes";
@@ -353,7 +170,26 @@ TEST(Appearance, ModGetWriteAndCycles)
     EXPECT_EQ(written[0][1], 15);
 
     // Turns at tick 0 (which reloads the old cycle of 8), then every fourth tick: 9, 13, ..., 37.
-    EXPECT_EQ(Var(played.vars, "t"), 9);
+    EXPECT_EQ(VarInt(played.vars, "t"), 9);
+
+    // #become, #attach and #focus.
+    EXPECT_EQ(CountNodes(played.tree, "statue"), 0);
+    EXPECT_EQ(CountNodes(played.tree, "painter"), 0);
+    EXPECT_EQ(IntField(played.tree, "gem", "parent"), IntField(played.tree, "Main", "id")) << "a touching child stays";
+    EXPECT_EQ(IntField(played.tree, "gem", "posx"), 31);
+    EXPECT_EQ(CountNodes(played.tree, "away"), 0) << "a child away from the object goes with it";
+    const auto board = CellsOf(played.tree, "Main");
+    ASSERT_EQ(board.size(), 40u * 30u);
+    EXPECT_EQ(board[5 * 40 + 30], (std::array<int, 4>{65, 14, 1, 0})) << "the statue's picture stays";
+    EXPECT_EQ(board[9 * 40 + 31], (std::array<int, 4>{66, 1, 1, 2})) << "-1 keeps a field";
+
+    EXPECT_EQ(IntField(played.tree, "lamp", "parent"), IntField(played.tree, "host", "id"));
+    EXPECT_EQ(IntField(played.tree, "lamp", "posx"), 3);
+    EXPECT_EQ(IntField(played.tree, "lamp", "posy"), 4);
+
+    // The board's view follows the player into its corner, no further.
+    EXPECT_EQ(IntField(played.tree, "Main", "viewx"), 20);
+    EXPECT_EQ(IntField(played.tree, "Main", "viewy"), 20);
 }
 
 TEST(Appearance, LightsAndFades)
@@ -361,16 +197,12 @@ TEST(Appearance, LightsAndFades)
     RunnerSandbox sandbox;
     const std::string world = sandbox.File("dark.zqav");
     const std::string lamp = "#set dark\n#cyclef 0\n:l\n#light 8 64 0 256\n/i\n@l";
-    WriteWorld(world, {{"Main",
-                        40,
-                        30,
-                        0,
-                        {{24, 14, 1}, {24, 15, 1}, {24, 16, 1}, {16, 15, 3}},
+    WriteWorld(world, {{"Main", 40, 30, 0, {{24, 14, 1}, {24, 15, 1}, {24, 16, 1}, {16, 15, 3}},
                         {{"lamp", lamp, 20, 15, 1, 1}}},
                        {"Dark", 40, 30, 1, {}, {}}});
     const std::string shot = sandbox.File("shot.bmp");
     // The lamp's first turn reloads the old cycle: it lights every tick from tick 9.
-    ASSERT_EQ(Play(sandbox, world, 12, "--screenshot shot.bmp").status, 0);
+    sandbox.Play(world, 12, "--screenshot shot.bmp");
     EXPECT_EQ(PixelsOf(shot, 22, 15, 1), 64) << "lit: the board shows through" ;
     EXPECT_EQ(PixelsOf(shot, 20, 22, 1), 64) << "a disc: south";
     EXPECT_EQ(PixelsOf(shot, 24, 15, 4), 64) << "the wall is lit";
@@ -398,15 +230,13 @@ TEST(Appearance, FadesTakeTheirFramesAndOnlyWhenTheyChangeSomething)
         {40, false, true},
     };
     for (const Case& c : cases) {
-        const Played played = Play(sandbox, world, c.ticks, "--screenshot shot.bmp");
-        ASSERT_EQ(played.status, 0) << played.output;
+        const Played played = sandbox.Play(world, c.ticks, "--screenshot shot.bmp");
         if (c.full) {
-            EXPECT_EQ(Var(played.vars, "in"), 1);
+            EXPECT_EQ(VarInt(played.vars, "in"), 1);
         }
-        PALETTE palette;
-        KBitmap shot(load_bmp(sandbox.File("shot.bmp").c_str(), palette));
-        ASSERT_TRUE(shot);
-        const int white = palette[15].r;
+        const ShotScreen shot(sandbox.File("shot.bmp"));
+        ASSERT_TRUE(shot.Loaded());
+        const int white = shot.PaletteRed(15);
         EXPECT_EQ(white == 0, c.black) << c.ticks << ": " << white;
         EXPECT_EQ(white == 63, c.full) << c.ticks << ": " << white;
     }

@@ -2,10 +2,8 @@
 // it, scroll, follow links and fill fields; screenshots taken while it is
 // open are read back cell by cell against the font.
 
-#include "KWorldFile.h"
 #include "RunnerSupport.h"
 
-#include <allegro.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,98 +15,32 @@ constexpr int kAreaX = 8;
 constexpr int kMiddleRow = 30;
 constexpr int kFirstRow = 33;
 
-struct Speaker {
-    std::string name;
-    std::string script;
-};
-
 // A board of the given size with a pattern ('#' in 4 on 2) for its look.
 struct ScrollLook {
     int width = 0;
     int height = 0;
 };
 
-void WriteWorld(const std::string& path, const std::vector<Speaker>& objects, ScrollLook look = {})
+// The speakers stand side by side on the top row.
+void WriteWorld(const std::string& path, std::vector<TestPiece> speakers, ScrollLook look = {})
 {
-    TestEngine engine(KFlavour::Editor);
-    engine->vVideoMode = 1;
-    Kobject* board = engine.AddBoard("Main", 80, 60);
-    for (int y = 0; y < 60; ++y) {
-        for (int x = 0; x < 80; ++x) board->SetCell(x, y, 0, 1, 1, 0);
-    }
-    int x = 1;
-    for (const Speaker& object : objects) {
-        Kobject* node = engine.AddObject(*board, object.name, 1, 1, 0, x++, 1);
-        node->SetCell(0, 0, 2, 14, 1, 0);
-        node->source = object.script;
-    }
+    for (size_t i = 0; i < speakers.size(); ++i) speakers[i].x = static_cast<int>(i) + 1;
+    TestWorld world;
     if (look.width > 0) {
-        // Out of sight below the screen, as worlds keep it.
-        Kobject* scroll = engine.AddBoard("Scroll", look.width + 2, look.height + 2, 1);
-        scroll->posy = 200;
-        scroll->viewx = scroll->viewy = 1;
-        scroll->vieww = look.width;
-        scroll->viewh = look.height;
-        for (int y = 0; y < look.height + 2; ++y) {
-            for (int cx = 0; cx < look.width + 2; ++cx) scroll->SetCell(cx, y, '#', 4, 2, 0);
-        }
-    }
-    ASSERT_TRUE(SaveWorld(*engine, path));
-}
-
-// The text of a --dump-vars object for name, or "missing".
-std::string VarIn(const std::string& json, const std::string& name)
-{
-    const std::string key = "\"" + name + "\": ";
-    const size_t at = json.find(key);
-    if (at == std::string::npos) return "missing";
-    const size_t start = at + key.size();
-    return json.substr(start, json.find_first_of(",\n}", start) - start);
-}
-
-// Reads glyphs off a screenshot by drawing each candidate with the font.
-class Screen {
-public:
-    explicit Screen(const std::string& bmp)
-    {
-        PALETTE palette;
-        shot_ = KBitmap(load_bmp(bmp.c_str(), palette));
-        glyph_ = KMakeBitmap(8, 8);
-    }
-    bool Loaded() const { return shot_ != nullptr; }
-
-    // Whether cell (x, y) shows chr in fg on bg.
-    bool Shows(int x, int y, int chr, int fg, int bg)
-    {
-        engine_->vFont->RenderGlyphTo(glyph_.get(), chr, fg, bg, 0, 0);
-        for (int py = 0; py < 8; ++py) {
-            for (int px = 0; px < 8; ++px) {
-                if (getpixel(shot_.get(), 8 * x + px, 8 * y + py) != getpixel(glyph_.get(), px, py)) return false;
+        world.extra = [look](TestEngine& engine) {
+            // Out of sight below the screen, as worlds keep it.
+            Kobject* scroll = engine.AddBoard("Scroll", look.width + 2, look.height + 2, 1);
+            scroll->posy = 200;
+            scroll->viewx = scroll->viewy = 1;
+            scroll->vieww = look.width;
+            scroll->viewh = look.height;
+            for (int y = 0; y < look.height + 2; ++y) {
+                for (int x = 0; x < look.width + 2; ++x) scroll->SetCell(x, y, '#', 4, 2, 0);
             }
-        }
-        return true;
+        };
     }
-
-    // Count cells from (x, y) read as text in fg on bg; '?' for a cell that
-    // shows no printable character in those colours.
-    std::string Row(int x, int y, int count, int fg, int bg)
-    {
-        std::string text;
-        for (int i = 0; i < count; ++i) {
-            char seen = '?';
-            for (int chr = 32; chr < 127 && seen == '?'; ++chr) {
-                if (Shows(x + i, y, chr, fg, bg)) seen = static_cast<char>(chr);
-            }
-            text += seen;
-        }
-        return text;
-    }
-
-private:
-    TestEngine engine_;
-    KBitmap shot_;
-    KBitmap glyph_;
-};
+    WriteTestWorld(path, {TestBoard{"Main", 80, 60, 0, {}, speakers}}, world);
+}
 
 TEST(TextWindow, FormatsCodesCarriesColoursAndCentres)
 {
@@ -123,9 +55,8 @@ TEST(TextWindow, FormatsCodesCarriesColoursAndCentres)
                                                    "Cost $z5 $4,2\n"
                                                    "$h 12 5\n"
                                                    "$l nowhere Go\n#end"}});
-    std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --screenshot s.bmp w.zqav", &output), 0) << output;
-    Screen screen(sandbox.File("s.bmp"));
+    sandbox.Play("w.zqav", 3, "--screenshot s.bmp");
+    ShotScreen screen(sandbox.File("s.bmp"));
     ASSERT_TRUE(screen.Loaded());
     EXPECT_EQ(screen.Row(kAreaX, kFirstRow, 1, 15, 1), "A");
     EXPECT_TRUE(screen.Shows(kAreaX + 1, kFirstRow, 0, 15, 1)) << "a negative code is character 0";
@@ -154,9 +85,8 @@ TEST(TextWindow, EscapeOrEnterClosesWithNoJumpInTimeAndNothingLeft)
     } kCases[] = {{"20 key_esc down\n21 key_esc up\n", "48"}, {"12 key_enter down\n13 key_enter up\n", "56"}};
     for (const auto& test : kCases) {
         WriteFileBytes(sandbox.File("in.txt"), std::string("1 key_a down\n10 key_t down\n11 key_t up\n") + test.closing);
-        std::string vars;
-        ASSERT_EQ(sandbox.Run("--headless --ticks 60 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0) << vars;
-        EXPECT_EQ(VarIn(vars, "t"), test.ticks) << test.closing << vars;
+        const std::string vars = sandbox.Play("w.zqav", 60, "--input in.txt").vars;
+        EXPECT_EQ(VarText(vars, "t"), test.ticks) << test.closing << vars;
     }
 
     WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n");
@@ -165,7 +95,7 @@ TEST(TextWindow, EscapeOrEnterClosesWithNoJumpInTimeAndNothingLeft)
                           &tree),
               0);
     EXPECT_EQ(tree.find("vText"), std::string::npos) << "a run ending in the window leaves none of it: " << tree;
-    Screen screen(sandbox.File("open.bmp"));
+    ShotScreen screen(sandbox.File("open.bmp"));
     EXPECT_EQ(screen.Row(kAreaX, kFirstRow, 10, 15, 1), "First line") << "the last frame shows the window";
 }
 
@@ -176,16 +106,12 @@ TEST(TextWindow, ScrollsToALinkAndFollowsItAMissingMarkerDoesNothing)
                                                    ":go\n#give went 1\n#end"}});
     // The first Down stops at the first line, the next two reach the third;
     // Enter on the missing link (tick 16) leaves the window open.
-    WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
-                                           "14 key_down down\n15 key_down up\n16 key_enter down\n17 key_enter up\n"
-                                           "18 key_down down\n19 key_down up\n20 key_enter down\n21 key_enter up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0) << vars;
-    EXPECT_EQ(VarIn(vars, "went"), "1") << vars;
+    WriteFileBytes(sandbox.File("in.txt"), Presses(10, {"key_t", "key_down", "key_down", "key_enter", "key_down", "key_enter"}));
+    const std::string vars = sandbox.Play("w.zqav", 40, "--input in.txt").vars;
+    EXPECT_EQ(VarText(vars, "went"), "1") << vars;
 
-    std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 20 --input in.txt --screenshot s.bmp w.zqav", &output), 0) << output;
-    Screen screen(sandbox.File("s.bmp"));
+    sandbox.Play("w.zqav", 20, "--input in.txt --screenshot s.bmp");
+    ShotScreen screen(sandbox.File("s.bmp"));
     EXPECT_EQ(screen.Row(kAreaX + 3, kMiddleRow, 8, 14, 1), "Go there") << "the third line is selected";
     EXPECT_EQ(screen.Row(kAreaX + 3, kMiddleRow - 1, 7, 14, 1), "Missing");
 }
@@ -197,29 +123,22 @@ TEST(TextWindow, TypingEditsTheVariableAtOnce)
     // A lone input line opens the window too. The field starts with "Al";
     // two Backspaces clear it, "Bobx" is typed, Left and Delete take the "x"
     // away. The second Down finds no line below.
-    WriteFileBytes(sandbox.File("in.txt"), "10 key_t down\n11 key_t up\n12 key_down down\n13 key_down up\n"
-                                           "14 key_down down\n15 key_down up\n16 key_backspace down\n"
-                                           "17 key_backspace up\n18 key_backspace down\n19 key_backspace up\n"
-                                           "20 type Bobx\n22 key_left down\n23 key_left up\n24 key_del down\n"
-                                           "25 key_del up\n30 key_esc down\n31 key_esc up\n");
-    std::string vars;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 28 --input in.txt --screenshot s.bmp --dump-vars - w.zqav 2>/dev/null", &vars),
-              0);
-    EXPECT_EQ(VarIn(vars, "name"), "\"Bob\"") << "stored at once, the window still open: " << vars;
-    Screen screen(sandbox.File("s.bmp"));
+    WriteFileBytes(sandbox.File("in.txt"), Presses(10, {"key_t", "key_down", "key_down", "key_backspace", "key_backspace"}) +
+                                               "20 type Bobx\n" + Presses(22, {"key_left", "key_del"}) + Press(30, "key_esc"));
+    const std::string vars = sandbox.Play("w.zqav", 28, "--input in.txt --screenshot s.bmp").vars;
+    EXPECT_EQ(VarText(vars, "name"), "\"Bob\"") << "stored at once, the window still open: " << vars;
+    ShotScreen screen(sandbox.File("s.bmp"));
     EXPECT_EQ(screen.Row(kAreaX, kMiddleRow, 9, 15, 255), "Name: Bob") << "the field follows its prompt";
     EXPECT_TRUE(screen.Shows(kAreaX + 9, kMiddleRow, 219, 15, 255)) << "the cursor after the text";
-    ASSERT_EQ(sandbox.Run("--headless --ticks 40 --input in.txt --dump-vars - w.zqav 2>/dev/null", &vars), 0);
-    EXPECT_EQ(VarIn(vars, "name"), "\"Bob\"") << vars;
+    EXPECT_EQ(VarText(sandbox.Play("w.zqav", 40, "--input in.txt").vars, "name"), "\"Bob\"");
 }
 
 TEST(TextWindow, DefaultFrameCellByCell)
 {
     RunnerSandbox sandbox;
     WriteWorld(sandbox.File("w.zqav"), {{"talker", "One\nTwo\n#end"}});
-    std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --screenshot s.bmp w.zqav", &output), 0) << output;
-    Screen screen(sandbox.File("s.bmp"));
+    sandbox.Play("w.zqav", 3, "--screenshot s.bmp");
+    ShotScreen screen(sandbox.File("s.bmp"));
     constexpr int kW = 70;
     constexpr int kH = 30;
     constexpr int kLeft = 5;
@@ -266,8 +185,8 @@ TEST(TextWindow, ScrollBoardGivesTheLookAndSmallOnesAreHarmless)
     // the middle row.
     WriteFileBytes(sandbox.File("in.txt"), "1 key_down down\n2 key_down up\n");
     std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 4 --input in.txt --screenshot s.bmp w.zqav", &output), 0) << output;
-    Screen screen(sandbox.File("s.bmp"));
+    sandbox.Play("w.zqav", 4, "--input in.txt --screenshot s.bmp");
+    ShotScreen screen(sandbox.File("s.bmp"));
     // 20 x 12 at (30, 24); the text area from column 33, its middle row 30.
     EXPECT_TRUE(screen.Shows(30, 24, '#', 4, 2));
     EXPECT_TRUE(screen.Shows(49, 35, '#', 4, 2));
@@ -290,11 +209,9 @@ TEST(TextWindow, HostileTextIsShownWithinBounds)
     // (it repeats) to the end, Page Up back to the top, Down to the link
     // and follow it.
     const std::string typed(100, 'h');
-    WriteFileBytes(sandbox.File("in.txt"), "2 key_t down\n3 key_t up\n4 key_down down\n5 key_down up\n"
-                                           "6 key_down down\n7 key_down up\n8 key_down down\n9 key_down up\n"
-                                           "10 key_down down\n11 key_down up\n15 type " + typed + "\n"
-                                           "16 key_pgdn down\n100 key_pgdn up\n101 key_pgup down\n200 key_pgup up\n"
-                                           "201 key_down down\n202 key_down up\n203 key_enter down\n204 key_enter up\n");
+    WriteFileBytes(sandbox.File("in.txt"), Presses(2, {"key_t", "key_down", "key_down", "key_down", "key_down"}) + "15 type " +
+                                               typed + "\n16 key_pgdn down\n100 key_pgdn up\n101 key_pgup down\n200 key_pgup up\n" +
+                                               Presses(201, {"key_down", "key_enter"}));
     std::string tree;
     ASSERT_EQ(sandbox.Run("--headless --ticks 260 --input in.txt --dump-tree - --dump-vars vars.json w.zqav 2>/dev/null",
                           &tree),
@@ -303,7 +220,7 @@ TEST(TextWindow, HostileTextIsShownWithinBounds)
     EXPECT_EQ(tree.find("\"name\": \"talker\""), std::string::npos) << "the link's jump made it die: " << tree;
     EXPECT_EQ(tree.find("vText"), std::string::npos) << tree;
     const std::string vars = ReadFileBytes(sandbox.File("vars.json"));
-    EXPECT_EQ(VarIn(vars, "huge"), "\"" + typed.substr(0, 63) + "\"") << "the area's 64 columns less the cursor";
+    EXPECT_EQ(VarText(vars, "huge"), "\"" + typed.substr(0, 63) + "\"") << "the area's 64 columns less the cursor";
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
-// Helpers shared by the script tests: compiling one script and writing
-// compiled codes.
+// Helpers shared by the script tests: the runner's script parts, compiling
+// one script and writing compiled codes.
 
 #include "Kcompiler.h"
+#include "Kexec.h"
 #include "TestSupport.h"
 
 #include <string>
@@ -10,6 +11,15 @@
 #include <vector>
 
 using Codes = std::vector<std::vector<std::string>>;
+
+// The compiler and the executor, as the runner makes them.
+inline KParts RunnerScriptParts()
+{
+    KParts parts;
+    KAddCompiler(parts);
+    KAddExecutor(parts);
+    return parts;
+}
 
 // The opcode byte followed by the argument bytes.
 inline std::string Op(int opcode, std::string_view rest = {})

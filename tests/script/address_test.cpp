@@ -72,9 +72,12 @@ TEST_F(Addresses, SelfParentAndTop)
     EXPECT_EQ(Reach(engine->vMain.get(), ".top"), "world_tree");
     EXPECT_EQ(Reach(door, ".top.other.all"), "n");
     EXPECT_EQ(Reach(door, ".top.other.n"), "Start") << "n is a direction word anywhere in the path";
+    Kobject* selfish = engine.AddObject(*start, "selfish", 1, 1);
+    EXPECT_EQ(Reach(lamp, ".selfish"), "selfish") << "self needs a dot or the end";
+    EXPECT_EQ(Reach(selfish, ".self"), "selfish");
 }
 
-TEST_F(Addresses, NamesAreSiblingsAndIgnoreCase)
+TEST_F(Addresses, NamesAreSiblingsAndIgnoreCaseAndAllBranches)
 {
     EXPECT_EQ(Reach(lamp, ".DOOR"), "Door");
     EXPECT_EQ(Reach(lamp, ".door.box"), "box");
@@ -83,23 +86,15 @@ TEST_F(Addresses, NamesAreSiblingsAndIgnoreCase)
     EXPECT_EQ(Reach(lamp, ". do or"), "Door") << "spaces inside a segment are skipped";
     EXPECT_EQ(Reach(lamp, "door"), "Door") << "the leading dot may be left out";
     EXPECT_EQ(Reach(lamp, ".door."), "Door");
-}
-
-TEST_F(Addresses, CapitalParentIsANameStartingAtTheParent)
-{
-    EXPECT_EQ(Reach(door, ".Parent"), "world_tree");
+    EXPECT_EQ(Reach(door, ".Parent"), "world_tree") << "a capital Parent is a name starting at the parent";
     EXPECT_EQ(Reach(knob, ".Parent"), "Door");
-}
-
-TEST_F(Addresses, AllBranches)
-{
     EXPECT_EQ(Reach(lamp, ".all"), "Door lamp player rug");
     EXPECT_EQ(Reach(lamp, ".all.box"), "box");
     EXPECT_EQ(Reach(lamp, ".all.box.all"), "knob Knob");
     EXPECT_EQ(Reach(door, ".parent.parent.all.all"), "Door lamp player rug n");
 }
 
-TEST_F(Addresses, WindowTests)
+TEST_F(Addresses, WindowAndMaskTests)
 {
     EXPECT_EQ(Reach(door, ".inside"), "player rug") << "lamp only touches the east edge";
     EXPECT_EQ(Reach(door, ".e"), "lamp player rug");
@@ -117,10 +112,8 @@ TEST_F(Addresses, WindowTests)
     EXPECT_EQ(Reach(door, ".contained"), "player");
     EXPECT_EQ(Reach(start, ".inside"), "Other") << "boards are siblings too";
     EXPECT_EQ(door->posx, 2) << "the moved window is put back";
-}
 
-TEST_F(Addresses, MaskNeedsFilledCellsOnFilledCells)
-{
+    // A mask needs filled cells on filled cells.
     EXPECT_EQ(Reach(door, ".mask"), "") << "all cells are empty";
     door->SetCell(1, 1, 65, 0, 0, 0);  // at (3,3) on the board
     EXPECT_EQ(Reach(door, ".mask"), "");
@@ -132,13 +125,6 @@ TEST_F(Addresses, MaskNeedsFilledCellsOnFilledCells)
     EXPECT_EQ(Reach(door, ".mask"), "player rug");
     rug->viewx = 3;  // the scroll of the view is not applied
     EXPECT_EQ(Reach(door, ".mask"), "player rug");
-}
-
-TEST_F(Addresses, SelfNeedsADotOrTheEnd)
-{
-    Kobject* selfish = engine.AddObject(*start, "selfish", 1, 1);
-    EXPECT_EQ(Reach(lamp, ".selfish"), "selfish");
-    EXPECT_EQ(Reach(selfish, ".self"), "selfish");
 }
 
 TEST_F(Addresses, EditorWalk)
@@ -160,26 +146,13 @@ TEST_F(Addresses, EditorWalk)
     EXPECT_EQ(Reach(parentx, ".parentx"), "parentx");
 }
 
-TEST_F(Addresses, RunnerEngineUsesTheRunnerWalk)
-{
-    const int h = engine->AllocHandle(lamp);
-    const int list = engine->Resolve(h, ".DOOR");
-    EXPECT_EQ(engine->ListCount(list), 1);
-    engine->FreeList(list);
-    engine->ReleaseHandle(h);
-}
-
-TEST_F(Addresses, BadHandlesAndEmptyAddressesGiveNoList)
+TEST_F(Addresses, BadHandlesAndEmptyAddressesGiveNoListAndAListStartsAtItsFirstEntry)
 {
     EXPECT_EQ(engine->Resolve(-1, ".self"), -1);
     EXPECT_EQ(engine->Resolve(1024, ".self"), -1);
     EXPECT_EQ(engine->Resolve(0, ""), -1);
     EXPECT_EQ(engine->Resolve(77, ".self"), -1) << "a free handle entry has no node";
     EXPECT_EQ(engine->ListsInUse(), 0);
-}
-
-TEST_F(Addresses, ListStartsAtItsFirstEntry)
-{
     const int list = engine->Resolve(0, ".self.all");
     ASSERT_GE(list, 0);
     EXPECT_EQ(engine->vLists[static_cast<size_t>(list)].cursor, 0u);
@@ -219,16 +192,17 @@ TEST_F(Addresses, RunningOutOfHandlesStopsTheWalkAtOnce)
     EXPECT_EQ(engine->HandlesInUse(), 1);
 }
 
-TEST(AddressesInTheEditor, EditorEngineUsesTheEditorWalk)
+// Each engine resolves with its own walk: the runner's ignores case.
+TEST(AddressesInTheEngine, EachFlavourUsesItsOwnWalk)
 {
-    TestEngine editor(KFlavour::Editor);
-    Kobject* board = editor.AddBoard("b", 4, 4);
-    editor.AddObject(*board, "Door", 1, 1);
-    Kobject* other = editor.AddObject(*board, "x", 1, 1);
-    const int h = editor->AllocHandle(other);
-    const int list = editor->Resolve(h, ".DOOR");
-    EXPECT_EQ(editor->ListCount(list), 0);
-    EXPECT_EQ(editor->ListCount(editor->Resolve(h, ".Door")), 1);
+    for (const KFlavour flavour : {KFlavour::Runner, KFlavour::Editor}) {
+        TestEngine engine(flavour);
+        Kobject* board = engine.AddBoard("b", 4, 4);
+        engine.AddObject(*board, "Door", 1, 1);
+        const int h = engine->AllocHandle(engine.AddObject(*board, "x", 1, 1));
+        EXPECT_EQ(engine->ListCount(engine->Resolve(h, ".DOOR")), flavour == KFlavour::Runner ? 1 : 0);
+        EXPECT_EQ(engine->ListCount(engine->Resolve(h, ".Door")), 1);
+    }
 }
 
 }  // namespace

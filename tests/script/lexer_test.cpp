@@ -68,31 +68,18 @@ INSTANTIATE_TEST_SUITE_P(
         LexCase{"\xff\x80 \x01", "6:\xff\x80|6:\x01|9:EOP"},
         LexCase{std::string("a\0b", 3), std::string("6:a\0b|9:EOP", 11)}));
 
-TEST(Lexer, EveryCallAtTheEndGivesEndOfProgram)
+TEST(Lexer, TokensKnowWhereTheyStartTheEndRepeatsAndTheRestOfALineRereads)
 {
     Kcompiler compiler;
-    compiler.SetSource("x");
-    EXPECT_EQ(compiler.GetToken().text, "x");
+    compiler.SetSource("#give  a\n:b");
+    for (const size_t start : {0u, 7u, 8u, 9u}) EXPECT_EQ(compiler.GetToken().start, start);
     for (int i = 0; i < 3; ++i) {
         const KToken token = compiler.GetToken();
         EXPECT_EQ(token.kind, kTokEndOfProgram);
         EXPECT_EQ(token.text, "EOP");
     }
-}
 
-TEST(Lexer, TokensKnowWhereTheyStart)
-{
-    Kcompiler compiler;
-    compiler.SetSource("#give  a\n:b");
-    EXPECT_EQ(compiler.GetToken().start, 0u);
-    EXPECT_EQ(compiler.GetToken().start, 7u);
-    EXPECT_EQ(compiler.GetToken().start, 8u);
-    EXPECT_EQ(compiler.GetToken().start, 9u);
-}
-
-TEST(Lexer, RestOfLineRereadsFromTheStartAndStopsOnTheLineEnd)
-{
-    Kcompiler compiler;
+    // The rest of a line is read again from a token's start, up to the line end.
     compiler.SetSource("Hello  big world\r\nnext");
     const KToken first = compiler.GetToken();
     const KToken rest = compiler.GetRestOfLine(first.start);
@@ -101,17 +88,6 @@ TEST(Lexer, RestOfLineRereadsFromTheStartAndStopsOnTheLineEnd)
     EXPECT_EQ(compiler.GetToken().kind, kTokEndOfLine);
     EXPECT_EQ(compiler.GetToken().text, "next");
     EXPECT_EQ(compiler.GetRestOfLine(1000).text, "") << "a start past the end reads nothing";
-}
-
-TEST(Lexer, TracesEveryTokenItDelivers)
-{
-    Kcompiler compiler;
-    compiler.SetSource("#end\n");
-    TraceCapture trace;
-    compiler.GetToken();
-    compiler.GetToken();
-    compiler.GetToken();
-    EXPECT_EQ(trace.text, "GetToken: (#end)\nGetToken: (EOL)\nGetToken: (EOP)\n");
 }
 
 }  // namespace

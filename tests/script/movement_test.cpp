@@ -4,9 +4,7 @@
 
 #include "KHandlers.h"
 #include "KWindow.h"
-#include "Kcompiler.h"
-#include "Kexec.h"
-#include "TestSupport.h"
+#include "ScriptTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +12,6 @@
 #include <random>
 
 namespace {
-
-KParts RunnerScriptParts()
-{
-    KParts parts;
-    KAddCompiler(parts);
-    KAddExecutor(parts);
-    return parts;
-}
 
 std::vector<Kobject*> PlainMeeting(const Kobject& parent, const KWindow& window)
 {
@@ -113,7 +103,7 @@ protected:
 
 // A blocked test must not change the world, not even for a bullet that
 // would break the wall by moving.
-TEST_F(Moves, BlockedTestLeavesBreakableWallsStanding)
+TEST_F(Moves, BlockedTestLeavesBreakableWallsStandingAndTheIntegerRangeBlocks)
 {
     Kobject* bullet = Add("bullet", 5, 5);
     bullet->collideMode = kCollideFly;
@@ -125,13 +115,10 @@ TEST_F(Moves, BlockedTestLeavesBreakableWallsStanding)
     EXPECT_EQ(board_->GetCell(5, 4)->attrib, 0);
     EXPECT_EQ(board_->GetCell(5, 4)->chr, world_->GetVar("break_c"));
     EXPECT_EQ(bullet->posy, 5);
-}
 
-TEST_F(Moves, PositionsPastTheIntegerRangeAreBlocked)
-{
+    // Positions past the integer range are blocked.
     Kobject* ghost = Add("ghost", std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min());
     ghost->collideMode = kCollideNone;
-    Start();
     const int expected[][3] = {{1, kMoveNow, 0}, {0, kMoveNow, 0}, {1, kMoveTestBlocked, 1}, {3, kMoveNow, 1}};
     for (const auto& row : expected) EXPECT_EQ(Move(*ghost, row[0], row[1]), row[2]) << row[0] << " " << row[1];
     EXPECT_EQ(ghost->posx, std::numeric_limits<int32_t>::max() - 1);
@@ -156,7 +143,7 @@ TEST_F(Moves, HugeWindowsScanOnlyTheParentsGrid)
     EXPECT_EQ(wide->posy, 0);
 }
 
-TEST_F(Moves, OwnersAndTheirProjectilesPassEachOther)
+TEST_F(Moves, OwnersAndTheirProjectilesPassEachOtherAndOnlyThePlayerIsThePlayer)
 {
     Kobject* shooter = Add("shooter", 5, 5);
     Kobject* bullet = Add("bullet", 5, 6);
@@ -169,13 +156,10 @@ TEST_F(Moves, OwnersAndTheirProjectilesPassEachOther)
     EXPECT_EQ(Move(*bullet, 2), 0) << "anyone else stops it";
     EXPECT_EQ(bullet->posy, 7);
     EXPECT_EQ(stranger->posy, 8);
-}
 
-TEST_F(Moves, PlayerTestFindsOnlyThePlayerAtTheSameDepth)
-{
-    Kobject* guard = Add("guard", 5, 5);
-    Kobject* player = Add("player", 6, 5);
-    Start();
+    // The player test finds only the player at the same depth.
+    Kobject* guard = Add("guard", 5, 10);
+    Kobject* player = Add("player", 6, 10);
     EXPECT_EQ(Move(*guard, 1, kMoveTestPlayer), 1);
     EXPECT_EQ(Move(*guard, 3, kMoveTestPlayer), 0);
     player->posz = 1;

@@ -3,9 +3,7 @@
 #include "KAppearance.h"
 #include "KLimits.h"
 #include "KSpawning.h"
-#include "Kcompiler.h"
-#include "Kexec.h"
-#include "TestSupport.h"
+#include "ScriptTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +12,6 @@
 #include <utility>
 
 namespace {
-
-KParts RunnerScriptParts()
-{
-    KParts parts;
-    KAddCompiler(parts);
-    KAddExecutor(parts);
-    return parts;
-}
 
 struct SpawnWorld {
     TestEngine engine{RunnerScriptParts()};
@@ -90,6 +80,11 @@ TEST(TemplateCopy, CopiesEverythingInOrderWithFreshIdsAndOwners)
         EXPECT_EQ(copy->steppedTick, world.engine->vTickCount) << "its parent's turn this tick is over for it";
         EXPECT_EQ(world.templ->cells[0].fg, 9) << "the template keeps its colours";
     }
+    SpawnWorld world;
+    Kobject* copy = KCopyTemplate(world.Exec(), *world.templ, *world.templ, -1);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(world.templ->children.size(), 3u);
+    EXPECT_EQ(copy->children.size(), 2u) << "a template copied into itself copies what it was";
 }
 
 // Past any bound a copy makes nothing at all, and the ids stay unused.
@@ -123,15 +118,14 @@ TEST(TemplateCopy, MakesNothingPastTheBounds)
     EXPECT_EQ(made, kMaxNodesMadePerTick / 3);
     world.engine->BeginTick();
     EXPECT_NE(KCopyTemplate(world.Exec(), *world.board, *world.templ, -1), nullptr);
-}
 
-TEST(TemplateCopy, TemplateCopiedIntoItselfCopiesWhatItWas)
-{
-    SpawnWorld world;
-    Kobject* copy = KCopyTemplate(world.Exec(), *world.templ, *world.templ, -1);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(world.templ->children.size(), 3u);
-    EXPECT_EQ(copy->children.size(), 2u);
+    // The counts follow nodes as they go; a resize past the cells is refused.
+    world.engine->vLimits.maxWorldCells = world.engine->vLiveCells;
+    EXPECT_FALSE(world.engine->MayResize(*world.board, world.board->width + 1, world.board->height));
+    EXPECT_TRUE(world.engine->MayResize(*world.board, world.board->width - 1, world.board->height));
+    const int64_t nodes = world.engine->vLiveNodes;
+    world.board->children.clear();
+    EXPECT_EQ(world.engine->vLiveNodes, nodes - 3 * (made + 1));
 }
 
 // A long run of shots made and dying leaves the handle table and the lists

@@ -6,10 +6,12 @@
 
 namespace {
 
-// A world on disk: a board "Start" with two objects, one of them nested.
+// A world on disk, in place of what the engine held: a board "Start" with
+// two objects, one of them nested.
 std::string WriteWorld(TestEngine& engine, const TempDir& dir, const std::string& startScript,
                        const std::string& doorScript)
 {
+    engine->vMain->ClearChildren();
     Kobject* start = engine.AddBoard("Start", 4, 4, 0);
     start->source = startScript;
     Kobject* door = engine.AddObject(*start, "door", 1, 1, 2);
@@ -24,22 +26,13 @@ std::string WriteWorld(TestEngine& engine, const TempDir& dir, const std::string
     return path;
 }
 
-TEST(CheckTool, CleanWorldPassesQuietly)
+TEST(CheckTool, ListsEveryErrorWithNodeAndLineWarnsOfTabsAndPassesACleanWorldQuietly)
 {
     TestEngine engine;
     TempDir dir;
-    const std::string path = WriteWorld(engine, dir, ":start\n#end", "@hit");
-    const KToolResult result = KCheckWorld(*engine, path);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "");
-    EXPECT_TRUE(engine.notices.empty());
-}
-
-TEST(CheckTool, ListsEveryErrorWithNodeAndLine)
-{
-    TestEngine engine;
-    TempDir dir;
+    const KToolResult clean = KCheckWorld(*engine, WriteWorld(engine, dir, ":start\n#end", "@hit"));
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out + clean.err, "");
     const std::string path = WriteWorld(engine, dir, "#end\n#Foo\n", "\n\n#give 5 1\n#cycle :x");
     const KToolResult result = KCheckWorld(*engine, path);
     EXPECT_EQ(result.status, 1);
@@ -51,87 +44,15 @@ TEST(CheckTool, ListsEveryErrorWithNodeAndLine)
     EXPECT_TRUE(engine.notices.empty()) << "the errors are listed, not shown";
     engine->Report("after", "x", 1);
     EXPECT_EQ(engine.notices.size(), 1u) << "the program's own notice sink is back";
-}
 
-TEST(CheckTool, WarnsOfCommandsThatTabsTurnIntoText)
-{
-    TestEngine engine;
-    TempDir dir;
-    const std::string path = WriteWorld(engine, dir, "#end\n    #set a 1\n\t#set b 2\n\tplain words", "\t\t.parent @x");
-    const KToolResult result = KCheckWorld(*engine, path);
-    EXPECT_EQ(result.status, 0) << "warnings alone do not fail the check";
-    EXPECT_EQ(result.err,
+    const KToolResult warned = KCheckWorld(*engine, WriteWorld(engine, dir, "#end\n    #set a 1\n\t#set b 2\n\tplain words", "\t\t.parent @x"));
+    EXPECT_EQ(warned.status, 0) << "warnings alone do not fail the check";
+    EXPECT_EQ(warned.err,
               "Start:3: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n"
               "door:1: warning: this line is text, not a command: it starts with a tab (indent with spaces)\n");
-}
-
-TEST(CheckTool, NamesFromTheWorldCannotSteerTheTerminal)
-{
+    // Names from the world cannot steer the terminal.
     const std::vector<KCompileError> errors{{"a\x1b[2Jb", 1, "Bad command: #\x07", false}};
     EXPECT_EQ(KFormatCompileErrors(errors), "a\\x1b[2Jb:1: Bad command: #\\x07\n");
-}
-
-TEST(CheckTool, WorldThatDoesNotLoadFails)
-{
-    TestEngine engine;
-    TempDir dir;
-    const KToolResult missing = KCheckWorld(*engine, dir.File("missing.zqav"));
-    EXPECT_EQ(missing.status, kToolCannotLoad);
-    EXPECT_NE(missing.err.find("Unable to load world"), std::string::npos) << missing.err;
-    WriteFileBytes(dir.File("junk.zqav"), "not a zip archive");
-    EXPECT_EQ(KCheckWorld(*engine, dir.File("junk.zqav")).status, kToolCannotLoad);
-    EXPECT_EQ(KDumpPrograms(*engine, dir.File("junk.zqav")).status, kToolCannotLoad);
-}
-
-TEST(DumpTool, WritesEveryProgramDepthFirst)
-{
-    TestEngine engine;
-    TempDir dir;
-    const std::string path = WriteWorld(engine, dir, ":Start\n#end\n#foo", ".parent @Hit");
-    const KToolResult result = KDumpPrograms(*engine, path);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "Start:3: Bad command: #foo\n");
-    const std::string startId = std::to_string(engine->vMain->children[0]->id);
-    const Kobject& start = *engine->vMain->children[0];
-    const std::string doorId = std::to_string(start.children[0]->id);
-    const std::string knobId = std::to_string(start.children[0]->children[0]->id);
-    const std::string lampId = std::to_string(start.children[1]->id);
-    EXPECT_EQ(result.out,
-              "[\n"
-              "  {\"node\": \"Start\", \"id\": " + startId + ", \"current_line\": 0, "
-              "\"lines\": [[{\"code\": \"\\u0019:Start\", \"target\": \".self\"}], "
-              "[{\"code\": \"5\", \"target\": \".self\"}]], "
-              "\"markers\": [{\"name\": \"start\", \"line\": 0, \"command\": 0, \"active\": 1}], "
-              "\"keymarkers\": []},\n"
-              "  {\"node\": \"door\", \"id\": " + doorId + ", \"current_line\": 0, "
-              "\"lines\": [[{\"code\": \"0hit \", \"target\": \".parent\"}]], \"markers\": [], \"keymarkers\": []},\n"
-              "  {\"node\": \"knob\", \"id\": " + knobId + ", \"current_line\": 0, "
-              "\"lines\": [[{\"code\": \"\\u0019:key_space\", \"target\": \".self\"}], "
-              "[{\"code\": \"\\u000e9\", \"target\": \".self\"}]], "
-              "\"markers\": [{\"name\": \"key_space\", \"line\": 0, \"command\": 0, \"active\": 1}], "
-              "\"keymarkers\": [{\"input\": 75, \"marker\": 0}]},\n"
-              "  {\"node\": \"lamp\", \"id\": " + lampId + ", \"current_line\": -1, "
-              "\"lines\": [], \"markers\": [], \"keymarkers\": []}\n"
-              "]\n");
-}
-
-TEST(DumpTool, NodeOptionKeepsOnlyThatNode)
-{
-    TestEngine engine;
-    TempDir dir;
-    const std::string path = WriteWorld(engine, dir, "#end", "#put n red lamp");
-    const std::string door = "door";
-    const KToolResult only = KDumpPrograms(*engine, path, &door);
-    EXPECT_EQ(only.status, 0);
-    EXPECT_EQ(only.out, "[\n  {\"node\": \"door\", \"id\": " +
-                            std::to_string(engine->vMain->children[0]->children[0]->id) +
-                            ", \"current_line\": 0, \"lines\": [[{\"code\": \"\\u001f9I12 lamp \", \"target\": "
-                            "\".self\"}]], \"markers\": [], \"keymarkers\": []}\n]\n");
-    const std::string nobody = "nobody";
-    const KToolResult none = KDumpPrograms(*engine, path, &nobody);
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "[]\n");
-    EXPECT_EQ(none.err, "No node named nobody\n");
 }
 
 TEST(DumpTool, CodeBytesAreCharactersOfTheSameNumber)

@@ -44,7 +44,9 @@ protected:
     TestEngine engine_{KRunnerParts()};
 };
 
-TEST_F(SoundBoxTest, ChannelsOutOfRangeOrNotLoadedDoNothing)
+// Channels out of range or samples not loaded do nothing for ten ticks; then
+// a sample that ended reports -1 but keeps its name.
+TEST_F(SoundBoxTest, ChannelsOutOfRangeDoNothingAndAnEndedSampleKeepsItsName)
 {
     box().PlaySound("tone.wav", 0, 1);  // before #loadsound
     box().LoadSound("tone.wav");
@@ -56,18 +58,8 @@ TEST_F(SoundBoxTest, ChannelsOutOfRangeOrNotLoadedDoNothing)
     Ticks(10);
     int32_t position = 0;
     for (const int channel : {0, 1, 8, -1}) EXPECT_EQ(Channel(channel, position), "~none") << channel;
-    size_t frames = 0;
-    const std::vector<int16_t> left = Heard(&frames);
-    EXPECT_EQ(frames, 10u * kTestFramesPerTick) << "1/60 s of audio per tick";
-    EXPECT_LT(PeakOfTicks(left, 0, 10), kSilence);
-}
-
-TEST_F(SoundBoxTest, SampleThatEndedReportsMinusOneButKeepsItsName)
-{
-    box().LoadSound("tone.wav");
     box().PlaySound("tone.wav", 2, 0);
     Ticks(1);
-    int32_t position = 0;
     EXPECT_EQ(Channel(2, position), "tone.wav");
     EXPECT_EQ(position, kTestFramesPerTick);
     Ticks(19);  // the tone lasts 15 ticks
@@ -75,9 +67,12 @@ TEST_F(SoundBoxTest, SampleThatEndedReportsMinusOneButKeepsItsName)
     EXPECT_EQ(position, -1);
     box().StopSound(2);
     EXPECT_EQ(Channel(2, position), "~none");
-    const std::vector<int16_t> left = Heard();
-    EXPECT_GT(PeakOfTicks(left, 0, 14), 10000);
-    EXPECT_LT(PeakOfTicks(left, 16, 20), kSilence);
+    size_t frames = 0;
+    const std::vector<int16_t> left = Heard(&frames);
+    EXPECT_EQ(frames, 30u * kTestFramesPerTick) << "1/60 s of audio per tick";
+    EXPECT_LT(PeakOfTicks(left, 0, 10), kSilence);
+    EXPECT_GT(PeakOfTicks(left, 10, 24), 10000);
+    EXPECT_LT(PeakOfTicks(left, 26, 30), kSilence);
 }
 
 TEST_F(SoundBoxTest, BackAndForthLoopPlaysTheSampleReversed)
@@ -107,7 +102,7 @@ struct SongCase {
     int soundsFrom;  // a tick by which it is heard
 };
 
-TEST_F(SoundBoxTest, SongsAndSamplesDecodeAndStop)
+TEST_F(SoundBoxTest, SongsAndSamplesDecodeAndStopAndAModulePlayedOnceEndsByItself)
 {
     const SongCase songs[] = {{"tone.ogg", 10, 1}, {"tiny.mod", 10, 1}, {"tiny.xyz", 10, 1}, {"song.mid", 20, 10}};
     WriteFileBytes(dir_.File("tiny.xyz"), ReadFileBytes(dir_.File("tiny.mod")));
@@ -132,12 +127,20 @@ TEST_F(SoundBoxTest, SongsAndSamplesDecodeAndStop)
     box().StopSound(7);
     heard.emplace_back(tick, tick + 5);
     Ticks(5);
+    tick += 10;
+    box().PlaySong("tiny.mod", 0);  // eight rows: about a second
+    Ticks(150);
+    int32_t position = 0;
+    int32_t repeat = 0;
+    EXPECT_EQ(box().GetSongState(position, repeat), "tiny.mod") << "a module played once ends but keeps its name";
     EXPECT_TRUE(engine_.Reports().empty()) << engine_.Reports().front();
     const std::vector<int16_t> left = Heard();
     for (size_t i = 0; i < heard.size(); ++i) {
         EXPECT_GT(PeakOfTicks(left, heard[i].first, heard[i].second), 500) << "sound " << i;
         EXPECT_LT(PeakOfTicks(left, heard[i].second + 2, heard[i].second + 5), kSilence) << "silence after " << i;
     }
+    EXPECT_GT(PeakOfTicks(left, tick + 1, tick + 40), 500);
+    EXPECT_LT(PeakOfTicks(left, tick + 120, tick + 150), kSilence) << "it ended by itself";
 }
 
 // What the menu's Restart does: the song, the channels and the tune all
@@ -165,20 +168,27 @@ TEST_F(SoundBoxTest, SilenceStopsEverythingAndEndsTheSoundingNote)
     EXPECT_EQ(box().Tune().Queue(), "c");
 }
 
-TEST_F(SoundBoxTest, ModulePlayedOnceEndsByItselfAndKeepsItsName)
+// An 8-bit mono WAV of frames at rate: small on disk, large decoded.
+std::string QuietWav(uint32_t rate, uint32_t frames)
 {
-    box().PlaySong("tiny.mod", 0);  // eight rows: about a second
-    Ticks(150);
-    int32_t position = 0;
-    int32_t repeat = 0;
-    EXPECT_EQ(box().GetSongState(position, repeat), "tiny.mod");
-    const std::vector<int16_t> left = Heard();
-    EXPECT_GT(PeakOfTicks(left, 1, 40), 500);
-    EXPECT_LT(PeakOfTicks(left, 120, 150), kSilence);
+    std::string wav = "RIFF";
+    const auto number = [&wav](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
+    };
+    number(36 + frames, 4);
+    wav += "WAVEfmt ";
+    // Format size, PCM, mono, the rate, bytes a second, bytes a frame, bits.
+    for (const auto& [value, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {rate, 4}, {rate, 4}, {1u, 2}, {8u, 2}}) {
+        number(value, bytes);
+    }
+    wav += "data";
+    number(frames, 4);
+    return wav + std::string(frames, '\x80');
 }
 
-TEST_F(SoundBoxTest, BadSongsAreReportedAndNamesStayInsideTheWorldFolder)
+TEST_F(SoundBoxTest, LoadsAreBoundedBadSongsReportedAndNamesKeptInsideTheWorldFolder)
 {
+    // Bad songs are reported; names stay inside the world's folder.
     WriteFileBytes(dir_.File("song.MID"), ReadFileBytes(dir_.File("song.mid")));
     WriteFileBytes(dir_.File("notes.txt"), "not a module at all\n");
     WriteFileBytes(dir_.File("../outside.ogg"), ReadFileBytes(dir_.File("tone.ogg")));
@@ -198,31 +208,7 @@ TEST_F(SoundBoxTest, BadSongsAreReportedAndNamesStayInsideTheWorldFolder)
     box().LoadSound(outside);
     EXPECT_TRUE(box().SampleNames().empty());
     std::remove(outside.c_str());
-}
 
-// An 8-bit mono WAV of frames at rate: small on disk, large decoded.
-std::string QuietWav(uint32_t rate, uint32_t frames)
-{
-    std::string wav = "RIFF";
-    const auto number = [&wav](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) wav += static_cast<char>(value >> (8 * i));
-    };
-    number(36 + frames, 4);
-    wav += "WAVEfmt ";
-    number(16, 4);
-    number(1, 2);
-    number(1, 2);
-    number(rate, 4);
-    number(rate, 4);
-    number(1, 2);
-    number(8, 2);
-    wav += "data";
-    number(frames, 4);
-    return wav + std::string(frames, '\x80');
-}
-
-TEST_F(SoundBoxTest, SampleLoadsAreBounded)
-{
     // 400 seconds in 400 KB would decode to 70 MB.
     WriteFileBytes(dir_.File("long.wav"), QuietWav(1000, 400000));
     box().LoadSound("long.wav");

@@ -2,8 +2,6 @@
 // scripts ask of the sound box, heard in the rendered WAV file and read in
 // the MIDI log.
 
-#include "KWorldFile.h"
-#include "KZip.h"
 #include "RunnerSupport.h"
 #include "SoundTestSupport.h"
 
@@ -15,16 +13,10 @@
 
 namespace {
 
-// A one-board world whose only object runs script.
+// A one-board world (mode 0) whose only object runs script.
 void WriteWorld(const std::string& path, const std::string& script)
 {
-    TestEngine engine(KFlavour::Editor);
-    engine->vVideoMode = 0;
-    Kobject* board = engine.AddBoard("Main", 40, 30);
-    Kobject* node = engine.AddObject(*board, "band", 1, 1, 0, 1, 1);
-    node->SetCell(0, 0, 2, 14, 1, 0);
-    node->source = script;
-    ASSERT_TRUE(SaveWorld(*engine, path));
+    WriteTestWorld(path, {TestBoard{"Main", 40, 30, 0, {}, {{"band", script}}}}, TestWorld{0});
 }
 
 struct LogCase {
@@ -55,7 +47,7 @@ TEST(SoundRunner, PlayStringsReachTheMidiLogAsWritten)
     EXPECT_EQ(scale.find(" 202 "), std::string::npos) << "nothing on other channels";
 }
 
-TEST(SoundRunner, SamplesAreHeardInGameTimeAndRunsRepeat)
+TEST(SoundRunner, SamplesAreHeardInGameTimeRunsRepeatAndBadSongsAreReported)
 {
     RunnerSandbox sandbox;
     ASSERT_TRUE(MakeSoundMedia(sandbox.Dir()));
@@ -81,13 +73,9 @@ TEST(SoundRunner, SamplesAreHeardInGameTimeAndRunsRepeat)
     EXPECT_EQ(sandbox.Run("--help", &output), 0);
     EXPECT_NE(output.find("--audio FILE"), std::string::npos);
     EXPECT_NE(output.find("--midi-log FILE"), std::string::npos);
-}
 
-TEST(SoundRunner, SongsThatDoNotLoadAreReportedAndPlayGoesOn)
-{
-    RunnerSandbox sandbox;
+    // Songs that do not load are reported and play goes on.
     WriteWorld(sandbox.File("bad.zqav"), "#song \"../../theme.ogg\" 1\n#song missing.xm 0\n#give done 1\n#end");
-    std::string output;
     ASSERT_EQ(sandbox.Run("--headless --ticks 3 --dump-vars - bad.zqav 2>&1", &output), 0) << output;
     EXPECT_NE(output.find("SongBox Error"), std::string::npos) << output;
     EXPECT_NE(output.find("Unable to Load: ../../theme.ogg"), std::string::npos) << output;
@@ -98,14 +86,8 @@ TEST(SoundRunner, SongsThatDoNotLoadAreReportedAndPlayGoesOn)
 // The lines of a saved game's Audio.tree.
 std::vector<std::string> AudioLines(const std::string& slotPath)
 {
-    KZipReader zip;
-    std::string error;
-    std::string text;
-    if (!zip.OpenFile(slotPath, size_t{64} << 20, error) || zip.Read("audio.tree", text, 1 << 20) != KZipReader::Entry::Ok) {
-        return {};
-    }
     std::vector<std::string> lines;
-    std::istringstream in(text);
+    std::istringstream in(ZipEntry(slotPath, "audio.tree"));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -118,19 +100,11 @@ TEST(SoundRunner, SavedGamesKeepTheSongAndTheChannels)
     ASSERT_TRUE(MakeSoundMedia(sandbox.Dir()));
     WriteWorld(sandbox.File("band.zqav"), "#song tiny.mod 1\n#loadsound tone.wav\n#sound tone.wav 2 bidi\n#end\n"
                                           ":key_b\n#stopsong\n#stopsound 2\n#end");
-    std::string replay;
-    const struct {
-        int tick;
-        const char* key;
-    } kPresses[] = {{10, "esc"}, {12, "s"},  {14, "f3"}, {20, "b"},  {30, "esc"}, {32, "l"},
-                    {34, "f3"},  {40, "esc"}, {42, "s"}, {44, "f4"}};
-    for (const auto& press : kPresses) {
-        replay += std::to_string(press.tick) + " key_" + press.key + " down\n" + std::to_string(press.tick + 1) +
-                  " key_" + press.key + " up\n";
-    }
+    // Save to F3, stop the sounds, load F3, save to F4.
+    const std::string replay = Presses(10, {"key_esc", "key_s", "key_f3"}) + Press(20, "key_b") +
+                               Presses(30, {"key_esc", "key_l", "key_f3"}) + Presses(40, {"key_esc", "key_s", "key_f4"});
     WriteFileBytes(sandbox.File("in.txt"), replay);
-    std::string output;
-    ASSERT_EQ(sandbox.Run("--headless --ticks 48 --input in.txt band.zqav", &output), 0) << output;
+    sandbox.Play("band.zqav", 48, "--input in.txt");
     for (const char* slot : {"band.3.qsg", "band.4.qsg"}) {
         const std::vector<std::string> lines = AudioLines(sandbox.File(slot));
         ASSERT_GE(lines.size(), 29U) << slot;

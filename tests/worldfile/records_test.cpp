@@ -24,25 +24,34 @@ bool ReadOne(TestEngine& engine, Kobject& parent, const std::string& text, std::
     return ok;
 }
 
-TEST(RecordWriter, EqualCellsBecomeOneRunAcrossRows)
+TEST(RecordWriter, RunsSignedValuesOneWordNamesSavedViewsAndChildren)
 {
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 3, 2);
     for (int y = 0; y < 2; ++y) {
         for (int x = 0; x < 3; ++x) board->SetCell(x, y, 5, 6, 7, 0);
     }
-    EXPECT_EQ(RecordOf(*board), "~ob b 0\n0 0 3 2\n0 0 3 2\n-6 5 6 7 0 \n~pb\n~pe\n~oe\n");
-}
+    EXPECT_EQ(RecordOf(*board), "~ob b 0\n0 0 3 2\n0 0 3 2\n-6 5 6 7 0 \n~pb\n~pe\n~oe\n") << "one run across rows";
+    Kobject* one = engine.AddBoard("one", 1, 1, -3);
+    one->SetCell(0, 0, 1, -2, 2, -5);
+    for (const char* source : {"a\nb", "a\nb\n"}) {
+        one->source = source;
+        EXPECT_EQ(RecordOf(*one), "~ob one -3\n0 0 1 1\n0 0 1 1\n1 -2 2 -5 \n~pb\na\nb\n~pe\n~oe\n");
+    }
+    Kobject* empty = engine.AddBoard("two words", 0, 0);
+    EXPECT_EQ(RecordOf(*empty), "~ob two_words 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n~oe\n") << "no cells, no cell line";
+    empty->name.clear();
+    EXPECT_EQ(RecordOf(*empty).substr(0, 6), "~ob _ ");
 
-TEST(RecordWriter, SingleCellsAndSignedValues)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("one", 1, 1, -3);
-    board->SetCell(0, 0, 1, -2, 2, -5);
-    board->source = "a\nb";
-    EXPECT_EQ(RecordOf(*board), "~ob one -3\n0 0 1 1\n0 0 1 1\n1 -2 2 -5 \n~pb\na\nb\n~pe\n~oe\n");
-    board->source = "a\nb\n";
-    EXPECT_EQ(RecordOf(*board), "~ob one -3\n0 0 1 1\n0 0 1 1\n1 -2 2 -5 \n~pb\na\nb\n~pe\n~oe\n");
+    // A saved view is put back first; children follow their parent.
+    Kobject* viewed = engine.AddBoard("b", 2, 1);
+    engine.AddObject(*viewed, "c", 1, 1, 2, 1, 0)->source = "#end";
+    viewed->vieww = 2;
+    viewed->savedvieww = 1;
+    viewed->savedviewh = 1;
+    EXPECT_EQ(RecordOf(*viewed), "~ob b 0\n0 0 2 1\n0 0 1 1\n-2 0 0 0 0 \n~pb\n~pe\n"
+                                 "~ob c 2\n1 0 1 1\n0 0 1 1\n0 0 0 0 \n~pb\n#end\n~pe\n~oe\n~oe\n");
+    EXPECT_EQ(viewed->savedvieww, 0);
 }
 
 TEST(RecordWriter, EveryGlyphNumberSurvivesARoundTrip)
@@ -69,37 +78,6 @@ TEST(RecordWriter, EveryGlyphNumberSurvivesARoundTrip)
     }
 }
 
-TEST(RecordWriter, NoCellsWritesNoCellLine)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("empty", 0, 0);
-    EXPECT_EQ(RecordOf(*board), "~ob empty 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n~oe\n");
-}
-
-TEST(RecordWriter, PutsASavedViewBackFirstAndWritesChildren)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("b", 2, 1);
-    Kobject* child = engine.AddObject(*board, "c", 1, 1, 2, 1, 0);
-    board->vieww = 2;
-    board->savedvieww = 1;
-    board->savedviewh = 1;
-    child->source = "#end";
-    const std::string text = RecordOf(*board);
-    EXPECT_EQ(text, "~ob b 0\n0 0 2 1\n0 0 1 1\n-2 0 0 0 0 \n~pb\n~pe\n"
-                    "~ob c 2\n1 0 1 1\n0 0 1 1\n0 0 0 0 \n~pb\n#end\n~pe\n~oe\n~oe\n");
-    EXPECT_EQ(board->savedvieww, 0);
-}
-
-TEST(RecordWriter, NamesStayOneWord)
-{
-    TestEngine engine;
-    Kobject* board = engine.AddBoard("two words", 0, 0);
-    EXPECT_EQ(RecordOf(*board).substr(0, 14), "~ob two_words ");
-    board->name.clear();
-    EXPECT_EQ(RecordOf(*board).substr(0, 6), "~ob _ ");
-}
-
 TEST(RecordReader, RunsCrossRowEndsAndExtraCellsAreDropped)
 {
     TestEngine engine;
@@ -113,9 +91,11 @@ TEST(RecordReader, RunsCrossRowEndsAndExtraCellsAreDropped)
     EXPECT_EQ(board->GetCell(0, 1)->chr, 8) << "the run went on in the next row";
     EXPECT_EQ(board->GetCell(1, 1)->fg, 2);
     EXPECT_EQ(board->GetCell(1, 1)->drawn, 0) << "runner cells are rendered later";
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob h 0\n0 0 2 2\n0 0 2 2\n-4611686018427387904 1 1 1 1 \n~pb\n~pe\n~oe\n"));
+    EXPECT_EQ(engine->vMain->FindByName("h")->GetCell(1, 1)->chr, 1) << "a huge run count costs nothing";
 }
 
-TEST(RecordReader, ScriptLinesAndEarlyEnd)
+TEST(RecordReader, ScriptLinesEarlyEndAndMissingStart)
 {
     TestEngine engine;
     ASSERT_TRUE(ReadOne(engine, *engine->vMain,
@@ -123,16 +103,11 @@ TEST(RecordReader, ScriptLinesAndEarlyEnd)
     EXPECT_EQ(engine->vMain->children[0]->source, ":touch\n\n\n#end");
     ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob c 0\n0 0 0 0\n0 0 0 0\n~pb\nline\n~pe early\nmore\n~pe\n~oe\n"));
     EXPECT_EQ(engine->vMain->children[1]->source, "line") << "a line starting ~pe ends the script";
-}
-
-TEST(RecordReader, MissingScriptStartIsReportedAndReadingGoesOn)
-{
-    TestEngine engine;
-    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob b 0\n0 0 0 0\n0 0 0 0\nnot it\n#end\n~pe\n~oe\n"));
-    ASSERT_EQ(engine.notices.size(), 1u);
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob d 0\n0 0 0 0\n0 0 0 0\nnot it\n#end\n~pe\n~oe\n"));
+    ASSERT_EQ(engine.notices.size(), 1u) << "a missing script start is reported and reading goes on";
     EXPECT_EQ(engine.notices[0].body, "~pb Expected");
     EXPECT_EQ(engine.notices[0].caption, "Error in not it at 4");
-    EXPECT_EQ(engine->vMain->children[0]->source, "#end");
+    EXPECT_EQ(engine->vMain->children[2]->source, "#end");
 }
 
 TEST(RecordReader, NamingTheLinesOfManyBrokenRecordsIsOnePass)
@@ -168,7 +143,9 @@ TEST(RecordReader, ChildrenNestAndObjectsAreSpawnedInDepthOrder)
 
 TEST(RecordReader, HostileRecordsAreRefusedWithAReason)
 {
-    const std::pair<const char*, const char*> cases[] = {
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) deep += "~ob n 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n";
+    const std::pair<std::string, const char*> cases[] = {
         {"~ob b x\n", "Bad number 'x' for posz"},
         {"~ob b 0\n0 0 -1 1\n0 0 0 0\n", "bad size -1 x 1"},
         {"~ob b 0\n0 0 100000 1\n0 0 0 0\n", "bad size"},
@@ -178,37 +155,21 @@ TEST(RecordReader, HostileRecordsAreRefusedWithAReason)
         {"~ob b 0\n0 0 1 1\n0 0 1 1\n99999999999999999999 0 0 0\n", "Bad number"},
         {"~ob b 0\n0 0 1 1\n0 0 4294967296 1\n", "out of range"},
         {"~ob", "Unexpected end while reading a node name"},
+        {deep, "nested too deeply"},
     };
     for (const auto& [text, reason] : cases) {
         TestEngine engine;
         std::string error;
-        EXPECT_FALSE(ReadOne(engine, *engine->vMain, text, &error)) << text;
-        EXPECT_NE(error.find(reason), std::string::npos) << text << " gave: " << error;
+        EXPECT_FALSE(ReadOne(engine, *engine->vMain, text, &error)) << text.substr(0, 80);
+        EXPECT_NE(error.find(reason), std::string::npos) << text.substr(0, 80) << " gave: " << error;
     }
-}
-
-TEST(RecordReader, HugeRunCountsCostNothing)
-{
-    TestEngine engine;
-    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob b 0\n0 0 2 2\n0 0 2 2\n-4611686018427387904 1 1 1 1 \n~pb\n~pe\n~oe\n"));
-    EXPECT_EQ(engine->vMain->children[0]->GetCell(1, 1)->chr, 1);
-}
-
-TEST(RecordReader, DeepNestingIsBounded)
-{
-    TestEngine engine;
-    std::string text;
-    for (int i = 0; i < 5000; ++i) text += "~ob n 0\n0 0 0 0\n0 0 0 0\n~pb\n~pe\n";
-    std::string error;
-    EXPECT_FALSE(ReadOne(engine, *engine->vMain, text, &error));
-    EXPECT_NE(error.find("nested too deeply"), std::string::npos) << error;
 }
 
 TEST(EntryNames, FollowTheWorldFilesName)
 {
-    EXPECT_EQ(KGameEntryName("/games/castle.zqav"), "castle.qav");
-    EXPECT_EQ(KGameEntryName("castle"), "castle.qav");
-    EXPECT_EQ(KGameEntryName("/a.b/c.d.zqav"), "c.d.qav");
+    for (const auto& [path, entry] : {std::pair{"/games/castle.zqav", "castle.qav"}, {"castle", "castle.qav"}, {"/a.b/c.d.zqav", "c.d.qav"}}) {
+        EXPECT_EQ(KGameEntryName(path), entry) << path;
+    }
     EXPECT_EQ(KNodeEntryName("/x/door.zobj"), "door.obj");
 }
 
