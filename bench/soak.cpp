@@ -394,14 +394,6 @@ std::string ReportJson(const KSoakOptions& options, const KSoakFigures& figures)
     return out + "}\n";
 }
 
-bool WriteReport(const std::string& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    return !file.fail();
-}
-
 // The faults of a run, one a line; empty when it passed.
 std::vector<std::string> Faults(const KSoakFigures& figures)
 {
@@ -469,7 +461,7 @@ int Soak(const KSoakOptions& options)
     shell.Shutdown();
 
     PrintReport(options, figures);
-    if (!options.reportPath.empty() && !WriteReport(options.reportPath, ReportJson(options, figures))) {
+    if (!options.reportPath.empty() && !KWriteFile(options.reportPath, ReportJson(options, figures))) {
         std::fprintf(stderr, "quav_soak: cannot write the report '%s'\n", options.reportPath.c_str());
         return kExitFailed;
     }

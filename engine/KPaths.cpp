@@ -1,9 +1,11 @@
 #include "KPaths.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -152,4 +154,17 @@ std::string KFileBesideWorld(std::string_view worldPath, std::string_view name)
     const std::string real = KRealPath(path);
     if (real.empty() || realFolder.empty() || !KIsInsideFolder(real, realFolder)) return {};
     return KKindOfFile(real) == KFileKind::Regular ? real : std::string();
+}
+
+bool KWriteFile(const std::string& path, std::string_view bytes)
+{
+    if (path == "-") {
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        return std::fflush(stdout) == 0;
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // What the stream still buffers reaches the device only on closing.
+    file.close();
+    return !file.fail();
 }

@@ -36,6 +36,10 @@ KFileKind KKindOfFile(const std::string& path);
 // says what the path names.
 bool KReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error);
 
+// Writes bytes to the file at path, replacing it ("-" is standard output).
+// False when the bytes did not all reach it.
+bool KWriteFile(const std::string& path, std::string_view bytes);
+
 // The real path of the regular file that name, taken relative to the folder
 // of the world file worldPath, names inside that folder; empty when name is
 // empty or absolute, when the path (at most 999 characters) leaves the

@@ -19,7 +19,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -38,19 +37,6 @@ void ResolvePaths(KRunnerOptions& options)
     for (std::string* path : {&options.dumpVarsPath, &options.dumpTreePath}) {
         if (*path != "-") *path = KAbsolutePath(*path);
     }
-}
-
-bool WriteText(const std::string& path, const std::string& text)
-{
-    if (path == "-") {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return std::fflush(stdout) == 0;
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    // What the stream still buffers reaches the device only on closing.
-    file.close();
-    return !file.fail();
 }
 
 // A folder would read as an empty replay and a pipe would wait for a
@@ -73,12 +59,12 @@ int WriteOutputs(const KRunnerOptions& options, Kinterface& engine, const KRunne
         std::fprintf(stderr, "quav-runner: cannot write the screenshot '%s'\n", options.screenshotPath.c_str());
         status = kExitNoWorld;
     }
-    if (!options.dumpVarsPath.empty() && !WriteText(options.dumpVarsPath, KVariablesJson(engine))) {
+    if (!options.dumpVarsPath.empty() && !KWriteFile(options.dumpVarsPath, KVariablesJson(engine))) {
         std::fprintf(stderr, "quav-runner: cannot write the variables to '%s'\n", options.dumpVarsPath.c_str());
         status = kExitNoWorld;
     }
     if (!options.dumpTreePath.empty() &&
-        !WriteText(options.dumpTreePath, KTreeJson(*engine.vMain, options.dumpTreeCells))) {
+        !KWriteFile(options.dumpTreePath, KTreeJson(*engine.vMain, options.dumpTreeCells))) {
         std::fprintf(stderr, "quav-runner: cannot write the world tree to '%s'\n", options.dumpTreePath.c_str());
         status = kExitNoWorld;
     }

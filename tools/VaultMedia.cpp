@@ -1,11 +1,13 @@
 #include "VaultMedia.h"
 
+#include "KPaths.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <numbers>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -14,9 +16,7 @@ using Bytes = std::vector<uint8_t>;
 
 bool WriteFile(const std::string& path, const Bytes& bytes)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(file);
+    return KWriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 void PutBigEndian(Bytes& out, uint32_t value, int bytes)

@@ -18,6 +18,7 @@
 
 #include <allegro.h>
 
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -344,23 +345,16 @@ constexpr std::string_view kExitScript =
 
 // A counter on the overlay: a few cells repainted a few times a second,
 // so it follows every shot, hit and box picked up.
-constexpr std::string_view kAmmoCounterScript =
-    "' Repaints the ammunition count.\n"
-    "#cyclef 6\n"
-    ":paint\n"
-    "#char 32 14 1 0\n"
-    "#write 0 0 ammo\n"
-    "/i\n"
-    "@paint\n";
-
-constexpr std::string_view kHealthCounterScript =
-    "' Repaints the health.\n"
-    "#cyclef 6\n"
-    ":paint\n"
-    "#char 32 12 1 0\n"
-    "#write 0 0 health\n"
-    "/i\n"
-    "@paint\n";
+std::string CounterScript(std::string_view variable, int fg)
+{
+    return "' Repaints the " + std::string(variable) + " count.\n"
+           "#cyclef 6\n"
+           ":paint\n"
+           "#char 32 " + std::to_string(fg) + " 1 0\n"
+           "#write 0 0 " + std::string(variable) + "\n"
+           "/i\n"
+           "@paint\n";
+}
 
 constexpr std::string_view kBulletScript =
     "' A bullet flies over rubble to break it, and is spent on whatever\n"
@@ -473,6 +467,16 @@ void MakeCave(Kinterface& engine)
 // lights open holes into it.
 void MakeDark(Kinterface& engine) { AddBoard(engine, "Dark", 3); }
 
+// A four-cell counter of variable at x on the overlay's top row.
+void AddCounter(Kinterface& engine, Kobject& overlay, std::string_view variable, int x, int fg)
+{
+    const std::string name = std::string(variable) + " counter";
+    const CellLook look{32, fg, 1, kFree};
+    Kobject* counter = AddObject(engine, overlay, name, x, 0, look, CounterScript(variable, fg));
+    counter->Create(name, 4, 1);
+    Fill(*counter, 0, 0, 4, 1, look);
+}
+
 // Clear everywhere but the top row, which shows ammunition and health.
 void MakeOverlay(Kinterface& engine)
 {
@@ -482,13 +486,8 @@ void MakeOverlay(Kinterface& engine)
     Text(*overlay, 1, 0, "Ammo:", 15, 1);
     Text(*overlay, 13, 0, "Health:", 15, 1);
     Text(*overlay, 42, 0, "Arrows walk, Space shoots, Esc: menu", 7, 1);
-    Kobject* ammo = AddObject(engine, *overlay, "ammo counter", 7, 0, CellLook{32, 14, 1, kFree}, kAmmoCounterScript);
-    ammo->Create("ammo counter", 4, 1);
-    Fill(*ammo, 0, 0, 4, 1, CellLook{32, 14, 1, kFree});
-    Kobject* health =
-        AddObject(engine, *overlay, "health counter", 21, 0, CellLook{32, 12, 1, kFree}, kHealthCounterScript);
-    health->Create("health counter", 4, 1);
-    Fill(*health, 0, 0, 4, 1, CellLook{32, 12, 1, kFree});
+    AddCounter(engine, *overlay, "ammo", 7, 14);
+    AddCounter(engine, *overlay, "health", 21, 12);
 }
 
 // Templates: the bullet every shot copies, the bat the nest puts out, and

@@ -235,7 +235,10 @@ std::string VarText(const std::string& json, const std::string& name)
 
 int VarInt(const std::string& json, const std::string& name)
 {
-    const std::string text = VarText(json, name);
+    std::string text = VarText(json, name);
+    // Variables set from text (typed, loaded from a saved game) are dumped
+    // as strings even when they hold a number.
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
     return text == "missing" ? kMissing : std::atoi(text.c_str());
 }
 

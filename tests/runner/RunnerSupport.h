@@ -92,7 +92,7 @@ std::string ZipEntry(const std::string& archive, const std::string& entry);
 // What a --dump-vars object holds for name: its text as written, or "missing".
 std::string VarText(const std::string& json, const std::string& name);
 constexpr int kMissing = -99999;
-// The same read as an integer, or kMissing.
+// The same read as an integer (from a number or a quoted text), or kMissing.
 int VarInt(const std::string& json, const std::string& name);
 
 // Readers of a --dump-tree dump. index picks among nodes of the same name.
