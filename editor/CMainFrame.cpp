@@ -1,5 +1,7 @@
 #include "CMainFrame.h"
 
+#include "CBrushDialog.h"
+#include "CCanvasViews.h"
 #include "CScriptDialog.h"
 #include "CViews.h"
 #include "KDialogs.h"
@@ -71,6 +73,7 @@ KFrameHooks WithDefaults(KFrameHooks hooks, QWidget* parent)
     }
     if (!hooks.runDialog) hooks.runDialog = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
     if (!hooks.lockKeys) hooks.lockKeys = KReadLockKeys;
+    if (!hooks.runMenu) hooks.runMenu = [](QMenu& menu, const QPoint& at) { menu.exec(at); };
     return hooks;
 }
 
@@ -104,21 +107,33 @@ void CMainFrame::BuildPanes()
     inner_ = new QSplitter(Qt::Vertical, outer_);
     outer_->addWidget(tree_);
     outer_->addWidget(inner_);
-    canvas_ = new CVantorView(doc_, *this);
+    canvas_ = new CVantorView(doc_, *this, paint_);
     inner_->addWidget(canvas_);
     outer_->setStretchFactor(1, 1);
     inner_->setStretchFactor(0, 1);
     setCentralWidget(outer_);
     ShowLowerPane(true);
     paintMode_ = true;
+    // The object clipboard starts with a one-cell object to place.
+    if (doc_.Clipboard() == nullptr) {
+        auto dummy = std::make_unique<Kobject>();
+        dummy->id = kDummyId;
+        dummy->Create("Dummy", 1, 1);
+        dummy->SetCell(0, 0, 1, 15, 1, 0);
+        doc_.SetClipboard(std::move(dummy));
+    }
+    shownLoads_ = doc_.LoadCount();
+    canvas_->setFocus();
 }
 
 void CMainFrame::ShowLowerPane(bool paint)
 {
     tools_ = nullptr;
+    paintBar_ = nullptr;
     QWidget* bar = nullptr;
     if (paint) {
-        bar = new CPaintView(*this);
+        paintBar_ = new CPaintView(doc_, *this, paint_);
+        bar = paintBar_;
     } else {
         tools_ = new CToolView(doc_, *this);
         bar = tools_;
@@ -137,6 +152,9 @@ void CMainFrame::ShowLowerPane(bool paint)
 void CMainFrame::BuildStatusBar()
 {
     statusBar()->showMessage("Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.");
+    canvasStatus_ = new QLabel(this);
+    canvasStatus_->setObjectName("canvasStatus");
+    statusBar()->addPermanentWidget(canvasStatus_);
     for (int pane = 0; pane < 3; ++pane) {
         lockPanes_[pane] = new QLabel(this);
         lockPanes_[pane]->setAlignment(Qt::AlignCenter);
@@ -254,9 +272,85 @@ void CMainFrame::Repaint()
     undo_->setEnabled(doc_.CanUndo());
     redo_->setEnabled(doc_.CanRedo());
     if (tools_ != nullptr) tools_->Refresh();
+    if (paintBar_ != nullptr) paintBar_->Refresh();
+    if (shownLoads_ != doc_.LoadCount()) {
+        // Another world: its boards start at the origin again.
+        shownLoads_ = doc_.LoadCount();
+        canvas_->ResetView();
+    }
+    if (const int dropped = doc_.TakeDroppedSteps(); dropped > 0) {
+        statusBar()->showMessage(QString("Undo memory full: the oldest %1 step(s) can no longer be undone.").arg(dropped));
+    }
+    canvasStatus_->setText(QString::fromStdString(canvas_->Core().StatusText()));
     tree_->update();
     canvas_->update();
 }
+
+void CMainFrame::BrushChanged()
+{
+    if (paintBar_ != nullptr) paintBar_->Refresh();
+    CanvasChanged();
+}
+
+void CMainFrame::CanvasChanged()
+{
+    UpdateTitle();
+    undo_->setEnabled(doc_.CanUndo());
+    redo_->setEnabled(doc_.CanRedo());
+    if (const int dropped = doc_.TakeDroppedSteps(); dropped > 0) {
+        statusBar()->showMessage(QString("Undo memory full: the oldest %1 step(s) can no longer be undone.").arg(dropped));
+    }
+    canvasStatus_->setText(QString::fromStdString(canvas_->Core().StatusText()));
+    canvas_->update();
+}
+
+bool CMainFrame::OpenBrushSettings()
+{
+    canvas_->Core().FinishStrokes();
+    CBrushDialog dialog(paint_, doc_, this);
+    const bool accepted = Exec(dialog);
+    BrushChanged();
+    canvas_->setFocus();
+    return accepted;
+}
+
+void CMainFrame::UniformBrushSettings()
+{
+    KCanvas& canvas = canvas_->Core();
+    int chr = 0;
+    int fg = 0;
+    int bg = 0;
+    int attrib = 0;
+    if (!canvas.UniformLook(chr, fg, bg, attrib)) return;
+    const KPaintSettings kept = paint_;
+    paint_.chr = chr;
+    paint_.fg = fg;
+    paint_.bg = bg;
+    paint_.attrib = attrib;
+    if (OpenBrushSettings()) canvas.FillNodeWithBrush();
+    paint_.chr = kept.chr;
+    paint_.fg = kept.fg;
+    paint_.bg = kept.bg;
+    paint_.attrib = kept.attrib;
+    BrushChanged();
+    Repaint();
+}
+
+void CMainFrame::SetBrushMode(KBrushMode mode)
+{
+    canvas_->Core().SetMode(mode);
+    BrushChanged();
+    canvas_->setFocus();
+}
+
+void CMainFrame::Page(bool forward)
+{
+    canvas_->Core().Page(forward);
+    Repaint();
+    canvas_->setFocus();
+}
+
+void CMainFrame::RunMenu(QMenu& menu, const QPoint& at) { hooks_.runMenu(menu, at); }
 
 bool CMainFrame::MayDropChanges()
 {
@@ -329,12 +423,14 @@ void CMainFrame::About()
 
 void CMainFrame::Undo()
 {
+    canvas_->Core().FinishStrokes();
     doc_.Undo();
     Repaint();
 }
 
 void CMainFrame::Redo()
 {
+    canvas_->Core().FinishStrokes();
     doc_.Redo();
     Repaint();
 }
@@ -429,10 +525,12 @@ void CMainFrame::TogglePaintMode()
 {
     // Painting shows the whole node; the properties show its own view.
     const bool toPaint = !paintMode_;
+    canvas_->Core().FinishStrokes();
     ShowLowerPane(toPaint);
     KSetShowAll(doc_, toPaint);
     paintMode_ = toPaint;
     Repaint();
+    canvas_->setFocus();
 }
 
 void CMainFrame::SetShowAll(bool on) { Apply([on](KEditorDoc& d) { return KSetShowAll(d, on); }); }

@@ -2,6 +2,7 @@
 // The editor's main window: menus, the splitters with the world tree, the
 // canvas and the lower bar, and the document commands.
 
+#include "KCanvas.h"
 #include "KEditorDoc.h"
 
 #include <QMainWindow>
@@ -20,6 +21,8 @@ class QSplitter;
 inline constexpr int kTreeWidth = 200;
 inline constexpr int kBarHeight = 135;
 inline constexpr const char* kAboutVersion = "1.1c";
+// The id of the object the clipboard starts with.
+inline constexpr int32_t kDummyId = 101010101;
 
 enum class KUnsavedAnswer : uint8_t { Save = 0, Discard = 1, Cancel = 2 };
 
@@ -43,6 +46,8 @@ struct KFrameHooks {
     std::function<bool(const QString& program, const QStringList& args, const QString& folder)> startDetached;
     std::function<bool(QDialog& dialog)> runDialog;
     std::function<KLockKeys()> lockKeys;
+    // Pops up a context menu (the canvas's and the node list's) at a screen point.
+    std::function<void(QMenu& menu, const QPoint& at)> runMenu;
     // Where quav-runner is found and started; empty: the editor's own folder.
     QString programFolder;
 };
@@ -56,6 +61,10 @@ public:
     KEditorDoc& Doc() { return doc_; }
     CSelectView& Tree() { return *tree_; }
     CVantorView& Canvas() { return *canvas_; }
+    // The paint bar while it is shown, else none.
+    CPaintView* PaintBar() const { return paintBar_; }
+    KPaintSettings& PaintSettings() { return paint_; }
+    QLabel& CanvasStatus() const { return *canvasStatus_; }
     QSplitter& Outer() { return *outer_; }
     QSplitter& Inner() { return *inner_; }
     int DisplayFlags() const { return displayFlags_; }
@@ -95,6 +104,17 @@ public slots:
     // Runs an edit and repaints.
     void Apply(const std::function<bool(KEditorDoc&)>& edit);
     void UpdateLockPanes();
+    // The brush changed: the paint bar shows it anew.
+    void BrushChanged();
+    // The canvas's cursor or cells changed: title, status and canvas.
+    void CanvasChanged();
+    // "Brush Settings"; true on OK. The canvas gets the keyboard back.
+    bool OpenBrushSettings();
+    // Selection-mode Tab on a node of one look.
+    void UniformBrushSettings();
+    void SetBrushMode(KBrushMode mode);
+    void Page(bool forward);
+    void RunMenu(QMenu& menu, const QPoint& at);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -121,6 +141,10 @@ private:
     CVantorView* canvas_ = nullptr;
     QWidget* lower_ = nullptr;
     CToolView* tools_ = nullptr;
+    CPaintView* paintBar_ = nullptr;
+    QLabel* canvasStatus_ = nullptr;
+    KPaintSettings paint_;
+    uint64_t shownLoads_ = 0;
     QMenu* recent_ = nullptr;
     QList<QAction*> videoActions_;
     QLabel* lockPanes_[3] = {};

@@ -170,42 +170,6 @@ QMenu* CSelectView::BuildContextMenu()
     return menu;
 }
 
-// --- Canvas --------------------------------------------------------------------------
-
-CVantorView::CVantorView(KEditorDoc& doc, CMainFrame& frame) : doc_(doc), frame_(frame)
-{
-    setObjectName("canvas");
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void CVantorView::paintEvent(QPaintEvent*)
-{
-    Kinterface& engine = doc_.Engine();
-    // Whole cells, one more than fit, as the engine draws in cells.
-    const int w = width() / 8 * 8 + 8;
-    const int h = height() / 8 * 8 + 8;
-    if (!bitmap_ || KBitmapWidth(bitmap_.get()) != w || KBitmapHeight(bitmap_.get()) != h) {
-        bitmap_ = KMakeBitmap(w, h);
-        engine.SetScreenSize(w / 8, h / 8);
-    }
-    BITMAP* target = bitmap_.get();
-    if (target == nullptr) return;
-    clear_to_color(target, 0);
-    const int flags = frame_.DisplayFlags();
-    Kobject* shown = flags == 0 ? doc_.CurrentBoardNode() : doc_.Current();
-    if (shown != nullptr) {
-        const int handle = engine.AllocHandle(shown);
-        engine.DrawFocused(target, 0, 0, handle, flags == 0 ? kFlagFocus : flags);
-        if (handle > 0) engine.ReleaseHandle(handle);
-    }
-    // The game screen's frame for the video mode.
-    static constexpr int kScreenW[4] = {320, 640, 800, 1024};
-    static constexpr int kScreenH[4] = {240, 480, 600, 768};
-    const size_t mode = static_cast<size_t>(std::clamp(engine.vVideoMode, 0, 3));
-    ::rect(target, -1, -1, kScreenW[mode], kScreenH[mode], 15);
-    Blit(*this, target, engine);
-}
-
 // --- Properties bar --------------------------------------------------------------------
 
 CToolView::CToolView(KEditorDoc& doc, CMainFrame& frame) : doc_(doc), frame_(frame)
@@ -215,6 +179,8 @@ CToolView::CToolView(KEditorDoc& doc, CMainFrame& frame) : doc_(doc), frame_(fra
     auto* buttons = new QGridLayout;
     auto addButton = [&](const char* text, int row, int column, auto slot) {
         auto* button = new QPushButton(text, this);
+        // The canvas keeps the keyboard: a bar's buttons never take it.
+        button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QPushButton::clicked, &frame_, slot);
         buttons->addWidget(button, row, column);
     };
@@ -227,6 +193,7 @@ CToolView::CToolView(KEditorDoc& doc, CMainFrame& frame) : doc_(doc), frame_(fra
     showAll_ = new QCheckBox("Show All", this);
     focus_ = new QCheckBox("&Focus", this);
     hideObjs_ = new QCheckBox("&Hide Objs", this);
+    for (QCheckBox* box : {showAll_, focus_, hideObjs_}) box->setFocusPolicy(Qt::NoFocus);
     buttons->addWidget(showAll_, 0, 2);
     buttons->addWidget(focus_, 1, 2);
     buttons->addWidget(hideObjs_, 2, 2);
@@ -271,13 +238,3 @@ void CToolView::paintEvent(QPaintEvent*)
     painter.drawImage(area.topLeft(), KToQImage(target, engine.vFont ? engine.vFont->Palette() : KPalette{}));
 }
 
-CPaintView::CPaintView(CMainFrame& frame)
-{
-    setObjectName("paint");
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(new QLabel("Paint tools", this));
-    auto* props = new QPushButton("PROPS", this);
-    connect(props, &QPushButton::clicked, &frame, &CMainFrame::TogglePaintMode);
-    layout->addWidget(props);
-    layout->addStretch(1);
-}

@@ -50,20 +50,6 @@ private:
     int rowsDrawn_ = 0;
 };
 
-class CVantorView : public QWidget {
-    Q_OBJECT
-public:
-    CVantorView(KEditorDoc& doc, CMainFrame& frame);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    KEditorDoc& doc_;
-    CMainFrame& frame_;
-    KBitmap bitmap_;
-};
-
 // The properties bar: buttons for the dialogs, "PAINT", the three check
 // boxes and the "Prop Viewer" panel.
 class CToolView : public QWidget {
@@ -85,9 +71,3 @@ private:
     KBitmap bitmap_;
 };
 
-// The paint bar's place until its tools exist: a way back to the properties.
-class CPaintView : public QWidget {
-    Q_OBJECT
-public:
-    explicit CPaintView(CMainFrame& frame);
-};

@@ -224,6 +224,16 @@ void Kobject::Link_Back(std::unique_ptr<Kobject> node)
     ChildCame(linked);
 }
 
+void Kobject::LinkAt(size_t index, std::unique_ptr<Kobject> node)
+{
+    if (!node) return;
+    node->parent = this;
+    index = std::min(index, children.size());
+    Kobject& linked = *node;
+    children.insert(children.begin() + static_cast<std::ptrdiff_t>(index), std::move(node));
+    ChildCame(linked);
+}
+
 std::unique_ptr<Kobject> Kobject::UnLink(const Kobject* child)
 {
     const size_t index = ChildIndex(child);

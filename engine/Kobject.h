@@ -81,6 +81,9 @@ public:
     bool Erase(const Kobject* child);
     void Link(std::unique_ptr<Kobject> node);
     void Link_Back(std::unique_ptr<Kobject> node);
+    // Links node at this place of the child list (clamped to its end),
+    // whatever its depth: the editor's undo puts nodes back where they were.
+    void LinkAt(size_t index, std::unique_ptr<Kobject> node);
     std::unique_ptr<Kobject> UnLink(const Kobject* child);
     void ClearChildren();
 

@@ -5,6 +5,9 @@
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 namespace {
 
 Kobject* FindById(Kobject& node, int32_t wanted)
@@ -14,6 +17,29 @@ Kobject* FindById(Kobject& node, int32_t wanted)
         if (Kobject* found = FindById(*child, wanted)) return found;
     }
     return nullptr;
+}
+
+std::vector<int32_t> ChildIds(const Kobject& parent)
+{
+    std::vector<int32_t> ids;
+    ids.reserve(parent.children.size());
+    for (const auto& child : parent.children) ids.push_back(child->id);
+    return ids;
+}
+
+size_t PlaceOf(const Kobject& node)
+{
+    if (node.parent == nullptr) return 0;
+    const auto& siblings = node.parent->children;
+    for (size_t i = 0; i < siblings.size(); ++i) {
+        if (siblings[i].get() == &node) return i;
+    }
+    return 0;
+}
+
+bool SameLook(const KCell& a, const KCell& b)
+{
+    return a.chr == b.chr && a.fg == b.fg && a.bg == b.bg && a.attrib == b.attrib;
 }
 
 }  // namespace
@@ -34,7 +60,11 @@ void KEditorDoc::Loaded(const std::string& path, const std::string& title)
     title_ = title;
     undo_.clear();
     redo_.clear();
+    stroke_ = Step{};
+    strokeCells_.clear();
+    strokeDepth_ = 0;
     version_ = savedVersion_ = nextVersion_++;
+    ++loads_;
     SelectFirstRow();
 }
 
@@ -90,61 +120,269 @@ void KEditorDoc::SelectFirstRow()
     if (id > 0) Select(id);
 }
 
-KEditorDoc::Step KEditorDoc::Capture() const
+void KEditorDoc::Reselect(int32_t id)
 {
-    Step step{KCaptureWorld(engine_), version_, engine_.vLiveCells};
-    step.world.currentNode = currentNode_;
-    step.world.currentBoard = currentBoard_;
-    return step;
+    if (!Select(id)) SelectFirstRow();
 }
 
-void KEditorDoc::Restore(const Step& step)
+KEditorDoc::Settings KEditorDoc::CurrentSettings() const
 {
-    KRestoreWorld(engine_, step.world);
-    version_ = step.version;
-    if (!Select(step.world.currentNode)) SelectFirstRow();
+    return Settings{engine_.vVideoMode, engine_.vWindowed, engine_.vNextId};
 }
 
-bool KEditorDoc::Edit(const std::function<bool()>& change)
+void KEditorDoc::ApplySettings(const Settings& settings)
 {
-    Step before = Capture();
+    engine_.vVideoMode = settings.videoMode;
+    engine_.vWindowed = settings.windowed;
+    // Ids only ever grow: a node made after an undo never takes the id of
+    // one that a redo may bring back.
+    engine_.vNextId = std::max(engine_.vNextId, settings.nextId);
+}
+
+bool KEditorDoc::Edit(const KEditScope& scope, const std::function<bool()>& change)
+{
+    Step step;
+    step.settingsBefore = CurrentSettings();
+    step.selectedBefore = currentNode_;
+    // Before: the named nodes' fields, the subtrees that may leave, and
+    // the child lists to compare with afterwards.
+    struct Watched {
+        int32_t parent;
+        std::vector<int32_t> ids;
+    };
+    std::vector<Watched> watched;
+    for (int32_t id : scope.parents) {
+        if (const Kobject* parent = FindNode(id); parent != nullptr) watched.push_back({id, ChildIds(*parent)});
+        else if (id == 0 && engine_.vMain) watched.push_back({0, ChildIds(*engine_.vMain)});
+    }
+    std::unordered_map<int32_t, KNodeSnapshot> leaving;
+    for (int32_t id : scope.leaving) {
+        if (const Kobject* node = FindNode(id)) leaving.emplace(id, KCaptureSubtree(*node));
+    }
+    std::vector<FieldsChange> fieldsBefore;
+    auto captureFields = [&](const std::vector<int32_t>& ids, bool withCells) {
+        for (int32_t id : ids) {
+            if (const Kobject* node = FindNode(id)) {
+                fieldsBefore.push_back({KCaptureFields(*node, withCells), {}, PlaceOf(*node), 0});
+            }
+        }
+    };
+    captureFields(scope.fields, false);
+    captureFields(scope.resized, true);
+
     if (!change()) return false;
-    undo_.push_back(std::move(before));
-    TrimUndo();
-    redo_.clear();
-    version_ = nextVersion_++;
+
+    for (FieldsChange& fields : fieldsBefore) {
+        if (const Kobject* node = FindNode(fields.before.id)) {
+            fields.after = KCaptureFields(*node, fields.before.hasCells);
+            fields.placeAfter = PlaceOf(*node);
+            step.fields.push_back(std::move(fields));
+        }
+    }
+    for (Watched& list : watched) {
+        const Kobject* parent = list.parent == 0 ? engine_.vMain.get() : FindNode(list.parent);
+        const std::vector<int32_t> now = parent != nullptr ? ChildIds(*parent) : std::vector<int32_t>{};
+        const std::unordered_set<int32_t> before(list.ids.begin(), list.ids.end());
+        const std::unordered_set<int32_t> after(now.begin(), now.end());
+        for (size_t i = 0; i < list.ids.size(); ++i) {
+            if (after.count(list.ids[i]) != 0) continue;
+            auto kept = leaving.find(list.ids[i]);
+            if (kept == leaving.end()) {
+                // An edit that removed what it did not name cannot be undone:
+                // the history would lie, so it goes.
+                undo_.clear();
+                redo_.clear();
+                version_ = nextVersion_++;
+                return true;
+            }
+            step.left.push_back({list.parent, i, kept->second});
+        }
+        for (size_t i = 0; i < now.size(); ++i) {
+            if (before.count(now[i]) != 0) continue;
+            step.came.push_back({list.parent, i, KCaptureSubtree(*parent->children[i])});
+        }
+    }
+    step.settingsAfter = CurrentSettings();
     // A node the edit removed cannot stay selected.
     if (FindNode(currentNode_) == nullptr) SelectFirstRow();
+    step.selectedAfter = currentNode_;
+    Commit(std::move(step));
     return true;
+}
+
+void KEditorDoc::Commit(Step step)
+{
+    step.versionBefore = version_;
+    version_ = nextVersion_++;
+    step.versionAfter = version_;
+    step.bytes = StepBytes(step);
+    undo_.push_back(std::move(step));
+    redo_.clear();
+    TrimUndo();
+}
+
+void KEditorDoc::BeginStroke()
+{
+    if (strokeDepth_++ > 0) return;
+    stroke_ = Step{};
+    stroke_.settingsBefore = stroke_.settingsAfter = CurrentSettings();
+    stroke_.selectedBefore = currentNode_;
+    strokeCells_.clear();
+}
+
+bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
+{
+    KCell* cell = node.GetCell(x, y);
+    if (cell == nullptr) return false;
+    const KCell before = *cell;
+    node.SetCell(x, y, chr, fg, bg, attrib);
+    const KCell after = *node.GetCell(x, y);
+    if (SameLook(before, after)) return false;
+    const bool own = strokeDepth_ == 0;
+    if (own) BeginStroke();
+    const uint32_t index = static_cast<uint32_t>(y) * static_cast<uint32_t>(node.width) + static_cast<uint32_t>(x);
+    const uint64_t key = (uint64_t{static_cast<uint32_t>(node.id)} << 32) | index;
+    auto [at, fresh] = strokeCells_.emplace(key, stroke_.cells.size());
+    if (fresh) stroke_.cells.push_back({node.id, index, before, after});
+    else stroke_.cells[at->second].after = after;
+    if (own) EndStroke();
+    return true;
+}
+
+bool KEditorDoc::EndStroke()
+{
+    if (strokeDepth_ == 0 || --strokeDepth_ > 0) return false;
+    strokeCells_.clear();
+    // Cells painted back to what they were are no change.
+    std::erase_if(stroke_.cells, [](const CellChange& c) { return SameLook(c.before, c.after); });
+    if (stroke_.cells.empty()) return false;
+    stroke_.selectedAfter = currentNode_;
+    Commit(std::move(stroke_));
+    stroke_ = Step{};
+    return true;
+}
+
+void KEditorDoc::RemoveById(int32_t id)
+{
+    Kobject* node = FindNode(id);
+    if (node != nullptr && node->parent != nullptr) node->parent->Erase(node);
+}
+
+void KEditorDoc::RestoreNode(const KNodeSnapshot& shot, size_t place)
+{
+    Kobject* node = FindNode(shot.id);
+    if (node == nullptr) return;
+    KRestoreFields(*node, shot);
+    Kobject* parent = node->parent;
+    if (parent == nullptr || PlaceOf(*node) == place) return;
+    std::unique_ptr<Kobject> taken = parent->UnLink(node);
+    parent->LinkAt(place, std::move(taken));
+}
+
+void KEditorDoc::InsertEntries(const std::vector<ChildEntry>& entries)
+{
+    // Lower places first, so each lands where it stood.
+    std::vector<const ChildEntry*> order;
+    for (const ChildEntry& entry : entries) order.push_back(&entry);
+    std::stable_sort(order.begin(), order.end(), [](const ChildEntry* a, const ChildEntry* b) { return a->index < b->index; });
+    for (const ChildEntry* entry : order) {
+        Kobject* parent = entry->parent == 0 ? engine_.vMain.get() : FindNode(entry->parent);
+        if (parent != nullptr) parent->LinkAt(entry->index, KBuildSubtree(entry->subtree));
+    }
+}
+
+void KEditorDoc::Revert(const Step& step)
+{
+    for (const ChildEntry& entry : step.came) RemoveById(entry.subtree.id);
+    for (auto it = step.fields.rbegin(); it != step.fields.rend(); ++it) {
+        RestoreNode(it->before, it->placeBefore);
+    }
+    InsertEntries(step.left);
+    for (auto it = step.cells.rbegin(); it != step.cells.rend(); ++it) {
+        if (Kobject* node = FindNode(it->node); node != nullptr && node->width > 0) {
+            const KCell& c = it->before;
+            node->SetCell(static_cast<int32_t>(it->index % static_cast<uint32_t>(node->width)),
+                          static_cast<int32_t>(it->index / static_cast<uint32_t>(node->width)), c.chr, c.fg, c.bg, c.attrib);
+        }
+    }
+    ApplySettings(step.settingsBefore);
+    version_ = step.versionBefore;
+    Reselect(step.selectedBefore);
+}
+
+void KEditorDoc::Replay(const Step& step)
+{
+    for (const CellChange& change : step.cells) {
+        if (Kobject* node = FindNode(change.node); node != nullptr && node->width > 0) {
+            const KCell& c = change.after;
+            node->SetCell(static_cast<int32_t>(change.index % static_cast<uint32_t>(node->width)),
+                          static_cast<int32_t>(change.index / static_cast<uint32_t>(node->width)), c.chr, c.fg, c.bg, c.attrib);
+        }
+    }
+    for (const ChildEntry& entry : step.left) RemoveById(entry.subtree.id);
+    for (const FieldsChange& fields : step.fields) {
+        RestoreNode(fields.after, fields.placeAfter);
+    }
+    InsertEntries(step.came);
+    ApplySettings(step.settingsAfter);
+    version_ = step.versionAfter;
+    Reselect(step.selectedAfter);
+}
+
+int64_t KEditorDoc::StepBytes(const Step& step)
+{
+    int64_t bytes = static_cast<int64_t>(sizeof(Step) + step.cells.capacity() * sizeof(CellChange) +
+                                         step.fields.capacity() * sizeof(FieldsChange) +
+                                         (step.left.capacity() + step.came.capacity()) * sizeof(ChildEntry));
+    for (const FieldsChange& f : step.fields) bytes += KSnapshotBytes(f.before) + KSnapshotBytes(f.after);
+    for (const ChildEntry& e : step.left) bytes += KSnapshotBytes(e.subtree);
+    for (const ChildEntry& e : step.came) bytes += KSnapshotBytes(e.subtree);
+    return bytes;
+}
+
+int64_t KEditorDoc::UndoBytes() const
+{
+    int64_t bytes = 0;
+    for (const Step& step : undo_) bytes += step.bytes;
+    for (const Step& step : redo_) bytes += step.bytes;
+    return bytes;
+}
+
+int KEditorDoc::TakeDroppedSteps()
+{
+    const int dropped = dropped_;
+    dropped_ = 0;
+    return dropped;
 }
 
 void KEditorDoc::TrimUndo()
 {
-    int64_t cells = 0;
-    for (const Step& step : undo_) cells += step.cells;
+    int64_t bytes = 0;
+    for (const Step& step : undo_) bytes += step.bytes;
     size_t drop = 0;
-    while (undo_.size() - drop > 1 && (undo_.size() - drop > kUndoDepth || cells > kUndoCellBudget)) {
-        cells -= undo_[drop++].cells;
+    while (undo_.size() - drop > 1 && (undo_.size() - drop > kUndoDepth || bytes > kUndoByteBudget)) {
+        bytes -= undo_[drop++].bytes;
     }
     undo_.erase(undo_.begin(), undo_.begin() + static_cast<std::ptrdiff_t>(drop));
+    dropped_ += static_cast<int>(drop);
 }
 
 bool KEditorDoc::Undo()
 {
-    if (undo_.empty()) return false;
-    redo_.push_back(Capture());
+    if (undo_.empty() || InStroke()) return false;
     Step step = std::move(undo_.back());
     undo_.pop_back();
-    Restore(step);
+    Revert(step);
+    redo_.push_back(std::move(step));
     return true;
 }
 
 bool KEditorDoc::Redo()
 {
-    if (redo_.empty()) return false;
-    undo_.push_back(Capture());
+    if (redo_.empty() || InStroke()) return false;
     Step step = std::move(redo_.back());
     redo_.pop_back();
-    Restore(step);
+    Replay(step);
+    undo_.push_back(std::move(step));
     return true;
 }

@@ -1,26 +1,42 @@
 #pragma once
 // The document the editor works on: the engine's one world, its file, the
 // selection (current node and current board, by id), the object clipboard
-// and the undo history. Every change to the world goes through Edit(), so
-// each one can be undone and marks the document modified.
+// and the undo history. Every change to the world goes through Edit() or a
+// cell stroke, so each one can be undone and marks the document modified.
+// An undo step keeps only what its edit touched: the cells a stroke
+// changed, the fields of the nodes an edit named, and the subtrees it added
+// or removed.
 
-#include "KWorldSnapshot.h"
+#include "KNodeSnapshot.h"
 #include "Kobject.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class Kinterface;
 
 inline constexpr const char* kTemplateWorldPath = "Library/default.zqav";
 inline constexpr const char* kUntitled = "Untitled";
-// Undo steps kept; each holds a copy of the world, so the cells they hold
-// together are bounded too (the oldest steps go first; the last one stays).
+// Undo steps kept, and the bytes they may hold together; past either the
+// oldest steps go first (the newest always stays).
 inline constexpr size_t kUndoDepth = 64;
-inline constexpr int64_t kUndoCellBudget = int64_t{1} << 24;
+inline constexpr int64_t kUndoByteBudget = int64_t{256} << 20;
+
+// What an edit may change, named before it runs.
+struct KEditScope {
+    // Nodes whose own fields (name, script, place, view, marks) may change.
+    std::vector<int32_t> fields;
+    // Nodes whose size, and so their cells, may change.
+    std::vector<int32_t> resized;
+    // Nodes whose child lists may gain or lose nodes.
+    std::vector<int32_t> parents;
+    // Nodes the edit may take out of those lists (deleted or moved).
+    std::vector<int32_t> leaving;
+};
 
 class KEditorDoc {
 public:
@@ -43,6 +59,8 @@ public:
     // A title holding "Untitled" asks for a name before saving.
     bool NeedsName() const { return title_.find(kUntitled) != std::string::npos; }
     bool IsModified() const { return version_ != savedVersion_; }
+    // Counts worlds loaded, so views can reset their scrolling.
+    uint64_t LoadCount() const { return loads_; }
 
     // --- Selection -------------------------------------------------------------
     int32_t CurrentNode() const { return currentNode_; }
@@ -61,25 +79,79 @@ public:
     void SetClipboard(std::unique_ptr<Kobject> node) { clipboard_ = std::move(node); }
 
     // --- Edits ---------------------------------------------------------------------
-    // Runs change; when it reports a change, the world before it becomes an
-    // undo step and the document is modified. False when nothing changed.
-    bool Edit(const std::function<bool()>& change);
+    // Runs change, which touches only what scope names; when it reports a
+    // change, that becomes an undo step and the document is modified.
+    bool Edit(const KEditScope& scope, const std::function<bool()>& change);
+    // Cells written between BeginStroke and EndStroke make one step; a
+    // PaintCell outside a stroke is a step of its own.
+    void BeginStroke();
+    // Writes a cell (-1 keeps a field); false when it did not change.
+    bool PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
+    // True when the stroke changed anything.
+    bool EndStroke();
+    bool InStroke() const { return strokeDepth_ > 0; }
+
     bool CanUndo() const { return !undo_.empty(); }
     bool CanRedo() const { return !redo_.empty(); }
     bool Undo();
     bool Redo();
     size_t UndoSteps() const { return undo_.size(); }
+    // Bytes the undo and redo steps hold now.
+    int64_t UndoBytes() const;
+    // Steps dropped to stay within the bounds since the last call.
+    int TakeDroppedSteps();
 
 private:
-    struct Step {
-        KWorldSnapshot world;
-        uint64_t version = 0;
-        int64_t cells = 0;
+    struct CellChange {
+        int32_t node = 0;
+        uint32_t index = 0;
+        KCell before;
+        KCell after;
     };
+    // A node's own fields, and its place among its siblings (a new depth
+    // moves it there).
+    struct FieldsChange {
+        KNodeSnapshot before;
+        KNodeSnapshot after;
+        size_t placeBefore = 0;
+        size_t placeAfter = 0;
+    };
+    // A subtree that left (undo puts it back) or came (redo puts it back).
+    struct ChildEntry {
+        int32_t parent = 0;
+        size_t index = 0;
+        KNodeSnapshot subtree;
+    };
+    struct Settings {
+        int32_t videoMode = 0;
+        int32_t windowed = 0;
+        int32_t nextId = 0;
+    };
+    struct Step {
+        std::vector<CellChange> cells;
+        std::vector<FieldsChange> fields;
+        std::vector<ChildEntry> left;
+        std::vector<ChildEntry> came;
+        Settings settingsBefore;
+        Settings settingsAfter;
+        int32_t selectedBefore = -1;
+        int32_t selectedAfter = -1;
+        uint64_t versionBefore = 0;
+        uint64_t versionAfter = 0;
+        int64_t bytes = 0;
+    };
+    Settings CurrentSettings() const;
+    void ApplySettings(const Settings& settings);
+    void Commit(Step step);
+    void Revert(const Step& step);
+    void Replay(const Step& step);
+    void RemoveById(int32_t id);
+    void RestoreNode(const KNodeSnapshot& shot, size_t place);
+    void InsertEntries(const std::vector<ChildEntry>& entries);
     void TrimUndo();
-    Step Capture() const;
-    void Restore(const Step& step);
     void Loaded(const std::string& path, const std::string& title);
+    void Reselect(int32_t id);
+    static int64_t StepBytes(const Step& step);
 
     Kinterface& engine_;
     std::string path_;
@@ -89,9 +161,14 @@ private:
     std::unique_ptr<Kobject> clipboard_;
     std::vector<Step> undo_;
     std::vector<Step> redo_;
+    Step stroke_;
+    std::unordered_map<uint64_t, size_t> strokeCells_;
+    int strokeDepth_ = 0;
+    int dropped_ = 0;
     uint64_t version_ = 0;
     uint64_t savedVersion_ = 0;
     uint64_t nextVersion_ = 1;
+    uint64_t loads_ = 0;
 };
 
 // "name.zqav" of "/some/folder/name.zqav".

@@ -34,7 +34,7 @@ struct PropertyValue {
     int value;
 };
 
-bool SetProperties(KEditorDoc& doc, std::initializer_list<PropertyValue> values)
+bool SetProperties(KEditorDoc& doc, std::initializer_list<PropertyValue> values, bool mayResize)
 {
     Kobject* node = doc.Current();
     if (node == nullptr) return false;
@@ -49,7 +49,9 @@ bool SetProperties(KEditorDoc& doc, std::initializer_list<PropertyValue> values)
         return now;
     };
     const std::array<int, 9> before = snapshot();
-    return doc.Edit([&] {
+    KEditScope scope;
+    (mayResize ? scope.resized : scope.fields).push_back(node->id);
+    return doc.Edit(scope, [&] {
         for (const PropertyValue& wanted : values) engine.SetProperty(handle.Get(), wanted.property, wanted.value);
         return snapshot() != before;
     });
@@ -63,10 +65,10 @@ bool MayResizeCurrent(KEditorDoc& doc, int width, int height)
     return node != nullptr && doc.Engine().MayResize(*node, width, height);
 }
 
-bool AddAndSelect(KEditorDoc& doc, Kobject* (*make)(KEditorDoc&))
+bool AddAndSelect(KEditorDoc& doc, int32_t parentId, Kobject* (*make)(KEditorDoc&))
 {
     int32_t made = -1;
-    const bool changed = doc.Edit([&] {
+    const bool changed = doc.Edit(ChildrenOf(parentId), [&] {
         Kobject* node = make(doc);
         if (node == nullptr) return false;
         made = node->id;
@@ -78,6 +80,20 @@ bool AddAndSelect(KEditorDoc& doc, Kobject* (*make)(KEditorDoc&))
 
 }  // namespace
 
+KEditScope FieldsOf(int32_t id)
+{
+    KEditScope scope;
+    scope.fields.push_back(id);
+    return scope;
+}
+
+KEditScope ChildrenOf(int32_t parentId)
+{
+    KEditScope scope;
+    scope.parents.push_back(parentId);
+    return scope;
+}
+
 std::string KCleanName(std::string_view typed)
 {
     std::string name(typed.substr(0, kMaxNameLength));
@@ -87,13 +103,13 @@ std::string KCleanName(std::string_view typed)
 
 bool KAddBoard(KEditorDoc& doc)
 {
-    return AddAndSelect(doc, [](KEditorDoc& d) { return KMakeNewBoard(d.Engine()); });
+    return AddAndSelect(doc, 0, [](KEditorDoc& d) { return KMakeNewBoard(d.Engine()); });
 }
 
 bool KAddObject(KEditorDoc& doc)
 {
     if (doc.Current() == nullptr) return false;
-    return AddAndSelect(doc, [](KEditorDoc& d) { return KMakeNewObject(d.Engine(), *d.Current()); });
+    return AddAndSelect(doc, doc.CurrentNode(), [](KEditorDoc& d) { return KMakeNewObject(d.Engine(), *d.Current()); });
 }
 
 bool KDuplicateBoard(KEditorDoc& doc)
@@ -101,7 +117,7 @@ bool KDuplicateBoard(KEditorDoc& doc)
     const Kobject* board = doc.CurrentBoardNode();
     if (board == nullptr) return false;
     Kinterface& engine = doc.Engine();
-    return doc.Edit([&] { return KCopyNodeInto(engine, *board, *engine.vMain) != nullptr; });
+    return doc.Edit(ChildrenOf(0), [&] { return KCopyNodeInto(engine, *board, *engine.vMain) != nullptr; });
 }
 
 bool KCopyToClipboard(KEditorDoc& doc, bool wholeBoard)
@@ -119,7 +135,7 @@ bool KPasteBoard(KEditorDoc& doc)
     const Kobject* clip = doc.Clipboard();
     if (clip == nullptr) return false;
     Kinterface& engine = doc.Engine();
-    return doc.Edit([&] { return KCopyNodeInto(engine, *clip, *engine.vMain) != nullptr; });
+    return doc.Edit(ChildrenOf(0), [&] { return KCopyNodeInto(engine, *clip, *engine.vMain) != nullptr; });
 }
 
 bool KPasteObject(KEditorDoc& doc, bool intoBoard)
@@ -127,7 +143,7 @@ bool KPasteObject(KEditorDoc& doc, bool intoBoard)
     const Kobject* clip = doc.Clipboard();
     Kobject* target = intoBoard ? doc.CurrentBoardNode() : doc.Current();
     if (clip == nullptr || target == nullptr) return false;
-    return doc.Edit([&] { return KCopyNodeInto(doc.Engine(), *clip, *target) != nullptr; });
+    return doc.Edit(ChildrenOf(target->id), [&] { return KCopyNodeInto(doc.Engine(), *clip, *target) != nullptr; });
 }
 
 bool KDeleteCurrent(KEditorDoc& doc)
@@ -135,7 +151,9 @@ bool KDeleteCurrent(KEditorDoc& doc)
     Kobject* node = doc.Current();
     if (node == nullptr) return false;
     Kinterface& engine = doc.Engine();
-    const bool changed = doc.Edit([&] {
+    KEditScope scope = ChildrenOf(node->parent != nullptr && !node->parent->IsRoot() ? node->parent->id : 0);
+    scope.leaving.push_back(node->id);
+    const bool changed = doc.Edit(scope, [&] {
         const int handle = engine.AllocHandle(node);
         // DeleteNode frees the handle along with the node.
         const bool deleted = engine.DeleteNode(handle);
@@ -150,11 +168,17 @@ bool KMoveCurrent(KEditorDoc& doc, int32_t targetId)
 {
     Kobject* node = doc.Current();
     Kobject* target = doc.FindNode(targetId);
-    if (node == nullptr || target == nullptr || node == target || node->IsAncestorOf(target)) return false;
+    // Moving a node where it already is moves nothing.
+    if (node == nullptr || target == nullptr || node == target || node->IsAncestorOf(target) || node->parent == target) {
+        return false;
+    }
     Kinterface& engine = doc.Engine();
     ScopedHandle moved(engine, node);
     ScopedHandle destination(engine, target);
-    const bool changed = doc.Edit([&] { return engine.MoveNode(moved.Get(), destination.Get()); });
+    KEditScope scope = ChildrenOf(node->parent->IsRoot() ? 0 : node->parent->id);
+    scope.parents.push_back(target->id);
+    scope.leaving.push_back(node->id);
+    const bool changed = doc.Edit(scope, [&] { return engine.MoveNode(moved.Get(), destination.Get()); });
     if (changed) doc.SelectFirstRow();
     return changed;
 }
@@ -165,21 +189,21 @@ bool KRenameCurrent(KEditorDoc& doc, std::string_view typed)
     if (node == nullptr) return false;
     const std::string name = KCleanName(typed);
     if (name == node->name) return false;
-    return doc.Edit([&] {
+    return doc.Edit(FieldsOf(node->id), [&] {
         node->name = name;
         return true;
     });
 }
 
-bool KSetLocation(KEditorDoc& doc, int x, int y, int z) { return SetProperties(doc, {{0, x}, {1, y}, {2, z}}); }
+bool KSetLocation(KEditorDoc& doc, int x, int y, int z) { return SetProperties(doc, {{0, x}, {1, y}, {2, z}}, false); }
 
 bool KSetSize(KEditorDoc& doc, int width, int height, bool changeViewport)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
     if (!MayResizeCurrent(doc, width, height)) return false;
-    if (changeViewport) return SetProperties(doc, {{3, width}, {4, height}, {7, width}, {8, height}});
-    return SetProperties(doc, {{3, width}, {4, height}});
+    if (changeViewport) return SetProperties(doc, {{3, width}, {4, height}, {7, width}, {8, height}}, true);
+    return SetProperties(doc, {{3, width}, {4, height}}, true);
 }
 
 bool KSetViewport(KEditorDoc& doc, int width, int height)
@@ -190,14 +214,14 @@ bool KSetViewport(KEditorDoc& doc, int width, int height)
     if (node == nullptr || !MayResizeCurrent(doc, std::max(width, node->width), std::max(height, node->height))) {
         return false;
     }
-    return SetProperties(doc, {{7, width}, {8, height}});
+    return SetProperties(doc, {{7, width}, {8, height}}, true);
 }
 
 bool KSetScript(KEditorDoc& doc, std::string_view text)
 {
     Kobject* node = doc.Current();
     if (node == nullptr || node->source == text) return false;
-    return doc.Edit([&] {
+    return doc.Edit(FieldsOf(node->id), [&] {
         node->source.assign(text);
         return true;
     });
@@ -207,7 +231,7 @@ bool KToggleHidden(KEditorDoc& doc)
 {
     Kobject* node = doc.Current();
     if (node == nullptr) return false;
-    return doc.Edit([&] {
+    return doc.Edit(FieldsOf(node->id), [&] {
         node->hiddenmark = 1 - node->hiddenmark;
         return true;
     });
@@ -238,7 +262,7 @@ bool KSetVideoMode(KEditorDoc& doc, int mode)
 {
     Kinterface& engine = doc.Engine();
     if (mode < 0 || mode > 3 || engine.vVideoMode == mode) return false;
-    return doc.Edit([&] {
+    return doc.Edit({}, [&] {
         engine.vVideoMode = mode;
         return true;
     });
@@ -247,7 +271,7 @@ bool KSetVideoMode(KEditorDoc& doc, int mode)
 bool KToggleWindowed(KEditorDoc& doc)
 {
     Kinterface& engine = doc.Engine();
-    return doc.Edit([&] {
+    return doc.Edit({}, [&] {
         engine.vWindowed = 1 - engine.vWindowed;
         return true;
     });

@@ -8,10 +8,16 @@
 #include <string_view>
 
 class KEditorDoc;
+struct KEditScope;
 
 inline constexpr size_t kMaxNameLength = 50;
 // Move commands carry the target node's id above this base.
 inline constexpr int kMoveCommandBase = 33000;
+
+// Scopes of edits: one node's own fields; the child list of a node (0:
+// the world's list of boards).
+KEditScope FieldsOf(int32_t id);
+KEditScope ChildrenOf(int32_t parentId);
 
 // A typed name as stored: at most 50 characters, blanks made "_".
 std::string KCleanName(std::string_view typed);
