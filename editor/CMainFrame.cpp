@@ -307,8 +307,11 @@ void CMainFrame::CanvasChanged()
 bool CMainFrame::OpenBrushSettings()
 {
     canvas_->Core().FinishStrokes();
+    const KPaintSettings kept = paint_;
     CBrushDialog dialog(paint_, doc_, this);
     const bool accepted = Exec(dialog);
+    // However the dialog ended, only OK keeps what the pickers changed.
+    if (!accepted) paint_ = kept;
     BrushChanged();
     canvas_->setFocus();
     return accepted;

@@ -2,18 +2,25 @@
 // through the frame's commands and menus, Run, and the prompts that guard
 // unsaved work. Dialogs and boxes are answered through the frame's hooks.
 
+#include "CBrushDialog.h"
+#include "CCanvasViews.h"
 #include "CMainFrame.h"
 #include "CScriptDialog.h"
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
+#include "KWorldFile.h"
 #include "TestSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QMenu>
 #include <QSplitter>
 #include <QTest>
@@ -62,6 +69,12 @@ protected:
             return true;
         };
         hooks.lockKeys = [this] { return lockKeys; };
+        hooks.runMenu = [this](QMenu& menu, const QPoint&) {
+            QStringList texts;
+            for (QAction* action : menu.actions()) texts << action->text();
+            menus << menu.objectName() + ":" + texts.join("|");
+            if (onMenu) onMenu(menu);
+        };
         hooks.programFolder = QString::fromStdString(dir.Path());
         return std::make_unique<CMainFrame>(doc, hooks);
     }
@@ -84,6 +97,8 @@ protected:
     QString savePath;
     std::deque<QString> names;
     std::function<bool(QDialog&)> onDialog;
+    std::function<void(QMenu&)> onMenu;
+    QStringList menus;
     KLockKeys lockKeys;
     QStringList confirmations;
     int asked = 0;
@@ -299,6 +314,125 @@ TEST_F(Frame, StatusBarShowsTheLockKeys)
     EXPECT_EQ(frame->LockPane(0).text(), "CAP");
     EXPECT_EQ(frame->LockPane(1).text(), "");
     EXPECT_EQ(frame->LockPane(2).text(), "SCRL");
+}
+
+}  // namespace
+
+namespace {
+
+// A mouse event on the canvas at a window pixel, with buttons held.
+void SendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), button, held, modifiers);
+    QApplication::sendEvent(&widget, &event);
+}
+
+void Click(QWidget& widget, QPoint at)
+{
+    SendMouse(widget, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(Frame, TheCanvasPaintsByKeysAndShiftDragsWithPickedBrushesAndSavesTheCells)
+{
+    auto frame = MakeFrame();
+    openPath = QString::fromStdString(dir.File("start.zqav"));
+    frame->FileOpen();
+    frame->show();
+    QCoreApplication::processEvents();
+    CVantorView& canvas = frame->Canvas();
+    Kobject* board = doc.CurrentBoardNode();
+    ASSERT_NE(board, nullptr);
+    ASSERT_TRUE(frame->PaintMode());
+    // Board cells are 8 window pixels at zoom 1; click cell (3,2).
+    Click(canvas, canvas.CellPixel(3, 2) + QPoint(2, 2));
+    EXPECT_EQ(QApplication::focusWidget(), &canvas);
+    EXPECT_EQ(canvas.Core().CursorX(), 3);
+
+    // Brush Settings from the preview: pick character 65 and two colours
+    // by clicking computed pixels of the pickers.
+    const Kfont& font = *engine->vFont;
+    onDialog = [&](QDialog& dialog) {
+        auto* brush = qobject_cast<CBrushDialog*>(&dialog);
+        if (brush == nullptr) return true;
+        Click(brush->Characters(), QPoint(font.glyphX[65] / 8 * 16 + 5, font.glyphY[65] / 8 * 16 + 5));
+        Click(brush->Foreground(), QPoint(12 * kSwatchW + 5, 0 * kSwatchH + 5));
+        SendMouse(brush->Background(), QEvent::MouseButtonPress, QPoint(1, 1), Qt::LeftButton, Qt::LeftButton);
+        SendMouse(brush->Background(), QEvent::MouseMove, QPoint(2 * kSwatchW + 5, 2 * kSwatchH + 5), Qt::NoButton,
+                  Qt::LeftButton);
+        EXPECT_EQ(dialog.findChild<QLabel*>("brushText")->text(), "65 12 34 0");
+        return true;
+    };
+    ASSERT_TRUE(frame->OpenBrushSettings());
+    EXPECT_EQ(QApplication::focusWidget(), &canvas);
+    EXPECT_EQ((std::array<int, 3>{frame->PaintSettings().chr, frame->PaintSettings().fg, frame->PaintSettings().bg}),
+              (std::array<int, 3>{65, 12, 34}));
+    // Cancel puts back the whole brush state.
+    onDialog = [&](QDialog& dialog) {
+        Click(static_cast<CBrushDialog&>(dialog).Foreground(), QPoint(5, 15 * kSwatchH + 5));
+        return false;
+    };
+    frame->OpenBrushSettings();
+    EXPECT_EQ(frame->PaintSettings().fg, 12);
+    onDialog = nullptr;
+
+    // Keys: Space paints, Space again does not flip the bars, Right moves.
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Right, Qt::Key_Right, Qt::Key_Space}) QTest::keyClick(&canvas, key);
+    EXPECT_TRUE(frame->PaintMode());
+    int32_t nodeX = 0;
+    int32_t nodeY = 0;
+    board->WindowOrigin(nodeX, nodeY);
+    auto cellAt = [&](int x, int y) { return board->GetCell(x - nodeX + board->viewx, y - nodeY + board->viewy); };
+    EXPECT_EQ(cellAt(3, 2)->chr, 65);
+    EXPECT_EQ(cellAt(5, 2)->fg, 12);
+    EXPECT_NE(cellAt(4, 2)->chr, 65);
+    EXPECT_NE(frame->CanvasStatus().text().indexOf("Char 65"), -1);
+
+    // A Shift drag from (2,6) to (8,6) paints the row between, one step.
+    const size_t steps = doc.UndoSteps();
+    const QPoint from = canvas.CellPixel(2, 6) + QPoint(3, 3);
+    const QPoint to = canvas.CellPixel(8, 6) + QPoint(3, 3);
+    SendMouse(canvas, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton, Qt::ShiftModifier);
+    SendMouse(canvas, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton, Qt::ShiftModifier);
+    SendMouse(canvas, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton, Qt::ShiftModifier);
+    for (int x = 2; x <= 8; ++x) EXPECT_EQ(cellAt(x, 6)->chr, 65) << x;
+    EXPECT_EQ(doc.UndoSteps(), steps + 1);
+
+    // A right drag opens TOOLMENU; its Zoom In works, the tools wait.
+    onMenu = [](QMenu& menu) {
+        for (QAction* action : menu.actions()) {
+            if (action->text() == "Zoom &In") action->trigger();
+        }
+    };
+    SendMouse(canvas, QEvent::MouseButtonPress, from, Qt::RightButton, Qt::RightButton);
+    SendMouse(canvas, QEvent::MouseButtonRelease, to, Qt::RightButton, Qt::NoButton);
+    ASSERT_EQ(menus.size(), 1);
+    EXPECT_TRUE(menus[0].startsWith("TOOLMENU:&Fill|Fa&de|&Speckle|F&lood|Same&As|&Replace|&Copy|&Paste|")) << menus[0].toStdString();
+    EXPECT_FLOAT_EQ(canvas.Core().Zoom(), 0.5f);
+    onMenu = nullptr;
+
+    // Typed text with the "Add Text" radio.
+    frame->SetBrushMode(KBrushMode::Text);
+    Click(canvas, canvas.CellPixel(2, 9) + QPoint(1, 1));
+    QTest::keyClicks(&canvas, "Hi");
+    EXPECT_EQ(cellAt(2, 9)->chr, 'H');
+    EXPECT_EQ(cellAt(3, 9)->chr, 'i');
+
+    // Saved and read back by the world reader.
+    ASSERT_TRUE(frame->FileSave());
+    TestEngine reread(KFlavour::Editor);
+    ASSERT_TRUE(LoadWorld(*reread, dir.File("start.zqav")));
+    const Kobject* saved = reread->vMain->FindByName(board->name);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->GetCell(5 - nodeX + board->viewx, 2 - nodeY + board->viewy)->chr, 65);
+    EXPECT_EQ(saved->GetCell(8 - nodeX + board->viewx, 6 - nodeY + board->viewy)->chr, 65);
+    EXPECT_EQ(saved->GetCell(3 - nodeX + board->viewx, 9 - nodeY + board->viewy)->chr, 'i');
+
+    // Opening a world brings the view back to the start.
+    frame->FileOpen();
+    EXPECT_EQ(canvas.Core().ScrollX(), 0);
+    EXPECT_EQ(canvas.Core().CursorX(), 0);
 }
 
 }  // namespace
