@@ -4,18 +4,23 @@
 // of the list and scrolled to its middle. The script editor: opening the
 // "Programming" dialog on a 5,000-line script, one keystroke with the
 // re-colouring of the lines shown, and the compile check run after a pause.
+// The canvas: a paint key to a repainted canvas, a Shift-drag stroke, and
+// what undo keeps on a world of 3.1 million cells.
 
 #include "BenchSupport.h"
+#include "CCanvasViews.h"
 #include "CMainFrame.h"
 #include "CScriptDialog.h"
 #include "CViews.h"
 #include "KEditorDoc.h"
+#include "KTreeEdits.h"
 #include "KTreeRows.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QScrollBar>
 
 #include <benchmark/benchmark.h>
 
@@ -131,6 +136,113 @@ void ScriptCheck5000Lines(benchmark::State& state)
     for (auto _ : state) benchmark::DoNotOptimize(KCheckScript(*engine, "bench", script).size());
 }
 BENCHMARK(ScriptCheck5000Lines)->Unit(benchmark::kMillisecond);
+
+// One board of width x height cells with objects scattered over it.
+Kobject* AddBoard(Kinterface& engine, int width, int height, int objects)
+{
+    Kobject* board = engine.vMain->Spawn_Back(engine.TakeNextId(), 0);
+    board->Create("board", width, height);
+    for (int o = 0; o < objects; ++o) {
+        Kobject* object = board->Spawn(engine.TakeNextId(), 0);
+        object->Create("object" + std::to_string(o), 2, 2);
+        object->posx = (o * 37) % width;
+        object->posy = (o * 53) % height;
+        object->Refile();
+    }
+    return board;
+}
+
+void PaintKeyToRepaintedCanvas(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    Kobject* board = AddBoard(*engine, 1024, 1024, 1000);
+    doc.Select(board->id);
+    CMainFrame frame(doc);
+    CVantorView& canvas = frame.Canvas();
+    canvas.resize(1280 + canvas.VerticalBar().sizeHint().width(), 1024 + canvas.HorizontalBar().sizeHint().height());
+    KCanvas& core = canvas.Core();
+    core.ZoomIn();
+    core.ZoomIn();
+    core.SetCursor(10, 10);
+    const QPixmap first = canvas.grab();
+    int character = 0;
+    for (auto _ : state) {
+        // A new character each time, so every key paints.
+        frame.PaintSettings().chr = 1 + character++ % 200;
+        core.PaintKey(KCanvasKey::Space);
+        core.PaintKey(KCanvasKey::Right);
+        const QPixmap drawn = canvas.grab();
+        benchmark::DoNotOptimize(drawn.width());
+    }
+    state.counters["zoom"] = static_cast<double>(core.Zoom());
+}
+BENCHMARK(PaintKeyToRepaintedCanvas)->Unit(benchmark::kMillisecond);
+
+void ShiftDragStroke20Cells(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    Kobject* board = AddBoard(*engine, 1024, 1024, 1000);
+    doc.Select(board->id);
+    KPaintSettings paint;
+    KCanvas canvas(doc, paint);
+    canvas.LeftDown(4, 4, false, true, true);
+    // Each pointer event crosses 20 cells, back and forth along a row.
+    bool out = true;
+    for (auto _ : state) {
+        paint.chr = out ? 2 : 3;
+        canvas.MouseMove(out ? 20 * 8 + 4 : 4, 4, true);
+        out = !out;
+    }
+    canvas.LeftUp();
+}
+BENCHMARK(ShiftDragStroke20Cells)->Unit(benchmark::kMicrosecond);
+
+// Three boards of 1024 x 1024 cells and a small one: 3.1 million cells.
+void AddBigWorld(Kinterface& engine)
+{
+    for (int b = 0; b < 3; ++b) AddBoard(engine, 1024, 1024, 0);
+    AddBoard(engine, 128, 96, 100);
+}
+
+void UndoMemoryOf1000PaintSteps(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    AddBigWorld(*engine);
+    doc.Select(engine->vMain->children.front()->id);
+    KPaintSettings paint;
+    KCanvas canvas(doc, paint);
+    for (auto _ : state) {
+        for (int i = 0; i < 1000; ++i) {
+            paint.chr = 1 + i % 100;
+            canvas.SetCursor(i % 1000, i / 1000);
+            canvas.PaintKey(KCanvasKey::Space);
+        }
+    }
+    state.counters["undo_bytes"] = static_cast<double>(doc.UndoBytes());
+    state.counters["steps"] = static_cast<double>(doc.UndoSteps());
+}
+BENCHMARK(UndoMemoryOf1000PaintSteps)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void UndoTreeEditOnBigWorld(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    AddBigWorld(*engine);
+    const int32_t small = engine->vMain->children.back()->id;
+    for (auto _ : state) {
+        // Delete the 128 x 96 board with its 100 objects, then time the undo.
+        state.PauseTiming();
+        doc.Select(small);
+        KDeleteCurrent(doc);
+        state.ResumeTiming();
+        doc.Undo();
+    }
+    state.counters["undo_bytes"] = static_cast<double>(doc.UndoBytes());
+}
+BENCHMARK(UndoTreeEditOnBigWorld)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
