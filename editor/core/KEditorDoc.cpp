@@ -141,6 +141,9 @@ void KEditorDoc::ApplySettings(const Settings& settings)
 
 bool KEditorDoc::Edit(const KEditScope& scope, const std::function<bool()>& change)
 {
+    // Cells of an open stroke came first: they become their own step, so
+    // undo takes the two back in the order they were made.
+    if (strokeDepth_ > 0) FlushStroke();
     Step step;
     step.settingsBefore = CurrentSettings();
     step.selectedBefore = currentNode_;
@@ -249,9 +252,8 @@ bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg,
     return true;
 }
 
-bool KEditorDoc::EndStroke()
+bool KEditorDoc::FlushStroke()
 {
-    if (strokeDepth_ == 0 || --strokeDepth_ > 0) return false;
     strokeCells_.clear();
     // Cells painted back to what they were are no change.
     std::erase_if(stroke_.cells, [](const CellChange& c) { return SameLook(c.before, c.after); });
@@ -259,7 +261,15 @@ bool KEditorDoc::EndStroke()
     stroke_.selectedAfter = currentNode_;
     Commit(std::move(stroke_));
     stroke_ = Step{};
+    stroke_.settingsBefore = stroke_.settingsAfter = CurrentSettings();
+    stroke_.selectedBefore = currentNode_;
     return true;
+}
+
+bool KEditorDoc::EndStroke()
+{
+    if (strokeDepth_ == 0 || --strokeDepth_ > 0) return false;
+    return FlushStroke();
 }
 
 void KEditorDoc::RemoveById(int32_t id)

@@ -143,6 +143,8 @@ private:
     Settings CurrentSettings() const;
     void ApplySettings(const Settings& settings);
     void Commit(Step step);
+    // Commits the open stroke's cells as a step; the stroke stays open.
+    bool FlushStroke();
     void Revert(const Step& step);
     void Replay(const Step& step);
     void RemoveById(int32_t id);

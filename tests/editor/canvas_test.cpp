@@ -332,6 +332,23 @@ TEST_F(Canvas, UndoStepsHoldWhatChangedAndRestoreTreesCellsAndOrder)
     EXPECT_EQ(doc.FindNode(aId)->parent->name, "b");
     EXPECT_EQ(doc.FindNode(aId)->width, 1);
 
+    // A tree edit inside an open walk splits it, so undo keeps the order.
+    doc.Select(board->id);
+    paint.mode = KBrushMode::Normal;
+    paint.chr = 4;
+    canvas.SetCursor(0, 0);
+    canvas.PaintKey(K::Tab);
+    ASSERT_TRUE(KRenameCurrent(doc, "renamed"));
+    canvas.PaintKey(K::Right);
+    canvas.PaintKey(K::Tab);
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(Chr(0, 0), 4);
+    EXPECT_NE(Chr(1, 0), 4);
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_EQ(board->name, "board");
+    ASSERT_TRUE(doc.Undo());
+    EXPECT_NE(Chr(0, 0), 4);
+
     // Restore Backup is one step, and undoes.
     doc.Select(board->id);
     canvas.SaveBackup();
