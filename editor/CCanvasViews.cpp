@@ -70,22 +70,48 @@ int TypedCode(const QKeyEvent& event)
     return code >= 32 && code < 256 ? code : -1;
 }
 
-// A menu of this table's items; entries with children are sub-menus.
+// A menu of this table's items: entries with children are sub-menus, the
+// others run a tool on a region; entries without an action are shown but
+// cannot be chosen yet (the tile clipboard's).
 struct MenuItem {
     const char* text;
     std::vector<MenuItem> items = {};
+    int region = -1;
+    int action = -1;
 };
 
-void AddItems(QMenu& menu, const std::vector<MenuItem>& items)
+void AddItems(QMenu& menu, const std::vector<MenuItem>& items, CMainFrame& frame)
 {
     for (const MenuItem& item : items) {
-        if (item.items.empty()) {
-            // The tools come with their own change; until then they show.
+        if (!item.items.empty()) {
+            AddItems(*menu.addMenu(item.text), item.items, frame);
+        } else if (item.action < 0) {
             menu.addAction(item.text)->setEnabled(false);
         } else {
-            AddItems(*menu.addMenu(item.text), item.items);
+            const auto region = static_cast<KRegionKind>(item.region);
+            const auto action = static_cast<KToolAction>(item.action);
+            menu.addAction(item.text, &frame, [&frame, region, action] { frame.RunTool(region, action); });
         }
     }
+}
+
+constexpr int R(KRegionKind kind) { return static_cast<int>(kind); }
+constexpr int A(KToolAction action) { return static_cast<int>(action); }
+
+// Fill, the fades and Speckle over a region, as the menus offer them.
+std::vector<MenuItem> GeneratorItems(KRegionKind kind, bool slime, bool speckle)
+{
+    std::vector<MenuItem> fades = {{"&Normal", {}, R(kind), A(KToolAction::Fade)},
+                                   {"&Distance", {}, R(kind), A(KToolAction::Distance)}};
+    if (slime) fades.push_back({"&Slime", {}, R(kind), A(KToolAction::Slime)});
+    std::vector<MenuItem> items = {{"&Fill", {}, R(kind), A(KToolAction::Fill)}, {"Fa&de", fades}};
+    if (speckle) items.push_back({"&Speckle", {}, R(kind), A(KToolAction::Speckle)});
+    return items;
+}
+
+std::vector<MenuItem> ReplaceItems(KRegionKind kind)
+{
+    return {{"&Fill", {}, R(kind), A(KToolAction::ReplaceFill)}, {"&Speckle", {}, R(kind), A(KToolAction::ReplaceSpeckle)}};
 }
 
 }  // namespace
@@ -324,7 +350,7 @@ QMenu* CVantorView::BuildToolMenu()
     QAction* ruler = menu->addAction("R&uler", this, [this] { canvas_.ToggleRuler(); });
     ruler->setCheckable(true);
     ruler->setChecked(canvas_.Paint().ruler == 1);
-    AddItems(*menu, {{"&Make Object"}});
+    AddItems(*menu, {{"&Make Object", {}, R(KRegionKind::Rectangle), A(KToolAction::MakeObject)}}, frame_);
     menu->addSeparator();
     menu->addAction("Cancel");
     return menu;
@@ -334,11 +360,15 @@ QMenu* CVantorView::BuildPrimMenu()
 {
     auto* menu = new QMenu(this);
     menu->setObjectName("PRIMMENU");
-    const std::vector<MenuItem> shapeItems = {{"&Fill"}, {"Fa&de", {{"&Normal"}, {"&Distance"}}}, {"&Speckle"}};
-    AddItems(*menu, {{"&Line", shapeItems},
-                     {"&Rect", shapeItems},
-                     {"&Circle", shapeItems},
-                     {"&Blend Fade", {{"&Fill"}, {"F&lood"}, {"&SameAs"}}}});
+    AddItems(*menu,
+             {{"&Line", GeneratorItems(KRegionKind::Line, false, true)},
+              {"&Rect", GeneratorItems(KRegionKind::RectOutline, false, true)},
+              {"&Circle", GeneratorItems(KRegionKind::Ellipse, false, true)},
+              {"&Blend Fade",
+               {{"&Fill", {}, R(KRegionKind::Rectangle), A(KToolAction::BlendFade)},
+                {"F&lood", {}, R(KRegionKind::Flood), A(KToolAction::BlendFade)},
+                {"&SameAs", {}, R(KRegionKind::SameAs), A(KToolAction::BlendFade)}}}},
+             frame_);
     menu->addSeparator();
     menu->addAction("Cancel");
     return menu;

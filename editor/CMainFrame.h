@@ -4,6 +4,7 @@
 
 #include "KCanvas.h"
 #include "KEditorDoc.h"
+#include "KTools.h"
 
 #include <QMainWindow>
 
@@ -115,6 +116,9 @@ public slots:
     void SetBrushMode(KBrushMode mode);
     void Page(bool forward);
     void RunMenu(QMenu& menu, const QPoint& at);
+    // A tool of the canvas's menus: the region from the cursor and anchor,
+    // then the action (with its dialog, when it has one).
+    void RunTool(KRegionKind region, KToolAction action);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

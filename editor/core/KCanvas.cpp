@@ -225,6 +225,11 @@ bool KCanvas::NodeCell(int x, int y, int& nodeX, int& nodeY) const
     return engine.ScreenToNode(handle.Get(), x, y, nodeX, nodeY);
 }
 
+bool KCanvas::ToolPoints(int& cursorX, int& cursorY, int& anchorX, int& anchorY) const
+{
+    return NodeCell(cursorX_, cursorY_, cursorX, cursorY) && NodeCell(anchorX_, anchorY_, anchorX, anchorY);
+}
+
 bool KCanvas::PaintAt(int x, int y)
 {
     Kobject* node = Node();

@@ -118,6 +118,9 @@ public:
     int TextStartX() const { return textStartX_; }
     void SetCursor(int x, int y);
     KMouseState Mouse() const { return mouse_; }
+    // The cursor and the anchor in the current node's own cells, for the
+    // tools; false without a node.
+    bool ToolPoints(int& cursorX, int& cursorY, int& anchorX, int& anchorY) const;
     bool PaintWhileMoving() const { return paintWhileMoving_; }
 
     // --- Keys -----------------------------------------------------------------

@@ -233,7 +233,7 @@ void KEditorDoc::BeginStroke()
     strokeCells_.clear();
 }
 
-bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
+bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg, int bg, int attrib, bool once)
 {
     KCell* cell = node.GetCell(x, y);
     if (cell == nullptr) return false;
@@ -244,6 +244,11 @@ bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg,
     const bool own = strokeDepth_ == 0;
     if (own) BeginStroke();
     const uint32_t index = static_cast<uint32_t>(y) * static_cast<uint32_t>(node.width) + static_cast<uint32_t>(x);
+    if (once) {
+        stroke_.cells.push_back({node.id, index, before, after});
+        if (own) EndStroke();
+        return true;
+    }
     const uint64_t key = (uint64_t{static_cast<uint32_t>(node.id)} << 32) | index;
     auto [at, fresh] = strokeCells_.emplace(key, stroke_.cells.size());
     if (fresh) stroke_.cells.push_back({node.id, index, before, after});

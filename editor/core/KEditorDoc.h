@@ -85,8 +85,10 @@ public:
     // Cells written between BeginStroke and EndStroke make one step; a
     // PaintCell outside a stroke is a step of its own.
     void BeginStroke();
-    // Writes a cell (-1 keeps a field); false when it did not change.
-    bool PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
+    // Writes a cell (-1 keeps a field); false when it did not change. A
+    // caller that writes each cell of a stroke once says so with once, and
+    // the stroke need not look for an earlier write of the cell.
+    bool PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg, int bg, int attrib, bool once = false);
     // True when the stroke changed anything.
     bool EndStroke();
     bool InStroke() const { return strokeDepth_ > 0; }

@@ -1,0 +1,422 @@
+#include "KTools.h"
+
+#include "KCanvas.h"
+#include "KEditorDoc.h"
+#include "KTrace.h"
+#include "KTreeEdits.h"
+#include "Kinterface.h"
+
+#include <allegro.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Allegro's line and ellipse stepping hand each point to a plain function.
+thread_local KToolRegion* gMarked = nullptr;
+
+void MarkPoint(BITMAP*, int x, int y, int)
+{
+    KToolRegion& region = *gMarked;
+    // Only points inside the box count.
+    if (x < region.left || y < region.top || x >= region.left + region.width || y >= region.top + region.height) return;
+    region.At(x, y) = 1;
+}
+
+KToolRegion BlankRegion(const Kobject& node)
+{
+    KToolRegion region;
+    region.stride = std::max(node.width, 0);
+    region.rows = std::max(node.height, 0);
+    region.mask.assign(static_cast<size_t>(region.stride) * static_cast<size_t>(region.rows), 0);
+    return region;
+}
+
+// The cursor-to-anchor rectangle, ordered and clamped to the node, as box
+// and centre.
+void ClampedBox(KToolRegion& region, int x1, int y1, int x2, int y2)
+{
+    if (region.stride <= 0 || region.rows <= 0) return;
+    const int left = std::clamp(std::min(x1, x2), 0, region.stride - 1);
+    const int right = std::clamp(std::max(x1, x2), 0, region.stride - 1);
+    const int top = std::clamp(std::min(y1, y2), 0, region.rows - 1);
+    const int bottom = std::clamp(std::max(y1, y2), 0, region.rows - 1);
+    region.left = left;
+    region.top = top;
+    region.width = right - left + 1;
+    region.height = bottom - top + 1;
+    region.centreX = left + region.width / 2;
+    region.centreY = top + region.height / 2;
+}
+
+bool SameLook(const KCell& a, const KCell& b) { return a.chr == b.chr && a.fg == b.fg && a.bg == b.bg && a.attrib == b.attrib; }
+
+KToolRegion Flood(const Kobject& node, int startX, int startY)
+{
+    KToolRegion region = BlankRegion(node);
+    const KCell* start = node.GetCell(startX, startY);
+    if (start == nullptr) return region;  // outside the node: nothing
+    const KCell reference = *start;
+    int left = startX;
+    int top = startY;
+    int right = startX;
+    int bottom = startY;
+    std::deque<std::array<int, 2>> queue{{startX, startY}};
+    while (!queue.empty()) {
+        const auto [x, y] = queue.front();
+        queue.pop_front();
+        KTRACE(" %i,%i\n", x, y);
+        if (region.At(x, y) != 0 || !SameLook(*node.GetCell(x, y), reference)) continue;
+        region.At(x, y) = 1;
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+        static constexpr int kDx[4] = {1, -1, 0, 0};
+        static constexpr int kDy[4] = {0, 0, 1, -1};
+        for (size_t n = 0; n < 4; ++n) {
+            const int nx = x + kDx[n];
+            const int ny = y + kDy[n];
+            if (nx >= 0 && ny >= 0 && nx < region.stride && ny < region.rows && region.At(nx, ny) == 0) {
+                queue.push_back({nx, ny});
+            }
+        }
+    }
+    region.left = left;
+    region.top = top;
+    region.width = right - left + 1;
+    region.height = bottom - top + 1;
+    region.centreX = startX;
+    region.centreY = startY;
+    return region;
+}
+
+KToolRegion SameAs(const Kobject& node, int startX, int startY)
+{
+    KToolRegion region = BlankRegion(node);
+    const KCell* start = node.GetCell(startX, startY);
+    if (start == nullptr) return region;
+    const KCell reference = *start;
+    for (size_t i = 0; i < region.mask.size(); ++i) region.mask[i] = SameLook(node.cells[i], reference) ? 1 : 0;
+    region.width = region.stride;
+    region.height = region.rows;
+    region.centreX = startX;
+    region.centreY = startY;
+    return region;
+}
+
+KToolRegion Stepped(KRegionKind kind, const Kobject& node, int x1, int y1, int x2, int y2)
+{
+    KToolRegion region = BlankRegion(node);
+    ClampedBox(region, x1, y1, x2, y2);
+    if (region.Empty()) return region;
+    gMarked = &region;
+    switch (kind) {
+    case KRegionKind::Line: do_line(nullptr, x1, y1, x2, y2, 0, MarkPoint); break;
+    case KRegionKind::RectOutline:
+        do_line(nullptr, x1, y1, x2, y1, 0, MarkPoint);
+        do_line(nullptr, x2, y1, x2, y2, 0, MarkPoint);
+        do_line(nullptr, x2, y2, x1, y2, 0, MarkPoint);
+        do_line(nullptr, x1, y2, x1, y1, 0, MarkPoint);
+        break;
+    default: {
+        const int cx = (x1 + x2) / 2;
+        const int cy = (y1 + y2) / 2;
+        do_ellipse(nullptr, cx, cy, region.width / 2, region.height / 2, 0, MarkPoint);
+        break;
+    }
+    }
+    gMarked = nullptr;
+    return region;
+}
+
+// Keeps the node's cells where "Restore Backup" finds them.
+void BackUp(KEditorDoc& doc, Kobject& node)
+{
+    Kinterface& engine = doc.Engine();
+    const int handle = engine.AllocHandle(&node);
+    engine.SaveBackup(handle);
+    if (handle > 0) engine.ReleaseHandle(handle);
+}
+
+// Visits the box row by row; paints each cell of mask 1 with what pick
+// gives and marks it done. One undo step.
+template <typename Pick>
+bool PaintRegion(KEditorDoc& doc, Kobject& node, KToolRegion& region, Pick pick)
+{
+    if (region.Empty() || region.stride != node.width || region.rows != node.height) return false;
+    BackUp(doc, node);
+    doc.BeginStroke();
+    for (int y = region.top; y < region.top + region.height; ++y) {
+        for (int x = region.left; x < region.left + region.width; ++x) {
+            if (region.At(x, y) != 1) continue;
+            KBrushCell cell;
+            if (pick(x, y, cell)) doc.PaintCell(node, x, y, cell.chr, cell.fg, cell.bg, cell.attrib, true);
+            region.At(x, y) = 2;
+        }
+    }
+    return doc.EndStroke();
+}
+
+int NextRandom() { return std::rand(); }
+
+std::string Trimmed(const std::string& text)
+{
+    const size_t end = text.find_last_not_of(" \t\r");
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+}  // namespace
+
+int64_t KToolRegion::Count() const { return std::count(mask.begin(), mask.end(), uint8_t{1}); }
+
+KToolRegion KBuildRegion(KRegionKind kind, const Kobject& node, int x1, int y1, int x2, int y2)
+{
+    switch (kind) {
+    case KRegionKind::Rectangle: {
+        KToolRegion region = BlankRegion(node);
+        ClampedBox(region, x1, y1, x2, y2);
+        for (int y = region.top; y < region.top + region.height; ++y) {
+            for (int x = region.left; x < region.left + region.width; ++x) region.At(x, y) = 1;
+        }
+        return region;
+    }
+    case KRegionKind::Flood: return Flood(node, x1, y1);
+    case KRegionKind::SameAs: return SameAs(node, x1, y1);
+    default: return Stepped(kind, node, x1, y1, x2, y2);
+    }
+}
+
+KBrushCell KBrushOf(const KPaintSettings& paint) { return {paint.chr, paint.fg, paint.bg, paint.attrib}; }
+
+bool KFill(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush)
+{
+    return PaintRegion(doc, node, region, [&](int, int, KBrushCell& cell) {
+        cell = brush;
+        return true;
+    });
+}
+
+bool KBlendFade(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, int cursorX, int cursorY,
+                int anchorX, int anchorY, int originX, int originY)
+{
+    const double dx = std::abs(cursorX - anchorX);
+    const double dy = std::abs(cursorY - anchorY);
+    const int n = static_cast<int>(std::sqrt(dx * dx + dy * dy));
+    const int lo = std::min(brush.fg, brush.bg);
+    const int hi = std::max(brush.fg, brush.bg);
+    // A gesture shorter than two cells has no ramp: the lower colour.
+    std::vector<int> ramp(static_cast<size_t>(std::max(n, 1)), lo & 0xff);
+    for (int i = 0; n >= 2 && i < n; ++i) ramp[static_cast<size_t>(i)] = (lo + i * (hi - lo) / (n - 1)) & 0xff;
+    const double direction = std::atan2(cursorY - anchorY, cursorX - anchorX);
+    const double cosF = std::cos(direction);
+    const double sinF = std::sin(direction);
+    const int last = static_cast<int>(ramp.size()) - 1;
+    return PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+        const double along = cosF * (x - originX) + sinF * (y - originY);
+        const int index = std::clamp(-static_cast<int>(along), 0, last);
+        cell = {219, ramp[static_cast<size_t>(index)], 255, brush.attrib};
+        return true;
+    });
+}
+
+bool KSpritePaste(KEditorDoc& doc, Kobject& node, KToolRegion& region, KPaintSettings& paint, const Kfont& glyphs)
+{
+    const int first = paint.chr;
+    int flag = paint.bg;
+    bool any = false;
+    const bool changed = PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+        const int64_t chr = int64_t{first} + (x - region.left) + 16 * int64_t{y - region.top};
+        if (chr < 0 || chr >= glyphs.glyphCount) return false;
+        flag = KSpriteBackground(glyphs, static_cast<int>(chr));
+        any = true;
+        cell = {static_cast<int>(chr), -2, flag, paint.attrib};
+        return true;
+    });
+    if (any) {
+        paint.fg = -2;
+        paint.bg = flag;
+    }
+    return changed;
+}
+
+int32_t KMakeObject(KEditorDoc& doc, Kobject& node, KToolRegion& region)
+{
+    if (region.Empty() || region.stride != node.width || region.rows != node.height) return -1;
+    Kinterface& engine = doc.Engine();
+    int32_t made = -1;
+    doc.Edit(ChildrenOf(node.IsRoot() ? 0 : node.id), [&] {
+        if (!engine.MayAddNodes(node, 1, int64_t{region.width} * region.height, region.width, region.height)) return false;
+        const int32_t id = engine.TakeNextId();
+        if (id < 0) return false;
+        Kobject* object = node.Spawn(id, 0);
+        object->Create("NewObject", region.width, region.height);
+        for (int y = region.top; y < region.top + region.height; ++y) {
+            for (int x = region.left; x < region.left + region.width; ++x) {
+                if (region.At(x, y) != 1) continue;
+                const KCell& cell = *node.GetCell(x, y);
+                object->SetCell(x - region.left, y - region.top, cell.chr, cell.fg, cell.bg, cell.attrib);
+                region.At(x, y) = 2;
+            }
+        }
+        made = id;
+        return true;
+    });
+    if (made > 0) doc.Select(made);
+    return made;
+}
+
+// --- Generators ------------------------------------------------------------------
+
+std::vector<KFadeSet> KReadFadeSets(Kinterface& engine, const std::string& path)
+{
+    std::vector<KFadeSet> sets;
+    std::ifstream file(path);
+    if (!file) {
+        engine.Report("Unable to load " + path, "Vantor", __LINE__);
+        return sets;
+    }
+    KFadeSet set;
+    // A record counts only when its name and all five numbers were read.
+    while (file >> set.name >> set.codes[0] >> set.codes[1] >> set.codes[2] >> set.codes[3] >> set.codes[4]) {
+        sets.push_back(set);
+    }
+    return sets;
+}
+
+std::vector<KBlendPattern> KReadFadeBlends(Kinterface& engine, const std::string& path)
+{
+    std::vector<KBlendPattern> patterns;
+    std::ifstream file(path);
+    if (!file) {
+        engine.Report("Unable to load " + path, "Vantor", __LINE__);
+        return patterns;
+    }
+    std::string line;
+    while (std::getline(file, line)) {
+        KBlendPattern pattern;
+        pattern.name = Trimmed(line).substr(0, 99);
+        if (pattern.name.empty()) continue;
+        bool whole = true;
+        for (auto& row : pattern.table) {
+            for (int& value : row) whole = whole && static_cast<bool>(file >> value);
+        }
+        if (!whole) break;
+        std::getline(file, line);  // the rest of the hundredth number's line
+        for (auto& row : pattern.table) {
+            for (int& value : row) value = std::clamp(value, 0, 4);
+        }
+        patterns.push_back(pattern);
+    }
+    return patterns;
+}
+
+bool KFade(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, const KBlendPattern& pattern,
+           const KFadeSet& set, int random)
+{
+    if (region.Empty()) return false;
+    const int w = region.width;
+    const int h = region.height;
+    std::vector<uint8_t> stretched(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            const int code = set.codes[static_cast<size_t>(pattern.table[static_cast<size_t>(int64_t{j} * 10 / h)][static_cast<size_t>(int64_t{i} * 10 / w)])];
+            stretched[static_cast<size_t>(j) * static_cast<size_t>(w) + static_cast<size_t>(i)] = static_cast<uint8_t>(code);
+        }
+    }
+    std::vector<uint8_t> scattered = stretched;
+    if (random > 0) {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const bool rightward = NextRandom() % 101 < 50;
+                const int ax = NextRandom() % random;
+                const bool downward = NextRandom() % 101 < 50;
+                const int ay = NextRandom() % random;
+                const int tx = x + (rightward ? ax : -ax);
+                const int ty = y + (downward ? ay : -ay);
+                if (tx < 0 || ty < 0 || tx >= w || ty >= h) continue;
+                scattered[static_cast<size_t>(ty) * static_cast<size_t>(w) + static_cast<size_t>(tx)] =
+                    stretched[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)];
+            }
+        }
+    }
+    return PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+        const size_t at = static_cast<size_t>(y - region.top) * static_cast<size_t>(w) + static_cast<size_t>(x - region.left);
+        cell = {scattered[at], brush.fg, brush.bg, brush.attrib};
+        return true;
+    });
+}
+
+bool KDistance(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, const KFadeSet& set,
+               int xPosition, int yPosition, int random)
+{
+    static constexpr int kUpAndDown[8] = {0, 1, 2, 3, 4, 3, 2, 1};
+    const double scaleX = xPosition / 100.0;
+    const double scaleY = yPosition / 100.0;
+    const int spread = random + 1;
+    return PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+        const int64_t dx = static_cast<int64_t>(std::abs(region.centreX - x) * scaleX);
+        const int64_t dy = static_cast<int64_t>(std::abs(region.centreY - y) * scaleY);
+        const int r = NextRandom() % spread;
+        const int64_t d = static_cast<int64_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+        const int k = static_cast<int>((r + d) % 8);
+        cell = {set.codes[static_cast<size_t>(kUpAndDown[k])], brush.fg, brush.bg, brush.attrib};
+        return true;
+    });
+}
+
+bool KSlime(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, const KFadeSet& set, int random)
+{
+    static constexpr int kRings[15] = {1, 3, 3, 4, 3, 2, 1, 0, 1, 2, 3, 4, 3, 2, 1};
+    if (region.Empty() || region.stride != node.width || region.rows != node.height) return false;
+    const int spread = random + 1;
+    auto inBox = [&](int x, int y) {
+        return x >= region.left && y >= region.top && x < region.left + region.width && y < region.top + region.height;
+    };
+    BackUp(doc, node);
+    doc.BeginStroke();
+    std::deque<std::array<int, 2>> queue{{region.centreX, region.centreY}};
+    int ring = 3;
+    int64_t counter = 0;
+    int64_t limit = 3;
+    int character = 219;
+    while (!queue.empty()) {
+        const auto [x, y] = queue.front();
+        const int r = NextRandom() % spread;
+        const int64_t i = static_cast<int64_t>(static_cast<double>(r) * static_cast<double>(counter) /
+                                                   static_cast<double>(limit + 1) + ring);
+        if (i >= 0 && i <= 14) character = set.codes[static_cast<size_t>(kRings[i])];
+        if (inBox(x, y) && region.At(x, y) == 1) {
+            doc.PaintCell(node, x, y, character, brush.fg, brush.bg, brush.attrib, true);
+            region.At(x, y) = 2;
+            static constexpr int kDx[4] = {0, 0, -1, 1};
+            static constexpr int kDy[4] = {-1, 1, 0, 0};
+            for (size_t n = 0; n < 4; ++n) {
+                const int nx = x + kDx[n];
+                const int ny = y + kDy[n];
+                if (inBox(nx, ny) && region.At(nx, ny) == 1) queue.push_back({nx, ny});
+            }
+        }
+        queue.pop_front();
+        if (++counter == limit) {
+            limit = 3 * static_cast<int64_t>(queue.size());
+            ring = (ring + 1) % 8;
+            counter = 0;
+        }
+    }
+    return doc.EndStroke();
+}
+
+bool KSpeckle(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, int percentage)
+{
+    return PaintRegion(doc, node, region, [&](int, int, KBrushCell& cell) {
+        if (NextRandom() % 101 > percentage) return false;
+        cell = brush;
+        return true;
+    });
+}
