@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -165,6 +167,15 @@ bool PaintRegion(KEditorDoc& doc, Kobject& node, KToolRegion& region, Pick pick)
 
 int NextRandom() { return std::rand(); }
 
+bool ParseInt(const std::string& word, int& value)
+{
+    char* end = nullptr;
+    const long parsed = std::strtol(word.c_str(), &end, 10);
+    if (end == word.c_str() || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
 std::string Trimmed(const std::string& text)
 {
     const size_t end = text.find_last_not_of(" \t\r");
@@ -281,10 +292,18 @@ std::vector<KFadeSet> KReadFadeSets(Kinterface& engine, const std::string& path)
         engine.Report("Unable to load " + path, "Vantor", __LINE__);
         return sets;
     }
-    KFadeSet set;
-    // A record counts only when its name and all five numbers were read.
-    while (file >> set.name >> set.codes[0] >> set.codes[1] >> set.codes[2] >> set.codes[3] >> set.codes[4]) {
-        sets.push_back(set);
+    std::vector<std::string> words;
+    for (std::string word; file >> word;) words.push_back(word);
+    // A record is a name and five numbers; where a number is missing, the
+    // word found instead starts the next record.
+    size_t at = 0;
+    while (at + 6 <= words.size()) {
+        KFadeSet set;
+        set.name = words[at];
+        size_t read = 0;
+        while (read < 5 && ParseInt(words[at + 1 + read], set.codes[read])) ++read;
+        if (read == 5) sets.push_back(set);
+        at += 1 + read;
     }
     return sets;
 }
@@ -301,12 +320,18 @@ std::vector<KBlendPattern> KReadFadeBlends(Kinterface& engine, const std::string
     while (std::getline(file, line)) {
         KBlendPattern pattern;
         pattern.name = Trimmed(line).substr(0, 99);
-        if (pattern.name.empty()) continue;
+        // Rows of numbers left by a broken record are no names.
+        if (pattern.name.find_first_not_of("0123456789 \t-+") == std::string::npos) continue;
         bool whole = true;
         for (auto& row : pattern.table) {
             for (int& value : row) whole = whole && static_cast<bool>(file >> value);
         }
-        if (!whole) break;
+        if (!whole) {
+            // A broken record: go on from the next line.
+            file.clear();
+            std::getline(file, line);
+            continue;
+        }
         std::getline(file, line);  // the rest of the hundredth number's line
         for (auto& row : pattern.table) {
             for (int& value : row) value = std::clamp(value, 0, 4);
