@@ -328,16 +328,17 @@ QMenu* CVantorView::BuildToolMenu()
 {
     auto* menu = new QMenu(this);
     menu->setObjectName("TOOLMENU");
-    const std::vector<MenuItem> fades = {{"&Normal"}, {"&Distance"}, {"&Slime"}};
-    AddItems(*menu, {{"&Fill"},
-                     {"Fa&de", fades},
-                     {"&Speckle"},
-                     {"F&lood", {{"&Fill"}, {"Fa&de", fades}, {"&Speckle"}}},
-                     {"Same&As", {{"&Fill"}, {"Fa&de", {{"&Normal"}, {"&Distance"}}}, {"&Speckle"}}},
-                     {"&Replace",
-                      {{"&Fill"}, {"&Speckle"}, {"F&lood", {{"&Fill"}, {"&Speckle"}}}, {"Same&As", {{"&Fill"}, {"&Speckle"}}}}},
-                     {"&Copy", {{"&Fill"}, {"F&lood"}, {"&SameAs"}}},
-                     {"&Paste", {{"&Fill"}, {"F&lood"}, {"&SameAs"}, {"S&prite"}}}});
+    std::vector<MenuItem> items = GeneratorItems(KRegionKind::Rectangle, true, true);
+    items.push_back({"F&lood", GeneratorItems(KRegionKind::Flood, true, true)});
+    items.push_back({"Same&As", GeneratorItems(KRegionKind::SameAs, false, true)});
+    std::vector<MenuItem> replace = ReplaceItems(KRegionKind::Rectangle);
+    replace.push_back({"F&lood", ReplaceItems(KRegionKind::Flood)});
+    replace.push_back({"Same&As", ReplaceItems(KRegionKind::SameAs)});
+    items.push_back({"&Replace", replace});
+    items.push_back({"&Copy", {{"&Fill"}, {"F&lood"}, {"&SameAs"}}});
+    items.push_back({"&Paste",
+                     {{"&Fill"}, {"F&lood"}, {"&SameAs"}, {"S&prite", {}, R(KRegionKind::Rectangle), A(KToolAction::SpritePaste)}}});
+    AddItems(*menu, items, frame_);
     menu->addSeparator();
     menu->addAction("Zoom &In", this, [this] {
         canvas_.ZoomIn();

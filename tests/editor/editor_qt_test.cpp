@@ -6,6 +6,7 @@
 #include "CCanvasViews.h"
 #include "CMainFrame.h"
 #include "CScriptDialog.h"
+#include "CToolDialogs.h"
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
@@ -21,6 +22,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
 #include <QMenu>
 #include <QSplitter>
 #include <QTest>
@@ -433,6 +436,112 @@ TEST_F(Frame, TheCanvasPaintsByKeysAndShiftDragsWithPickedBrushesAndSavesTheCell
     frame->FileOpen();
     EXPECT_EQ(canvas.Core().ScrollX(), 0);
     EXPECT_EQ(canvas.Core().CursorX(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The action of a menu path such as {"F&lood", "Fa&de", "&Distance"}.
+QAction* MenuPath(QMenu& menu, const QStringList& path)
+{
+    QMenu* at = &menu;
+    for (int i = 0; i < path.size(); ++i) {
+        QAction* found = nullptr;
+        for (QAction* action : at->actions()) {
+            if (action->text() == path[i]) found = action;
+        }
+        if (found == nullptr) return nullptr;
+        if (i + 1 == path.size()) return found;
+        at = found->menu();
+        if (at == nullptr) return nullptr;
+    }
+    return nullptr;
+}
+
+TEST_F(Frame, TheCanvasMenusRunTheToolsWithTheirDialogsAsUndoableSteps)
+{
+    auto frame = MakeFrame();
+    openPath = QString::fromStdString(dir.File("start.zqav"));
+    frame->FileOpen();
+    frame->show();
+    QCoreApplication::processEvents();
+    CVantorView& canvas = frame->Canvas();
+    Kobject* board = doc.CurrentBoardNode();
+    ASSERT_NE(board, nullptr);
+    int32_t originX = 0;
+    int32_t originY = 0;
+    board->WindowOrigin(originX, originY);
+    auto cellAt = [&](int x, int y) { return board->GetCell(x - originX + board->viewx, y - originY + board->viewy); };
+    // A right drag (Ctrl: the shapes menu) from one cell to another, then
+    // the menu item at path.
+    auto drag = [&](QPoint from, QPoint to, bool ctrl, const QStringList& path) {
+        onMenu = [path](QMenu& menu) {
+            QAction* action = MenuPath(menu, path);
+            ASSERT_NE(action, nullptr) << path.join(">").toStdString();
+            EXPECT_TRUE(action->isEnabled());
+            action->trigger();
+        };
+        const Qt::KeyboardModifiers mods = ctrl ? Qt::ControlModifier : Qt::NoModifier;
+        SendMouse(canvas, QEvent::MouseButtonPress, canvas.CellPixel(from.x(), from.y()) + QPoint(2, 2), Qt::RightButton,
+                  Qt::RightButton, mods);
+        SendMouse(canvas, QEvent::MouseMove, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::NoButton, Qt::RightButton, mods);
+        SendMouse(canvas, QEvent::MouseButtonRelease, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::RightButton,
+                  Qt::NoButton, mods);
+        onMenu = nullptr;
+    };
+    KPaintSettings& paint = frame->PaintSettings();
+    paint.chr = 66;
+    const size_t steps = doc.UndoSteps();
+    drag({2, 2}, {5, 4}, false, {"&Fill"});
+    EXPECT_EQ(cellAt(5, 4)->chr, 66);
+    EXPECT_EQ(cellAt(6, 4)->chr, cellAt(6, 5)->chr);
+    // Replace > Fill with only "Fg" checked recolours and keeps the rest.
+    paint.fg = 9;
+    paint.chr = 67;
+    onDialog = [](QDialog& dialog) {
+        auto* filter = qobject_cast<CFilterDialog*>(&dialog);
+        if (filter == nullptr) return false;
+        for (int field : {0, 2, 3}) filter->Box(field)->setChecked(false);
+        return true;
+    };
+    drag({2, 2}, {3, 2}, false, {"&Replace", "&Fill"});
+    EXPECT_EQ(cellAt(3, 2)->chr, 66);
+    EXPECT_EQ(cellAt(3, 2)->fg, 9);
+    // Distance over a flood of the filled area, through its dialog.
+    onDialog = [](QDialog& dialog) {
+        auto* distance = qobject_cast<CDistanceDialog*>(&dialog);
+        if (distance == nullptr) return false;
+        EXPECT_EQ(distance->SetButton().text(), "Set: Basic");
+        distance->RandomSlider().setValue(0);
+        distance->findChildren<QSlider*>().front()->setValue(100);  // X multiplier 1.00
+        return true;
+    };
+    drag({4, 3}, {4, 3}, false, {"F&lood", "Fa&de", "&Distance"});
+    EXPECT_EQ(cellAt(4, 3)->chr, 32);  // the centre takes the set's first code
+    EXPECT_EQ(cellAt(5, 3)->chr, 176);
+    // A line from the shapes menu, and a Speckle of 99 percent.
+    paint.chr = 68;
+    drag({10, 8}, {15, 8}, true, {"&Line", "&Fill"});
+    for (int x = 10; x <= 15; ++x) EXPECT_EQ(cellAt(x, 8)->chr, 68) << x;
+    EXPECT_EQ(doc.UndoSteps(), steps + 4);
+    frame->Undo();
+    EXPECT_NE(cellAt(12, 8)->chr, 68);
+    // Make Object: the new object is current and named through the dialog.
+    names = {"crate"};
+    onDialog = nullptr;
+    drag({2, 2}, {3, 3}, false, {"&Make Object"});
+    ASSERT_NE(doc.Current(), nullptr);
+    EXPECT_EQ(doc.Current()->name, "crate");
+    EXPECT_EQ(doc.Current()->width, 2);
+
+    ASSERT_TRUE(frame->FileSave());
+    TestEngine reread(KFlavour::Editor);
+    ASSERT_TRUE(LoadWorld(*reread, dir.File("start.zqav")));
+    const Kobject* saved = reread->vMain->FindByName(board->name);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->GetCell(5 - originX + board->viewx, 3 - originY + board->viewy)->chr, 176);
+    EXPECT_NE(saved->FindByName("crate"), nullptr);
 }
 
 }  // namespace
