@@ -13,6 +13,7 @@
 #include "CScriptDialog.h"
 #include "CViews.h"
 #include "KEditorDoc.h"
+#include "KTools.h"
 #include "KTreeEdits.h"
 #include "KTreeRows.h"
 
@@ -243,6 +244,59 @@ void UndoTreeEditOnBigWorld(benchmark::State& state)
     state.counters["undo_bytes"] = static_cast<double>(doc.UndoBytes());
 }
 BENCHMARK(UndoTreeEditOnBigWorld)->Unit(benchmark::kMillisecond);
+
+// The tools on a 1024 x 1024 node, undo recording included; each run
+// starts from the same blank node (undone outside the timing). The
+// generators run with their dialogs' start values (Random 0, 4 and 5).
+enum ToolCase : int64_t { kFlood = 0, kFade, kDistance, kSlime, kSameAsFill };
+
+void ToolsOnAMillionCells(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    Kobject* node = AddBoard(*engine, 1024, 1024, 0);
+    for (int y = 0; y < 1024; ++y) {
+        for (int x = 0; x < 1024; ++x) node->SetCell(x, y, 32, 7, 0, 0);
+    }
+    doc.Select(node->id);
+    const KFadeSet set{"bench", {32, 176, 177, 178, 219}};
+    KBlendPattern pattern{"bench", {}};
+    for (size_t y = 0; y < 10; ++y) {
+        for (size_t x = 0; x < 10; ++x) pattern.table[y][x] = static_cast<int>((x + y) % 5);
+    }
+    const KBrushCell brush{219, 4, 1, 0};
+    const auto which = static_cast<ToolCase>(state.range(0));
+    for (auto _ : state) {
+        KToolRegion region;
+        switch (which) {
+        case kFlood:
+            region = KBuildRegion(KRegionKind::Flood, *node, 512, 512, 0, 0);
+            KFill(doc, *node, region, brush);
+            break;
+        case kFade:
+            region = KBuildRegion(KRegionKind::Rectangle, *node, 0, 0, 1023, 1023);
+            KFade(doc, *node, region, brush, pattern, set, 0);
+            break;
+        case kDistance:
+            region = KBuildRegion(KRegionKind::Rectangle, *node, 0, 0, 1023, 1023);
+            KDistance(doc, *node, region, brush, set, 35, 45, 4);
+            break;
+        case kSlime:
+            region = KBuildRegion(KRegionKind::Rectangle, *node, 0, 0, 1023, 1023);
+            KSlime(doc, *node, region, brush, set, 5);
+            break;
+        case kSameAsFill:
+            region = KBuildRegion(KRegionKind::SameAs, *node, 512, 512, 0, 0);
+            KFill(doc, *node, region, brush);
+            break;
+        }
+        state.PauseTiming();
+        doc.Undo();
+        state.ResumeTiming();
+    }
+    state.counters["cells"] = 1024.0 * 1024.0;
+}
+BENCHMARK(ToolsOnAMillionCells)->DenseRange(kFlood, kSameAsFill)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -101,7 +101,7 @@ class Compositor {
 public:
     Compositor(Kinterface& engine, BITMAP* target)
         : target_(target), coverage_(engine.vClipBuffer.get()), marks_(engine.vSubClipBuffer.get()),
-          lazy_(engine.IsRunner()), editor_(engine.IsEditor())
+          editor_(engine.IsEditor())
     {
     }
 
@@ -187,6 +187,7 @@ public:
     {
         BITMAP* surface = node.Surface();
         if (surface == nullptr) return;
+        node.RenderPending();
         const int64_t limit = int64_t{1} << 30;
         if (px < -limit || px > limit || py < -limit || py > limit) return;
         blit(surface, target_, 0, 0, static_cast<int>(px), static_cast<int>(py), surface->w, surface->h);
@@ -243,7 +244,9 @@ private:
 
     void Render(RowJob& job, int64_t c)
     {
-        if (lazy_ && job.cells[c].drawn == 0) job.node->RenderCell(static_cast<int32_t>(job.srcX + c), static_cast<int32_t>(job.srcY));
+        // Cells written without their glyph (all of the runner's, the
+        // editor's tools) are rendered when first drawn.
+        if (job.cells[c].drawn == 0) job.node->RenderCell(static_cast<int32_t>(job.srcX + c), static_cast<int32_t>(job.srcY));
     }
 
     // Cells nothing has covered yet this frame.
@@ -348,7 +351,6 @@ private:
     BITMAP* target_;
     BITMAP* coverage_;
     BITMAP* marks_;
-    bool lazy_;
     bool editor_;
     // Covered cells per screen row and rows wholly covered, this frame.
     std::vector<int64_t> coveredInRow_;

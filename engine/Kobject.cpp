@@ -379,6 +379,20 @@ void Kobject::SetCellNow(int32_t x, int32_t y, int chr, int fg, int bg, int attr
     if (StoreCell(x, y, chr, fg, bg, attrib) != nullptr) RenderCell(x, y);
 }
 
+void Kobject::SetCellLater(int32_t x, int32_t y, int chr, int fg, int bg, int attrib)
+{
+    if (KCell* cell = StoreCell(x, y, chr, fg, bg, attrib)) cell->drawn = 0;
+}
+
+void Kobject::RenderPending()
+{
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            if (cells[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)].drawn == 0) RenderCell(x, y);
+        }
+    }
+}
+
 void Kobject::WriteText(int32_t x, int32_t y, std::string_view text, int fg, int bg, int attrib)
 {
     for (size_t i = 0; i < text.size(); ++i) {

@@ -102,6 +102,11 @@ public:
     const KCell* GetCell(int32_t x, int32_t y) const;
     void SetCell(int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
     void SetCellNow(int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
+    // Stores the cell and leaves its glyph to the next drawing, whatever
+    // the program: the editor's tools write a million cells at a time.
+    void SetCellLater(int32_t x, int32_t y, int chr, int fg, int bg, int attrib);
+    // Renders every cell still waiting for its glyph.
+    void RenderPending();
     void WriteText(int32_t x, int32_t y, std::string_view text, int fg, int bg, int attrib);
 
     // Renders the glyph of one cell (with its stored values) into the surface.

@@ -238,8 +238,9 @@ bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg,
     KCell* cell = node.GetCell(x, y);
     if (cell == nullptr) return false;
     const KCell before = *cell;
-    node.SetCell(x, y, chr, fg, bg, attrib);
-    const KCell after = *node.GetCell(x, y);
+    // The glyph is rendered when the cell is next drawn.
+    node.SetCellLater(x, y, chr, fg, bg, attrib);
+    const KCell after = *cell;
     if (SameLook(before, after)) return false;
     const bool own = strokeDepth_ == 0;
     if (own) BeginStroke();
@@ -316,7 +317,7 @@ void KEditorDoc::Revert(const Step& step)
     for (auto it = step.cells.rbegin(); it != step.cells.rend(); ++it) {
         if (Kobject* node = FindNode(it->node); node != nullptr && node->width > 0) {
             const KCell& c = it->before;
-            node->SetCell(static_cast<int32_t>(it->index % static_cast<uint32_t>(node->width)),
+            node->SetCellLater(static_cast<int32_t>(it->index % static_cast<uint32_t>(node->width)),
                           static_cast<int32_t>(it->index / static_cast<uint32_t>(node->width)), c.chr, c.fg, c.bg, c.attrib);
         }
     }
@@ -330,7 +331,7 @@ void KEditorDoc::Replay(const Step& step)
     for (const CellChange& change : step.cells) {
         if (Kobject* node = FindNode(change.node); node != nullptr && node->width > 0) {
             const KCell& c = change.after;
-            node->SetCell(static_cast<int32_t>(change.index % static_cast<uint32_t>(node->width)),
+            node->SetCellLater(static_cast<int32_t>(change.index % static_cast<uint32_t>(node->width)),
                           static_cast<int32_t>(change.index / static_cast<uint32_t>(node->width)), c.chr, c.fg, c.bg, c.attrib);
         }
     }

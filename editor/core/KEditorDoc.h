@@ -92,6 +92,9 @@ public:
     // True when the stroke changed anything.
     bool EndStroke();
     bool InStroke() const { return strokeDepth_ > 0; }
+    // Room for this many more cells in the open stroke, for tools that know
+    // how many they will write.
+    void ReserveStroke(size_t cells) { stroke_.cells.reserve(stroke_.cells.size() + cells); }
 
     bool CanUndo() const { return !undo_.empty(); }
     bool CanRedo() const { return !redo_.empty(); }

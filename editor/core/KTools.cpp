@@ -68,26 +68,27 @@ KToolRegion Flood(const Kobject& node, int startX, int startY)
     int top = startY;
     int right = startX;
     int bottom = startY;
-    std::deque<std::array<int, 2>> queue{{startX, startY}};
-    while (!queue.empty()) {
-        const auto [x, y] = queue.front();
-        queue.pop_front();
+    // First in, first out: a vector read from the front, cells packed as
+    // their place in the mask.
+    const uint32_t stride = static_cast<uint32_t>(region.stride);
+    std::vector<uint32_t> queue{static_cast<uint32_t>(startY) * stride + static_cast<uint32_t>(startX)};
+    queue.reserve(region.mask.size());
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const uint32_t at = queue[head];
+        const int x = static_cast<int>(at % stride);
+        const int y = static_cast<int>(at / stride);
         KTRACE(" %i,%i\n", x, y);
-        if (region.At(x, y) != 0 || !SameLook(*node.GetCell(x, y), reference)) continue;
-        region.At(x, y) = 1;
+        if (region.mask[at] != 0 || !SameLook(node.cells[at], reference)) continue;
+        region.mask[at] = 1;
         left = std::min(left, x);
         right = std::max(right, x);
         top = std::min(top, y);
         bottom = std::max(bottom, y);
-        static constexpr int kDx[4] = {1, -1, 0, 0};
-        static constexpr int kDy[4] = {0, 0, 1, -1};
-        for (size_t n = 0; n < 4; ++n) {
-            const int nx = x + kDx[n];
-            const int ny = y + kDy[n];
-            if (nx >= 0 && ny >= 0 && nx < region.stride && ny < region.rows && region.At(nx, ny) == 0) {
-                queue.push_back({nx, ny});
-            }
-        }
+        // Right, left, below, above.
+        if (x + 1 < region.stride && region.mask[at + 1] == 0) queue.push_back(at + 1);
+        if (x > 0 && region.mask[at - 1] == 0) queue.push_back(at - 1);
+        if (y + 1 < region.rows && region.mask[at + stride] == 0) queue.push_back(at + stride);
+        if (y > 0 && region.mask[at - stride] == 0) queue.push_back(at - stride);
     }
     region.left = left;
     region.top = top;
@@ -154,6 +155,7 @@ bool PaintRegion(KEditorDoc& doc, Kobject& node, KToolRegion& region, Pick pick)
     if (region.Empty() || region.stride != node.width || region.rows != node.height) return false;
     BackUp(doc, node);
     doc.BeginStroke();
+    doc.ReserveStroke(static_cast<size_t>(region.Count()));
     for (int y = region.top; y < region.top + region.height; ++y) {
         for (int x = region.left; x < region.left + region.width; ++x) {
             if (region.At(x, y) != 1) continue;
@@ -405,6 +407,7 @@ bool KSlime(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCel
     };
     BackUp(doc, node);
     doc.BeginStroke();
+    doc.ReserveStroke(static_cast<size_t>(region.Count()));
     std::deque<std::array<int, 2>> queue{{region.centreX, region.centreY}};
     int ring = 3;
     int64_t counter = 0;
