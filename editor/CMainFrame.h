@@ -48,6 +48,8 @@ struct KFrameHooks {
     std::function<KLockKeys()> lockKeys;
     // Pops up a context menu (the canvas's and the node list's) at a screen point.
     std::function<void(QMenu& menu, const QPoint& at)> runMenu;
+    // The font editor's picture to load (save false) or to save as.
+    std::function<QString(bool save)> chooseFontPath;
     // Where quav-runner is found and started; empty: the editor's own folder.
     QString programFolder;
 };
@@ -115,6 +117,8 @@ public slots:
     void SetBrushMode(KBrushMode mode);
     void Page(bool forward);
     void RunMenu(QMenu& menu, const QPoint& at);
+    // "Font Edit": OK keeps the edited sheet as one undo step.
+    void FontEdit();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
