@@ -7,7 +7,7 @@
 // The canvas: a paint key to a repainted canvas, a Shift-drag stroke, and
 // what undo keeps on a world of 3.1 million cells. The font editor: a pixel
 // edit to a repainted "Char Edit", "Char Select" and canvas on a sheet of
-// 4,096 glyphs, and OK's undo step with every node drawn anew.
+// 4,096 glyphs, and OK's undo step with the cells of changed glyphs drawn anew.
 
 #include "BenchSupport.h"
 #include "CBrushDialog.h"

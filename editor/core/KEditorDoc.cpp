@@ -67,6 +67,31 @@ bool SameRow(const SheetCopy& a, const SheetCopy& b, int32_t y)
     return std::equal(a.pixels.begin() + at, a.pixels.begin() + at + a.w, b.pixels.begin() + at);
 }
 
+void RedrawMarked(Kobject& node, const std::vector<uint8_t>& marked)
+{
+    for (int32_t y = 0; y < node.height; ++y) {
+        for (int32_t x = 0; x < node.width; ++x) {
+            const int chr = node.cells[static_cast<size_t>(y) * static_cast<size_t>(node.width) + static_cast<size_t>(x)].chr;
+            if (chr >= 0 && static_cast<size_t>(chr) < marked.size() && marked[static_cast<size_t>(chr)] != 0) {
+                node.RenderCell(x, y);
+            }
+        }
+    }
+    for (const auto& child : node.children) RedrawMarked(*child, marked);
+}
+
+// Every node drawn anew where it shows a glyph of the sheet's rows first
+// to end, or wholly when the sheet changed its size.
+void RedrawSheetRows(Kinterface& engine, int32_t first, int32_t end, bool resized)
+{
+    if (!engine.vMain || !engine.vFont) return;
+    if (resized) return engine.vMain->RenderAll();
+    const Kfont& font = *engine.vFont;
+    std::vector<uint8_t> marked(static_cast<size_t>(font.glyphCount), 0);
+    for (size_t i = 0; i < marked.size(); ++i) marked[i] = font.glyphY[i] + 8 > first && font.glyphY[i] < end;
+    RedrawMarked(*engine.vMain, marked);
+}
+
 std::vector<uint8_t> RowsOf(const SheetCopy& sheet, int32_t first, int32_t end)
 {
     return {sheet.pixels.begin() + static_cast<std::ptrdiff_t>(first) * sheet.w,
@@ -262,7 +287,6 @@ bool KEditorDoc::EditFont(const std::function<bool()>& change)
     const SheetCopy before = font != nullptr ? CopySheet(*font) : SheetCopy{};
     const bool changed = change();
     const SheetCopy after = font != nullptr ? CopySheet(*font) : SheetCopy{};
-    if (engine_.vMain) engine_.vMain->RenderAll();
     if (!changed || before == after) return false;
     // Only rows that differ are kept: a pixel edit keeps its glyph row, a
     // new row of glyphs that row alone; a new width keeps both sheets.
@@ -281,6 +305,7 @@ bool KEditorDoc::EditFont(const std::function<bool()>& change)
     Step step;
     step.settingsBefore = step.settingsAfter = CurrentSettings();
     step.selectedBefore = step.selectedAfter = currentNode_;
+    RedrawSheetRows(engine_, diff.firstRow, diff.endRow, before.w != after.w || before.h != after.h);
     step.sheet.push_back(std::move(diff));
     Commit(std::move(step));
     return true;
@@ -307,7 +332,8 @@ void KEditorDoc::ApplySheet(const SheetChange& change, int32_t w, int32_t h, con
     }
     if (!sameSize) font->sheet = std::move(made);
     font->RebuildGlyphs();
-    if (engine_.vMain) engine_.vMain->RenderAll();
+    RedrawSheetRows(engine_, change.firstRow, change.endRow,
+                    change.widthBefore != change.widthAfter || change.heightBefore != change.heightAfter);
 }
 
 void KEditorDoc::BeginStroke()

@@ -92,7 +92,8 @@ public:
     bool InStroke() const { return strokeDepth_ > 0; }
     // Runs change, which may alter only the font sheet (the font editor
     // between opening and OK). When it reports a change and the sheet
-    // differs, that is one step; either way every node is drawn anew.
+    // differs, that is one step, and every node is drawn anew where it
+    // shows a changed glyph.
     bool EditFont(const std::function<bool()>& change);
 
     bool CanUndo() const { return !undo_.empty(); }

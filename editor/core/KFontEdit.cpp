@@ -77,7 +77,16 @@ bool KFontEditor::Close(bool keep)
 {
     if (closed_) return keep;
     closed_ = true;
-    if (!keep) KUseSheet(EditFont(), backup_);
+    if (!keep) {
+        KUseSheet(EditFont(), backup_);
+        if (redrawnWhole_) {
+            Redraw(-1);
+        } else {
+            for (size_t chr = 0; chr < redrawnGlyphs_.size(); ++chr) {
+                if (redrawnGlyphs_[chr] != 0) Redraw(static_cast<int>(chr));
+            }
+        }
+    }
     paint_ = keptPaint_;
     return keep;
 }
@@ -96,8 +105,11 @@ void KFontEditor::Redraw(int chr)
     if (board == nullptr) return;
     if (chr >= 0) {
         cellsRedrawn_ += RedrawGlyph(*board, chr);
+        if (static_cast<size_t>(chr) >= redrawnGlyphs_.size()) redrawnGlyphs_.resize(static_cast<size_t>(chr) + 1, 0);
+        redrawnGlyphs_[static_cast<size_t>(chr)] = 1;
     } else {
         board->RenderAll();
+        redrawnWhole_ = true;
     }
 }
 

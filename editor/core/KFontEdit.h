@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class KEditorDoc;
 class Kfont;
@@ -105,5 +106,8 @@ private:
     KGlyphMode mode_ = KGlyphMode::Char;
     std::array<uint8_t, 64> buffer_{};
     bool closed_ = false;
+    // What the shown board was drawn anew for, to draw it back on Cancel.
+    std::vector<uint8_t> redrawnGlyphs_;  // by glyph: 1 when drawn anew
+    bool redrawnWhole_ = false;
     int64_t cellsRedrawn_ = 0;
 };

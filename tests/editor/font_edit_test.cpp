@@ -87,6 +87,7 @@ TEST_F(FontEdit, GlyphButtonsAndKeysEditTheSheetAndTheBoardShowsThem)
     // Closing without OK puts the sheet and the brush back.
     editor.Close(false);
     EXPECT_EQ(Glyph('A'), a);
+    EXPECT_EQ(board->vSurf->line[0][8], a[0]) << "the sprite cell is drawn back";
     EXPECT_EQ(Glyph(0), blank);
     EXPECT_EQ(paint, brush);
 }
