@@ -5,15 +5,20 @@
 // "Programming" dialog on a 5,000-line script, one keystroke with the
 // re-colouring of the lines shown, and the compile check run after a pause.
 // The canvas: a paint key to a repainted canvas, a Shift-drag stroke, and
-// what undo keeps on a world of 3.1 million cells.
+// what undo keeps on a world of 3.1 million cells. The font editor: a pixel
+// edit to a repainted "Char Edit", "Char Select" and canvas on a sheet of
+// 4,096 glyphs, and OK's undo step with the cells of changed glyphs drawn anew.
 
 #include "BenchSupport.h"
+#include "CBrushDialog.h"
 #include "CCanvasViews.h"
+#include "CFontDialog.h"
 #include "CMainFrame.h"
 #include "CScriptDialog.h"
 #include "CViews.h"
 #include "KEditorDoc.h"
 #include "KTools.h"
+#include "KFontEdit.h"
 #include "KTreeEdits.h"
 #include "KTreeRows.h"
 
@@ -22,6 +27,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QSlider>
 
 #include <benchmark/benchmark.h>
 
@@ -297,6 +303,69 @@ void ToolsOnAMillionCells(benchmark::State& state)
     state.counters["cells"] = 1024.0 * 1024.0;
 }
 BENCHMARK(ToolsOnAMillionCells)->DenseRange(kFlood, kSameAsFill)->Unit(benchmark::kMillisecond);
+// The font grown to 16 x 256 glyphs, and a 1,024 x 1,024-cell board (with
+// 1,000 objects) whose cells run through all of them: each glyph shows in
+// 256 cells.
+Kobject* AddFontWorld(Kinterface& engine)
+{
+    while (engine.vFont->glyphCount < 4096) engine.vFont->AddGlyphRow();
+    Kobject* board = AddBoard(engine, 1024, 1024, 1000);
+    for (int y = 0; y < board->height; ++y) {
+        for (int x = 0; x < board->width; ++x) board->SetCell(x, y, (x + y * 1024) % 4096, 15, 1, 0);
+    }
+    return board;
+}
+
+void FontPixelEditToRepaintedViews(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    doc.Select(AddFontWorld(*engine)->id);
+    CMainFrame frame(doc);
+    CVantorView& canvas = frame.Canvas();
+    canvas.resize(1280 + canvas.VerticalBar().sizeHint().width(), 1024 + canvas.HorizontalBar().sizeHint().height());
+    canvas.Core().ZoomIn();
+    canvas.Core().ZoomIn();
+    frame.PaintSettings().chr = 2048;
+    KFontEditor editor(doc, frame.PaintSettings());
+    KFontDialogSetup setup{[](QDialog&) { return false; }, [](const QString&, const QString&) { return false; },
+                           [](bool) { return QString(); }, [&canvas] { canvas.update(); }};
+    CFontDialog dialog(editor, doc, frame.PaintSettings(), std::move(setup), &frame);
+    dialog.Slider().setValue(50);  // glyph 2048's row is in the picker
+    dialog.show();
+    const int64_t redrawnBefore = editor.CellsRedrawn();
+    for (auto _ : state) {
+        QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+        QApplication::sendEvent(&dialog, &space);
+        const QPixmap grid = dialog.Grid().grab();
+        const QPixmap picker = dialog.Characters().grab();
+        const QPixmap drawn = canvas.grab();
+        benchmark::DoNotOptimize(grid.width() + picker.width() + drawn.width());
+    }
+    state.counters["glyphs"] = static_cast<double>(engine->vFont->glyphCount);
+    state.counters["cells_redrawn"] =
+        benchmark::Counter(static_cast<double>(editor.CellsRedrawn() - redrawnBefore), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(FontPixelEditToRepaintedViews)->Unit(benchmark::kMillisecond);
+
+void FontOkStepOnBigBoard(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    doc.Select(AddFontWorld(*engine)->id);
+    KPaintSettings paint;
+    paint.chr = 2048;
+    for (auto _ : state) {
+        // A session inverting one glyph, closed with OK.
+        doc.EditFont([&] {
+            KFontEditor editor(doc, paint);
+            editor.Invert();
+            return editor.Close(true);
+        });
+    }
+    state.counters["step_bytes"] = static_cast<double>(doc.UndoBytes()) / static_cast<double>(doc.UndoSteps());
+}
+BENCHMARK(FontOkStepOnBigBoard)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -126,6 +126,12 @@ void CCharPicker::mouseMoveEvent(QMouseEvent* event)
 
 void CCharPicker::mouseReleaseEvent(QMouseEvent*) { dragging_ = false; }
 
+void CCharPicker::SetRowOffset(int rows)
+{
+    rowOffset_ = std::max(0, rows);
+    update();
+}
+
 // --- Dialog -------------------------------------------------------------------------
 
 CBrushDialog::CBrushDialog(KPaintSettings& paint, const KEditorDoc& doc, QWidget* parent)

@@ -39,6 +39,8 @@ public:
     CCharPicker(KPaintSettings& paint, const KEditorDoc& doc, QWidget* parent);
     int ColumnOffset() const { return columnOffset_; }
     int RowOffset() const { return rowOffset_; }
+    // Scrolls to a first glyph row (the font editor's slider).
+    void SetRowOffset(int rows);
 
 signals:
     void Picked();

@@ -2,11 +2,13 @@
 
 #include "CBrushDialog.h"
 #include "CCanvasViews.h"
+#include "CFontDialog.h"
 #include "CScriptDialog.h"
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
 #include "KTreeEdits.h"
+#include "Kfont.h"
 #include "Kinterface.h"
 
 #include <QAction>
@@ -42,6 +44,15 @@ QString AskPath(QWidget* parent, bool save)
     return path;
 }
 
+QString AskFontPath(QWidget* parent, bool save)
+{
+    constexpr const char* kBmpFilter = "Bmp Files (*.bmp)";
+    QString path = save ? QFileDialog::getSaveFileName(parent, "Save", QString(), kBmpFilter)
+                        : QFileDialog::getOpenFileName(parent, "Load", QString(), kBmpFilter);
+    if (save && !path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += ".bmp";
+    return path;
+}
+
 KFrameHooks WithDefaults(KFrameHooks hooks, QWidget* parent)
 {
     if (!hooks.askUnsaved) {
@@ -74,6 +85,7 @@ KFrameHooks WithDefaults(KFrameHooks hooks, QWidget* parent)
     if (!hooks.runDialog) hooks.runDialog = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
     if (!hooks.lockKeys) hooks.lockKeys = KReadLockKeys;
     if (!hooks.runMenu) hooks.runMenu = [](QMenu& menu, const QPoint& at) { menu.exec(at); };
+    if (!hooks.chooseFontPath) hooks.chooseFontPath = [parent](bool save) { return AskFontPath(parent, save); };
     return hooks;
 }
 
@@ -213,15 +225,15 @@ void CMainFrame::BuildMenus()
     status->setCheckable(true);
     status->setChecked(true);
     connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
-    // Their dialogs come with the font editor and the clipboards; until
-    // then the items are shown but cannot be chosen.
+    add(view, "&Font Edit", "Edit the fontset", &CMainFrame::FontEdit, QKeySequence("Ctrl+F"));
+    // Their dialogs come with the clipboards; until then the items are
+    // shown but cannot be chosen.
     struct Later {
         const char* text;
         const char* tip;
         const char* key;
     };
-    for (const Later& later : {Later{"&Font Edit", "Edit the fontset", "Ctrl+F"},
-                               Later{"&Tile ClipBoard", "Show the tile clipboard dialog", "Ctrl+T"},
+    for (const Later& later : {Later{"&Tile ClipBoard", "Show the tile clipboard dialog", "Ctrl+T"},
                                Later{"&Object Clipboard", "Show the object clipboard dialog", "Ctrl+C"}}) {
         QAction* action = view->addAction(later.text);
         action->setStatusTip(later.tip);
@@ -354,6 +366,23 @@ void CMainFrame::Page(bool forward)
 }
 
 void CMainFrame::RunMenu(QMenu& menu, const QPoint& at) { hooks_.runMenu(menu, at); }
+
+void CMainFrame::FontEdit()
+{
+    if (!doc_.Engine().vFont || !doc_.Engine().vFont->sheet) return;
+    canvas_->Core().FinishStrokes();
+    // The whole session is one change of the font: kept on OK, undone by
+    // the editor itself otherwise.
+    doc_.EditFont([this] {
+        KFontEditor editor(doc_, paint_);
+        KFontDialogSetup setup{hooks_.runDialog, hooks_.confirm, hooks_.chooseFontPath, [this] { canvas_->update(); }};
+        CFontDialog dialog(editor, doc_, paint_, std::move(setup), this);
+        return editor.Close(Exec(dialog));
+    });
+    BrushChanged();
+    Repaint();
+    canvas_->setFocus();
+}
 
 bool CMainFrame::MayDropChanges()
 {

@@ -49,6 +49,8 @@ struct KFrameHooks {
     std::function<KLockKeys()> lockKeys;
     // Pops up a context menu (the canvas's and the node list's) at a screen point.
     std::function<void(QMenu& menu, const QPoint& at)> runMenu;
+    // The font editor's picture to load (save false) or to save as.
+    std::function<QString(bool save)> chooseFontPath;
     // Where quav-runner is found and started; empty: the editor's own folder.
     QString programFolder;
 };
@@ -119,6 +121,8 @@ public slots:
     // A tool of the canvas's menus: the region from the cursor and anchor,
     // then the action (with its dialog, when it has one).
     void RunTool(KRegionKind region, KToolAction action);
+    // "Font Edit": OK keeps the edited sheet as one undo step.
+    void FontEdit();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,5 +1,6 @@
 #include "Kfont.h"
 
+#include "KPaths.h"
 #include "KTrace.h"
 #include "Kinterface.h"
 #include "Kobject.h"
@@ -23,6 +24,80 @@ using KDatafile = std::unique_ptr<DATAFILE, DatafileDeleter>;
 void Report(const char* message, int line)
 {
     if (Kinterface* engine = KEngine()) engine->Report(message, __FILE_NAME__, line);
+}
+
+// --- A BMP read from memory: the file is read whole, within a bound, and
+// its size checked before the game library makes a bitmap of it. ---
+
+struct MemoryBytes {
+    const std::string* bytes;
+    size_t at = 0;
+};
+
+int MemoryClose(void*) { return 0; }
+int MemoryGet(void* data)
+{
+    auto* in = static_cast<MemoryBytes*>(data);
+    return in->at < in->bytes->size() ? static_cast<uint8_t>((*in->bytes)[in->at++]) : EOF;
+}
+int MemoryUnget(int c, void* data)
+{
+    auto* in = static_cast<MemoryBytes*>(data);
+    if (in->at == 0) return EOF;
+    --in->at;
+    return c;
+}
+long MemoryRead(void* out, long n, void* data)
+{
+    auto* in = static_cast<MemoryBytes*>(data);
+    if (n <= 0) return 0;
+    const size_t count = std::min(static_cast<size_t>(n), in->bytes->size() - in->at);
+    std::memcpy(out, in->bytes->data() + in->at, count);
+    in->at += count;
+    return static_cast<long>(count);
+}
+int MemoryPut(int, void*) { return EOF; }
+long MemoryWrite(const void*, long, void*) { return 0; }
+int MemorySeek(void* data, int offset)
+{
+    auto* in = static_cast<MemoryBytes*>(data);
+    if (offset < 0 || static_cast<size_t>(offset) > in->bytes->size() - in->at) return -1;
+    in->at += static_cast<size_t>(offset);
+    return 0;
+}
+int MemoryEnd(void* data)
+{
+    const auto* in = static_cast<const MemoryBytes*>(data);
+    return in->at >= in->bytes->size() ? 1 : 0;
+}
+int MemoryError(void*) { return 0; }
+
+const PACKFILE_VTABLE kMemoryFile = {MemoryClose, MemoryGet, MemoryUnget, MemoryRead, MemoryPut,
+                                     MemoryWrite, MemorySeek, MemoryEnd, MemoryError};
+
+// An 8-bit sheet of at most maxSide pixels a side is 16 MiB; a file may
+// pad its rows and carry a little more.
+constexpr size_t kMaxImportBytes = size_t{40} << 20;
+
+int32_t LittleEndian(const std::string& bytes, size_t at, int size)
+{
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
+    return size == 2 ? static_cast<int16_t>(value) : static_cast<int32_t>(value);
+}
+
+// The size a BMP's header gives (a bottom-up or top-down height is its
+// magnitude); false for anything that is not a BMP header.
+bool BmpSize(const std::string& bytes, int64_t& w, int64_t& h)
+{
+    if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M') return false;
+    const int32_t infoSize = LittleEndian(bytes, 14, 4);
+    const bool os2 = infoSize == 12;
+    if (!os2 && (infoSize < 40 || bytes.size() < 30)) return false;
+    w = LittleEndian(bytes, 18, os2 ? 2 : 4);
+    h = LittleEndian(bytes, os2 ? 20 : 22, os2 ? 2 : 4);
+    if (h < 0) h = -h;
+    return true;
 }
 
 int SheetPixel(const BITMAP* sheet, int x, int y)
@@ -257,13 +332,28 @@ void Kfont::RemoveGlyphRow()
     RebuildGlyphs();
 }
 
-bool Kfont::ImportFont(const std::string& path)
+bool Kfont::ImportFont(const std::string& path, int32_t maxSide)
 {
-    set_color_conversion(COLORCONV_NONE);
-    PALETTE ignored;
-    KBitmap image(load_bitmap(path.c_str(), ignored));
-    const bool usable = image && bitmap_color_depth(image.get()) == 8 &&
-                        GlyphsForSheet(image->w, image->h) <= kMaxGlyphs;
+    // A picture the world file could not hold again, or one with no whole
+    // glyph, is refused before the library makes a bitmap of it.
+    std::string bytes;
+    std::string error;
+    int64_t w = 0;
+    int64_t h = 0;
+    bool usable = KReadRegularFile(path, kMaxImportBytes, bytes, error) && BmpSize(bytes, w, h) && w <= maxSide &&
+                  h <= maxSide && GlyphsForSheet(w, h) > 0 && GlyphsForSheet(w, h) <= kMaxGlyphs;
+    KBitmap image;
+    if (usable) {
+        set_color_conversion(COLORCONV_NONE);
+        MemoryBytes in{&bytes};
+        PACKFILE* file = pack_fopen_vtable(&kMemoryFile, &in);
+        PALETTE ignored;
+        if (file != nullptr) {
+            image.reset(load_bmp_pf(file, ignored));
+            pack_fclose(file);
+        }
+        usable = image && bitmap_color_depth(image.get()) == 8 && image->w == w && image->h == h;
+    }
     if (!usable) {
         Report("Unable to import font", __LINE__);
         // The sheet in use stays: a bad file must not undo the author's glyphs.

@@ -3,6 +3,7 @@
 // whole display.
 
 #include "KBitmap.h"
+#include "KLimits.h"
 
 #include <array>
 #include <cstdint>
@@ -57,7 +58,10 @@ public:
     int NeighbourGlyph(int chr, int dir) const;
     void AddGlyphRow();
     void RemoveGlyphRow();
-    bool ImportFont(const std::string& path);
+    // Replaces the sheet by the BMP at path. A file that is not an 8-bit
+    // BMP of 1 to kMaxGlyphs glyphs and at most maxSide pixels a side is
+    // reported and the sheet in use stays.
+    bool ImportFont(const std::string& path, int32_t maxSide = KWorldLimits{}.maxSheetSide);
 
 private:
     // Renders into pixel (px, py) of target; pixels outside the target are skipped.

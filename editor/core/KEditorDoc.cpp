@@ -3,6 +3,7 @@
 #include "KTrace.h"
 #include "KTreeRows.h"
 #include "KWorldFile.h"
+#include "Kfont.h"
 #include "Kinterface.h"
 
 #include <algorithm>
@@ -40,6 +41,61 @@ size_t PlaceOf(const Kobject& node)
 bool SameLook(const KCell& a, const KCell& b)
 {
     return a.chr == b.chr && a.fg == b.fg && a.bg == b.bg && a.attrib == b.attrib;
+}
+
+struct SheetCopy {
+    int32_t w = 0;
+    int32_t h = 0;
+    std::vector<uint8_t> pixels;
+    bool operator==(const SheetCopy&) const = default;
+};
+
+SheetCopy CopySheet(const Kfont& font)
+{
+    SheetCopy copy{KBitmapWidth(font.sheet.get()), KBitmapHeight(font.sheet.get()), {}};
+    copy.pixels.reserve(static_cast<size_t>(copy.w) * static_cast<size_t>(copy.h));
+    for (int32_t y = 0; y < copy.h; ++y) {
+        const uint8_t* row = KBitmapRow(font.sheet.get(), y);
+        copy.pixels.insert(copy.pixels.end(), row, row + copy.w);
+    }
+    return copy;
+}
+
+bool SameRow(const SheetCopy& a, const SheetCopy& b, int32_t y)
+{
+    const auto at = static_cast<std::ptrdiff_t>(y) * a.w;
+    return std::equal(a.pixels.begin() + at, a.pixels.begin() + at + a.w, b.pixels.begin() + at);
+}
+
+void RedrawMarked(Kobject& node, const std::vector<uint8_t>& marked)
+{
+    for (int32_t y = 0; y < node.height; ++y) {
+        for (int32_t x = 0; x < node.width; ++x) {
+            const int chr = node.cells[static_cast<size_t>(y) * static_cast<size_t>(node.width) + static_cast<size_t>(x)].chr;
+            if (chr >= 0 && static_cast<size_t>(chr) < marked.size() && marked[static_cast<size_t>(chr)] != 0) {
+                node.RenderCell(x, y);
+            }
+        }
+    }
+    for (const auto& child : node.children) RedrawMarked(*child, marked);
+}
+
+// Every node drawn anew where it shows a glyph of the sheet's rows first
+// to end, or wholly when the sheet changed its size.
+void RedrawSheetRows(Kinterface& engine, int32_t first, int32_t end, bool resized)
+{
+    if (!engine.vMain || !engine.vFont) return;
+    if (resized) return engine.vMain->RenderAll();
+    const Kfont& font = *engine.vFont;
+    std::vector<uint8_t> marked(static_cast<size_t>(font.glyphCount), 0);
+    for (size_t i = 0; i < marked.size(); ++i) marked[i] = font.glyphY[i] + 8 > first && font.glyphY[i] < end;
+    RedrawMarked(*engine.vMain, marked);
+}
+
+std::vector<uint8_t> RowsOf(const SheetCopy& sheet, int32_t first, int32_t end)
+{
+    return {sheet.pixels.begin() + static_cast<std::ptrdiff_t>(first) * sheet.w,
+            sheet.pixels.begin() + static_cast<std::ptrdiff_t>(end) * sheet.w};
 }
 
 }  // namespace
@@ -224,6 +280,62 @@ void KEditorDoc::Commit(Step step)
     TrimUndo();
 }
 
+bool KEditorDoc::EditFont(const std::function<bool()>& change)
+{
+    if (strokeDepth_ > 0) FlushStroke();
+    Kfont* font = engine_.vFont.get();
+    const SheetCopy before = font != nullptr ? CopySheet(*font) : SheetCopy{};
+    const bool changed = change();
+    const SheetCopy after = font != nullptr ? CopySheet(*font) : SheetCopy{};
+    if (!changed || before == after) return false;
+    // Only rows that differ are kept: a pixel edit keeps its glyph row, a
+    // new row of glyphs that row alone; a new width keeps both sheets.
+    SheetChange diff{before.w, before.h, after.w, after.h, 0, 0, 0, {}, {}};
+    if (before.w == after.w) {
+        diff.commonRows = std::min(before.h, after.h);
+        while (diff.firstRow < diff.commonRows && SameRow(before, after, diff.firstRow)) ++diff.firstRow;
+        diff.endRow = diff.commonRows;
+        while (diff.endRow > diff.firstRow && SameRow(before, after, diff.endRow - 1)) --diff.endRow;
+    }
+    for (auto [sheet, rows] : {std::pair{&before, &diff.rowsBefore}, std::pair{&after, &diff.rowsAfter}}) {
+        *rows = RowsOf(*sheet, diff.firstRow, diff.endRow);
+        const std::vector<uint8_t> tail = RowsOf(*sheet, diff.commonRows, sheet->h);
+        rows->insert(rows->end(), tail.begin(), tail.end());
+    }
+    Step step;
+    step.settingsBefore = step.settingsAfter = CurrentSettings();
+    step.selectedBefore = step.selectedAfter = currentNode_;
+    RedrawSheetRows(engine_, diff.firstRow, diff.endRow, before.w != after.w || before.h != after.h);
+    step.sheet.push_back(std::move(diff));
+    Commit(std::move(step));
+    return true;
+}
+
+void KEditorDoc::ApplySheet(const SheetChange& change, int32_t w, int32_t h, const std::vector<uint8_t>& rows)
+{
+    Kfont* font = engine_.vFont.get();
+    if (font == nullptr || w <= 0) return;
+    const bool sameSize = KBitmapWidth(font->sheet.get()) == w && KBitmapHeight(font->sheet.get()) == h;
+    KBitmap made = sameSize ? nullptr : KMakeBitmap(w, h);
+    if (!sameSize && !made) return;
+    BITMAP* target = sameSize ? font->sheet.get() : made.get();
+    const int32_t band = change.endRow - change.firstRow;
+    for (int32_t y = 0; y < h; ++y) {
+        int32_t from = -1;  // the row's place in rows, or -1: it is the same as now
+        if (y >= change.firstRow && y < change.endRow) from = y - change.firstRow;
+        if (y >= change.commonRows) from = band + y - change.commonRows;
+        if (from >= 0) {
+            std::copy_n(rows.begin() + static_cast<std::ptrdiff_t>(from) * w, w, KBitmapRow(target, y));
+        } else if (!sameSize) {
+            std::copy_n(KBitmapRow(font->sheet.get(), y), w, KBitmapRow(target, y));
+        }
+    }
+    if (!sameSize) font->sheet = std::move(made);
+    font->RebuildGlyphs();
+    RedrawSheetRows(engine_, change.firstRow, change.endRow,
+                    change.widthBefore != change.widthAfter || change.heightBefore != change.heightAfter);
+}
+
 void KEditorDoc::BeginStroke()
 {
     if (strokeDepth_++ > 0) return;
@@ -321,6 +433,7 @@ void KEditorDoc::Revert(const Step& step)
                           static_cast<int32_t>(it->index / static_cast<uint32_t>(node->width)), c.chr, c.fg, c.bg, c.attrib);
         }
     }
+    for (const SheetChange& sheet : step.sheet) ApplySheet(sheet, sheet.widthBefore, sheet.heightBefore, sheet.rowsBefore);
     ApplySettings(step.settingsBefore);
     version_ = step.versionBefore;
     Reselect(step.selectedBefore);
@@ -340,6 +453,7 @@ void KEditorDoc::Replay(const Step& step)
         RestoreNode(fields.after, fields.placeAfter);
     }
     InsertEntries(step.came);
+    for (const SheetChange& sheet : step.sheet) ApplySheet(sheet, sheet.widthAfter, sheet.heightAfter, sheet.rowsAfter);
     ApplySettings(step.settingsAfter);
     version_ = step.versionAfter;
     Reselect(step.selectedAfter);
@@ -353,6 +467,9 @@ int64_t KEditorDoc::StepBytes(const Step& step)
     for (const FieldsChange& f : step.fields) bytes += KSnapshotBytes(f.before) + KSnapshotBytes(f.after);
     for (const ChildEntry& e : step.left) bytes += KSnapshotBytes(e.subtree);
     for (const ChildEntry& e : step.came) bytes += KSnapshotBytes(e.subtree);
+    for (const SheetChange& s : step.sheet) {
+        bytes += static_cast<int64_t>(sizeof(SheetChange) + s.rowsBefore.capacity() + s.rowsAfter.capacity());
+    }
     return bytes;
 }
 

@@ -95,6 +95,11 @@ public:
     // Room for this many more cells in the open stroke, for tools that know
     // how many they will write.
     void ReserveStroke(size_t cells) { stroke_.cells.reserve(stroke_.cells.size() + cells); }
+    // Runs change, which may alter only the font sheet (the font editor
+    // between opening and OK). When it reports a change and the sheet
+    // differs, that is one step, and every node is drawn anew where it
+    // shows a changed glyph.
+    bool EditFont(const std::function<bool()>& change);
 
     bool CanUndo() const { return !undo_.empty(); }
     bool CanRedo() const { return !redo_.empty(); }
@@ -127,6 +132,16 @@ private:
         size_t index = 0;
         KNodeSnapshot subtree;
     };
+    // The font sheet's rows that differ, before and after: the band
+    // firstRow..endRow of the rows both sheets have, then each one's rows
+    // from commonRows down. The rows between are the same in both.
+    struct SheetChange {
+        int32_t widthBefore = 0, heightBefore = 0;
+        int32_t widthAfter = 0, heightAfter = 0;
+        int32_t firstRow = 0, endRow = 0, commonRows = 0;
+        std::vector<uint8_t> rowsBefore;
+        std::vector<uint8_t> rowsAfter;
+    };
     struct Settings {
         int32_t videoMode = 0;
         int32_t windowed = 0;
@@ -137,6 +152,7 @@ private:
         std::vector<FieldsChange> fields;
         std::vector<ChildEntry> left;
         std::vector<ChildEntry> came;
+        std::vector<SheetChange> sheet;  // none, or the font editor's one
         Settings settingsBefore;
         Settings settingsAfter;
         int32_t selectedBefore = -1;
@@ -152,6 +168,9 @@ private:
     bool FlushStroke();
     void Revert(const Step& step);
     void Replay(const Step& step);
+    // Makes the sheet w x h, taking the change's band and tail rows from
+    // rows and keeping the others; draws every node anew.
+    void ApplySheet(const SheetChange& change, int32_t w, int32_t h, const std::vector<uint8_t>& rows);
     void RemoveById(int32_t id);
     void RestoreNode(const KNodeSnapshot& shot, size_t place);
     void InsertEntries(const std::vector<ChildEntry>& entries);
