@@ -335,9 +335,15 @@ QMenu* CVantorView::BuildToolMenu()
     replace.push_back({"F&lood", ReplaceItems(KRegionKind::Flood)});
     replace.push_back({"Same&As", ReplaceItems(KRegionKind::SameAs)});
     items.push_back({"&Replace", replace});
-    items.push_back({"&Copy", {{"&Fill"}, {"F&lood"}, {"&SameAs"}}});
+    items.push_back({"&Copy",
+                     {{"&Fill", {}, R(KRegionKind::Rectangle), A(KToolAction::CopyTiles)},
+                      {"F&lood", {}, R(KRegionKind::Flood), A(KToolAction::CopyTiles)},
+                      {"&SameAs", {}, R(KRegionKind::SameAs), A(KToolAction::CopyTiles)}}});
     items.push_back({"&Paste",
-                     {{"&Fill"}, {"F&lood"}, {"&SameAs"}, {"S&prite", {}, R(KRegionKind::Rectangle), A(KToolAction::SpritePaste)}}});
+                     {{"&Fill", {}, R(KRegionKind::Rectangle), A(KToolAction::PasteTiles)},
+                      {"F&lood", {}, R(KRegionKind::Flood), A(KToolAction::PasteTiles)},
+                      {"&SameAs", {}, R(KRegionKind::SameAs), A(KToolAction::PasteTiles)},
+                      {"S&prite", {}, R(KRegionKind::Rectangle), A(KToolAction::SpritePaste)}}});
     AddItems(*menu, items, frame_);
     menu->addSeparator();
     menu->addAction("Zoom &In", this, [this] {
@@ -499,6 +505,10 @@ CPaintView::CPaintView(KEditorDoc& doc, CMainFrame& frame, KPaintSettings& paint
     connect(forward, &QPushButton::clicked, &frame_, [this] { frame_.Page(true); });
     right->addWidget(back, 3, 0);
     right->addWidget(forward, 3, 1);
+    auto* tiles = new QPushButton("&Tile ClipBoard", this);
+    noFocus(tiles);
+    connect(tiles, &QPushButton::clicked, &frame_, &CMainFrame::TileClipboard);
+    right->addWidget(tiles, 4, 0, 1, 2);
     layout->addLayout(right);
     layout->addStretch(1);
     Refresh();

@@ -2,6 +2,7 @@
 
 #include "CBrushDialog.h"
 #include "CCanvasViews.h"
+#include "CClipDialogs.h"
 #include "CFontDialog.h"
 #include "CScriptDialog.h"
 #include "CViews.h"
@@ -21,6 +22,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -86,6 +88,25 @@ KFrameHooks WithDefaults(KFrameHooks hooks, QWidget* parent)
     if (!hooks.lockKeys) hooks.lockKeys = KReadLockKeys;
     if (!hooks.runMenu) hooks.runMenu = [](QMenu& menu, const QPoint& at) { menu.exec(at); };
     if (!hooks.chooseFontPath) hooks.chooseFontPath = [parent](bool save) { return AskFontPath(parent, save); };
+    if (!hooks.chooseClipPath) {
+        hooks.chooseClipPath = [parent](bool save, const QString& filter) {
+            return save ? QFileDialog::getSaveFileName(parent, "Save", QString(), filter)
+                        : QFileDialog::getOpenFileName(parent, "Load", QString(), filter);
+        };
+    }
+    if (!hooks.askBmpAs) {
+        hooks.askBmpAs = [parent] {
+            QMessageBox box(QMessageBox::Question, "Load BMP As",
+                            "Do want to load this bmp as foreground color or background color info ?", QMessageBox::NoButton,
+                            parent);
+            QPushButton* foreground = box.addButton("Foreground", QMessageBox::AcceptRole);
+            box.addButton("Background", QMessageBox::AcceptRole);
+            box.addButton(QMessageBox::Cancel);
+            box.exec();
+            if (box.clickedButton() == foreground) return 0;
+            return box.buttonRole(box.clickedButton()) == QMessageBox::AcceptRole ? 1 : -1;
+        };
+    }
     return hooks;
 }
 
@@ -226,20 +247,8 @@ void CMainFrame::BuildMenus()
     status->setChecked(true);
     connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
     add(view, "&Font Edit", "Edit the fontset", &CMainFrame::FontEdit, QKeySequence("Ctrl+F"));
-    // Their dialogs come with the clipboards; until then the items are
-    // shown but cannot be chosen.
-    struct Later {
-        const char* text;
-        const char* tip;
-        const char* key;
-    };
-    for (const Later& later : {Later{"&Tile ClipBoard", "Show the tile clipboard dialog", "Ctrl+T"},
-                               Later{"&Object Clipboard", "Show the object clipboard dialog", "Ctrl+C"}}) {
-        QAction* action = view->addAction(later.text);
-        action->setStatusTip(later.tip);
-        action->setShortcut(QKeySequence(later.key));
-        action->setEnabled(false);
-    }
+    add(view, "&Tile ClipBoard", "Show the tile clipboard dialog", &CMainFrame::TileClipboard, QKeySequence("Ctrl+T"));
+    add(view, "&Object Clipboard", "Show the object clipboard dialog", &CMainFrame::ObjectClipboard, QKeySequence("Ctrl+C"));
 
     QMenu* help = menuBar()->addMenu("&Help");
     add(help, "&About QUAV!...", "Program information and version", &CMainFrame::About);

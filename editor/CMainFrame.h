@@ -4,6 +4,7 @@
 
 #include "KCanvas.h"
 #include "KEditorDoc.h"
+#include "KTileClipboard.h"
 #include "KTools.h"
 
 #include <QMainWindow>
@@ -51,6 +52,10 @@ struct KFrameHooks {
     std::function<void(QMenu& menu, const QPoint& at)> runMenu;
     // The font editor's picture to load (save false) or to save as.
     std::function<QString(bool save)> chooseFontPath;
+    // A tile clipboard or object file to load (save false) or save to.
+    std::function<QString(bool save, const QString& filter)> chooseClipPath;
+    // "Load BMP As": 0 foreground, 1 background, -1 cancelled.
+    std::function<int()> askBmpAs;
     // Where quav-runner is found and started; empty: the editor's own folder.
     QString programFolder;
 };
@@ -67,6 +72,7 @@ public:
     // The paint bar while it is shown, else none.
     CPaintView* PaintBar() const { return paintBar_; }
     KPaintSettings& PaintSettings() { return paint_; }
+    KTileClipboard& Tiles() { return tiles_; }
     QLabel& CanvasStatus() const { return *canvasStatus_; }
     QSplitter& Outer() { return *outer_; }
     QSplitter& Inner() { return *inner_; }
@@ -121,6 +127,9 @@ public slots:
     // A tool of the canvas's menus: the region from the cursor and anchor,
     // then the action (with its dialog, when it has one).
     void RunTool(KRegionKind region, KToolAction action);
+    // "Tile ClipBoard" (Ctrl+T) and "Object ClipBoard" (Ctrl+C).
+    void TileClipboard();
+    void ObjectClipboard();
     // "Font Edit": OK keeps the edited sheet as one undo step.
     void FontEdit();
 
@@ -152,6 +161,7 @@ private:
     CPaintView* paintBar_ = nullptr;
     QLabel* canvasStatus_ = nullptr;
     KPaintSettings paint_;
+    KTileClipboard tiles_;
     uint64_t shownLoads_ = 0;
     QMenu* recent_ = nullptr;
     QList<QAction*> videoActions_;

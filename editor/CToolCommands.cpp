@@ -2,8 +2,11 @@
 
 #include "CCanvasViews.h"
 #include "CMainFrame.h"
+#include "CClipDialogs.h"
 #include "CToolDialogs.h"
 #include "Kinterface.h"
+
+#include <QCheckBox>
 
 namespace {
 
@@ -73,6 +76,15 @@ void CMainFrame::RunTool(KRegionKind kind, KToolAction action)
         if (engine.vFont) KSpritePaste(doc_, *node, region, paint_, *engine.vFont);
         BrushChanged();
         break;
+    case KToolAction::CopyTiles: {
+        CFilterDialog filter(this);
+        if (!Exec(filter)) break;
+        std::array<bool, 4> fields{};
+        for (size_t f = 0; f < 4; ++f) fields[f] = filter.Box(static_cast<int>(f))->isChecked();
+        KCopyTiles(*node, region, fields, tiles_);
+        break;
+    }
+    case KToolAction::PasteTiles: KPasteTiles(doc_, *node, region, tiles_); break;
     case KToolAction::MakeObject:
         if (KMakeObject(doc_, *node, region) > 0) {
             Repaint();
@@ -81,4 +93,20 @@ void CMainFrame::RunTool(KRegionKind kind, KToolAction action)
         break;
     }
     Repaint();
+}
+
+void CMainFrame::TileClipboard()
+{
+    canvas_->Core().FinishStrokes();
+    CTileClipDialog dialog(tiles_, doc_, {hooks_.chooseClipPath, hooks_.askBmpAs}, this);
+    Exec(dialog);
+    canvas_->setFocus();
+}
+
+void CMainFrame::ObjectClipboard()
+{
+    CObjectClipDialog dialog(doc_, {hooks_.chooseClipPath, hooks_.askBmpAs}, this);
+    Exec(dialog);
+    Repaint();
+    canvas_->setFocus();
 }

@@ -76,6 +76,8 @@ public:
 
     // --- Object clipboard ----------------------------------------------------------
     const Kobject* Clipboard() const { return clipboard_.get(); }
+    // The clipboard node itself, for loading an object file into it.
+    Kobject* MutableClipboard() { return clipboard_.get(); }
     void SetClipboard(std::unique_ptr<Kobject> node) { clipboard_ = std::move(node); }
 
     // --- Edits ---------------------------------------------------------------------

@@ -138,35 +138,6 @@ KToolRegion Stepped(KRegionKind kind, const Kobject& node, int x1, int y1, int x
     return region;
 }
 
-// Keeps the node's cells where "Restore Backup" finds them.
-void BackUp(KEditorDoc& doc, Kobject& node)
-{
-    Kinterface& engine = doc.Engine();
-    const int handle = engine.AllocHandle(&node);
-    engine.SaveBackup(handle);
-    if (handle > 0) engine.ReleaseHandle(handle);
-}
-
-// Visits the box row by row; paints each cell of mask 1 with what pick
-// gives and marks it done. One undo step.
-template <typename Pick>
-bool PaintRegion(KEditorDoc& doc, Kobject& node, KToolRegion& region, Pick pick)
-{
-    if (region.Empty() || region.stride != node.width || region.rows != node.height) return false;
-    BackUp(doc, node);
-    doc.BeginStroke();
-    doc.ReserveStroke(static_cast<size_t>(region.Count()));
-    for (int y = region.top; y < region.top + region.height; ++y) {
-        for (int x = region.left; x < region.left + region.width; ++x) {
-            if (region.At(x, y) != 1) continue;
-            KBrushCell cell;
-            if (pick(x, y, cell)) doc.PaintCell(node, x, y, cell.chr, cell.fg, cell.bg, cell.attrib, true);
-            region.At(x, y) = 2;
-        }
-    }
-    return doc.EndStroke();
-}
-
 int NextRandom() { return std::rand(); }
 
 bool ParseInt(const std::string& word, int& value)
@@ -185,6 +156,14 @@ std::string Trimmed(const std::string& text)
 }
 
 }  // namespace
+
+void KBackUpNode(KEditorDoc& doc, Kobject& node)
+{
+    Kinterface& engine = doc.Engine();
+    const int handle = engine.AllocHandle(&node);
+    engine.SaveBackup(handle);
+    if (handle > 0) engine.ReleaseHandle(handle);
+}
 
 int64_t KToolRegion::Count() const { return std::count(mask.begin(), mask.end(), uint8_t{1}); }
 
@@ -209,7 +188,7 @@ KBrushCell KBrushOf(const KPaintSettings& paint) { return {paint.chr, paint.fg, 
 
 bool KFill(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush)
 {
-    return PaintRegion(doc, node, region, [&](int, int, KBrushCell& cell) {
+    return KPaintRegion(doc, node, region, [&](int, int, KBrushCell& cell) {
         cell = brush;
         return true;
     });
@@ -230,7 +209,7 @@ bool KBlendFade(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrus
     const double cosF = std::cos(direction);
     const double sinF = std::sin(direction);
     const int last = static_cast<int>(ramp.size()) - 1;
-    return PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+    return KPaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
         const double along = cosF * (x - originX) + sinF * (y - originY);
         const int index = std::clamp(-static_cast<int>(along), 0, last);
         cell = {219, ramp[static_cast<size_t>(index)], 255, brush.attrib};
@@ -243,7 +222,7 @@ bool KSpritePaste(KEditorDoc& doc, Kobject& node, KToolRegion& region, KPaintSet
     const int first = paint.chr;
     int flag = paint.bg;
     bool any = false;
-    const bool changed = PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+    const bool changed = KPaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
         const int64_t chr = int64_t{first} + (x - region.left) + 16 * int64_t{y - region.top};
         if (chr < 0 || chr >= glyphs.glyphCount) return false;
         flag = KSpriteBackground(glyphs, static_cast<int>(chr));
@@ -372,7 +351,7 @@ bool KFade(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell
             }
         }
     }
-    return PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+    return KPaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
         const size_t at = static_cast<size_t>(y - region.top) * static_cast<size_t>(w) + static_cast<size_t>(x - region.left);
         cell = {scattered[at], brush.fg, brush.bg, brush.attrib};
         return true;
@@ -386,7 +365,7 @@ bool KDistance(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrush
     const double scaleX = xPosition / 100.0;
     const double scaleY = yPosition / 100.0;
     const int spread = random + 1;
-    return PaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
+    return KPaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
         const int64_t dx = static_cast<int64_t>(std::abs(region.centreX - x) * scaleX);
         const int64_t dy = static_cast<int64_t>(std::abs(region.centreY - y) * scaleY);
         const int r = NextRandom() % spread;
@@ -405,7 +384,7 @@ bool KSlime(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCel
     auto inBox = [&](int x, int y) {
         return x >= region.left && y >= region.top && x < region.left + region.width && y < region.top + region.height;
     };
-    BackUp(doc, node);
+    KBackUpNode(doc, node);
     doc.BeginStroke();
     doc.ReserveStroke(static_cast<size_t>(region.Count()));
     std::deque<std::array<int, 2>> queue{{region.centreX, region.centreY}};
@@ -442,7 +421,7 @@ bool KSlime(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCel
 
 bool KSpeckle(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, int percentage)
 {
-    return PaintRegion(doc, node, region, [&](int, int, KBrushCell& cell) {
+    return KPaintRegion(doc, node, region, [&](int, int, KBrushCell& cell) {
         if (NextRandom() % 101 > percentage) return false;
         cell = brush;
         return true;

@@ -40,7 +40,8 @@ enum class KRegionKind : uint8_t { Rectangle = 0, Flood, SameAs, Line, RectOutli
 
 // What a menu item of the canvas does to its region.
 enum class KToolAction : uint8_t {
-    Fill = 0, Fade, Distance, Slime, Speckle, ReplaceFill, ReplaceSpeckle, BlendFade, SpritePaste, MakeObject
+    Fill = 0, Fade, Distance, Slime, Speckle, ReplaceFill, ReplaceSpeckle, BlendFade, SpritePaste, MakeObject,
+    CopyTiles, PasteTiles
 };
 
 // The region of kind over node, from the cursor (x1, y1) and the anchor
@@ -55,6 +56,14 @@ struct KBrushCell {
     int attrib = 0;
 };
 KBrushCell KBrushOf(const KPaintSettings& paint);
+
+// Keeps the node's cells where "Restore Backup" finds them.
+void KBackUpNode(KEditorDoc& doc, Kobject& node);
+// Backs the node up, then visits the box row by row and paints each cell of
+// mask 1 with what pick gives (pick may decline a cell), marking it done.
+// One undo step.
+template <typename Pick>
+bool KPaintRegion(KEditorDoc& doc, Kobject& node, KToolRegion& region, Pick pick);
 
 bool KFill(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush);
 // The ramp from the cursor (where the drag began) towards the anchor, in
@@ -91,3 +100,25 @@ bool KDistance(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrush
                int xPosition, int yPosition, int random);
 bool KSlime(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, const KFadeSet& set, int random);
 bool KSpeckle(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCell& brush, int percentage);
+
+// --- Template definitions -------------------------------------------------------
+
+#include "KEditorDoc.h"
+
+template <typename Pick>
+bool KPaintRegion(KEditorDoc& doc, Kobject& node, KToolRegion& region, Pick pick)
+{
+    if (region.Empty() || region.stride != node.width || region.rows != node.height) return false;
+    KBackUpNode(doc, node);
+    doc.BeginStroke();
+    doc.ReserveStroke(static_cast<size_t>(region.Count()));
+    for (int y = region.top; y < region.top + region.height; ++y) {
+        for (int x = region.left; x < region.left + region.width; ++x) {
+            if (region.At(x, y) != 1) continue;
+            KBrushCell cell;
+            if (pick(x, y, cell)) doc.PaintCell(node, x, y, cell.chr, cell.fg, cell.bg, cell.attrib, true);
+            region.At(x, y) = 2;
+        }
+    }
+    return doc.EndStroke();
+}
