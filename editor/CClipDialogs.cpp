@@ -16,6 +16,13 @@
 
 namespace {
 
+// The engine finds a node's handle by its id: a node without one of its
+// own would be taken for the root.
+int HandleOf(Kinterface& engine, Kobject* node)
+{
+    return node != nullptr && node->id > 0 ? engine.AllocHandle(node) : -1;
+}
+
 constexpr const char* kLoadFilter =
     "QUAV! ClipBoard Files (*.qcf);;Char Files (*.chr);;Char Files (*.txt);;Bmp Files (*.bmp);;Attrib Files (*.att)";
 constexpr const char* kSaveFilters[5] = {"QUAV! ClipBoard Files (*.qcf)", "Char Files (*.chr)", "Bmp Files (*.bmp)",
@@ -189,7 +196,7 @@ CObjectClipDialog::CObjectClipDialog(KEditorDoc& doc, KClipDialogHooks hooks, QW
               if (node == nullptr) return;
               // The node's whole surface, as the engine draws it.
               Kinterface& engine = doc_.Engine();
-              const int handle = engine.AllocHandle(node);
+              const int handle = HandleOf(engine, node);
               if (handle < 0) return;
               const int32_t posx = node->posx;
               const int32_t posy = node->posy;
@@ -219,7 +226,7 @@ void CObjectClipDialog::Load()
     Kobject* node = doc_.MutableClipboard();
     if (path.isEmpty() || node == nullptr) return;
     Kinterface& engine = doc_.Engine();
-    const int handle = engine.AllocHandle(node);
+    const int handle = HandleOf(engine, node);
     if (handle < 0) return;
     // A file that cannot be read is reported and leaves the node as it was.
     ImportNode(engine, handle, path.toStdString());
@@ -235,7 +242,7 @@ void CObjectClipDialog::Save()
     if (path.isEmpty()) return;
     if (!path.contains('.')) path += ".zobj";
     Kinterface& engine = doc_.Engine();
-    const int handle = engine.AllocHandle(node);
+    const int handle = HandleOf(engine, node);
     if (handle < 0) return;
     ExportNode(engine, handle, path.toStdString());
     engine.ReleaseHandle(handle);

@@ -3,6 +3,7 @@
 // unsaved work. Dialogs and boxes are answered through the frame's hooks.
 
 #include "CBrushDialog.h"
+#include "CClipDialogs.h"
 #include "CCanvasViews.h"
 #include "CMainFrame.h"
 #include "CScriptDialog.h"
@@ -10,6 +11,7 @@
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
+#include "KTreeEdits.h"
 #include "KWorldFile.h"
 #include "TestSupport.h"
 
@@ -72,6 +74,8 @@ protected:
             return true;
         };
         hooks.lockKeys = [this] { return lockKeys; };
+        hooks.chooseClipPath = [this](bool, const QString&) { return clipPath; };
+        hooks.askBmpAs = [] { return 0; };
         hooks.runMenu = [this](QMenu& menu, const QPoint&) {
             QStringList texts;
             for (QAction* action : menu.actions()) texts << action->text();
@@ -101,6 +105,7 @@ protected:
     std::deque<QString> names;
     std::function<bool(QDialog&)> onDialog;
     std::function<void(QMenu&)> onMenu;
+    QString clipPath;
     QStringList menus;
     KLockKeys lockKeys;
     QStringList confirmations;
@@ -542,6 +547,97 @@ TEST_F(Frame, TheCanvasMenusRunTheToolsWithTheirDialogsAsUndoableSteps)
     ASSERT_NE(saved, nullptr);
     EXPECT_EQ(saved->GetCell(5 - originX + board->viewx, 3 - originY + board->viewy)->chr, 176);
     EXPECT_NE(saved->FindByName("crate"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Frame, ClipboardsCopyPasteAndCarryTilesAndObjectsThroughFiles)
+{
+    auto frame = MakeFrame();
+    openPath = QString::fromStdString(dir.File("start.zqav"));
+    frame->FileOpen();
+    frame->show();
+    QCoreApplication::processEvents();
+    CVantorView& canvas = frame->Canvas();
+    Kobject* board = doc.CurrentBoardNode();
+    ASSERT_NE(board, nullptr);
+    int32_t originX = 0;
+    int32_t originY = 0;
+    board->WindowOrigin(originX, originY);
+    auto cellAt = [&](int x, int y) { return board->GetCell(x - originX + board->viewx, y - originY + board->viewy); };
+    auto drag = [&](QPoint from, QPoint to, const QStringList& path) {
+        onMenu = [path](QMenu& menu) {
+            QAction* action = MenuPath(menu, path);
+            ASSERT_NE(action, nullptr) << path.join(">").toStdString();
+            action->trigger();
+        };
+        SendMouse(canvas, QEvent::MouseButtonPress, canvas.CellPixel(from.x(), from.y()) + QPoint(2, 2), Qt::RightButton,
+                  Qt::RightButton);
+        SendMouse(canvas, QEvent::MouseMove, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::NoButton, Qt::RightButton);
+        SendMouse(canvas, QEvent::MouseButtonRelease, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::RightButton,
+                  Qt::NoButton);
+        onMenu = nullptr;
+    };
+    // Copy the top left corner (a wall corner and the walls beside it),
+    // all four fields, and tile it over an inner rectangle.
+    onDialog = [](QDialog& dialog) { return qobject_cast<CFilterDialog*>(&dialog) != nullptr; };
+    drag({0, 0}, {2, 1}, {"&Copy", "&Fill"});
+    ASSERT_EQ((std::array<int, 2>{frame->Tiles().width, frame->Tiles().height}), (std::array<int, 2>{3, 2}));
+    onDialog = nullptr;
+    drag({10, 10}, {15, 12}, {"&Paste", "&Fill"});
+    EXPECT_EQ(cellAt(13, 12)->chr, cellAt(0, 0)->chr);
+    EXPECT_EQ(cellAt(14, 11)->attrib, cellAt(1, 1)->attrib);
+
+    // "Tile ClipBoard": Save picks .qcf for four fields; OK keeps the skip flag.
+    clipPath = QString::fromStdString(dir.File("corner"));
+    onDialog = [](QDialog& dialog) {
+        auto* tiles = qobject_cast<CTileClipDialog*>(&dialog);
+        if (tiles == nullptr) return false;
+        tiles->Save();
+        tiles->Skip().setChecked(true);
+        tiles->accept();
+        return true;
+    };
+    frame->TileClipboard();
+    EXPECT_TRUE(frame->Tiles().skip);
+    KTileClipboard reread;
+    std::string error;
+    ASSERT_TRUE(KLoadTiles(dir.File("corner.qcf"), false, reread, error)) << error;
+    EXPECT_EQ(reread.cells, frame->Tiles().cells);
+
+    // An object saved as a .zobj from this world ...
+    onDialog = nullptr;
+    names = {"door"};
+    frame->AddObject();
+    ASSERT_TRUE(KCopyToClipboard(doc, false));
+    clipPath = QString::fromStdString(dir.File("door.zobj"));
+    onDialog = [](QDialog& dialog) {
+        if (auto* objects = qobject_cast<CObjectClipDialog*>(&dialog)) objects->Save();
+        return true;
+    };
+    frame->ObjectClipboard();
+    // ... is loaded into a new world and pasted there.
+    unsavedAnswer = KUnsavedAnswer::Discard;
+    frame->FileNew();
+    auto dummy = std::make_unique<Kobject>();
+    dummy->id = kDummyId;
+    dummy->Create("Dummy", 1, 1);
+    doc.SetClipboard(std::move(dummy));
+    onDialog = [](QDialog& dialog) {
+        if (auto* objects = qobject_cast<CObjectClipDialog*>(&dialog)) objects->Load();
+        return true;
+    };
+    frame->ObjectClipboard();
+    ASSERT_EQ(doc.Clipboard()->name, "door");
+    EXPECT_EQ(engine->vMain->name, "world_tree");
+    ASSERT_TRUE(KPasteObject(doc, true));
+    savePath = QString::fromStdString(dir.File("other.zqav"));
+    ASSERT_TRUE(frame->FileSave());
+    std::string json;
+    ASSERT_EQ(RunCommand("./quav-world tree --json '" + dir.File("other.zqav") + "'", &json), 0);
+    EXPECT_NE(json.find("\"name\": \"door\""), std::string::npos) << json;
 }
 
 }  // namespace
