@@ -17,6 +17,7 @@
 #include "CScriptDialog.h"
 #include "CViews.h"
 #include "KEditorDoc.h"
+#include "KTileClipboard.h"
 #include "KTools.h"
 #include "KFontEdit.h"
 #include "KTreeEdits.h"
@@ -31,7 +32,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
+
+#include <unistd.h>
 
 namespace {
 
@@ -303,6 +307,47 @@ void ToolsOnAMillionCells(benchmark::State& state)
     state.counters["cells"] = 1024.0 * 1024.0;
 }
 BENCHMARK(ToolsOnAMillionCells)->DenseRange(kFlood, kSameAsFill)->Unit(benchmark::kMillisecond);
+
+// The tile clipboard on a 1024 x 1024 region of varied cells: copy, paste
+// (undo recording included, undone outside the timing), and a .qcf file
+// saved and loaded.
+enum ClipCase : int64_t { kCopy = 0, kPaste, kSaveQcf, kLoadQcf };
+
+void TileClipboardOnAMillionCells(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc(*engine);
+    Kobject* node = AddBoard(*engine, 1024, 1024, 0);
+    for (int y = 0; y < 1024; ++y) {
+        for (int x = 0; x < 1024; ++x) node->SetCellLater(x, y, (x * 7 + y) % 256, x % 256, y % 256, (x + y) % 4);
+    }
+    doc.Select(node->id);
+    KTileClipboard clip;
+    KToolRegion region = KBuildRegion(KRegionKind::Rectangle, *node, 0, 0, 1023, 1023);
+    KCopyTiles(*node, region, {true, true, true, true}, clip);
+    for (KTile& tile : clip.cells) tile[0] = static_cast<uint16_t>((tile[0] + 1) % 256);
+    const std::string path = "/tmp/quav_editor_bench_" + std::to_string(getpid()) + ".qcf";
+    std::string error;
+    KSaveTiles(path, KTileSave::Qcf, clip, engine->vFont->Palette(), error);
+    const auto which = static_cast<ClipCase>(state.range(0));
+    for (auto _ : state) {
+        KToolRegion all = KBuildRegion(KRegionKind::Rectangle, *node, 0, 0, 1023, 1023);
+        switch (which) {
+        case kCopy: KCopyTiles(*node, all, {true, true, true, true}, clip); break;
+        case kPaste:
+            KPasteTiles(doc, *node, all, clip);
+            state.PauseTiming();
+            doc.Undo();
+            state.ResumeTiming();
+            break;
+        case kSaveQcf: KSaveTiles(path, KTileSave::Qcf, clip, engine->vFont->Palette(), error); break;
+        case kLoadQcf: KLoadTiles(path, false, clip, error); break;
+        }
+    }
+    state.counters["cells"] = 1024.0 * 1024.0;
+    std::remove(path.c_str());
+}
+BENCHMARK(TileClipboardOnAMillionCells)->DenseRange(kCopy, kLoadQcf)->Unit(benchmark::kMillisecond);
 // The font grown to 16 x 256 glyphs, and a 1,024 x 1,024-cell board (with
 // 1,000 objects) whose cells run through all of them: each glyph shows in
 // 256 cells.

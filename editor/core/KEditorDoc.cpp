@@ -38,11 +38,6 @@ size_t PlaceOf(const Kobject& node)
     return 0;
 }
 
-bool SameLook(const KCell& a, const KCell& b)
-{
-    return a.chr == b.chr && a.fg == b.fg && a.bg == b.bg && a.attrib == b.attrib;
-}
-
 struct SheetCopy {
     int32_t w = 0;
     int32_t h = 0;
@@ -349,11 +344,11 @@ bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg,
 {
     KCell* cell = node.GetCell(x, y);
     if (cell == nullptr) return false;
-    const KCell before = *cell;
+    const Look before{cell->chr, cell->fg, cell->bg, cell->attrib};
     // The glyph is rendered when the cell is next drawn.
     node.SetCellLater(x, y, chr, fg, bg, attrib);
-    const KCell after = *cell;
-    if (SameLook(before, after)) return false;
+    const Look after{cell->chr, cell->fg, cell->bg, cell->attrib};
+    if (before == after) return false;
     const bool own = strokeDepth_ == 0;
     if (own) BeginStroke();
     const uint32_t index = static_cast<uint32_t>(y) * static_cast<uint32_t>(node.width) + static_cast<uint32_t>(x);
@@ -374,7 +369,7 @@ bool KEditorDoc::FlushStroke()
 {
     strokeCells_.clear();
     // Cells painted back to what they were are no change.
-    std::erase_if(stroke_.cells, [](const CellChange& c) { return SameLook(c.before, c.after); });
+    std::erase_if(stroke_.cells, [](const CellChange& c) { return c.before == c.after; });
     if (stroke_.cells.empty()) return false;
     stroke_.selectedAfter = currentNode_;
     Commit(std::move(stroke_));
@@ -426,28 +421,40 @@ void KEditorDoc::Revert(const Step& step)
         RestoreNode(it->before, it->placeBefore);
     }
     InsertEntries(step.left);
-    for (auto it = step.cells.rbegin(); it != step.cells.rend(); ++it) {
-        if (Kobject* node = FindNode(it->node); node != nullptr && node->width > 0) {
-            const KCell& c = it->before;
-            node->SetCellLater(static_cast<int32_t>(it->index % static_cast<uint32_t>(node->width)),
-                          static_cast<int32_t>(it->index / static_cast<uint32_t>(node->width)), c.chr, c.fg, c.bg, c.attrib);
-        }
-    }
+    WriteCells(step.cells, false);
     for (const SheetChange& sheet : step.sheet) ApplySheet(sheet, sheet.widthBefore, sheet.heightBefore, sheet.rowsBefore);
     ApplySettings(step.settingsBefore);
     version_ = step.versionBefore;
     Reselect(step.selectedBefore);
 }
 
+void KEditorDoc::WriteCells(const std::vector<CellChange>& cells, bool after)
+{
+    // A step's cells mostly share one node: it is looked up once per run.
+    Kobject* node = nullptr;
+    int32_t nodeId = -1;
+    auto write = [&](const CellChange& change) {
+        if (change.node != nodeId) {
+            nodeId = change.node;
+            node = FindNode(nodeId);
+        }
+        if (node == nullptr || node->width <= 0) return;
+        const Look& look = after ? change.after : change.before;
+        const auto width = static_cast<uint32_t>(node->width);
+        node->SetCellLater(static_cast<int32_t>(change.index % width), static_cast<int32_t>(change.index / width), look.chr,
+                           look.fg, look.bg, look.attrib);
+    };
+    // Undo goes backwards, so a cell written twice ends as it first was.
+    if (after) {
+        for (const CellChange& change : cells) write(change);
+    } else {
+        for (auto it = cells.rbegin(); it != cells.rend(); ++it) write(*it);
+    }
+}
+
 void KEditorDoc::Replay(const Step& step)
 {
-    for (const CellChange& change : step.cells) {
-        if (Kobject* node = FindNode(change.node); node != nullptr && node->width > 0) {
-            const KCell& c = change.after;
-            node->SetCellLater(static_cast<int32_t>(change.index % static_cast<uint32_t>(node->width)),
-                          static_cast<int32_t>(change.index / static_cast<uint32_t>(node->width)), c.chr, c.fg, c.bg, c.attrib);
-        }
-    }
+    WriteCells(step.cells, true);
     for (const ChildEntry& entry : step.left) RemoveById(entry.subtree.id);
     for (const FieldsChange& fields : step.fields) {
         RestoreNode(fields.after, fields.placeAfter);

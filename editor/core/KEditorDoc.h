@@ -114,12 +114,19 @@ public:
     int TakeDroppedSteps();
 
 private:
+    // A cell's four fields, without what only drawing needs.
+    struct Look {
+        int16_t chr = 0, fg = 0, bg = 0, attrib = 0;
+        bool operator==(const Look&) const = default;
+    };
     struct CellChange {
         int32_t node = 0;
         uint32_t index = 0;
-        KCell before;
-        KCell after;
+        Look before;
+        Look after;
     };
+    // Writes the cells of a step's changes, before or after.
+    void WriteCells(const std::vector<CellChange>& cells, bool after);
     // A node's own fields, and its place among its siblings (a new depth
     // moves it there).
     struct FieldsChange {

@@ -8,6 +8,7 @@
 
 #include <allegro.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -489,11 +490,16 @@ bool KSaveTiles(const std::string& path, KTileSave type, const KTileClipboard& c
             error = "the clipboard is empty";
             return false;
         }
-        std::string data;
-        data.reserve(clip.cells.size() * 12);
+        std::string data(clip.cells.size() * 4 * 7, '\0');
+        char* out = data.data();
+        char* const end = data.data() + data.size();
         for (const KTile& tile : clip.cells) {
-            for (uint16_t field : tile) data += Text(static_cast<int16_t>(field)) + " ";
+            for (uint16_t field : tile) {
+                out = std::to_chars(out, end, static_cast<int16_t>(field)).ptr;
+                *out++ = ' ';
+            }
         }
+        data.resize(static_cast<size_t>(out - data.data()));
         // The writer builds the archive beside its target and renames it
         // into place only once it is whole.
         KZipWriter zip;

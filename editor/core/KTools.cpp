@@ -13,7 +13,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <fstream>
 #include <sstream>
 
@@ -71,6 +70,39 @@ KToolRegion Flood(const Kobject& node, int startX, int startY)
     // First in, first out: a vector read from the front, cells packed as
     // their place in the mask.
     const uint32_t stride = static_cast<uint32_t>(region.stride);
+    if (!gKTraceEnabled) {
+        // Without a trace to write, each cell is marked as it is queued, so
+        // it is queued once: the same cells, without the repeats.
+        std::vector<uint32_t> queue{static_cast<uint32_t>(startY) * stride + static_cast<uint32_t>(startX)};
+        queue.reserve(region.mask.size());
+        region.mask[queue.front()] = 1;
+        auto visit = [&](uint32_t at) {
+            if (region.mask[at] == 0 && SameLook(node.cells[at], reference)) {
+                region.mask[at] = 1;
+                queue.push_back(at);
+            }
+        };
+        for (size_t head = 0; head < queue.size(); ++head) {
+            const uint32_t at = queue[head];
+            const int x = static_cast<int>(at % stride);
+            const int y = static_cast<int>(at / stride);
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+            if (x + 1 < region.stride) visit(at + 1);
+            if (x > 0) visit(at - 1);
+            if (y + 1 < region.rows) visit(at + stride);
+            if (y > 0) visit(at - stride);
+        }
+        region.left = left;
+        region.top = top;
+        region.width = right - left + 1;
+        region.height = bottom - top + 1;
+        region.centreX = startX;
+        region.centreY = startY;
+        return region;
+    }
     std::vector<uint32_t> queue{static_cast<uint32_t>(startY) * stride + static_cast<uint32_t>(startX)};
     queue.reserve(region.mask.size());
     for (size_t head = 0; head < queue.size(); ++head) {
@@ -365,11 +397,22 @@ bool KDistance(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrush
     const double scaleX = xPosition / 100.0;
     const double scaleY = yPosition / 100.0;
     const int spread = random + 1;
+    // The scaled distances depend on the column or the row alone.
+    std::vector<int64_t> squaresX(static_cast<size_t>(std::max(region.width, 0)));
+    for (int i = 0; i < region.width; ++i) {
+        const auto dx = static_cast<int64_t>(std::abs(region.centreX - (region.left + i)) * scaleX);
+        squaresX[static_cast<size_t>(i)] = dx * dx;
+    }
+    int rowY = -1;
+    int64_t squareY = 0;
     return KPaintRegion(doc, node, region, [&](int x, int y, KBrushCell& cell) {
-        const int64_t dx = static_cast<int64_t>(std::abs(region.centreX - x) * scaleX);
-        const int64_t dy = static_cast<int64_t>(std::abs(region.centreY - y) * scaleY);
+        if (y != rowY) {
+            rowY = y;
+            const auto dy = static_cast<int64_t>(std::abs(region.centreY - y) * scaleY);
+            squareY = dy * dy;
+        }
         const int r = NextRandom() % spread;
-        const int64_t d = static_cast<int64_t>(std::sqrt(static_cast<double>(dx * dx + dy * dy)));
+        const auto d = static_cast<int64_t>(std::sqrt(static_cast<double>(squaresX[static_cast<size_t>(x - region.left)] + squareY)));
         const int k = static_cast<int>((r + d) % 8);
         cell = {set.codes[static_cast<size_t>(kUpAndDown[k])], brush.fg, brush.bg, brush.attrib};
         return true;
@@ -387,13 +430,17 @@ bool KSlime(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCel
     KBackUpNode(doc, node);
     doc.BeginStroke();
     doc.ReserveStroke(static_cast<size_t>(region.Count()));
-    std::deque<std::array<int, 2>> queue{{region.centreX, region.centreY}};
+    // First in, first out: a vector read from the front. The centre may
+    // lie outside the node (a region of no cells paints nothing).
+    std::vector<std::array<int, 2>> queue{{region.centreX, region.centreY}};
+    queue.reserve(static_cast<size_t>(region.Count()) * 2 + 1);
+    size_t head = 0;
     int ring = 3;
     int64_t counter = 0;
     int64_t limit = 3;
     int character = 219;
-    while (!queue.empty()) {
-        const auto [x, y] = queue.front();
+    while (head < queue.size()) {
+        const auto [x, y] = queue[head];
         const int r = NextRandom() % spread;
         const int64_t i = static_cast<int64_t>(static_cast<double>(r) * static_cast<double>(counter) /
                                                    static_cast<double>(limit + 1) + ring);
@@ -409,9 +456,9 @@ bool KSlime(KEditorDoc& doc, Kobject& node, KToolRegion& region, const KBrushCel
                 if (inBox(nx, ny) && region.At(nx, ny) == 1) queue.push_back({nx, ny});
             }
         }
-        queue.pop_front();
+        ++head;
         if (++counter == limit) {
-            limit = 3 * static_cast<int64_t>(queue.size());
+            limit = 3 * static_cast<int64_t>(queue.size() - head);
             ring = (ring + 1) % 8;
             counter = 0;
         }
