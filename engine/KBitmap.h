@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 struct BITMAP;
 
@@ -24,3 +25,9 @@ int KBitmapWidth(const BITMAP* bitmap);
 int KBitmapHeight(const BITMAP* bitmap);
 uint8_t* KBitmapRow(BITMAP* bitmap, int y);
 const uint8_t* KBitmapRow(const BITMAP* bitmap, int y);
+
+// The size of an uncompressed 8-bit Windows BMP whose header, palette (at
+// most 256 colours) and pixel rows the bytes hold whole; false for anything
+// else. The game library's reader trusts the header: a lying palette offset
+// or a short file makes it read past the end for billions of bytes.
+bool KPlainBmpSize(const std::string& bytes, int64_t& width, int64_t& height);

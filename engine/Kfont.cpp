@@ -79,27 +79,6 @@ const PACKFILE_VTABLE kMemoryFile = {MemoryClose, MemoryGet, MemoryUnget, Memory
 // pad its rows and carry a little more.
 constexpr size_t kMaxImportBytes = size_t{40} << 20;
 
-int32_t LittleEndian(const std::string& bytes, size_t at, int size)
-{
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
-    return size == 2 ? static_cast<int16_t>(value) : static_cast<int32_t>(value);
-}
-
-// The size a BMP's header gives (a bottom-up or top-down height is its
-// magnitude); false for anything that is not a BMP header.
-bool BmpSize(const std::string& bytes, int64_t& w, int64_t& h)
-{
-    if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M') return false;
-    const int32_t infoSize = LittleEndian(bytes, 14, 4);
-    const bool os2 = infoSize == 12;
-    if (!os2 && (infoSize < 40 || bytes.size() < 30)) return false;
-    w = LittleEndian(bytes, 18, os2 ? 2 : 4);
-    h = LittleEndian(bytes, os2 ? 20 : 22, os2 ? 2 : 4);
-    if (h < 0) h = -h;
-    return true;
-}
-
 int SheetPixel(const BITMAP* sheet, int x, int y)
 {
     if (sheet == nullptr || x < 0 || y < 0 || x >= sheet->w || y >= sheet->h) return 0;
@@ -340,7 +319,7 @@ bool Kfont::ImportFont(const std::string& path, int32_t maxSide)
     std::string error;
     int64_t w = 0;
     int64_t h = 0;
-    bool usable = KReadRegularFile(path, kMaxImportBytes, bytes, error) && BmpSize(bytes, w, h) && w <= maxSide &&
+    bool usable = KReadRegularFile(path, kMaxImportBytes, bytes, error) && KPlainBmpSize(bytes, w, h) && w <= maxSide &&
                   h <= maxSide && GlyphsForSheet(w, h) > 0 && GlyphsForSheet(w, h) <= kMaxGlyphs;
     KBitmap image;
     if (usable) {

@@ -172,13 +172,10 @@ bool PcxSize(const std::string& bytes, int64_t& w, int64_t& h, std::string& erro
 // The size of an 8-bit BMP, likewise.
 bool BmpSize(const std::string& bytes, int64_t& w, int64_t& h, std::string& error)
 {
-    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M' || Little(bytes, 28, 2) != 8) {
-        error = "it is not an 8-bit BMP picture";
+    if (!KPlainBmpSize(bytes, w, h)) {
+        error = "it is not a whole, uncompressed 8-bit BMP picture";
         return false;
     }
-    w = static_cast<int32_t>(Little(bytes, 18, 4));
-    h = static_cast<int32_t>(Little(bytes, 22, 4));
-    if (h < 0) h = -h;
     if (!SizeAllowed(w, h)) {
         error = "its picture has " + SizeError(w, h);
         return false;

@@ -130,13 +130,20 @@ TEST_F(TileClipboard, BadFilesAreRefusedAndTheClipboardStays)
         std::string bytes;
         const char* says;
     };
-    std::string bigBmp(60, '\0');
+    // A whole 8-bit BMP 10,000 pixels wide, and one whose palette offset lies.
+    std::string bigBmp(54 + 10000, '\0');
     bigBmp[0] = 'B';
     bigBmp[1] = 'M';
-    bigBmp[28] = 8;
+    bigBmp[10] = 54;
+    bigBmp[14] = 40;
     bigBmp[18] = 0x10;
-    bigBmp[19] = 0x27;  // 10,000 pixels wide
+    bigBmp[19] = 0x27;
     bigBmp[22] = 1;
+    bigBmp[28] = 8;
+    std::string lyingBmp = bigBmp.substr(0, 64);
+    lyingBmp[18] = 2;
+    lyingBmp[19] = 0;
+    lyingBmp[13] = 0x7f;  // pixels at 2 GB: the palette would be read forever
     std::string bigPcx(128, '\0');
     bigPcx[0] = 10;
     bigPcx[3] = 8;
@@ -152,6 +159,7 @@ TEST_F(TileClipboard, BadFilesAreRefusedAndTheClipboardStays)
         {"x.txt", std::string(10000, 'a'), "9,999"},
         {"x.txt", "", "size"},
         {"x.bmp", bigBmp, "10000 x 1"},
+        {"x.bmp", lyingBmp, "uncompressed 8-bit"},
         {"x.chr", bigPcx, "65536 x 1"},
         {"x.chr", "short", "24-bit PCX"},
     };
