@@ -19,7 +19,7 @@ int16_t Recoloured(int16_t fg, int foreground)
     return foreground == -1 ? fg : static_cast<int16_t>(foreground);
 }
 
-// A template copy runs: it takes the program with its markers and starts
+// A template copy runs: it shares the program with its markers and starts
 // at the first command, owned by the node it was copied from.
 void CopyProgram(const Kobject& source, Kobject& copy)
 {
@@ -31,8 +31,7 @@ void CopyProgram(const Kobject& source, Kobject& copy)
     copy.currentLine = -1;
     if (!copy.lines.empty() && !copy.lines[0].commands.empty()) {
         copy.currentLine = 0;
-        copy.lines[0].currentCommand = 0;
-        copy.lines[0].commands[0].cursor = 0;
+        copy.currentCommand = 0;
         copy.running = 1;
         copy.wait = 0;
     }

@@ -397,7 +397,7 @@ void Kobject::RestartTree()
 {
     if (!lines.empty() && !lines[0].commands.empty()) {
         currentLine = 0;
-        lines[0].currentCommand = 0;
+        currentCommand = 0;
     }
     running = 1;
     locked = 0;

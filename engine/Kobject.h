@@ -49,8 +49,11 @@ public:
     KGridSlot gridSlot;  // where the parent's grid keeps this node
 
     // --- Runner: execution state --------------------------------------------
-    std::vector<KProgramLine> lines;
+    // The program is shared with the other copies of its template; the
+    // position in it is the node's own.
+    KProgramLines lines;
     int32_t currentLine = -1;
+    int32_t currentCommand = 0;  // index into the current line's commands
     int32_t running = 1;
     int32_t locked = 0;
     int32_t wait = 0;
@@ -63,8 +66,8 @@ public:
     int32_t dead = 0;
     int64_t steppedTick = -1;  // the tick in which its parent last gave it a turn
     std::string lastMarker = "default";
-    std::vector<KMarker> markers;
-    std::vector<KKeyMarker> keyMarkers;
+    KMarkers markers;
+    KKeyMarkers keyMarkers;
 
     // --- Editor ------------------------------------------------------------
     int32_t hiddenmark = 0;

@@ -212,10 +212,11 @@ int HandleBind(Kexec& exec, Kobject& object, KCompiledCommand& command)
     command.cursor = 1;
     const Kobject* templ = KFindTemplate(exec.Engine(), exec.NameArg(command));
     if (templ == nullptr) return kAdvance;
-    // Copied before the old program goes, which may be the template's own.
-    std::vector<KProgramLine> lines = templ->lines;
-    std::vector<KMarker> markers = templ->markers;
-    std::vector<KKeyMarker> keyMarkers = templ->keyMarkers;
+    // Taken before the old program goes, which may be the template's own;
+    // the object shares the template's program from now on.
+    KProgramLines lines = templ->lines;
+    KMarkers markers = templ->markers;
+    KKeyMarkers keyMarkers = templ->keyMarkers;
     exec.RetireProgram(std::move(object.lines));
     object.lines = std::move(lines);
     object.markers = std::move(markers);
@@ -223,8 +224,7 @@ int HandleBind(Kexec& exec, Kobject& object, KCompiledCommand& command)
     object.currentLine = -1;
     if (!object.lines.empty() && !object.lines[0].commands.empty()) {
         object.currentLine = 0;
-        object.lines[0].currentCommand = 0;
-        object.lines[0].commands[0].cursor = 0;
+        object.currentCommand = 0;
         object.running = 1;
         object.wait = 0;
     }

@@ -140,16 +140,16 @@ TEST(Restart, SetsEveryNodeRunningAndPointsProgramsAtTheirStart)
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 1, 1);
     Kobject* a = engine.AddObject(*board, "a", 1, 1);
-    a->lines.resize(2);
-    a->lines[0].commands.resize(1);
-    a->lines[0].currentCommand = 5;
+    a->lines.Edit().resize(2);
+    a->lines.Edit()[0].commands.resize(1);
+    a->currentCommand = 5;
     a->currentLine = 1;
     a->running = 0;
     a->locked = 1;
     a->wait = 3;
     board->running = 0;
     board->RestartTree();
-    EXPECT_EQ((std::vector<int>{a->currentLine, a->lines[0].currentCommand, a->running, a->locked, a->wait}),
+    EXPECT_EQ((std::vector<int>{a->currentLine, a->currentCommand, a->running, a->locked, a->wait}),
               (std::vector<int>{0, 0, 1, 0, 0}));
     EXPECT_EQ(board->currentLine, -1) << "no program, no line";
     EXPECT_EQ(board->running, 1);
