@@ -10,6 +10,7 @@ void MeasureInto(const Kobject& node, KTreeSize& size, int level)
 {
     ++size.nodes;
     size.cells += static_cast<int64_t>(node.cells.size());
+    size.scriptBytes += static_cast<int64_t>(node.source.size());
     size.levels = std::max(size.levels, level);
     for (const auto& child : node.children) MeasureInto(*child, size, level + 1);
 }

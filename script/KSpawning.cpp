@@ -95,7 +95,10 @@ Kobject* KCopyTemplate(Kexec& exec, Kobject& parent, const Kobject& templ, int f
 {
     Kinterface& engine = exec.Engine();
     const KTreeSize size = KMeasureTree(templ);
-    if (!engine.vWork.Spend(size.nodes + size.cells / kCellsPerUnit)) return nullptr;
+    // A copy pays for what it copies: nodes, cells and script text. The
+    // compiled programs are shared, whatever their size.
+    const int64_t units = size.nodes + size.cells / kCellsPerUnit + size.scriptBytes / kTextBytesPerUnit;
+    if (!engine.vWork.Spend(units)) return nullptr;
     if (!exec.MayMakeNodes(size.nodes)) return nullptr;
     KCopyOptions options;
     options.asTemplate = true;

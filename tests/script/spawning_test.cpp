@@ -154,6 +154,55 @@ TEST(TemplateCopy, LongRunsOfShotsLeaveNoHandleBehind)
     EXPECT_LT(most, 400) << "and died";
 }
 
+// Copies of a template run its program without copying it: a copy pays
+// for its nodes, cells and script, never for the program, and an object
+// that binds itself to a template over and over holds one program. A copy
+// that zaps a label gets markers of its own; the template keeps its own.
+TEST(TemplateCopy, CopiesShareTheTemplatesProgram)
+{
+    SpawnWorld world;
+    Kobject* big = world.engine.AddObject(*world.engine->vSpawnBoard, "big", 1, 1);
+    big->source = "#bind big\n/i &3000\n:zapme\n#zap zapme";
+    Kobject* putter = world.engine.AddObject(*world.board, "putter", 1, 1, 0, 5, 5);
+    putter->source = "#cyclef 0\n:s\n#put s big\n@s";
+    Kobject* chain = world.engine.AddObject(*world.board, "chain", 1, 1, 0, 9, 9);
+    chain->source = "#bind big";
+    world.engine->CompileAll();
+    world.engine->ChooseActiveBoard();
+    ASSERT_EQ(big->lines.size(), 4u);
+    ASSERT_EQ(big->lines[1].commands.size(), 3000u);
+
+    world.engine->BeginTick();
+    const int64_t before = world.engine->vWork.Left();
+    Kobject* copy = KCopyTemplate(world.Exec(), *world.board, *big, -1);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(before - world.engine->vWork.Left(), 1 + static_cast<int64_t>(big->source.size()) / kTextBytesPerUnit);
+    EXPECT_TRUE(copy->lines.SameAs(big->lines) && copy->markers.SameAs(big->markers));
+
+    for (int tick = 0; tick < 4; ++tick) world.engine->Tick();
+    int copies = 0;
+    for (const auto& child : world.board->children) {
+        if (child.get() == putter) continue;
+        EXPECT_TRUE(child->lines.SameAs(big->lines)) << child->name;
+        EXPECT_TRUE(child->keyMarkers.SameAs(big->keyMarkers)) << child->name;
+        ++copies;
+    }
+    EXPECT_GT(copies, 4);
+    EXPECT_EQ(big->lines.Holders(), copies + 1) << "no turn holds a program it replaced";
+    EXPECT_EQ(chain->currentLine, 0) << "the chain binds again every command";
+
+    // Running a copy to its #zap: only its markers are its own now.
+    copy->currentLine = 3;
+    copy->currentCommand = 0;
+    copy->running = 1;
+    copy->wait = 0;
+    world.engine->Tick();
+    ASSERT_FALSE(copy->markers.SameAs(big->markers));
+    EXPECT_EQ(copy->markers[0].active, 0);
+    EXPECT_EQ(big->markers[0].active, 1);
+    EXPECT_TRUE(copy->lines.SameAs(big->lines));
+}
+
 // --- The ray caster ------------------------------------------------------------
 
 using Cells = std::set<std::pair<int, int>>;
