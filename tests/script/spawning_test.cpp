@@ -265,4 +265,38 @@ TEST(Light, HugeLightsAreBounded)
     EXPECT_LE(lit, kLightAngles * 52);
 }
 
+// A dark board's view may be far larger than its cells: the rays end at its
+// cells. Every ray and every cell lit anew is charged, and a light stops
+// when the tick's work is spent.
+TEST(Light, RaysEndAtTheDarkCellsAndStopWhenTheWorkIsSpent)
+{
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    TestEngine engine(RunnerScriptParts());
+    Kobject* board = engine.AddBoard("Main", 40, 30);
+    Kobject* dark = engine.AddBoard("Dark", 1, 1, 1);
+    dark->vieww = dark->viewh = kMax;
+    engine->FindSpecialBoards();
+    Kobject* lamp = engine.AddObject(*board, "lamp", 1, 1, 0, 0, 0);
+    engine->vWork.SetCapacity(100000, 100000);
+    EXPECT_LE(KCastLight(*engine, *lamp, kMax, kLightAngles, 0, 256), 2 * kLightAngles) << "one cell, once or twice a ray";
+    EXPECT_LE(100000 - engine->vWork.Left(), 2 * kLightAngles + 2) << "rays of a step or two";
+
+    dark->Resize(40, 30);
+    dark->vieww = 40;
+    dark->viewh = 30;
+    lamp->posx = 20;
+    lamp->posy = 15;
+    for (KCell& cell : dark->cells) cell.fg = cell.bg = 255;
+    engine->vWork.SetCapacity(100000, 100000);
+    const int all = KCastLight(*engine, *lamp, 100, kLightAngles, 0, 256);
+    const int64_t spent = 100000 - engine->vWork.Left();
+    int64_t litCells = 0;
+    for (const KCell& cell : dark->cells) litCells += cell.fg == 0 ? 1 : 0;
+    EXPECT_GE(spent, kLightAngles * (51 / 8 + 1) + 2 * litCells) << "rays of 51 steps and the cells they light";
+    engine->vWork.SetCapacity(spent / 4, spent / 4);
+    const int part = KCastLight(*engine, *lamp, 100, kLightAngles, 0, 256);
+    EXPECT_GT(part, 0);
+    EXPECT_LT(part, all / 2) << "the light stopped with the work";
+}
+
 }  // namespace
