@@ -7,6 +7,7 @@
 #include "KCell.h"
 #include "KChildGrid.h"
 #include "KProgram.h"
+#include "KSharedText.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,7 +28,7 @@ public:
     // Whoever writes posx, posy, vieww or viewh of a linked node calls
     // Refile() afterwards, so that its parent's grid of children stays right.
     std::string name;
-    std::string source;  // the script, lines joined by "\n"
+    KSharedText source;  // the script, lines joined by "\n"
     int32_t viewx = 0;
     int32_t viewy = 0;
     int32_t vieww = 0;

@@ -233,7 +233,7 @@ void Kcompiler::CompileNode(Kobject& node)
 {
     KTRACE("----------- Compiling: %s -----------\n", node.name.c_str());
     node_ = &node;
-    SetSource(node.source);
+    SetSource(node.source.Text());
     lineCachePosition_ = 0;
     lineCacheNumber_ = 1;
     // Key markers index the markers, so they go with them.

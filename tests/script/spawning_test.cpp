@@ -178,6 +178,7 @@ TEST(TemplateCopy, CopiesShareTheTemplatesProgram)
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(before - world.engine->vWork.Left(), 1 + static_cast<int64_t>(big->source.size()) / kTextBytesPerUnit);
     EXPECT_TRUE(copy->lines.SameAs(big->lines) && copy->markers.SameAs(big->markers));
+    EXPECT_TRUE(copy->source.SameAs(big->source)) << "the script is shared too";
 
     for (int tick = 0; tick < 4; ++tick) world.engine->Tick();
     int copies = 0;
