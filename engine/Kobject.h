@@ -85,6 +85,9 @@ public:
     bool Erase(const Kobject* child);
     void Link(std::unique_ptr<Kobject> node);
     void Link_Back(std::unique_ptr<Kobject> node);
+    // Links every node as Link would, one after another, in one pass over
+    // the children when the nodes come in descending depth.
+    void LinkAll(std::vector<std::unique_ptr<Kobject>> nodes);
     std::unique_ptr<Kobject> UnLink(const Kobject* child);
     void ClearChildren();
 

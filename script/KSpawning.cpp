@@ -334,6 +334,7 @@ void KDissolve(Kexec& exec, Kobject& object, Kobject& parent, const int32_t valu
     children.reserve(object.children.size());
     for (const auto& child : object.children) children.push_back(child.get());
     engine.vWork.Spend(static_cast<int64_t>(children.size()));
+    std::vector<Kobject*> movers;
     for (Kobject* child : children) {
         const KWindow moved{int64_t{child->posx} + object.posx - object.viewx,
                             int64_t{child->posy} + object.posy - object.viewy, child->vieww, child->viewh};
@@ -341,12 +342,19 @@ void KDissolve(Kexec& exec, Kobject& object, Kobject& parent, const int32_t valu
             exec.EraseChild(object, *child);
             continue;
         }
-        std::unique_ptr<Kobject> node = object.UnLink(child);
-        if (!node) continue;
-        node->posx = Clamped32(moved.x);
-        node->posy = Clamped32(moved.y);
-        parent.Link(std::move(node));
+        child->posx = Clamped32(moved.x);
+        child->posy = Clamped32(moved.y);
+        movers.push_back(child);
     }
+    // Taken out from the back, where each is found at once, and linked in
+    // their order in one pass over the parent's children.
+    std::vector<std::unique_ptr<Kobject>> nodes;
+    nodes.reserve(movers.size());
+    for (auto mover = movers.rbegin(); mover != movers.rend(); ++mover) {
+        if (std::unique_ptr<Kobject> node = object.UnLink(*mover)) nodes.push_back(std::move(node));
+    }
+    std::reverse(nodes.begin(), nodes.end());
+    parent.LinkAll(std::move(nodes));
 }
 
 void KRegisterSpawnHandlers(KHandlerTable& table)
