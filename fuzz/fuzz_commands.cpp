@@ -24,6 +24,10 @@ constexpr int kTicks = 60;
 constexpr int kObjects = 4;
 constexpr size_t kMaxLines = 48;
 constexpr int64_t kFuzzMaxNodes = 3000;
+// A tenth of the runner's budget, as in the play fuzzer: the same bound,
+// reached in a tenth of the time.
+constexpr int64_t kFuzzTickUnits = kTickWorkUnits / 10;
+constexpr int64_t kFuzzImmediateUnits = kImmediateWorkUnits / 10;
 
 // The bytes still to read; 0 once they run out.
 class Choices {
@@ -187,6 +191,7 @@ void Darken(Kinterface& engine)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     Kinterface& engine = FuzzEngine(ScriptParts());
+    engine.vWork.SetCapacity(kFuzzTickUnits, kFuzzImmediateUnits);
     Choices in(data, size);
     BuildWorld(engine, in);
     for (int tick = 0; tick < kTicks; ++tick) {

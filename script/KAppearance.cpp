@@ -290,7 +290,14 @@ void KFadePalette(Kinterface& engine, const KPalette& from, const KPalette& to)
     // once the game is ending nothing is shown any more.
     if (SamePalette(engine.vShownPalette, to)) return;
     if (engine.vHost.runPass != nullptr && engine.CloseRequested()) return;
+    KPlayState& play = engine.vPlay;
+    if (play.fadeTick != engine.vTickCount) {
+        play.fadeTick = engine.vTickCount;
+        play.fadeFrames = 0;
+    }
     for (int position = 0; position < kFadeSteps; position += kFadeSpeed) {
+        if (play.menuAsked || play.fadeFrames >= kMaxFadeFramesPerTick) break;
+        ++play.fadeFrames;
         KPalette step = to;
         for (size_t c = 0; c < step.size(); ++c) {
             step[c].r = Between(from[c].r, to[c].r, position);
@@ -303,6 +310,7 @@ void KFadePalette(Kinterface& engine, const KPalette& from, const KPalette& to)
         if (pass == KModalPass::NoHost) break;
         // The game is ending: the palette stays as last shown.
         if (pass != KModalPass::Ran) return;
+        if (key[KEY_ESC] != 0) play.menuAsked = true;
     }
     engine.ShowPalette(to);
 }
