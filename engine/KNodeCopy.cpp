@@ -38,17 +38,41 @@ void CopyProgram(const Kobject& source, Kobject& copy)
     }
 }
 
+// A field written into a fresh cell: the "keep" value keeps its 0.
+int16_t Written(int16_t value) { return value == kKeep ? 0 : value; }
+
+// The cells written one by one into the fresh grid, as SetCell would: in
+// the runner that is a plain pass over the cells (nothing is drawn until
+// shown), which keeps copies of the largest nodes quick.
+void CopyCells(const Kobject& source, Kobject& copy, int foreground)
+{
+    const Kinterface* engine = KEngine();
+    if ((engine != nullptr && engine->IsEditor()) || copy.cells.size() != source.cells.size()) {
+        for (int32_t y = 0; y < source.height; ++y) {
+            for (int32_t x = 0; x < source.width; ++x) {
+                const KCell* cell = source.GetCell(x, y);
+                copy.SetCell(x, y, cell->chr, Recoloured(cell->fg, foreground), cell->bg, cell->attrib);
+            }
+        }
+        return;
+    }
+    for (size_t i = 0; i < source.cells.size(); ++i) {
+        const KCell& from = source.cells[i];
+        KCell& to = copy.cells[i];
+        to.chr = Written(from.chr);
+        to.fg = Written(Recoloured(from.fg, foreground));
+        to.bg = Written(from.bg);
+        to.attrib = Written(from.attrib);
+        to.drawn = 0;
+    }
+}
+
 // Copies everything but the tree links, the id and the position.
 void CopyFields(const Kobject& source, Kobject& copy, const KCopyOptions& options)
 {
     copy.Create(source.name, source.width, source.height);
     copy.posz = source.posz;
-    for (int32_t y = 0; y < source.height; ++y) {
-        for (int32_t x = 0; x < source.width; ++x) {
-            const KCell* cell = source.GetCell(x, y);
-            copy.SetCell(x, y, cell->chr, Recoloured(cell->fg, options.foreground), cell->bg, cell->attrib);
-        }
-    }
+    CopyCells(source, copy, options.foreground);
     copy.viewx = source.viewx;
     copy.viewy = source.viewy;
     copy.vieww = source.vieww;

@@ -24,8 +24,11 @@ namespace {
 
 constexpr int kStepX[4] = {0, 1, 0, -1};
 constexpr int kStepY[4] = {-1, 0, 1, 0};
-// Cells copied for one unit of a tick's work.
+// Cells painted for one unit of a tick's work.
 constexpr int64_t kCellsPerUnit = 64;
+// Cells of a copy for one unit: its grid is fresh memory, and the system
+// hands that over page by page. A tick affords one copy of the largest node.
+constexpr int64_t kCopiedCellsPerUnit = 4;
 
 int32_t Clamped32(int64_t value)
 {
@@ -97,7 +100,7 @@ Kobject* KCopyTemplate(Kexec& exec, Kobject& parent, const Kobject& templ, int f
     const KTreeSize size = KMeasureTree(templ);
     // A copy pays for what it copies: nodes, cells and script text. The
     // compiled programs are shared, whatever their size.
-    const int64_t units = size.nodes + size.cells / kCellsPerUnit + size.scriptBytes / kTextBytesPerUnit;
+    const int64_t units = size.nodes + size.cells / kCopiedCellsPerUnit + size.scriptBytes / kTextBytesPerUnit;
     if (!engine.vWork.Spend(units)) return nullptr;
     if (!exec.MayMakeNodes(size.nodes)) return nullptr;
     KCopyOptions options;

@@ -173,9 +173,13 @@ TEST(TemplateCopy, CopiesShareTheTemplatesProgram)
     ASSERT_EQ(big->lines[1].commands.size(), 3000u);
 
     world.engine->BeginTick();
+    big->cells[0] = KCell{-1, -1, 7, -1, 1, 0};
     const int64_t before = world.engine->vWork.Left();
     Kobject* copy = KCopyTemplate(world.Exec(), *world.board, *big, -1);
     ASSERT_NE(copy, nullptr);
+    const KCell& cell = copy->cells[0];
+    EXPECT_EQ((std::vector<int>{cell.chr, cell.fg, cell.bg, cell.attrib, cell.drawn}), (std::vector<int>{0, 0, 7, 0, 0}))
+        << "written as a cell write would: -1 keeps the fresh cell's 0";
     EXPECT_EQ(before - world.engine->vWork.Left(), 1 + static_cast<int64_t>(big->source.size()) / kTextBytesPerUnit);
     EXPECT_TRUE(copy->lines.SameAs(big->lines) && copy->markers.SameAs(big->markers));
     EXPECT_TRUE(copy->source.SameAs(big->source)) << "the script is shared too";
