@@ -2,7 +2,7 @@
 // choose, line by line, a command word and arguments of the kinds its form
 // takes (numbers at their extremes, directions, template names, properties,
 // variables, labels), so nearly every line compiles and runs. Four objects
-// play them for 60 ticks on a board with walls, a "Spawn" board of templates
+// play them for 30 ticks on a board with walls, a "Spawn" board of templates
 // that copy, bind and light, and a "Dark" board with a view as wide as a
 // node may be. No crash, hang or leak; no tick spends past its budget; the
 // world stays within its node bound.
@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kTicks = 60;
+constexpr int kTicks = 30;
 constexpr int kObjects = 4;
 constexpr size_t kMaxLines = 48;
 constexpr int64_t kFuzzMaxNodes = 3000;

@@ -26,7 +26,7 @@ constexpr int64_t kCellsPerUnit = 64;
 // Steps of a light's ray for one unit, and the units of a dark cell the
 // light changes (the runner draws it twice).
 constexpr int64_t kLightStepsPerUnit = 8;
-constexpr int64_t kLitCellUnits = 8;
+constexpr int64_t kLitCellUnits = 48;
 
 int32_t Clamped32(int64_t value)
 {

@@ -297,7 +297,7 @@ TEST(Light, RaysEndAtTheDarkCellsAndStopWhenTheWorkIsSpent)
     const int64_t spent = 100000 - engine->vWork.Left();
     int64_t litCells = 0;
     for (const KCell& cell : dark->cells) litCells += cell.fg == 0 ? 1 : 0;
-    EXPECT_GE(spent, kLightAngles * (51 / 8 + 1) + 8 * litCells) << "rays of 51 steps and the cells they light";
+    EXPECT_GE(spent, kLightAngles * (51 / 8 + 1) + 48 * litCells) << "rays of 51 steps and the cells they light";
     for (KCell& cell : dark->cells) cell.fg = cell.bg = 255;
     engine->vWork.SetCapacity(spent / 4, spent / 4);
     const int part = KCastLight(*engine, *lamp, 100, kLightAngles, 0, 256);
