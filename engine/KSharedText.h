@@ -32,6 +32,7 @@ public:
     bool empty() const { return Text().empty(); }
     char back() const { return Text().back(); }
     void assign(std::string_view text) { Set(std::string(text)); }
+    void assign(const char* text, size_t count) { Set(std::string(text, count)); }
     void clear() { text_.reset(); }
     bool operator==(std::string_view other) const { return std::string_view(Text()) == other; }
     // Whether both hold the very same text, not merely equal ones.
