@@ -8,6 +8,7 @@
 #include "KWorldFile.h"
 #include "Kcompiler.h"
 #include "Kexec.h"
+#include "Kfont.h"
 #include "Kobject.h"
 
 #include <benchmark/benchmark.h>
@@ -121,6 +122,7 @@ void Play(benchmark::State& state, HostileWorld& world, int ticks = kTicks)
     double total = 0.0;
     double compile = 0.0;
     for (auto _ : state) {
+        engine.FindSpecialBoards();
         const Clock::time_point compileStart = Clock::now();
         engine.CompileAll();
         compile = MsSince(compileStart);
@@ -251,6 +253,220 @@ void BM_RepeatedMoves(benchmark::State& state)
     Play(state, world);
 }
 
+// --- Second hardening round: programs, lights, child lists ----------------------
+
+// Resident memory of this process, for worlds that try to eat it.
+double ResidentMiB()
+{
+    long pages = 0;
+    long resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * 4096.0 / (1024.0 * 1024.0);
+}
+
+Kobject* AddBoard(HostileWorld& world, const std::string& name, int w, int h, int z)
+{
+    Kobject* board = world.engine->vMain->Spawn_Back(world.engine->TakeNextId(), z);
+    board->Create(name, w, h);
+    return board;
+}
+
+// A template whose program is some 33 MB: half a megabyte of repeated
+// moves, which a world file packs into a few kilobytes. Its first command
+// is given.
+Kobject* AddBigTemplate(HostileWorld& world, const std::string& first)
+{
+    Kobject* spawn = AddBoard(world, "Spawn", 8, 8, 1);
+    return AddObject(world, *spawn, "big", first + "\n" + Repeated("/i &5\n", 90000));
+}
+
+// Twenty objects putting copies of the big template, every command.
+void BM_PutBigProgram(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    Kobject* big = AddBigTemplate(world, "#end");
+    AddObjects(world, 20, "p", ":l\n#put s big\n@l\n");
+    Play(state, world, 10);
+    size_t bytes = 0;
+    for (const KProgramLine& line : big->lines) bytes += line.commands.size() * Kcompiler::CopyCost(line.commands[0]);
+    state.counters["program_mib"] = static_cast<double>(bytes) / (1024.0 * 1024.0);
+    state.counters["program_holders"] = static_cast<double>(big->lines.Holders());
+    state.counters["rss_mib"] = ResidentMiB();
+}
+
+// A template whose first command binds to itself: every command of a turn
+// takes the program over again.
+void BM_BindChain(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    Kobject* big = AddBigTemplate(world, "#bind big");
+    AddObjects(world, 4, "b", "#bind big\n");
+    Play(state, world, 10);
+    state.counters["program_holders"] = static_cast<double>(big->lines.Holders());
+    state.counters["rss_mib"] = ResidentMiB();
+}
+
+// What the runner does about the dark board around a tick: every target
+// dark before, the cells whose target changed drawn after.
+int64_t RedrawDarkness(Kinterface& engine, Kobject& dark)
+{
+    int64_t drawn = 0;
+    if (dark.shade.size() != dark.cells.size()) {
+        // The first frame draws the whole board dark, once.
+        dark.shade.assign(dark.cells.size(), KCell{0, 255, 255, 0, 1, 0});
+        for (int32_t y = 0; y < dark.height; ++y) {
+            for (int32_t x = 0; x < dark.width; ++x) engine.vFont->RenderGlyph(dark, 0, 255, 255, x, y);
+        }
+    }
+    for (int32_t y = 0; y < dark.height; ++y) {
+        for (int32_t x = 0; x < dark.width; ++x) {
+            const size_t i = static_cast<size_t>(y) * static_cast<size_t>(dark.width) + static_cast<size_t>(x);
+            if (dark.cells[i].fg == dark.shade[i].fg) continue;
+            engine.vFont->RenderGlyph(dark, 0, dark.cells[i].fg, dark.cells[i].bg, x, y);
+            ++drawn;
+            dark.shade[i].fg = dark.cells[i].fg;
+            dark.shade[i].bg = dark.cells[i].bg;
+        }
+    }
+    return drawn;
+}
+
+void PlayInTheDark(benchmark::State& state, HostileWorld& world, Kobject& dark, int ticks)
+{
+    Kinterface& engine = *world.engine;
+    engine.SetVar("dark", 1);
+    engine.FindSpecialBoards();
+    engine.CompileAll();
+    engine.ChooseActiveBoard();
+    engine.vPlay.Reset();
+    RedrawDarkness(engine, dark);
+    double worst = 0.0;
+    double total = 0.0;
+    double worstCpu = 0.0;
+    int worstAt = 0;
+    int64_t mostDrawn = 0;
+    for (auto _ : state) {
+        for (int tick = 0; tick < ticks; ++tick) {
+            const Clock::time_point start = Clock::now();
+            const double cpuStart = ThreadCpuMs();
+            for (KCell& cell : dark.cells) cell.fg = cell.bg = 255;
+            RunnerTick(engine);
+            mostDrawn = std::max(mostDrawn, RedrawDarkness(engine, dark));
+            worstCpu = std::max(worstCpu, ThreadCpuMs() - cpuStart);
+            const double ms = MsSince(start);
+            if (ms > worst) worstAt = tick;
+            worst = std::max(worst, ms);
+            total += ms;
+        }
+        state.SetIterationTime(total / 1000.0);
+    }
+    state.counters["worst_tick_ms"] = worst;
+    state.counters["worst_tick_cpu_ms"] = worstCpu;
+    state.counters["worst_tick_at"] = worstAt;
+    state.counters["mean_tick_ms"] = total / ticks;
+    state.counters["most_cells_drawn"] = static_cast<double>(mostDrawn);
+}
+
+// A 1 x 1 dark board whose view claims 2,147,483,647 cells across, and
+// lamps asking for the longest rays.
+void BM_LightHugeView(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    Kobject* dark = AddBoard(world, "Dark", 1, 1, 2);
+    dark->vieww = dark->viewh = 2147483647;
+    AddObjects(world, 4, "lamp", ":l\n#light 2147483647 512 0 256\n@l\n");
+    PlayInTheDark(state, world, *dark, 10);
+}
+
+// The largest dark board a node may be (1,024 x 1,024 cells) with a view of
+// 4,096, and one lamp lighting it all, over and over.
+void BM_LightLoop(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    world.board->Resize(1024, 1024);
+    Kobject* dark = AddBoard(world, "Dark", 1024, 1024, 2);
+    dark->vieww = dark->viewh = 4096;
+    Kobject* lamp = AddObject(world, *world.board, "lamp", ":l\n#light 4096 512 0 256\n@l\n");
+    lamp->posx = lamp->posy = 512;
+    PlayInTheDark(state, world, *dark, 20);
+}
+
+// The same dark board, and a lamp lighting two halves in turn, so that
+// every tick draws the cells of both halves anew.
+void BM_LightAlternating(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    world.board->Resize(1024, 1024);
+    Kobject* dark = AddBoard(world, "Dark", 1024, 1024, 2);
+    Kobject* lamp = AddObject(world, *world.board, "lamp", ":l\n#light 4096 512 0 128\n/i\n#light 4096 512 128 128\n/i\n@l\n");
+    lamp->posx = lamp->posy = 512;
+    PlayInTheDark(state, world, *dark, 20);
+}
+
+// "#mod posz" back and forth among 60,000 siblings, with the moves' queries
+// in between: every change of depth takes the object out of the list and
+// back in, and the query after it numbers the list anew.
+void BM_RedepthAmongMany(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 60000, "n", "#end\n");
+    AddObjects(world, 20, "z", ":l\n#mod posz 5\n#if blocked n #give a 1\n#mod posz -5\n@l\n");
+    Play(state, world);
+}
+
+// Twenty guns shooting among 60,000 siblings.
+void BM_GunsAmongMany(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    Kobject* spawn = AddBoard(world, "Spawn", 8, 8, 1);
+    AddObject(world, *spawn, "bullet", "#end\n:thud\n#die\n");
+    AddObjects(world, 60000, "n", "#end\n");
+    AddObjects(world, 20, "g", ":l\n#shoot rnd\n@l\n");
+    Play(state, world);
+}
+
+// One object with 4,000 children dissolving into a board of 60,000 whose
+// last object lies deepest: each child's place is found past all 60,000.
+void BM_BecomeWithChildren(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    AddObjects(world, 60000, "n", "#end\n");
+    AddObject(world, *world.board, "deepest", "#end\n", -10);
+    Kobject* parent = AddObject(world, *world.board, "parent", "#become 1 2 3 0\n", 5);
+    parent->vieww = parent->viewh = 0;
+    for (int i = 0; i < 4000; ++i) {
+        Kobject* child = AddObject(world, *parent, "c" + std::to_string(i), "#end\n", -1);
+        child->posx = child->posy = 0;
+    }
+    Play(state, world);
+}
+
+// Copies of a template of 1,024 x 1,024 cells (a 64 MiB surface each).
+void BM_PutBigSurface(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    Kobject* spawn = AddBoard(world, "Spawn", 8, 8, 1);
+    Kobject* wide = AddObject(world, *spawn, "wide", "#end\n");
+    wide->Create("wide", 1024, 1024);
+    AddObjects(world, 4, "p", ":l\n#put s wide\n@l\n");
+    Play(state, world);
+    state.counters["rss_mib"] = ResidentMiB();
+}
+
+// Templates that put two copies of themselves: as many nodes as a tick may make.
+void BM_SpawnStorm(benchmark::State& state)
+{
+    HostileWorld world = NewWorld();
+    Kobject* spawn = AddBoard(world, "Spawn", 8, 8, 1);
+    AddObject(world, *spawn, "seed", "#put n seed\n#put e seed\n#end\n");
+    AddObjects(world, 20, "s", ":l\n#put s seed\n@l\n");
+    Play(state, world);
+    state.counters["nodes"] = static_cast<double>(world.engine->vLiveNodes);
+}
+
 void Hostile(benchmark::internal::Benchmark* bench)
 {
     bench->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -266,6 +482,18 @@ BENCHMARK(BM_StarRelays)->Apply(Hostile);
 BENCHMARK(BM_FullTurns)->Apply(Hostile);
 BENCHMARK(BM_HugeScriptStartUp)->Apply(Hostile);
 BENCHMARK(BM_RepeatedMoves)->Apply(Hostile);
+
+// Second hardening round.
+BENCHMARK(BM_PutBigProgram)->Apply(Hostile);
+BENCHMARK(BM_BindChain)->Apply(Hostile);
+BENCHMARK(BM_LightHugeView)->Apply(Hostile);
+BENCHMARK(BM_LightLoop)->Apply(Hostile);
+BENCHMARK(BM_LightAlternating)->Apply(Hostile);
+BENCHMARK(BM_RedepthAmongMany)->Apply(Hostile);
+BENCHMARK(BM_GunsAmongMany)->Apply(Hostile);
+BENCHMARK(BM_BecomeWithChildren)->Apply(Hostile);
+BENCHMARK(BM_PutBigSurface)->Apply(Hostile);
+BENCHMARK(BM_SpawnStorm)->Apply(Hostile);
 
 }  // namespace
 

@@ -41,7 +41,7 @@ void BM_CompileWorld(benchmark::State& state)
     Kcompiler compiler;
     for (auto _ : state) {
         compiler.Compile(*board);
-        benchmark::DoNotOptimize(board->children.back()->lines.data());
+        benchmark::DoNotOptimize(board->children.back()->lines.View().data());
     }
     state.SetBytesProcessed(state.iterations() * bytes);
     state.counters["script_bytes"] = static_cast<double>(bytes);

@@ -134,7 +134,11 @@ void KChildGrid::Meeting(const Kobject& parent, const KWindow& window, std::vect
         }
     }
     if (out.size() < 2) return;
-    if (!orderFresh_) Renumber(parent);
+    if (!orderFresh_) {
+        // Numbering the list anew visits every child: part of the query's work.
+        Renumber(parent);
+        looked += static_cast<int64_t>(parent.children.size());
+    }
     std::sort(out.begin(), out.end(),
               [](const Kobject* a, const Kobject* b) { return a->gridSlot.order < b->gridSlot.order; });
 }

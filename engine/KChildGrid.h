@@ -43,7 +43,8 @@ public:
     void CatchUp(const Kobject& parent, int64_t tick);
 
     // The children of parent whose windows overlap window, in list order;
-    // looked counts the entries looked at (the work of the query).
+    // looked counts the entries looked at (the work of the query), the
+    // children numbered anew after a change of the list included.
     void Meeting(const Kobject& parent, const KWindow& window, std::vector<Kobject*>& out, int64_t& looked);
 
 private:

@@ -88,7 +88,7 @@ void Kinterface::SetName(int h, std::string_view text)
 std::string Kinterface::GetScriptText(int h) const
 {
     const Kobject* node = ValidNode(h);
-    return node != nullptr ? node->source : std::string();
+    return node != nullptr ? node->source.Text() : std::string();
 }
 
 void Kinterface::SetScriptText(int h, std::string_view text)

@@ -10,6 +10,7 @@ void MeasureInto(const Kobject& node, KTreeSize& size, int level)
 {
     ++size.nodes;
     size.cells += static_cast<int64_t>(node.cells.size());
+    size.scriptBytes += static_cast<int64_t>(node.source.size());
     size.levels = std::max(size.levels, level);
     for (const auto& child : node.children) MeasureInto(*child, size, level + 1);
 }
@@ -19,7 +20,7 @@ int16_t Recoloured(int16_t fg, int foreground)
     return foreground == -1 ? fg : static_cast<int16_t>(foreground);
 }
 
-// A template copy runs: it takes the program with its markers and starts
+// A template copy runs: it shares the program with its markers and starts
 // at the first command, owned by the node it was copied from.
 void CopyProgram(const Kobject& source, Kobject& copy)
 {
@@ -31,10 +32,38 @@ void CopyProgram(const Kobject& source, Kobject& copy)
     copy.currentLine = -1;
     if (!copy.lines.empty() && !copy.lines[0].commands.empty()) {
         copy.currentLine = 0;
-        copy.lines[0].currentCommand = 0;
-        copy.lines[0].commands[0].cursor = 0;
+        copy.currentCommand = 0;
         copy.running = 1;
         copy.wait = 0;
+    }
+}
+
+// A field written into a fresh cell: the "keep" value keeps its 0.
+int16_t Written(int16_t value) { return value == kKeep ? 0 : value; }
+
+// The cells written one by one into the fresh grid, as SetCell would: in
+// the runner that is a plain pass over the cells (nothing is drawn until
+// shown), which keeps copies of the largest nodes quick.
+void CopyCells(const Kobject& source, Kobject& copy, int foreground)
+{
+    const Kinterface* engine = KEngine();
+    if ((engine != nullptr && engine->IsEditor()) || copy.cells.size() != source.cells.size()) {
+        for (int32_t y = 0; y < source.height; ++y) {
+            for (int32_t x = 0; x < source.width; ++x) {
+                const KCell* cell = source.GetCell(x, y);
+                copy.SetCell(x, y, cell->chr, Recoloured(cell->fg, foreground), cell->bg, cell->attrib);
+            }
+        }
+        return;
+    }
+    for (size_t i = 0; i < source.cells.size(); ++i) {
+        const KCell& from = source.cells[i];
+        KCell& to = copy.cells[i];
+        to.chr = Written(from.chr);
+        to.fg = Written(Recoloured(from.fg, foreground));
+        to.bg = Written(from.bg);
+        to.attrib = Written(from.attrib);
+        to.drawn = 0;
     }
 }
 
@@ -43,12 +72,7 @@ void CopyFields(const Kobject& source, Kobject& copy, const KCopyOptions& option
 {
     copy.Create(source.name, source.width, source.height);
     copy.posz = source.posz;
-    for (int32_t y = 0; y < source.height; ++y) {
-        for (int32_t x = 0; x < source.width; ++x) {
-            const KCell* cell = source.GetCell(x, y);
-            copy.SetCell(x, y, cell->chr, Recoloured(cell->fg, options.foreground), cell->bg, cell->attrib);
-        }
-    }
+    CopyCells(source, copy, options.foreground);
     copy.viewx = source.viewx;
     copy.viewy = source.viewy;
     copy.vieww = source.vieww;

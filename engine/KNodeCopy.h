@@ -15,6 +15,7 @@ class Kinterface;
 struct KTreeSize {
     int64_t nodes = 0;
     int64_t cells = 0;
+    int64_t scriptBytes = 0;  // the scripts' text, which a copy copies
     int levels = 0;
 };
 KTreeSize KMeasureTree(const Kobject& node);

@@ -79,4 +79,7 @@ void KPlayState::Reset()
     inputEnabled = 1;
     watches = {KWatch{"health", 0, 0}, KWatch{"ammo", 0, -1}};
     pendingTicks = 0;
+    menuAsked = false;
+    fadeTick = -1;
+    fadeFrames = 0;
 }

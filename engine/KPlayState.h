@@ -40,6 +40,12 @@ public:
     int32_t inputEnabled = 1;
     // Written by the timer thread, read and reset by the main loop.
     std::atomic<int32_t> pendingTicks{0};
+    // Escape was pressed while a fade held the game: the menu opens once
+    // the tick is over. Fades block the game, not the player.
+    bool menuAsked = false;
+    // Frames of fades shown in the tick counted by fadeTick.
+    int64_t fadeTick = -1;
+    int32_t fadeFrames = 0;
 
     // Shows text as the message of owner: an owner's existing line gets the
     // new text and a fresh life; otherwise a line is added, except a second

@@ -35,6 +35,19 @@ void CountNode()
     if (Kinterface* engine = KEngine()) ++engine->vLiveNodes;
 }
 
+// Children looked at or moved along for one unit of a tick's work: an edit
+// of a long list of children costs time in proportion to its length, and
+// the tick that makes it pays for that, not one unit for the command.
+constexpr size_t kListEntriesPerUnit = 32;
+// Children whose depth is read to find a place, for one unit.
+constexpr size_t kDepthsReadPerUnit = 8;
+
+void ChargeListWork(size_t entries, size_t perUnit)
+{
+    if (entries < perUnit) return;
+    if (Kinterface* engine = KEngine()) engine->vWork.Spend(static_cast<int64_t>(entries / perUnit));
+}
+
 void CountCells(size_t before, size_t after)
 {
     if (Kinterface* engine = KEngine()) {
@@ -137,8 +150,12 @@ size_t Kobject::FrontInsertIndex(int32_t z) const
     // Records and copies usually arrive in order: nothing lower stands at the end.
     if (children.empty() || children.back()->posz >= z) return children.size();
     for (size_t i = 0; i < children.size(); ++i) {
-        if (children[i]->posz < z) return i;
+        if (children[i]->posz < z) {
+            ChargeListWork(i, kDepthsReadPerUnit);
+            return i;
+        }
     }
+    ChargeListWork(children.size(), kDepthsReadPerUnit);
     return children.size();
 }
 
@@ -146,8 +163,12 @@ size_t Kobject::BackInsertIndex(int32_t z) const
 {
     if (children.empty() || children.back()->posz <= z) return children.size();
     for (size_t i = 0; i < children.size(); ++i) {
-        if (children[i]->posz > z) return i;
+        if (children[i]->posz > z) {
+            ChargeListWork(i, kDepthsReadPerUnit);
+            return i;
+        }
     }
+    ChargeListWork(children.size(), kDepthsReadPerUnit);
     return children.size();
 }
 
@@ -158,8 +179,12 @@ size_t Kobject::ChildIndex(const Kobject* child) const
     // and other spawned things) are; comparing the pointers themselves
     // spares a visit to every child passed on the way.
     for (size_t i = children.size(); i-- > 0;) {
-        if (children[i].get() == child) return i;
+        if (children[i].get() == child) {
+            ChargeListWork(children.size() - i, kListEntriesPerUnit);
+            return i;
+        }
     }
+    ChargeListWork(children.size(), kListEntriesPerUnit);
     return children.size();
 }
 
@@ -234,6 +259,51 @@ void Kobject::LinkAt(size_t index, std::unique_ptr<Kobject> node)
     ChildCame(linked);
 }
 
+void Kobject::LinkAll(std::vector<std::unique_ptr<Kobject>> nodes)
+{
+    const bool descending = std::is_sorted(nodes.begin(), nodes.end(), [](const auto& a, const auto& b) {
+        return a->posz > b->posz;
+    });
+    if (!descending || nodes.size() < 2) {
+        for (auto& node : nodes) Link(std::move(node));
+        return;
+    }
+    // Link puts a node before the first child of lower depth, or last when
+    // the last child is not lower. The children before a linked node are
+    // none of them lower than it, so the next node (no deeper) goes after
+    // it: one merge gives what linking one by one gives.
+    std::vector<std::unique_ptr<Kobject>> old;
+    old.swap(children);
+    children.reserve(old.size() + nodes.size());
+    size_t next = 0;
+    bool atEnd = false;
+    std::vector<Kobject*> linked;
+    linked.reserve(nodes.size());
+    std::vector<std::unique_ptr<Kobject>> last;
+    for (auto& node : nodes) {
+        const int32_t z = node->posz;
+        node->parent = this;
+        linked.push_back(node.get());
+        if (!atEnd && (old.empty() || old.back()->posz >= z)) atEnd = true;
+        if (!atEnd) {
+            while (next < old.size() && old[next]->posz >= z) children.push_back(std::move(old[next++]));
+            if (next == old.size()) atEnd = true;
+        }
+        if (atEnd) {
+            last.push_back(std::move(node));
+        } else {
+            children.push_back(std::move(node));
+        }
+    }
+    for (; next < old.size(); ++next) children.push_back(std::move(old[next]));
+    for (auto& node : last) children.push_back(std::move(node));
+    ChargeListWork(children.size(), kDepthsReadPerUnit);
+    for (Kobject* node : linked) {
+        if (childGrid_) childGrid_->File(*node);
+    }
+    if (childGrid_) childGrid_->ListChanged();
+}
+
 std::unique_ptr<Kobject> Kobject::UnLink(const Kobject* child)
 {
     const size_t index = ChildIndex(child);
@@ -256,6 +326,8 @@ void Kobject::ClearChildren()
 
 void Kobject::ChildCame(Kobject& child)
 {
+    // The children after it moved along by one.
+    ChargeListWork(children.size(), kListEntriesPerUnit);
     if (!childGrid_) return;
     childGrid_->File(child);
     childGrid_->ListChanged();
@@ -263,6 +335,8 @@ void Kobject::ChildCame(Kobject& child)
 
 void Kobject::ChildLeaves(Kobject& child)
 {
+    // The children after it will move along by one.
+    ChargeListWork(children.size(), kListEntriesPerUnit);
     if (!childGrid_) return;
     childGrid_->Unfile(child);
     childGrid_->ListChanged();
@@ -421,7 +495,7 @@ void Kobject::RestartTree()
 {
     if (!lines.empty() && !lines[0].commands.empty()) {
         currentLine = 0;
-        lines[0].currentCommand = 0;
+        currentCommand = 0;
     }
     running = 1;
     locked = 0;

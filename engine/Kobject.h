@@ -7,6 +7,7 @@
 #include "KCell.h"
 #include "KChildGrid.h"
 #include "KProgram.h"
+#include "KSharedText.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,7 +28,7 @@ public:
     // Whoever writes posx, posy, vieww or viewh of a linked node calls
     // Refile() afterwards, so that its parent's grid of children stays right.
     std::string name;
-    std::string source;  // the script, lines joined by "\n"
+    KSharedText source;  // the script, lines joined by "\n"
     int32_t viewx = 0;
     int32_t viewy = 0;
     int32_t vieww = 0;
@@ -49,8 +50,11 @@ public:
     KGridSlot gridSlot;  // where the parent's grid keeps this node
 
     // --- Runner: execution state --------------------------------------------
-    std::vector<KProgramLine> lines;
+    // The program is shared with the other copies of its template; the
+    // position in it is the node's own.
+    KProgramLines lines;
     int32_t currentLine = -1;
+    int32_t currentCommand = 0;  // index into the current line's commands
     int32_t running = 1;
     int32_t locked = 0;
     int32_t wait = 0;
@@ -63,8 +67,8 @@ public:
     int32_t dead = 0;
     int64_t steppedTick = -1;  // the tick in which its parent last gave it a turn
     std::string lastMarker = "default";
-    std::vector<KMarker> markers;
-    std::vector<KKeyMarker> keyMarkers;
+    KMarkers markers;
+    KKeyMarkers keyMarkers;
 
     // --- Editor ------------------------------------------------------------
     int32_t hiddenmark = 0;
@@ -84,6 +88,9 @@ public:
     // Links node at this place of the child list (clamped to its end),
     // whatever its depth: the editor's undo puts nodes back where they were.
     void LinkAt(size_t index, std::unique_ptr<Kobject> node);
+    // Links every node as Link would, one after another, in one pass over
+    // the children when the nodes come in descending depth.
+    void LinkAll(std::vector<std::unique_ptr<Kobject>> nodes);
     std::unique_ptr<Kobject> UnLink(const Kobject* child);
     void ClearChildren();
 

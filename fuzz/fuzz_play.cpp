@@ -1,6 +1,8 @@
 // Any bytes as a world file, loaded by the runner's loader and played for
 // 30 ticks the way the runner starts and ticks a game: no crash, hang or
 // leak, no tick past its budget, and the lists a tick grows stay bounded.
+// The mutator also writes spawning and light commands with extreme
+// arguments into the world's scripts.
 
 #include "FuzzSupport.h"
 #include "KWorldFile.h"
@@ -11,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -90,12 +94,60 @@ std::string GameEntry(const std::vector<std::string>& names)
     return {};
 }
 
+// Spawning and light commands at the extremes of their arguments, each
+// short enough for the room the rewriter leaves. Put at a line start of the
+// game entry, they often land inside a script.
+constexpr const char* kExtremeCommands[] = {
+    "#light 2147483647 2147483647 -2147483648 2147483647",
+    "#light 4096 512 0 1024\n#restart",
+    "#light -2147483648 -1 2147483647 -2147483648",
+    "#put n lamp &255",
+    "#put rnd red chain\n#restart",
+    "#throw seek bullet &255",
+    "#shoot rnd &255",
+    "#bind lamp",
+    "#attach lamp -2147483648 2147483647",
+    "#attach chain 2147483647 -1 &255",
+    "#become 255 255 255 255",
+    "#mod vieww 4096\n#mod viewh 2147483647",
+    "#mod posz -2147483648\n#mod posz 2147483647",
+};
+unsigned gExtremePick = 0;
+
+size_t InsertExtremeCommand(uint8_t* data, size_t size, size_t maxSize)
+{
+    const std::string line = std::string(kExtremeCommands[gExtremePick % std::size(kExtremeCommands)]) + "\n";
+    if (size + line.size() > maxSize) return size;
+    std::string text(reinterpret_cast<const char*>(data), size);
+    // After the first, second, ... line break, as the pick says.
+    size_t at = 0;
+    for (unsigned skip = (gExtremePick / 16) % 64; skip > 0; --skip) {
+        const size_t next = text.find('\n', at);
+        if (next == std::string::npos) break;
+        at = next + 1;
+    }
+    text.insert(at, line);
+    std::memcpy(data, text.data(), text.size());
+    return text.size();
+}
+
+size_t MutateWithExtremeCommand(uint8_t* data, size_t size, size_t maxSize, unsigned int seed)
+{
+    gExtremePick = seed / 8;
+    const std::string archive(reinterpret_cast<const char*>(data), size);
+    return FuzzRewriteZipEntry(archive, GameEntry, InsertExtremeCommand, data, maxSize);
+}
+
 }  // namespace
 
 extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed)
 {
     // One mutation in eight stays on the raw bytes, so the reader's
     // refusals keep being tried too.
+    if (seed % 8 == 1) {
+        const size_t newSize = MutateWithExtremeCommand(data, size, maxSize, seed);
+        if (newSize != 0) return newSize;
+    }
     if (seed % 8 != 0) {
         const std::string archive(reinterpret_cast<const char*>(data), size);
         const size_t newSize = FuzzRewriteZipEntry(archive, GameEntry, LLVMFuzzerMutate, data, maxSize);

@@ -224,7 +224,8 @@ int KRunnerShell::Run()
 bool KRunnerShell::RunPass()
 {
     TakeInputs();
-    if (KeyDown(KEY_ESC)) {
+    if (KeyDown(KEY_ESC) || engine_.vPlay.menuAsked) {
+        engine_.vPlay.menuAsked = false;
         if (engine_.WaitForRelease(KEY_ESC)) quit_ = RunMenu();
         engine_.vPlay.pendingTicks = 0;
         if (runOver_) return EndInsideModal();

@@ -23,6 +23,10 @@ namespace {
 
 // Cells visited for one unit of a tick's work.
 constexpr int64_t kCellsPerUnit = 64;
+// Steps of a light's ray for one unit, and the units of a dark cell the
+// light changes (the runner draws it twice).
+constexpr int64_t kLightStepsPerUnit = 8;
+constexpr int64_t kLitCellUnits = 48;
 
 int32_t Clamped32(int64_t value)
 {
@@ -286,7 +290,14 @@ void KFadePalette(Kinterface& engine, const KPalette& from, const KPalette& to)
     // once the game is ending nothing is shown any more.
     if (SamePalette(engine.vShownPalette, to)) return;
     if (engine.vHost.runPass != nullptr && engine.CloseRequested()) return;
+    KPlayState& play = engine.vPlay;
+    if (play.fadeTick != engine.vTickCount) {
+        play.fadeTick = engine.vTickCount;
+        play.fadeFrames = 0;
+    }
     for (int position = 0; position < kFadeSteps; position += kFadeSpeed) {
+        if (play.menuAsked || play.fadeFrames >= kMaxFadeFramesPerTick) break;
+        ++play.fadeFrames;
         KPalette step = to;
         for (size_t c = 0; c < step.size(); ++c) {
             step[c].r = Between(from[c].r, to[c].r, position);
@@ -299,6 +310,7 @@ void KFadePalette(Kinterface& engine, const KPalette& from, const KPalette& to)
         if (pass == KModalPass::NoHost) break;
         // The game is ending: the palette stays as last shown.
         if (pass != KModalPass::Ran) return;
+        if (key[KEY_ESC] != 0) play.menuAsked = true;
     }
     engine.ShowPalette(to);
 }
@@ -308,14 +320,13 @@ int KCastLight(Kinterface& engine, const Kobject& object, int64_t radius, int64_
     Kobject* dark = engine.vDarkBoard;
     const Kobject* parent = object.parent;
     if (dark == nullptr || parent == nullptr || rays < 1 || radius < 1) return 0;
-    // Only so many directions exist, and no ray goes further than across the board.
+    // Only so many directions exist, and no ray goes further than across
+    // the dark board's cells, whatever its view says.
     rays = std::min<int64_t>(rays, kLightAngles);
-    const int64_t darkW = std::max(dark->vieww, 0);
-    const int64_t darkH = std::max(dark->viewh, 0);
+    const int64_t darkW = std::clamp<int64_t>(dark->vieww, 0, dark->width);
+    const int64_t darkH = std::clamp<int64_t>(dark->viewh, 0, dark->height);
     const auto diagonal = static_cast<int64_t>(std::ceil(std::hypot(static_cast<double>(darkW), static_cast<double>(darkH))));
     radius = std::min(radius, diagonal + 1);
-    engine.vWork.Spend(rays * radius / kCellsPerUnit + 1);
-
     int32_t originX = 0;
     int32_t originY = 0;
     parent->WindowOrigin(originX, originY);
@@ -328,6 +339,9 @@ int KCastLight(Kinterface& engine, const Kobject& object, int64_t radius, int64_
         const int64_t ay = static_cast<int64_t>(y - static_cast<double>(viewY)) + originY;
         if (ax < 0 || ay < 0 || ax >= darkW || ay >= darkH) return false;
         if (KCell* cell = dark->GetCell(static_cast<int32_t>(ax), static_cast<int32_t>(ay))) {
+            // A cell lit anew is drawn lit after this tick and dark again
+            // after the next: two glyphs, paid for here.
+            if (cell->fg != 0) engine.vWork.Spend(kLitCellUnits);
             cell->fg = 0;
             cell->bg = 0;
             ++lit;
@@ -340,6 +354,9 @@ int KCastLight(Kinterface& engine, const Kobject& object, int64_t radius, int64_
     const double startX = static_cast<double>(int64_t{object.posx} + object.vieww / 2);
     const double startY = static_cast<double>(int64_t{object.posy} + object.viewh / 2);
     for (int64_t ray = 0; ray < rays; ++ray, rayAngle += step) {
+        // Each ray is paid for before it goes: once the tick's work is
+        // spent, the light stops where it is.
+        if (!engine.vWork.Spend(radius / kLightStepsPerUnit + 1)) break;
         double dx = 0;
         double dy = 0;
         Direction(rayAngle, dx, dy);

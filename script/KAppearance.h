@@ -16,6 +16,11 @@ inline constexpr int64_t kLightAngles = 512;
 // scale, where 64 is instant), each a pass of the modal loop.
 inline constexpr int kFadeSteps = 64;
 inline constexpr int kFadeSpeed = 4;
+// Fade frames one tick may show (four whole fades); past them, and once
+// the player has pressed Escape during a fade, fades end at once, so a
+// script fading in a loop neither holds one tick for ever nor keeps the
+// menu shut.
+inline constexpr int kMaxFadeFramesPerTick = 4 * kFadeSteps / kFadeSpeed;
 
 // Sets one geometry property of object (posx .. eviewh) to value, keeping
 // its parent's order and grid right; view sizes past the side bound leave

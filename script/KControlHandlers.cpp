@@ -12,14 +12,24 @@ bool ChargeScan(Kexec& exec, const Kobject& object)
     return exec.Engine().vWork.Spend(static_cast<int64_t>(object.markers.size() / kMarkersPerUnit));
 }
 
-KMarker* FirstEnabledMarker(Kexec& exec, Kobject& object, std::string_view name)
+// The index of the first enabled marker of that name, or -1.
+int64_t FirstEnabledMarker(Kexec& exec, const Kobject& object, std::string_view name)
 {
     size_t scanned = 0;
-    for (KMarker& marker : object.markers) {
-        if ((++scanned & (kMarkersPerUnit - 1)) == 0 && !exec.Engine().vWork.Spend(1)) return nullptr;
-        if (marker.name == name && marker.active != 0) return &marker;
+    for (size_t at = 0; at < object.markers.size(); ++at) {
+        if ((++scanned & (kMarkersPerUnit - 1)) == 0 && !exec.Engine().vWork.Spend(1)) return -1;
+        const KMarker& marker = object.markers[at];
+        if (marker.name == name && marker.active != 0) return static_cast<int64_t>(at);
     }
-    return nullptr;
+    return -1;
+}
+
+// The object's own markers to change: markers shared with other copies of
+// its template are copied first, at the cost of a scan.
+KMarker* OwnMarkers(Kexec& exec, Kobject& object)
+{
+    if (object.markers.Shared() && !ChargeScan(exec, object)) return nullptr;
+    return object.markers.Edit().data();
 }
 
 }  // namespace
@@ -56,7 +66,9 @@ int KHandleMessage(Kexec& exec, Kobject& object, KCompiledCommand& command)
 int KHandleZap(Kexec& exec, Kobject& object, KCompiledCommand& command)
 {
     command.cursor = 1;
-    if (KMarker* marker = FirstEnabledMarker(exec, object, exec.NameArg(command))) marker->active = 0;
+    const int64_t found = FirstEnabledMarker(exec, object, exec.NameArg(command));
+    if (found < 0) return kAdvance;
+    if (KMarker* markers = OwnMarkers(exec, object)) markers[found].active = 0;
     return kAdvance;
 }
 
@@ -65,8 +77,14 @@ int KHandleRestore(Kexec& exec, Kobject& object, KCompiledCommand& command)
     command.cursor = 1;
     const std::string name = exec.NameArg(command);
     if (!ChargeScan(exec, object)) return kAdvance;
-    for (KMarker& marker : object.markers) {
-        if (marker.name == name) marker.active = 1;
+    // Only a marker that was zapped makes the object's markers its own.
+    bool zapped = false;
+    for (const KMarker& marker : object.markers) zapped = zapped || (marker.name == name && marker.active == 0);
+    if (!zapped) return kAdvance;
+    KMarker* markers = OwnMarkers(exec, object);
+    if (markers == nullptr) return kAdvance;
+    for (size_t at = 0; at < object.markers.size(); ++at) {
+        if (markers[at].name == name) markers[at].active = 1;
     }
     return kAdvance;
 }
@@ -88,8 +106,7 @@ int KHandleRestart(Kexec& exec, Kobject& object, KCompiledCommand&)
     if (exec.IsRunningObject(object)) return kRestart;
     if (!object.lines.empty() && !object.lines[0].commands.empty()) {
         object.currentLine = 0;
-        object.lines[0].currentCommand = 0;
-        object.lines[0].commands[0].cursor = 0;
+        object.currentCommand = 0;
         object.running = 1;
         object.wait = 0;
     }

@@ -24,8 +24,11 @@ namespace {
 
 constexpr int kStepX[4] = {0, 1, 0, -1};
 constexpr int kStepY[4] = {-1, 0, 1, 0};
-// Cells copied for one unit of a tick's work.
+// Cells painted for one unit of a tick's work.
 constexpr int64_t kCellsPerUnit = 64;
+// Cells of a copy for one unit: its grid is fresh memory, and the system
+// hands that over page by page. A tick affords one copy of the largest node.
+constexpr int64_t kCopiedCellsPerUnit = 4;
 
 int32_t Clamped32(int64_t value)
 {
@@ -95,7 +98,10 @@ Kobject* KCopyTemplate(Kexec& exec, Kobject& parent, const Kobject& templ, int f
 {
     Kinterface& engine = exec.Engine();
     const KTreeSize size = KMeasureTree(templ);
-    if (!engine.vWork.Spend(size.nodes + size.cells / kCellsPerUnit)) return nullptr;
+    // A copy pays for what it copies: nodes, cells and script text. The
+    // compiled programs are shared, whatever their size.
+    const int64_t units = size.nodes + size.cells / kCopiedCellsPerUnit + size.scriptBytes / kTextBytesPerUnit;
+    if (!engine.vWork.Spend(units)) return nullptr;
     if (!exec.MayMakeNodes(size.nodes)) return nullptr;
     KCopyOptions options;
     options.asTemplate = true;
@@ -212,10 +218,11 @@ int HandleBind(Kexec& exec, Kobject& object, KCompiledCommand& command)
     command.cursor = 1;
     const Kobject* templ = KFindTemplate(exec.Engine(), exec.NameArg(command));
     if (templ == nullptr) return kAdvance;
-    // Copied before the old program goes, which may be the template's own.
-    std::vector<KProgramLine> lines = templ->lines;
-    std::vector<KMarker> markers = templ->markers;
-    std::vector<KKeyMarker> keyMarkers = templ->keyMarkers;
+    // Taken before the old program goes, which may be the template's own;
+    // the object shares the template's program from now on.
+    KProgramLines lines = templ->lines;
+    KMarkers markers = templ->markers;
+    KKeyMarkers keyMarkers = templ->keyMarkers;
     exec.RetireProgram(std::move(object.lines));
     object.lines = std::move(lines);
     object.markers = std::move(markers);
@@ -223,8 +230,7 @@ int HandleBind(Kexec& exec, Kobject& object, KCompiledCommand& command)
     object.currentLine = -1;
     if (!object.lines.empty() && !object.lines[0].commands.empty()) {
         object.currentLine = 0;
-        object.lines[0].currentCommand = 0;
-        object.lines[0].commands[0].cursor = 0;
+        object.currentCommand = 0;
         object.running = 1;
         object.wait = 0;
     }
@@ -331,6 +337,7 @@ void KDissolve(Kexec& exec, Kobject& object, Kobject& parent, const int32_t valu
     children.reserve(object.children.size());
     for (const auto& child : object.children) children.push_back(child.get());
     engine.vWork.Spend(static_cast<int64_t>(children.size()));
+    std::vector<Kobject*> movers;
     for (Kobject* child : children) {
         const KWindow moved{int64_t{child->posx} + object.posx - object.viewx,
                             int64_t{child->posy} + object.posy - object.viewy, child->vieww, child->viewh};
@@ -338,12 +345,19 @@ void KDissolve(Kexec& exec, Kobject& object, Kobject& parent, const int32_t valu
             exec.EraseChild(object, *child);
             continue;
         }
-        std::unique_ptr<Kobject> node = object.UnLink(child);
-        if (!node) continue;
-        node->posx = Clamped32(moved.x);
-        node->posy = Clamped32(moved.y);
-        parent.Link(std::move(node));
+        child->posx = Clamped32(moved.x);
+        child->posy = Clamped32(moved.y);
+        movers.push_back(child);
     }
+    // Taken out from the back, where each is found at once, and linked in
+    // their order in one pass over the parent's children.
+    std::vector<std::unique_ptr<Kobject>> nodes;
+    nodes.reserve(movers.size());
+    for (auto mover = movers.rbegin(); mover != movers.rend(); ++mover) {
+        if (std::unique_ptr<Kobject> node = object.UnLink(*mover)) nodes.push_back(std::move(node));
+    }
+    std::reverse(nodes.begin(), nodes.end());
+    parent.LinkAll(std::move(nodes));
 }
 
 void KRegisterSpawnHandlers(KHandlerTable& table)

@@ -233,7 +233,7 @@ void Kcompiler::CompileNode(Kobject& node)
 {
     KTRACE("----------- Compiling: %s -----------\n", node.name.c_str());
     node_ = &node;
-    SetSource(node.source);
+    SetSource(node.source.Text());
     lineCachePosition_ = 0;
     lineCacheNumber_ = 1;
     // Key markers index the markers, so they go with them.
@@ -275,8 +275,7 @@ void Kcompiler::CompileNode(Kobject& node)
     }
     if (!node.lines.empty()) {
         node.currentLine = 0;
-        node.lines[0].currentCommand = 0;
-        node.lines[0].commands[0].cursor = 0;
+        node.currentCommand = 0;
     } else {
         // No program: a current line left from an earlier compile would
         // point past the lines.
@@ -331,7 +330,7 @@ void Kcompiler::CloseLine()
 {
     if (line_.commands.empty()) return;
     CountCompiled();
-    node_->lines.push_back(std::move(line_));
+    node_->lines.Edit().push_back(std::move(line_));
     line_ = KProgramLine{};
     countedInLine_ = 0;
 }
@@ -399,11 +398,11 @@ void Kcompiler::AddMarker(std::string_view labelText, int32_t commandIndex)
     const int input = InputIndexOf(marker.name);
     if (input >= 0) {
         KTRACE("New Key Marker ... ");
-        node_->keyMarkers.push_back(KKeyMarker{input, static_cast<int32_t>(node_->markers.size())});
+        node_->keyMarkers.Edit().push_back(KKeyMarker{input, static_cast<int32_t>(node_->markers.size())});
         KTRACE("Finished\n");
     }
     KTRACE("Finished Adding Marker %s,%i,%i,%i\n", marker.name.c_str(), marker.line, marker.command, marker.active);
-    node_->markers.push_back(std::move(marker));
+    node_->markers.Edit().push_back(std::move(marker));
 }
 
 void Kcompiler::CompileMessage()

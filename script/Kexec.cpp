@@ -90,9 +90,9 @@ bool Kexec::MayMakeNodes(int64_t nodes)
     return true;
 }
 
-void Kexec::RetireProgram(std::vector<KProgramLine> lines)
+void Kexec::RetireProgram(KProgramLines lines)
 {
-    // Moving the lines keeps their commands where they are in memory.
+    // Kept, it keeps its commands where they are in memory.
     if (inTurn_.empty()) return;
     retiredPrograms_.push_back(std::move(lines));
 }
@@ -160,14 +160,14 @@ bool Kexec::ValidPosition(const Kobject& object) const
 {
     if (object.currentLine < 0 || static_cast<size_t>(object.currentLine) >= object.lines.size()) return false;
     const KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
-    return line.currentCommand >= 0 && static_cast<size_t>(line.currentCommand) < line.commands.size();
+    return object.currentCommand >= 0 && static_cast<size_t>(object.currentCommand) < line.commands.size();
 }
 
 void Kexec::StopProgram(Kobject& object)
 {
     object.running = 0;
     object.currentLine = 0;
-    if (!object.lines.empty()) object.lines[0].currentCommand = 0;
+    object.currentCommand = 0;
 }
 
 void Kexec::NextLine(Kobject& object)
@@ -178,9 +178,7 @@ void Kexec::NextLine(Kobject& object)
         return;
     }
     object.currentLine = static_cast<int32_t>(next);
-    KProgramLine& line = object.lines[next];
-    line.currentCommand = 0;
-    if (!line.commands.empty()) line.commands[0].cursor = 0;
+    object.currentCommand = 0;
 }
 
 void Kexec::Advance(Kobject& object)
@@ -189,13 +187,9 @@ void Kexec::Advance(Kobject& object)
         StopProgram(object);
         return;
     }
-    KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
-    ++line.currentCommand;
-    if (static_cast<size_t>(line.currentCommand) >= line.commands.size()) {
-        NextLine(object);
-        return;
-    }
-    line.commands[static_cast<size_t>(line.currentCommand)].cursor = 0;
+    const KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
+    ++object.currentCommand;
+    if (static_cast<size_t>(object.currentCommand) >= line.commands.size()) NextLine(object);
 }
 
 bool Kexec::RunProgram(Kobject& object)
@@ -203,6 +197,10 @@ bool Kexec::RunProgram(Kobject& object)
     turnEnded = false;
     Kobject* const outerRunning = runningObject_;
     runningObject_ = &object;
+    // The program may be shared with other copies of a template: the
+    // command runs from a copy that holds this turn's read position, and a
+    // handler that replaces the program leaves that copy intact.
+    KCompiledCommand command;
     for (int count = 0; count < kMaxCommandsPerTurn && object.running != 0 && !turnEnded; ++count) {
         // Past the tick's work the command stays current for the next tick.
         if (!engine_.vWork.Spend(1)) break;
@@ -212,8 +210,11 @@ bool Kexec::RunProgram(Kobject& object)
             StopProgram(object);
             break;
         }
-        KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
-        KCompiledCommand& command = line.commands[static_cast<size_t>(line.currentCommand)];
+        const KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
+        const KCompiledCommand& stored = line.commands[static_cast<size_t>(object.currentCommand)];
+        command.code = stored.code;
+        command.target = stored.target;
+        command.cursor = 0;
         const int opcode = Opcode(command);
         const int result = opcode < 0 || opcode >= kOpcodeCount ? kAdvance : Dispatch(object, command);
         switch (result) {
@@ -227,10 +228,7 @@ bool Kexec::RunProgram(Kobject& object)
             break;
         case kRestart:
             object.currentLine = 0;
-            if (!object.lines.empty()) {
-                object.lines[0].currentCommand = 0;
-                if (!object.lines[0].commands.empty()) object.lines[0].commands[0].cursor = 0;
-            }
+            object.currentCommand = 0;
             break;
         case kEnd: StopProgram(object); break;
         case kDie:
@@ -312,11 +310,10 @@ int Kexec::SendMarker(Kobject& object, std::string_view name)
         if ((++scanned & (kMarkersPerUnit - 1)) == 0 && !engine_.vWork.Spend(1)) return 0;
         if (marker.active == 0 || marker.name != name) continue;
         if (marker.line < 0 || static_cast<size_t>(marker.line) >= object.lines.size()) return 0;
-        KProgramLine& line = object.lines[static_cast<size_t>(marker.line)];
+        const KProgramLine& line = object.lines[static_cast<size_t>(marker.line)];
         if (marker.command < 0 || static_cast<size_t>(marker.command) >= line.commands.size()) return 0;
         object.currentLine = marker.line;
-        line.currentCommand = marker.command;
-        line.commands[static_cast<size_t>(marker.command)].cursor = 0;
+        object.currentCommand = marker.command;
         object.lastMarker.assign(name);
         return 1;
     }

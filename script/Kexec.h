@@ -94,7 +94,7 @@ public:
     bool MayMakeNodes(int64_t nodes);
     // A program replaced during a tick may still hold the command some
     // turn further up is running: it is kept until the outermost turn ends.
-    void RetireProgram(std::vector<KProgramLine> lines);
+    void RetireProgram(KProgramLines lines);
 
     Kinterface& Engine() { return engine_; }
     KEvaluator& Evaluator() { return evaluator_; }
@@ -132,7 +132,7 @@ private:
     Kobject* runningObject_ = nullptr;
     int64_t nodesMadeTick_ = -1;
     int64_t nodesMade_ = 0;
-    std::vector<std::vector<KProgramLine>> retiredPrograms_;
+    std::vector<KProgramLines> retiredPrograms_;
 };
 
 // The runner's executor part: makes the executor and hands it each tick's boards.

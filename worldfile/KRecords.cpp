@@ -163,8 +163,10 @@ bool KRecordReader::ReadGeometry(Kobject& node, int32_t& width, int32_t& height)
     node.viewx = viewx;
     node.viewy = viewy;
     node.Create(node.name, width, height);
-    node.vieww = vieww;
-    node.viewh = viewh;
+    // A view is never wider or taller than a node may be: scripts cannot
+    // make one so (#mod refuses), and a file cannot either.
+    node.vieww = std::min(vieww, limits_.maxSide);
+    node.viewh = std::min(viewh, limits_.maxSide);
     node.Refile();
     return true;
 }

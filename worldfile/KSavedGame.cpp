@@ -36,7 +36,7 @@ void AppendState(std::string& out, const Kobject& node)
     if (line >= 0 && static_cast<size_t>(line) < node.lines.size()) {
         KAppendInt(out, line);
         out += ' ';
-        KAppendInt(out, node.lines[static_cast<size_t>(line)].currentCommand);
+        KAppendInt(out, node.currentCommand);
     } else {
         out += "-1";
     }
@@ -240,11 +240,7 @@ private:
         if (!ids_.insert(static_cast<int32_t>(id)).second) return Fail(node, "id used twice");
         if (!ReadFlags(node, second)) return false;
         node.currentLine = line;
-        if (line != -1) {
-            KProgramLine& programLine = node.lines[static_cast<size_t>(line)];
-            programLine.currentCommand = command;
-            if (!programLine.commands.empty()) programLine.commands[static_cast<size_t>(command)].cursor = 0;
-        }
+        if (line != -1) node.currentCommand = command;
         node.running = values[0];
         node.locked = values[1];
         node.wait = values[2];
@@ -264,7 +260,7 @@ private:
     {
         KTextReader words(line);
         std::string_view word;
-        for (KMarker& marker : node.markers) {
+        for (KMarker& marker : node.markers.Edit()) {
             if (!words.Token(word) || !ToInt32(word, marker.active)) return Fail(node, "marker flags do not fit");
         }
         if (words.Token(word)) return Fail(node, "marker flags do not fit");
@@ -327,8 +323,7 @@ void RunAtOnce(Kinterface& engine, Kobject& node)
 {
     if (!node.lines.empty() && !node.lines[0].commands.empty()) {
         node.currentLine = 0;
-        node.lines[0].currentCommand = 0;
-        node.lines[0].commands[0].cursor = 0;
+        node.currentCommand = 0;
     }
     node.running = 1;
     node.wait = 0;

@@ -28,6 +28,74 @@ TEST(Tree, ChildrenStandInDepthOrderLaterAfterEqual)
     EXPECT_EQ(ChildNames(*engine->vMain), (std::vector<std::string>{"minus", "first5", "second5", "b", "seven"}));
 }
 
+// Linking many nodes at once leaves the children as linking them one by
+// one does, among siblings in depth order or not, and charges the tick
+// for the children it passes rather than once per node.
+TEST(Tree, LinkAllOrdersAsLinkingOneByOne)
+{
+    struct Case {
+        const char* what;
+        std::vector<int> siblings, nodes;
+    };
+    const Case cases[] = {
+        {"in order", {9, 5, 5, 0, -3}, {7, 5, 5, 1, -3, -9}},
+        {"all after", {9, 5}, {3, 1, 1}},
+        {"all before", {-1, -2}, {4, 2}},
+        {"siblings out of order", {0, 5, -2, 7, -8}, {6, 1, -1, -9}},
+        {"nodes out of order", {5, 0}, {1, 6, 1}},
+        {"no siblings", {}, {3, 3, 1}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> orders[2];
+        for (int way = 0; way < 2; ++way) {
+            TestEngine engine;
+            Kobject* board = engine.AddBoard("b", 8, 8);
+            for (size_t i = 0; i < c.siblings.size(); ++i) {
+                Kobject* sibling = engine.AddObject(*board, "s" + std::to_string(i), 1, 1);
+                sibling->posz = c.siblings[i];  // as written, out of order or not
+            }
+            std::vector<std::unique_ptr<Kobject>> nodes;
+            for (size_t i = 0; i < c.nodes.size(); ++i) {
+                nodes.push_back(std::make_unique<Kobject>());
+                nodes.back()->name = "n" + std::to_string(i);
+                nodes.back()->posz = c.nodes[i];
+            }
+            if (way == 0) {
+                for (auto& node : nodes) board->Link(std::move(node));
+            } else {
+                board->LinkAll(std::move(nodes));
+            }
+            for (const auto& child : board->children) {
+                orders[way].push_back(child->name);
+                EXPECT_EQ(child->parent, board) << c.what;
+            }
+        }
+        EXPECT_EQ(orders[1], orders[0]) << c.what;
+    }
+
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 8, 8);
+    for (int i = 0; i < 4000; ++i) engine.AddObject(*board, "s", 1, 1, 0);
+    engine.AddObject(*board, "low", 1, 1, -10);
+    std::vector<std::unique_ptr<Kobject>> nodes;
+    for (int i = 0; i < 100; ++i) {
+        nodes.push_back(std::make_unique<Kobject>());
+        nodes.back()->posz = -1;
+    }
+    engine->vWork.SetCapacity(1000000, 1000000);
+    board->LinkAll(std::move(nodes));
+    EXPECT_EQ(board->children[4000]->posz, -1);
+    EXPECT_EQ(board->children.back()->name, "low");
+    const int64_t merged = 1000000 - engine->vWork.Left();
+    EXPECT_GE(merged, 4000 / 8) << "the children passed are charged";
+    EXPECT_LT(merged, 4 * 4100 / 8) << "once, not once per node";
+    auto one = std::make_unique<Kobject>();
+    one->posz = -1;
+    engine->vWork.SetCapacity(1000000, 1000000);
+    board->Link(std::move(one));
+    EXPECT_GE(1000000 - engine->vWork.Left(), 4000 / 8) << "a link that reads 4,000 depths pays for them";
+}
+
 TEST(Tree, FindByNameReturnsGrandchildBeforeLaterSiblingEraseAndUnLinkOnlyChildren)
 {
     TestEngine engine;
@@ -140,16 +208,16 @@ TEST(Restart, SetsEveryNodeRunningAndPointsProgramsAtTheirStart)
     TestEngine engine;
     Kobject* board = engine.AddBoard("b", 1, 1);
     Kobject* a = engine.AddObject(*board, "a", 1, 1);
-    a->lines.resize(2);
-    a->lines[0].commands.resize(1);
-    a->lines[0].currentCommand = 5;
+    a->lines.Edit().resize(2);
+    a->lines.Edit()[0].commands.resize(1);
+    a->currentCommand = 5;
     a->currentLine = 1;
     a->running = 0;
     a->locked = 1;
     a->wait = 3;
     board->running = 0;
     board->RestartTree();
-    EXPECT_EQ((std::vector<int>{a->currentLine, a->lines[0].currentCommand, a->running, a->locked, a->wait}),
+    EXPECT_EQ((std::vector<int>{a->currentLine, a->currentCommand, a->running, a->locked, a->wait}),
               (std::vector<int>{0, 0, 1, 0, 0}));
     EXPECT_EQ(board->currentLine, -1) << "no program, no line";
     EXPECT_EQ(board->running, 1);

@@ -55,7 +55,7 @@ std::string RunExtras(Kinterface& engine)
     std::string out;
     for (Kobject* node : Nodes(engine)) {
         out += node->name + " " + std::to_string(node->enterable);
-        if (node->currentLine >= 0) out += " c" + std::to_string(node->lines[static_cast<size_t>(node->currentLine)].currentCommand);
+        if (node->currentLine >= 0) out += " c" + std::to_string(node->currentCommand);
         for (const KMarker& marker : node->markers) out += " m" + std::to_string(marker.active);
         out += "\n";
     }
@@ -97,7 +97,7 @@ protected:
         while (movesLine < player->lines.size() && player->lines[movesLine].commands.size() < 2) ++movesLine;
         ASSERT_LT(movesLine, player->lines.size());
         player->currentLine = static_cast<int32_t>(movesLine);
-        player->lines[movesLine].currentCommand = 1;
+        player->currentCommand = 1;
         player->locked = 1;
         player->wait = 5;
         player->cycle = 3;
@@ -106,7 +106,7 @@ protected:
         player->walkDir = 2;
         player->ownerid = 77;
         ASSERT_GE(player->markers.size(), 2U);
-        player->markers[1].active = 0;
+        player->markers.Edit()[1].active = 0;
         Kobject* walker = Named(*engine, "walker");
         walker->running = 0;
         walker->dead = 1;

@@ -242,4 +242,23 @@ TEST(Appearance, FadesTakeTheirFramesAndOnlyWhenTheyChangeSomething)
     }
 }
 
+// A script fading for ever: a tick shows at most four fades' frames, so the
+// game goes on; Escape pressed during a fade ends the tick's fades and
+// opens the menu after the tick, which then holds the game.
+TEST(Appearance, EndlessFadesLetTheGameAndTheMenuIn)
+{
+    RunnerSandbox sandbox;
+    const std::string world = sandbox.File("fades.zqav");
+    WriteWorld(world, {{"Main", 40, 30, 0, {},
+                        {{"fader", "#cyclef 0\n:l\n#fadeout\n#fadein\n@l", 1, 1, 1, 1},
+                         {"clock", "#cyclef 0\n:l\n#give t 1\n/i\n@l", 3, 1, 1, 1}}}});
+    const int ticks = VarInt(sandbox.Play(world, 400).vars, "t");
+    EXPECT_GE(ticks, 5) << "about 65 passes a tick";
+    EXPECT_LE(ticks, 8);
+    WriteFileBytes(sandbox.File("esc.txt"), "10 key_esc down\n11 key_esc up\n");
+    const int menuTicks = VarInt(sandbox.Play(world, 400, "--input esc.txt").vars, "t");
+    EXPECT_GE(menuTicks, 1);
+    EXPECT_LT(menuTicks, ticks) << "the menu opened after the first tick and held the game";
+}
+
 }  // namespace

@@ -210,7 +210,7 @@ TEST(Compiler, CompilingAgainReplacesTheProgramMarkersAndKeyMarkers)
     compiler.Compile(*node);
     EXPECT_EQ(node->markers.size(), 1u);
     EXPECT_EQ(node->keyMarkers.size(), 1u);
-    node->lines[0].currentCommand = 3;
+    node->currentCommand = 3;
     node->source.clear();
     compiler.Compile(*node);
     EXPECT_TRUE(node->lines.empty() && node->markers.empty() && node->keyMarkers.empty());

@@ -154,6 +154,60 @@ TEST(TemplateCopy, LongRunsOfShotsLeaveNoHandleBehind)
     EXPECT_LT(most, 400) << "and died";
 }
 
+// Copies of a template run its program without copying it: a copy pays
+// for its nodes, cells and script, never for the program, and an object
+// that binds itself to a template over and over holds one program. A copy
+// that zaps a label gets markers of its own; the template keeps its own.
+TEST(TemplateCopy, CopiesShareTheTemplatesProgram)
+{
+    SpawnWorld world;
+    Kobject* big = world.engine.AddObject(*world.engine->vSpawnBoard, "big", 1, 1);
+    big->source = "#bind big\n/i &3000\n:zapme\n#zap zapme";
+    Kobject* putter = world.engine.AddObject(*world.board, "putter", 1, 1, 0, 5, 5);
+    putter->source = "#cyclef 0\n:s\n#put s big\n@s";
+    Kobject* chain = world.engine.AddObject(*world.board, "chain", 1, 1, 0, 9, 9);
+    chain->source = "#bind big";
+    world.engine->CompileAll();
+    world.engine->ChooseActiveBoard();
+    ASSERT_EQ(big->lines.size(), 4u);
+    ASSERT_EQ(big->lines[1].commands.size(), 3000u);
+
+    world.engine->BeginTick();
+    big->cells[0] = KCell{-1, -1, 7, -1, 1, 0};
+    const int64_t before = world.engine->vWork.Left();
+    Kobject* copy = KCopyTemplate(world.Exec(), *world.board, *big, -1);
+    ASSERT_NE(copy, nullptr);
+    const KCell& cell = copy->cells[0];
+    EXPECT_EQ((std::vector<int>{cell.chr, cell.fg, cell.bg, cell.attrib, cell.drawn}), (std::vector<int>{0, 0, 7, 0, 0}))
+        << "written as a cell write would: -1 keeps the fresh cell's 0";
+    EXPECT_EQ(before - world.engine->vWork.Left(), 1 + static_cast<int64_t>(big->source.size()) / kTextBytesPerUnit);
+    EXPECT_TRUE(copy->lines.SameAs(big->lines) && copy->markers.SameAs(big->markers));
+    EXPECT_TRUE(copy->source.SameAs(big->source)) << "the script is shared too";
+
+    for (int tick = 0; tick < 4; ++tick) world.engine->Tick();
+    int copies = 0;
+    for (const auto& child : world.board->children) {
+        if (child.get() == putter) continue;
+        EXPECT_TRUE(child->lines.SameAs(big->lines)) << child->name;
+        EXPECT_TRUE(child->keyMarkers.SameAs(big->keyMarkers)) << child->name;
+        ++copies;
+    }
+    EXPECT_GT(copies, 4);
+    EXPECT_EQ(big->lines.Holders(), copies + 1) << "no turn holds a program it replaced";
+    EXPECT_EQ(chain->currentLine, 0) << "the chain binds again every command";
+
+    // Running a copy to its #zap: only its markers are its own now.
+    copy->currentLine = 3;
+    copy->currentCommand = 0;
+    copy->running = 1;
+    copy->wait = 0;
+    world.engine->Tick();
+    ASSERT_FALSE(copy->markers.SameAs(big->markers));
+    EXPECT_EQ(copy->markers[0].active, 0);
+    EXPECT_EQ(big->markers[0].active, 1);
+    EXPECT_TRUE(copy->lines.SameAs(big->lines));
+}
+
 // --- The ray caster ------------------------------------------------------------
 
 using Cells = std::set<std::pair<int, int>>;
@@ -214,6 +268,41 @@ TEST(Light, HugeLightsAreBounded)
     const int lit = KCastLight(*engine, *lamp, kMax, kMax, std::numeric_limits<int32_t>::min(), kMax);
     EXPECT_GT(lit, 0);
     EXPECT_LE(lit, kLightAngles * 52);
+}
+
+// A dark board's view may be far larger than its cells: the rays end at its
+// cells. Every ray and every cell lit anew is charged, and a light stops
+// when the tick's work is spent.
+TEST(Light, RaysEndAtTheDarkCellsAndStopWhenTheWorkIsSpent)
+{
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    TestEngine engine(RunnerScriptParts());
+    Kobject* board = engine.AddBoard("Main", 40, 30);
+    Kobject* dark = engine.AddBoard("Dark", 1, 1, 1);
+    dark->vieww = dark->viewh = kMax;
+    engine->FindSpecialBoards();
+    Kobject* lamp = engine.AddObject(*board, "lamp", 1, 1, 0, 0, 0);
+    engine->vWork.SetCapacity(100000, 100000);
+    EXPECT_LE(KCastLight(*engine, *lamp, kMax, kLightAngles, 0, 256), 2 * kLightAngles) << "one cell, once or twice a ray";
+    EXPECT_LE(100000 - engine->vWork.Left(), 2 * kLightAngles + 2) << "rays of a step or two";
+
+    dark->Resize(40, 30);
+    dark->vieww = 40;
+    dark->viewh = 30;
+    lamp->posx = 20;
+    lamp->posy = 15;
+    for (KCell& cell : dark->cells) cell.fg = cell.bg = 255;
+    engine->vWork.SetCapacity(100000, 100000);
+    const int all = KCastLight(*engine, *lamp, 100, kLightAngles, 0, 256);
+    const int64_t spent = 100000 - engine->vWork.Left();
+    int64_t litCells = 0;
+    for (const KCell& cell : dark->cells) litCells += cell.fg == 0 ? 1 : 0;
+    EXPECT_GE(spent, kLightAngles * (51 / 8 + 1) + 48 * litCells) << "rays of 51 steps and the cells they light";
+    for (KCell& cell : dark->cells) cell.fg = cell.bg = 255;
+    engine->vWork.SetCapacity(spent / 4, spent / 4);
+    const int part = KCastLight(*engine, *lamp, 100, kLightAngles, 0, 256);
+    EXPECT_GT(part, 0);
+    EXPECT_LT(part, all / 2) << "the light stopped with the work";
 }
 
 }  // namespace

@@ -165,6 +165,20 @@ TEST(RecordReader, HostileRecordsAreRefusedWithAReason)
     }
 }
 
+// A view may claim any 32-bit size; it is read no wider or taller than a
+// node may be, as #mod keeps it.
+TEST(RecordReader, ViewsAreBoundedBySideLimit)
+{
+    TestEngine engine;
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob Dark 0\n0 0 1 1\n0 0 2147483647 5000\n0 0 0 0 \n~pb\n~pe\n~oe\n"));
+    const Kobject& dark = *engine->vMain->children.back();
+    const int32_t side = KWorldLimits{}.maxSide;
+    EXPECT_EQ(std::make_pair(dark.vieww, dark.viewh), std::make_pair(side, side));
+    ASSERT_TRUE(ReadOne(engine, *engine->vMain, "~ob b 0\n0 0 1 1\n0 0 3 -2\n0 0 0 0 \n~pb\n~pe\n~oe\n"));
+    EXPECT_EQ(std::make_pair(engine->vMain->children.back()->vieww, engine->vMain->children.back()->viewh),
+              std::make_pair(3, -2)) << "views within the bound are read as written";
+}
+
 TEST(EntryNames, FollowTheWorldFilesName)
 {
     for (const auto& [path, entry] : {std::pair{"/games/castle.zqav", "castle.qav"}, {"castle", "castle.qav"}, {"/a.b/c.d.zqav", "c.d.qav"}}) {
