@@ -197,6 +197,7 @@ TEST_F(SoundBoxTest, LoadsAreBoundedBadSongsReportedAndNamesKeptInsideTheWorldFo
                                     std::string("missing.ogg"), std::string(".")}) {
         engine_.notices.clear();
         box().PlaySong(name, 1);
+        Ticks(1);  // songs load with the tick's end
         ASSERT_EQ(engine_.notices.size(), 1u) << name;
         EXPECT_EQ(engine_.notices[0].body, "Unable to Load: " + name);
         EXPECT_NE(engine_.notices[0].caption.find("SongBox Error"), std::string::npos) << engine_.notices[0].caption;
@@ -211,8 +212,17 @@ TEST_F(SoundBoxTest, LoadsAreBoundedBadSongsReportedAndNamesKeptInsideTheWorldFo
 
     // 400 seconds in 400 KB would decode to 70 MB.
     WriteFileBytes(dir_.File("long.wav"), QuietWav(1000, 400000));
-    box().LoadSound("long.wav");
+    // It decodes ten seconds a tick, the script's load waiting meanwhile,
+    // and is refused once it passes five minutes, whatever its header says.
+    EXPECT_FALSE(box().LoadSound("long.wav").done);
+    EXPECT_FALSE(box().LoadSound("tone.wav").done) << "one sample decodes at a time";
+    engine_.notices.clear();
+    for (int tick = 0; tick < 40 && box().Output().Decoding(); ++tick) Ticks(1);
+    EXPECT_FALSE(box().Output().Decoding());
     EXPECT_TRUE(box().SampleNames().empty());
+    EXPECT_LE(box().Output().DecodedBytes(), 0u);
+    ASSERT_EQ(engine_.notices.size(), 1u);
+    EXPECT_EQ(engine_.notices[0].body, "Unable to Load: long.wav");
     WriteFileBytes(dir_.File("short.wav"), QuietWav(1000, 4000));
     box().LoadSound("short.wav");
     EXPECT_EQ(box().SampleNames(), std::vector<std::string>{"short.wav"});
