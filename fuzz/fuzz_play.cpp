@@ -146,12 +146,14 @@ void PlaySoundFiles(Kinterface& engine, const std::vector<std::string>& names)
     if (!names.empty()) box.PlaySong(names.back(), 1);
 }
 
-// What one input leaves behind must not reach the next.
+// What one input leaves behind must not reach the next: the output keeps
+// decoded samples by path, and every input's files have the same paths.
 void ResetSound(KSoundBox& box)
 {
-    box.Silence();
-    box.ForgetSamples();
-    box.Update();
+    const KAudioOutput& output = box.Output();
+    if (output.DecodedBytes() == 0 && output.SongLoads() == 0 && !output.Decoding()) return;
+    box.StopAudio();
+    box.StartAudio(KAudioSettings{KAudioMode::GameTime, ""}, "");
 }
 
 }  // namespace

@@ -285,6 +285,8 @@ bool KAudioOutput::Close()
     midi_.reset();
     songSynth_.reset();
     songSynthTried_ = false;
+    songLoads_ = 0;
+    songSynthsMade_ = 0;
     decoder_.reset();
     decoderPath_.clear();
     for (std::unique_ptr<Voice>& voice : voices_) {
@@ -412,6 +414,7 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
     auto song = std::make_shared<Song>();
     std::string error;
     if (!KReadRegularFile(path, kMaxSongFileBytes, song->bytes, error)) return false;
+    ++songLoads_;
     // The mixer's module decoder would take a MIDI file too and play it
     // through instrument patches this machine lacks: silence. A module
     // named so must be a module.
@@ -427,9 +430,9 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
             KTRACE("Song %s: %s\n", path.c_str(), facts.valid ? "too many notes at once" : "not a MIDI file");
             return false;
         }
-        // A song with nothing to play plays once: looped, it would start
-        // again without end.
-        return StartMidi(std::move(song), repeat, facts.events > 0 && facts.longestTick > 0);
+        // A song with nothing to play is over at once: looped, it would
+        // start again without end.
+        return StartMidi(std::move(song), repeat, facts.events > 0);
     }
     SDL_RWops* source = SDL_RWFromConstMem(song->bytes.data(), static_cast<int>(song->bytes.size()));
     if (source == nullptr) return false;
@@ -454,6 +457,7 @@ bool KAudioOutput::EnsureSongSynth()
     if (!songSynthTried_) {
         songSynthTried_ = true;
         songSynth_ = MakeSynth<Synth>("MIDI songs");
+        ++songSynthsMade_;
     }
     return songSynth_ != nullptr;
 }
@@ -463,8 +467,13 @@ bool KAudioOutput::EnsureSongSynth()
 bool KAudioOutput::StartMidi(std::shared_ptr<Song> song, bool repeat, bool hasEvents)
 {
     if (!EnsureSongSynth()) return false;
+    if (!hasEvents) {
+        // Nothing to hear: the song is over as soon as it starts.
+        StopSong();
+        return true;
+    }
     fluid_synth_t* synth = songSynth_->synth;
-    const int loops = repeat && hasEvents ? -1 : 1;
+    const int loops = repeat ? -1 : 1;
     Queue([this, song, synth, loops] {
         Mix_HaltMusic();
         playingSong_.reset();

@@ -96,6 +96,10 @@ public:
     // when the decoder cannot tell.
     int32_t SongPosition() const { return songPositionMs_; }
     void SeekSong(int32_t position);
+    // Songs read and handed to a decoder, and synthesisers made for MIDI
+    // songs, since the output opened.
+    int64_t SongLoads() const { return songLoads_; }
+    int64_t SongSynthsMade() const { return songSynthsMade_; }
     // A song that loaded but could not be started since the last call.
     bool TakeSongStartFailure() { return songStartFailed_.exchange(false); }
 
@@ -213,6 +217,8 @@ private:
     bool synthTried_ = false;
     std::unique_ptr<Synth> songSynth_;
     bool songSynthTried_ = false;
+    int64_t songLoads_ = 0;
+    int64_t songSynthsMade_ = 0;
     // Audio thread only: the MIDI song's player on the song synthesiser.
     struct MidiPlayer;
     std::unique_ptr<MidiPlayer> midi_;

@@ -73,6 +73,7 @@ public:
     void ForgetSamples()
     {
         samples_.clear();
+        refused_.clear();
         decodingName_.clear();
         output_.AbandonSample();
     }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -81,6 +83,35 @@ TEST(SoundRunner, SamplesAreHeardInGameTimeRunsRepeatAndBadSongsAreReported)
     EXPECT_NE(output.find("Unable to Load: ../../theme.ogg"), std::string::npos) << output;
     EXPECT_NE(output.find("Unable to Load: missing.xm"), std::string::npos) << output;
     EXPECT_NE(output.find("\"done\": 1"), std::string::npos) << output;
+}
+
+// A world that loops an empty MIDI file ends its run; one that would play
+// for ever stops cleanly on SIGINT or SIGTERM, writing what it was asked to.
+TEST(SoundRunner, AnEmptySongOnRepeatEndsAndSignalsStopEndlessRuns)
+{
+    RunnerSandbox sandbox;
+    WriteFileBytes(sandbox.File("empty.mid"), std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x04\0\xff\x2f\0", 26));
+    WriteWorld(sandbox.File("empty.zqav"), "#song empty.mid 1\n#give done 1\n#end");
+    std::string output;
+    ASSERT_EQ(RunCommand("cd '" + sandbox.Dir() + "' && timeout -s KILL 60 ./quav-runner --headless --ticks 30 "
+                         "--dump-vars - empty.zqav 2>&1",
+                         &output),
+              0)
+        << output;
+    EXPECT_NE(output.find("\"done\": 1"), std::string::npos) << output;
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const std::string log = sandbox.File("allegro.log");  // where --trace writes
+        std::remove(sandbox.File("vars.json").c_str());
+        std::remove(log.c_str());
+        ChildProcess runner({sandbox.Runner(), "--headless", "--trace", "--ticks", "2147483647", "--dump-vars",
+                             "vars.json", "empty.zqav"},
+                            {}, sandbox.Dir(), sandbox.File("run.log"));
+        for (int wait = 0; wait < 200 && ReadFileBytes(log).find("Playing at") == std::string::npos; ++wait) Pause(0.05);
+        ASSERT_NE(ReadFileBytes(log).find("Playing at"), std::string::npos) << ReadFileBytes(log);
+        ASSERT_TRUE(runner.Signal(signal));
+        EXPECT_EQ(runner.Wait(30), 0) << "signal " << signal << ": " << ReadFileBytes(log);
+        EXPECT_NE(ReadFileBytes(sandbox.File("vars.json")).find("\"done\": 1"), std::string::npos) << signal;
+    }
 }
 
 // The lines of a saved game's Audio.tree.
