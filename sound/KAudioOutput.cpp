@@ -84,7 +84,7 @@ int16_t Saturated(int32_t value)
 
 struct KAudioOutput::Sample {
     std::string path;
-    std::vector<uint8_t> pcm;  // the decoded sound, which chunk plays
+    KPcmBytes pcm;  // the decoded sound, which chunk plays
     Mix_Chunk* chunk = nullptr;
     // The sample forwards and then backwards, for back-and-forth loops;
     // made the first time a channel plays it so.
@@ -251,6 +251,14 @@ bool KAudioOutput::Open(const KAudioSettings& settings)
     const std::string soundFont = FindSoundFont();
     if (!soundFont.empty()) Mix_SetSoundFonts(soundFont.c_str());
     Mix_AllocateChannels(kSampleChannels);
+    // Loading a sound font takes a good part of a second: the synthesiser
+    // every MIDI song plays on is made now, beside the game.
+    if (!soundFont.empty()) {
+        songSynthMaking_ = std::async(std::launch::async, [this] {
+            ++songSynthsMade_;
+            return MakeSynth<Synth>("MIDI songs");
+        });
+    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         closing_ = false;
@@ -283,12 +291,15 @@ bool KAudioOutput::Close()
     queue_.clear();
     playingSong_.reset();
     midi_.reset();
+    if (songSynthMaking_.valid()) songSynthMaking_.wait();
+    songSynthMaking_ = {};
     songSynth_.reset();
     songSynthTried_ = false;
     songLoads_ = 0;
     songSynthsMade_ = 0;
     decoder_.reset();
     decoderPath_.clear();
+    refusedPaths_.clear();
     for (std::unique_ptr<Voice>& voice : voices_) {
         if (voice && voice->chunk != nullptr) Mix_FreeChunk(voice->chunk);
         voice.reset();
@@ -452,12 +463,17 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
     return true;
 }
 
+bool KAudioOutput::SongSynthReady()
+{
+    return settings_.mode == KAudioMode::GameTime || !songSynthMaking_.valid() ||
+           songSynthMaking_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
 bool KAudioOutput::EnsureSongSynth()
 {
     if (!songSynthTried_) {
         songSynthTried_ = true;
-        songSynth_ = MakeSynth<Synth>("MIDI songs");
-        ++songSynthsMade_;
+        songSynth_ = songSynthMaking_.valid() ? songSynthMaking_.get() : nullptr;
     }
     return songSynth_ != nullptr;
 }
@@ -530,7 +546,8 @@ int KAudioOutput::BeginSample(const std::string& realPath, std::string& why)
         if (samples_[i]->path == realPath) return static_cast<int>(i);
     }
     if (decoder_ != nullptr) return decoderPath_ == realPath ? -2 : -1;
-    if (decodedBytes_ >= kMaxDecodedSampleBytes) return -1;
+    if (decodedBytes_ >= kMaxDecodedSampleBytes || refusedPaths_.size() >= kMaxRefusedSampleFiles) return -1;
+    if (std::find(refusedPaths_.begin(), refusedPaths_.end(), realPath) != refusedPaths_.end()) return -1;
     std::string bytes;
     std::string error;
     if (!KReadRegularFile(realPath, kMaxSampleFileBytes, bytes, error)) return -1;
@@ -545,27 +562,28 @@ int KAudioOutput::BeginSample(const std::string& realPath, std::string& why)
 int KAudioOutput::ContinueSample(int64_t frames, std::string& why)
 {
     if (decoder_ == nullptr) return -1;
-    const size_t before = decoder_->Output().size();
+    const size_t before = decoder_->Output().Size();
     const KSampleDecoder::Status status = decoder_->Step(frames);
-    decodedSinceTaken_ += decoder_->Output().size() > before ? decoder_->Output().size() - before : 0;
+    decodedSinceTaken_ += decoder_->Output().Size() > before ? decoder_->Output().Size() - before : 0;
     if (status == KSampleDecoder::Status::More) return -2;
     std::unique_ptr<KSampleDecoder> decoder = std::move(decoder_);
     const std::string path = std::move(decoderPath_);
     decoderPath_.clear();
-    std::vector<uint8_t>& pcm = decoder->Output();
-    if (status == KSampleDecoder::Status::Refused || pcm.size() < kBytesPerFrame ||
-        pcm.size() > std::numeric_limits<Uint32>::max()) {
+    KPcmBytes& pcm = decoder->Output();
+    if (status == KSampleDecoder::Status::Refused || pcm.Size() < kBytesPerFrame ||
+        pcm.Size() > std::numeric_limits<Uint32>::max()) {
         why = decoder->Why();
         KTRACE("Sample %s: %s, not loaded\n", path.c_str(), why.empty() ? "no sound in it" : why.c_str());
+        refusedPaths_.push_back(path);
         return -1;
     }
     auto sample = std::make_unique<Sample>();
     sample->path = path;
     sample->pcm = std::move(pcm);
-    sample->chunk = Mix_QuickLoad_RAW(sample->pcm.data(), static_cast<Uint32>(sample->pcm.size()));
+    sample->chunk = Mix_QuickLoad_RAW(sample->pcm.Data(), static_cast<Uint32>(sample->pcm.Size()));
     if (sample->chunk == nullptr) return -1;
-    sample->frames = static_cast<int32_t>(sample->pcm.size() / kBytesPerFrame);
-    decodedBytes_ += sample->pcm.size();
+    sample->frames = static_cast<int32_t>(sample->pcm.Size() / kBytesPerFrame);
+    decodedBytes_ += sample->pcm.Size();
     samples_.push_back(std::move(sample));
     return static_cast<int>(samples_.size() - 1);
 }

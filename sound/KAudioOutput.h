@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -67,6 +68,10 @@ inline constexpr double kMaxSampleSeconds = 300.0;
 // one), with their back-and-forth copies; past this many bytes of them no
 // more are decoded or copied.
 inline constexpr size_t kMaxDecodedSampleBytes = size_t{512} << 20;
+// Files refused as samples are never decoded again (a decoder library may
+// keep a little memory from each failed open); past this many refusals no
+// new sample file is decoded at all.
+inline constexpr size_t kMaxRefusedSampleFiles = 256;
 // A MIDI song striking more notes than this at one instant is refused: the
 // synthesiser would spend seconds on them inside one block of sound.
 inline constexpr int64_t kMaxMidiBurst = 4096;
@@ -100,6 +105,10 @@ public:
     // songs, since the output opened.
     int64_t SongLoads() const { return songLoads_; }
     int64_t SongSynthsMade() const { return songSynthsMade_; }
+    // Whether a MIDI song can start without waiting for its synthesiser,
+    // which is made off the game thread when the output opens. In game time
+    // a song waits for it instead, so runs repeat exactly.
+    bool SongSynthReady();
     // A song that loaded but could not be started since the last call.
     bool TakeSongStartFailure() { return songStartFailed_.exchange(false); }
 
@@ -115,11 +124,13 @@ public:
     int BeginSample(const std::string& realPath, std::string& why);
     int ContinueSample(int64_t frames, std::string& why);
     bool Decoding() const { return decoder_ != nullptr; }
-    // Drops the file being decoded, if any.
+    // Drops the file being decoded, if any, and forgets which files were
+    // refused, so they may be tried again.
     void AbandonSample()
     {
         decoder_.reset();
         decoderPath_.clear();
+        refusedPaths_.clear();
     }
     // Bytes of sound decoded (or read) since the last call.
     size_t TakeDecodedBytes() { return std::exchange(decodedSinceTaken_, 0); }
@@ -194,6 +205,7 @@ private:
     size_t decodedSinceTaken_ = 0;
     std::unique_ptr<KSampleDecoder> decoder_;
     std::string decoderPath_;
+    std::vector<std::string> refusedPaths_;
 
     // The playing song and what it was decoded from; freed on the audio
     // thread, which may be mixing it.
@@ -217,8 +229,9 @@ private:
     bool synthTried_ = false;
     std::unique_ptr<Synth> songSynth_;
     bool songSynthTried_ = false;
+    std::future<std::unique_ptr<Synth>> songSynthMaking_;
     int64_t songLoads_ = 0;
-    int64_t songSynthsMade_ = 0;
+    std::atomic<int64_t> songSynthsMade_{0};  // counted on the thread that makes it
     // Audio thread only: the MIDI song's player on the song synthesiser.
     struct MidiPlayer;
     std::unique_ptr<MidiPlayer> midi_;

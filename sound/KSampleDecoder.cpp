@@ -3,9 +3,12 @@
 #include <SDL.h>
 #include <libmodplug/modplug.h>
 #include <sndfile.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -108,7 +111,72 @@ sf_count_t MemoryTell(void* user) { return static_cast<MemoryFile*>(user)->at; }
 
 SF_VIRTUAL_IO gMemoryIo{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
 
+// libvorbisfile reads the same bytes through these.
+size_t VorbisRead(void* into, size_t size, size_t count, void* user)
+{
+    if (size == 0) return 0;
+    return static_cast<size_t>(MemoryRead(into, static_cast<sf_count_t>(size * count), user)) / size;
+}
+
+int VorbisSeek(void* user, ogg_int64_t offset, int whence)
+{
+    MemorySeek(offset, whence, user);
+    return 0;
+}
+
+long VorbisTell(void* user) { return static_cast<long>(MemoryTell(user)); }
+
+const ov_callbacks kVorbisCallbacks{VorbisRead, VorbisSeek, nullptr, VorbisTell};
+
+bool IsOggFile(std::string_view bytes) { return bytes.size() >= 4 && bytes.compare(0, 4, "OggS") == 0; }
+
 }  // namespace
+
+KPcmBytes::KPcmBytes(KPcmBytes&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0))
+{
+}
+
+KPcmBytes& KPcmBytes::operator=(KPcmBytes&& other) noexcept
+{
+    if (this != &other) {
+        Clear();
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+    }
+    return *this;
+}
+
+KPcmBytes::~KPcmBytes() { Clear(); }
+
+void KPcmBytes::Clear()
+{
+    std::free(data_);
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+}
+
+void KPcmBytes::Reserve(size_t bytes)
+{
+    if (bytes <= capacity_) return;
+    void* grown = std::realloc(data_, bytes);
+    if (grown == nullptr) return;
+    data_ = static_cast<uint8_t*>(grown);
+    capacity_ = bytes;
+}
+
+uint8_t* KPcmBytes::Extend(size_t bytes)
+{
+    if (size_ + bytes > capacity_) Reserve(std::max(size_ + bytes, capacity_ + capacity_ / 2 + 65536));
+    if (size_ + bytes > capacity_) return nullptr;
+    uint8_t* at = data_ + size_;
+    size_ += bytes;
+    return at;
+}
+
+void KPcmBytes::Resize(size_t bytes) { size_ = std::min(size_, bytes); }
 
 bool KIsWavFile(std::string_view bytes)
 {
@@ -152,6 +220,10 @@ bool KWavHeaderIsSound(std::string_view bytes, std::string& why)
 struct KSampleDecoder::Source {
     MemoryFile memory;
     SNDFILE* file = nullptr;
+    // Ogg Vorbis goes through libvorbisfile: libsndfile's Ogg reader keeps
+    // memory from every file it fails to open.
+    OggVorbis_File vorbis{};
+    bool vorbisOpen = false;
     int channels = 0;
     ModPlugFile* module = nullptr;
     SDL_AudioStream* stream = nullptr;
@@ -163,6 +235,7 @@ struct KSampleDecoder::Source {
     ~Source()
     {
         if (file != nullptr) sf_close(file);
+        if (vorbisOpen) ov_clear(&vorbis);
         if (module != nullptr) ModPlug_Unload(module);
         if (stream != nullptr) SDL_FreeAudioStream(stream);
     }
@@ -170,6 +243,16 @@ struct KSampleDecoder::Source {
     // Source frames into block; 0 at the end, -1 when decoding fails.
     int64_t Read()
     {
+        if (vorbisOpen) {
+            block.resize(static_cast<size_t>(kBlockFrames) * static_cast<size_t>(channels));
+            const int bytes = static_cast<int>(block.size() * sizeof(int16_t));
+            int section = 0;
+            const long got = ov_read(&vorbis, reinterpret_cast<char*>(block.data()), bytes, 0, 2, 1, &section);
+            // A chained stream may change its channels: not a sample of ours.
+            const vorbis_info* info = ov_info(&vorbis, -1);
+            if (got < 0 || info == nullptr || info->channels != channels) return -1;
+            return got / (channels * static_cast<long>(sizeof(int16_t)));
+        }
         if (file != nullptr) {
             block.resize(static_cast<size_t>(kBlockFrames) * static_cast<size_t>(channels));
             return sf_readf_short(file, block.data(), kBlockFrames);
@@ -196,15 +279,28 @@ KSampleDecoder::KSampleDecoder(std::string bytes, double maxSeconds, size_t maxO
     auto source = std::make_unique<Source>();
     source->memory.bytes = &bytes_;
     SF_INFO info{};
-    source->file = sf_open_virtual(&gMemoryIo, SFM_READ, &info, &source->memory);
-    if (source->file != nullptr) {
+    if (IsOggFile(bytes_)) {
+        if (ov_open_callbacks(&source->memory, &source->vorbis, nullptr, 0, kVorbisCallbacks) != 0) {
+            Refuse("not an Ogg Vorbis file");
+            return;
+        }
+        source->vorbisOpen = true;
+        const vorbis_info* vorbis = ov_info(&source->vorbis, -1);
+        info.channels = vorbis == nullptr ? 0 : vorbis->channels;
+        info.samplerate = vorbis == nullptr ? 0 : static_cast<int>(vorbis->rate);
+        const ogg_int64_t frames = ov_pcm_total(&source->vorbis, -1);
+        info.frames = frames > 0 ? frames : 0;
+    } else {
+        source->file = sf_open_virtual(&gMemoryIo, SFM_READ, &info, &source->memory);
+    }
+    if (source->file != nullptr || source->vorbisOpen) {
         if (info.channels < 1 || info.channels > kMaxChannels || info.samplerate < kMinRate ||
             info.samplerate > kMaxRate) {
             Refuse("a sound of " + std::to_string(info.channels) + " channels at " + std::to_string(info.samplerate) +
                    " frames a second");
             return;
         }
-        sf_command(source->file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+        if (source->file != nullptr) sf_command(source->file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
         source->channels = info.channels;
         source->stream = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(info.channels), info.samplerate,
                                             AUDIO_S16SYS, kOutputChannels, kOutputRate);
@@ -213,6 +309,12 @@ KSampleDecoder::KSampleDecoder(std::string bytes, double maxSeconds, size_t maxO
             return;
         }
         maxSourceFrames_ = static_cast<int64_t>(maxSeconds * info.samplerate);
+        // Room for what the header announces, when that is within the
+        // limits: the samples then grow without being copied again.
+        if (info.frames > 0 && info.frames <= maxSourceFrames_) {
+            const double expected = static_cast<double>(info.frames) * kOutputRate / info.samplerate + kBlockFrames;
+            output_.Reserve(std::min(static_cast<size_t>(expected) * kOutputFrameBytes, maxOutputBytes_));
+        }
     } else {
         // Modules render at the mix rate in stereo, and never loop here:
         // a song that jumps back to its start still ends at the length limit.
@@ -241,8 +343,7 @@ bool KSampleDecoder::Refuse(std::string why)
     why_ = std::move(why);
     status_ = Status::Refused;
     source_.reset();
-    output_.clear();
-    output_.shrink_to_fit();
+    output_.Clear();
     return false;
 }
 
@@ -250,19 +351,20 @@ bool KSampleDecoder::TakeConverted()
 {
     const int available = SDL_AudioStreamAvailable(source_->stream);
     if (available <= 0) return true;
-    const size_t at = output_.size();
+    const size_t at = output_.Size();
     if (at + static_cast<size_t>(available) > maxOutputBytes_) return Refuse("more sound than there is room for");
-    output_.resize(at + static_cast<size_t>(available));
-    const int got = SDL_AudioStreamGet(source_->stream, output_.data() + at, available);
-    output_.resize(at + static_cast<size_t>(std::max(got, 0)));
+    uint8_t* into = output_.Extend(static_cast<size_t>(available));
+    if (into == nullptr) return Refuse("no memory for the sound");
+    const int got = SDL_AudioStreamGet(source_->stream, into, available);
+    output_.Resize(at + static_cast<size_t>(std::max(got, 0)));
     return true;
 }
 
 KSampleDecoder::Status KSampleDecoder::Step(int64_t frames)
 {
     if (status_ != Status::More) return status_;
-    const size_t wanted = output_.size() + static_cast<size_t>(std::max<int64_t>(frames, 1)) * kOutputFrameBytes;
-    while (output_.size() < wanted) {
+    const size_t wanted = output_.Size() + static_cast<size_t>(std::max<int64_t>(frames, 1)) * kOutputFrameBytes;
+    while (output_.Size() < wanted) {
         const int64_t got = source_->Read();
         if (got < 0) {
             Refuse("the sound cannot be decoded");
@@ -274,7 +376,6 @@ KSampleDecoder::Status KSampleDecoder::Step(int64_t frames)
                 if (!TakeConverted()) return status_;
             }
             source_.reset();
-            output_.shrink_to_fit();
             status_ = Status::Done;
             return status_;
         }
@@ -285,12 +386,12 @@ KSampleDecoder::Status KSampleDecoder::Step(int64_t frames)
         }
         const size_t bytes = static_cast<size_t>(got) * static_cast<size_t>(source_->channels) * sizeof(int16_t);
         if (source_->stream == nullptr) {
-            if (output_.size() + bytes > maxOutputBytes_) {
+            uint8_t* into = output_.Size() + bytes > maxOutputBytes_ ? nullptr : output_.Extend(bytes);
+            if (into == nullptr) {
                 Refuse("more sound than there is room for");
                 return status_;
             }
-            const auto* from = reinterpret_cast<const uint8_t*>(source_->block.data());
-            output_.insert(output_.end(), from, from + bytes);
+            std::memcpy(into, source_->block.data(), bytes);
         } else if (SDL_AudioStreamPut(source_->stream, source_->block.data(), static_cast<int>(bytes)) != 0 ||
                    !TakeConverted()) {
             if (status_ != Status::Refused) Refuse("the sound cannot be converted");

@@ -23,6 +23,32 @@ bool KIsWavFile(std::string_view bytes);
 // agree) and it has a data chunk; why not in why. True for any other file.
 bool KWavHeaderIsSound(std::string_view bytes, std::string& why);
 
+// Decoded samples in memory from malloc: grown by realloc, which moves large
+// blocks by remapping their pages instead of copying them, so a long sample
+// never costs one tick a copy of all it holds so far.
+class KPcmBytes {
+public:
+    KPcmBytes() = default;
+    KPcmBytes(KPcmBytes&& other) noexcept;
+    KPcmBytes& operator=(KPcmBytes&& other) noexcept;
+    ~KPcmBytes();
+    KPcmBytes(const KPcmBytes&) = delete;
+    KPcmBytes& operator=(const KPcmBytes&) = delete;
+
+    uint8_t* Data() const { return data_; }
+    size_t Size() const { return size_; }
+    void Reserve(size_t bytes);
+    // Room for bytes more at the end, counted in Size(); null when memory runs out.
+    uint8_t* Extend(size_t bytes);
+    void Resize(size_t bytes);  // only ever smaller
+    void Clear();
+
+private:
+    uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
 class KSampleDecoder {
 public:
     enum class Status : uint8_t { More = 0, Done = 1, Refused = 2 };
@@ -39,7 +65,7 @@ public:
     Status Step(int64_t frames);
     Status Current() const { return status_; }
     // The samples so far, 16-bit stereo interleaved.
-    std::vector<uint8_t>& Output() { return output_; }
+    KPcmBytes& Output() { return output_; }
     const std::string& Why() const { return why_; }
     // Frames of the source read so far.
     int64_t SourceFrames() const { return sourceFrames_; }
@@ -51,7 +77,7 @@ private:
 
     std::string bytes_;
     std::unique_ptr<Source> source_;
-    std::vector<uint8_t> output_;
+    KPcmBytes output_;
     Status status_ = Status::More;
     std::string why_;
     int64_t sourceFrames_ = 0;

@@ -184,7 +184,10 @@ KSoundWork KSoundBox::LoadSound(std::string_view name)
     if (path.empty()) return {};
     std::string why;
     int sample = output_.BeginSample(path, why);
-    if (sample == -2) sample = output_.ContinueSample(kDecodeFramesPerTick, why);
+    if (sample == -2) {
+        sample = output_.ContinueSample(kDecodeFramesPerTick, why);
+        decodedThisTick_ = true;
+    }
     KSoundWork work{static_cast<int64_t>(output_.TakeDecodedBytes()), true};
     if (sample == -2) {
         decodingName_ = name;
@@ -259,8 +262,9 @@ void KSoundBox::Update()
     messages_.clear();
     tune_.Step(messages_);
     for (const KMidiMessage& message : messages_) SendMidi(message);
-    if (songPending_) StartPendingSong();
-    if (!decodingName_.empty()) {
+    // A MIDI song waits for its synthesiser, which is made off the game thread.
+    if (songPending_ && (SongKindOf(songName_) != KSongKind::Midi || output_.SongSynthReady())) StartPendingSong();
+    if (!decodingName_.empty() && !std::exchange(decodedThisTick_, false)) {
         std::string why;
         const int sample = output_.ContinueSample(kDecodeFramesPerTick, why);
         output_.TakeDecodedBytes();

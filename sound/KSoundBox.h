@@ -26,7 +26,7 @@ inline constexpr const char* kNoSound = "~none";
 // #loadsound shares samples by name; a world may hold this many names.
 inline constexpr size_t kMaxLoadedSamples = 64;
 // Frames of a sample decoded in one tick: a long sample loads over several.
-inline constexpr int64_t kDecodeFramesPerTick = int64_t{kMixRate} * 10;
+inline constexpr int64_t kDecodeFramesPerTick = int64_t{kMixRate} * 2;
 
 class KSoundBox {
 public:
@@ -99,6 +99,7 @@ private:
     KAudioOutput output_;
     std::vector<LoadedSample> samples_;
     std::string decodingName_;
+    bool decodedThisTick_ = false;  // a load's first slice was this tick's
     // Names whose files were refused, each reported once.
     std::vector<std::string> refused_;
     KSongKind songKind_ = KSongKind::Module;
