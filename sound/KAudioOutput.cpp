@@ -251,14 +251,6 @@ bool KAudioOutput::Open(const KAudioSettings& settings)
     const std::string soundFont = FindSoundFont();
     if (!soundFont.empty()) Mix_SetSoundFonts(soundFont.c_str());
     Mix_AllocateChannels(kSampleChannels);
-    // Loading a sound font takes a good part of a second: the synthesiser
-    // every MIDI song plays on is made now, beside the game.
-    if (!soundFont.empty()) {
-        songSynthMaking_ = std::async(std::launch::async, [this] {
-            ++songSynthsMade_;
-            return MakeSynth<Synth>("MIDI songs");
-        });
-    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         closing_ = false;
@@ -461,6 +453,17 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
         if (Mix_PlayMusic(playingSong_->music, playingSong_->repeat ? -1 : 0) != 0) songStartFailed_ = true;
     });
     return true;
+}
+
+void KAudioOutput::PrepareSongSynth()
+{
+    if (!open_ || songSynthTried_ || songSynthMaking_.valid() || FindSoundFont().empty()) return;
+    // Loading a sound font takes a good part of a second: the synthesiser
+    // every MIDI song plays on is made beside the game, once.
+    songSynthMaking_ = std::async(std::launch::async, [this] {
+        ++songSynthsMade_;
+        return MakeSynth<Synth>("MIDI songs");
+    });
 }
 
 bool KAudioOutput::SongSynthReady()

@@ -105,9 +105,11 @@ public:
     // songs, since the output opened.
     int64_t SongLoads() const { return songLoads_; }
     int64_t SongSynthsMade() const { return songSynthsMade_; }
-    // Whether a MIDI song can start without waiting for its synthesiser,
-    // which is made off the game thread when the output opens. In game time
-    // a song waits for it instead, so runs repeat exactly.
+    // Starts making the synthesiser of MIDI songs off the game thread, the
+    // first time a MIDI song is asked for.
+    void PrepareSongSynth();
+    // Whether a MIDI song can start without waiting for its synthesiser.
+    // In game time a song waits for it instead, so runs repeat exactly.
     bool SongSynthReady();
     // A song that loaded but could not be started since the last call.
     bool TakeSongStartFailure() { return songStartFailed_.exchange(false); }

@@ -132,6 +132,7 @@ KSoundWork KSoundBox::PlaySong(std::string_view name, int32_t repeat)
         Report("Unable to Load: " + std::string(name));
         return {};
     }
+    if (SongKindOf(name) == KSongKind::Midi) output_.PrepareSongSynth();
     songPending_ = true;
     pendingPosition_ = -1;
     songName_ = name;
