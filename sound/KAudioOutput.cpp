@@ -429,8 +429,8 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
     }
     if (kind == KSongKind::Midi) {
         const KMidiFacts facts = KScanMidi(song->bytes);
-        if (!facts.valid || facts.burst > kMaxMidiBurst) {
-            KTRACE("Song %s: %s\n", path.c_str(), facts.valid ? "too many notes at once" : "not a MIDI file");
+        if (!facts.valid || facts.burst > kMaxMidiBurst || facts.events > kMaxMidiEvents) {
+            KTRACE("Song %s: %s\n", path.c_str(), facts.valid ? "too many events" : "not a MIDI file");
             return false;
         }
         // A song with nothing to play is over at once: looped, it would

@@ -75,6 +75,9 @@ inline constexpr size_t kMaxRefusedSampleFiles = 256;
 // A MIDI song striking more notes than this at one instant is refused: the
 // synthesiser would spend seconds on them inside one block of sound.
 inline constexpr int64_t kMaxMidiBurst = 4096;
+// Nor is one of more events than this: the audio thread reads the whole
+// file when the song starts.
+inline constexpr int64_t kMaxMidiEvents = 200'000;
 
 class KAudioOutput {
 public:

@@ -346,6 +346,18 @@ TEST_F(SoundBoxTest, SongsInALoopLoadOnceATickOnOneSynthesiser)
     EXPECT_EQ(box().GetSongState(position, repeat), "empty.mid");
     EXPECT_EQ(box().Output().SongSynthsMade(), 1);
     EXPECT_TRUE(engine_.Reports().empty());
+
+    // 5,000 notes struck at once would hold the synthesiser for seconds.
+    std::string chord;
+    for (int note = 0; note < 5000; ++note) chord += std::string("\0\x90\x3c\x40", 4);
+    chord += std::string("\0\xff\x2f\0", 4);
+    std::string length;
+    for (int shift = 24; shift >= 0; shift -= 8) length += static_cast<char>(chord.size() >> shift);
+    WriteFileBytes(dir_.File("chord.mid"), std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk", 18) + length + chord);
+    box().PlaySong("chord.mid", 0);
+    Ticks(1);
+    ASSERT_EQ(engine_.notices.size(), 1u);
+    EXPECT_EQ(engine_.notices[0].body, "Unable to Load: chord.mid");
     EXPECT_TRUE(box().StopAudio()) << "shutdown does not wait on the audio thread";
 }
 
