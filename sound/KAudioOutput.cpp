@@ -163,6 +163,10 @@ std::unique_ptr<SynthT> MakeSynth(const char* what)
 struct KAudioOutput::MidiPlayer {
     fluid_player_t* player = nullptr;
     fluid_synth_t* synth = nullptr;
+    // The player plays the file once; a repeated song is started again
+    // here, at most once a block, so no file can keep the player
+    // restarting inside one block.
+    bool repeat = false;
     MidiPlayer() = default;
     MidiPlayer(const MidiPlayer&) = delete;
     MidiPlayer& operator=(const MidiPlayer&) = delete;
@@ -492,16 +496,16 @@ bool KAudioOutput::StartMidi(std::shared_ptr<Song> song, bool repeat, bool hasEv
         return true;
     }
     fluid_synth_t* synth = songSynth_->synth;
-    const int loops = repeat ? -1 : 1;
-    Queue([this, song, synth, loops] {
+    Queue([this, song, synth, repeat] {
         Mix_HaltMusic();
         playingSong_.reset();
         midi_.reset();
         auto midi = std::make_unique<MidiPlayer>();
         midi->synth = synth;
+        midi->repeat = repeat;
         midi->player = new_fluid_player(synth);
         if (midi->player == nullptr || fluid_player_add_mem(midi->player, song->bytes.data(), song->bytes.size()) != FLUID_OK ||
-            fluid_player_set_loop(midi->player, loops) != FLUID_OK || fluid_player_play(midi->player) != FLUID_OK) {
+            fluid_player_play(midi->player) != FLUID_OK) {
             songStartFailed_ = true;
             return;
         }
@@ -707,6 +711,11 @@ void KAudioOutput::PublishState()
         positions_[static_cast<size_t>(channel)] = position;
     }
     if (midi_) {
+        if (midi_->repeat && fluid_player_get_status(midi_->player) == FLUID_PLAYER_DONE) {
+            fluid_player_stop(midi_->player);
+            fluid_player_seek(midi_->player, 0);
+            fluid_player_play(midi_->player);
+        }
         songPlaying_ = fluid_player_get_status(midi_->player) == FLUID_PLAYER_PLAYING;
         songPositionMs_ = fluid_player_get_current_tick(midi_->player);
         return;
