@@ -13,7 +13,7 @@ const KSoundCalls* Calls(Kinterface& engine)
 
 bool Charge(Kinterface& engine, const KSoundWork& work)
 {
-    engine.vWork.Spend(work.bytes / kSoundBytesPerUnit + 1);
+    engine.vWork.Spend(work.lookups * kPathLookupUnits + work.bytes / kSoundBytesPerUnit + 1);
     return work.done;
 }
 

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <sys/stat.h>
 
 namespace {
 
@@ -125,20 +124,13 @@ bool KSoundBox::StopAudio()
 KSoundWork KSoundBox::PlaySong(std::string_view name, int32_t repeat)
 {
     StopSong();
-    const std::string path = Resolve(name);
-    struct stat info {};
-    if (path.empty() || stat(path.c_str(), &info) != 0) {
-        // Nothing plays, so nothing is kept for a saved game either.
-        Report("Unable to Load: " + std::string(name));
-        return {};
-    }
     if (SongKindOf(name) == KSongKind::Midi) output_.PrepareSongSynth();
     songPending_ = true;
     pendingPosition_ = -1;
     songName_ = name;
     songRepeat_ = repeat;
-    // Charged as the read it will be.
-    return KSoundWork{static_cast<int64_t>(info.st_size), true};
+    // Charged as the look-up it will be; the read is one a tick at most.
+    return KSoundWork{1, 0, true};
 }
 
 void KSoundBox::StartPendingSong()
@@ -147,6 +139,7 @@ void KSoundBox::StartPendingSong()
     const KSongKind kind = SongKindOf(songName_);
     const std::string path = Resolve(songName_);
     if (path.empty() || !output_.StartSong(path, kind, songRepeat_ != 0)) {
+        // Nothing plays, so nothing is kept for a saved game either.
         Report("Unable to Load: " + songName_);
         songName_ = kNoSound;
         songRepeat_ = 0;
@@ -180,16 +173,16 @@ KSoundWork KSoundBox::LoadSound(std::string_view name)
     if (FindSample(name) != nullptr || samples_.size() >= kMaxLoadedSamples) return {};
     if (std::find(refused_.begin(), refused_.end(), name) != refused_.end()) return {};
     // Another sample still decodes (or this one): wait for it.
-    if (!decodingName_.empty()) return KSoundWork{0, false};
+    if (!decodingName_.empty()) return KSoundWork{0, 0, false};
     const std::string path = Resolve(name);
-    if (path.empty()) return {};
+    if (path.empty()) return KSoundWork{1, 0, true};
     std::string why;
     int sample = output_.BeginSample(path, why);
     if (sample == -2) {
         sample = output_.ContinueSample(kDecodeFramesPerTick, why);
         decodedThisTick_ = true;
     }
-    KSoundWork work{static_cast<int64_t>(output_.TakeDecodedBytes()), true};
+    KSoundWork work{1, static_cast<int64_t>(output_.TakeDecodedBytes()), true};
     if (sample == -2) {
         decodingName_ = name;
         work.done = false;

@@ -41,7 +41,8 @@ public:
     bool StopAudio();
 
     // The song starts with the tick's Update: of many asked for in one tick
-    // only the last is loaded.
+    // only the last is looked up and loaded, and one that cannot be loaded
+    // is reported then.
     KSoundWork PlaySong(std::string_view name, int32_t repeat);
     void StopSong();
     // A slice of the sample decodes now and one more with every Update;
