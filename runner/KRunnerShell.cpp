@@ -81,6 +81,7 @@ void KRunnerShell::InstallSignalHandlers()
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGXFSZ, &ignore, nullptr);
 }
+
 void KRunnerShell::ClearCloseRequest() { gCloseRequested = false; }
 
 KRunnerShell::KRunnerShell(Kinterface& engine, const KShellConfig& config) : engine_(engine), config_(config) {}
