@@ -5,6 +5,9 @@
 // hold to tens of milliseconds whatever the scripts do.
 
 #include "BenchSupport.h"
+#include "KPaths.h"
+#include "KRunnerParts.h"
+#include "KSoundBox.h"
 #include "KWorldFile.h"
 #include "Kcompiler.h"
 #include "Kexec.h"
@@ -16,9 +19,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <ctime>
+#include <sndfile.h>
 #include <sys/stat.h>
 
 namespace {
@@ -104,6 +110,7 @@ void RunnerTick(Kinterface& engine)
     engine.vPlay.RunDownTimers();
     engine.vPlay.CheckWatches(engine.vVariables);
     engine.Tick();
+    if (engine.vSoundBox) engine.vSoundBox->Update();
 }
 
 // Compiles and plays the world; reports the compile time and the worst and
@@ -467,6 +474,144 @@ void BM_SpawnStorm(benchmark::State& state)
     state.counters["nodes"] = static_cast<double>(world.engine->vLiveNodes);
 }
 
+// --- Sound files beside the world --------------------------------------------------
+
+std::string MediaDir()
+{
+    static const std::string dir = [] {
+        const std::string path = std::filesystem::temp_directory_path() / "quav-hostile-media";
+        const std::string command = "python3 '" QUAV_SOURCE_DIR "/tests/tools/make_sound_media.py' '" + path + "'";
+        if (std::system(command.c_str()) != 0) std::abort();
+        return path;
+    }();
+    return dir;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    if (!KWriteFile(path, bytes)) std::abort();
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::string bytes;
+    std::string error;
+    if (!KReadRegularFile(path, size_t{64} << 20, bytes, error)) std::abort();
+    return bytes;
+}
+
+// seconds of near silence at 8 kHz mono through libsndfile, in format.
+void WriteQuietSound(const std::string& path, int format, int seconds)
+{
+    SF_INFO info{};
+    info.channels = 1;
+    info.samplerate = 8000;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) std::abort();
+    std::vector<short> block(8000);
+    for (size_t i = 0; i < block.size(); i += 64) block[i] = 1;
+    for (int second = 0; second < seconds; ++second) sf_writef_short(file, block.data(), 8000);
+    sf_close(file);
+}
+
+// A world of one board whose objects run scripts with the sound box of the
+// runner, mixing in game time; the sound files lie in the media folder.
+HostileWorld NewSoundWorld()
+{
+    HostileWorld world;
+    world.engine = BenchEngine(KRunnerParts());
+    world.engine->vWorldPath = MediaDir() + "/world.zqav";
+    world.board = world.engine->vMain->Spawn_Back(world.engine->TakeNextId(), 0);
+    world.board->Create("Main", kBoardWidth, kBoardHeight);
+    world.engine->vSoundBox->StartAudio(KAudioSettings{KAudioMode::GameTime, ""}, "");
+    return world;
+}
+
+void SoundCounters(benchmark::State& state, HostileWorld& world)
+{
+    const KAudioOutput& output = world.engine->vSoundBox->Output();
+    state.counters["samples"] = static_cast<double>(world.engine->vSoundBox->SampleNames().size());
+    state.counters["decoded_mib"] = static_cast<double>(output.DecodedBytes()) / double(1 << 20);
+    state.counters["song_loads"] = static_cast<double>(output.SongLoads());
+    state.counters["song_synths"] = static_cast<double>(output.SongSynthsMade());
+    world.engine->vSoundBox->StopAudio();
+}
+
+// 20 objects asking for a MIDI song 25 times a turn.
+void BM_SongLoop(benchmark::State& state)
+{
+    HostileWorld world = NewSoundWorld();
+    AddObjects(world, 20, "s", Repeated("#song song.mid 1\n", 25) + "#restart\n");
+    Play(state, world);
+    SoundCounters(state, world);
+}
+
+// 64 copies of a 295-second Ogg of near silence, each loaded by its own object.
+void BM_LongSampleLoads(benchmark::State& state)
+{
+    HostileWorld world = NewSoundWorld();
+    const std::string first = MediaDir() + "/long0.ogg";
+    WriteQuietSound(first, SF_FORMAT_OGG | SF_FORMAT_VORBIS, 295);
+    const std::string bytes = ReadBytes(first);
+    state.counters["ogg_kib"] = static_cast<double>(bytes.size()) / 1024.0;
+    for (int i = 0; i < 64; ++i) {
+        const std::string name = "long" + std::to_string(i) + ".ogg";
+        if (i > 0) WriteBytes(MediaDir() + "/" + name, bytes);
+        AddObject(world, *world.board, "l" + std::to_string(i), "#loadsound " + name + "\n#end\n");
+    }
+    Play(state, world, 300);
+    SoundCounters(state, world);
+}
+
+// A FLAC of 400 seconds whose header says it holds none, and a module
+// whose last row jumps back to its start, loaded and played back and forth.
+void BM_MediaBombs(benchmark::State& state)
+{
+    HostileWorld world = NewSoundWorld();
+    const std::string flac = MediaDir() + "/zero.flac";
+    WriteQuietSound(flac, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 400);
+    std::string bytes = ReadBytes(flac);
+    // STREAMINFO's 36 bits of total samples: 0, "not known".
+    bytes[21] = static_cast<char>(bytes[21] & 0xF0);
+    for (size_t i = 22; i < 26; ++i) bytes[i] = 0;
+    WriteBytes(flac, bytes);
+    std::string module = ReadBytes(MediaDir() + "/tiny.mod");
+    module[1202] = 0x0b;  // the pattern break becomes a jump to the first order
+    WriteBytes(MediaDir() + "/loop.mod", module);
+    state.counters["flac_kib"] = static_cast<double>(bytes.size()) / 1024.0;
+    AddObject(world, *world.board, "bomb",
+              "#loadsound zero.flac\n#sound zero.flac 0 bidi\n#loadsound loop.mod\n#sound loop.mod 1 bidi\n"
+              "#song loop.mod 1\n#end\n");
+    Play(state, world, 300);
+    SoundCounters(state, world);
+}
+
+// A 2.1 MB MIDI file striking 700,000 notes at its first instant, and one
+// spreading 100,000 notes over its length.
+void BM_DenseMidi(benchmark::State& state)
+{
+    HostileWorld world = NewSoundWorld();
+    const auto midi = [](int notes, int gap) {
+        std::string track;
+        for (int i = 0; i < notes; ++i) {
+            track += static_cast<char>(gap);
+            track += std::string{'\x90', static_cast<char>(36 + i % 60), '\x40'};
+        }
+        track += std::string("\x00\xff\x2f\x00", 4);
+        std::string file("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk", 18);
+        for (int shift = 24; shift >= 0; shift -= 8) file += static_cast<char>(track.size() >> shift);
+        return file + track;
+    };
+    WriteBytes(MediaDir() + "/burst.mid", midi(700000, 0));
+    WriteBytes(MediaDir() + "/dense.mid", midi(100000, 1));
+    AddObject(world, *world.board, "a", "#song burst.mid 1\n#end\n");
+    AddObject(world, *world.board, "b", "/i\n#song dense.mid 1\n#end\n");
+    Play(state, world, 60);
+    state.SetLabel(world.lastNotice.substr(0, 60));
+    SoundCounters(state, world);
+}
+
 void Hostile(benchmark::internal::Benchmark* bench)
 {
     bench->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -482,6 +627,10 @@ BENCHMARK(BM_StarRelays)->Apply(Hostile);
 BENCHMARK(BM_FullTurns)->Apply(Hostile);
 BENCHMARK(BM_HugeScriptStartUp)->Apply(Hostile);
 BENCHMARK(BM_RepeatedMoves)->Apply(Hostile);
+BENCHMARK(BM_SongLoop)->Apply(Hostile);
+BENCHMARK(BM_LongSampleLoads)->Apply(Hostile);
+BENCHMARK(BM_MediaBombs)->Apply(Hostile);
+BENCHMARK(BM_DenseMidi)->Apply(Hostile);
 
 // Second hardening round.
 BENCHMARK(BM_PutBigProgram)->Apply(Hostile);

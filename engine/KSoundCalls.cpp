@@ -11,11 +11,17 @@ const KSoundCalls* Calls(Kinterface& engine)
     return engine.vSoundBox && calls != nullptr ? calls : nullptr;
 }
 
+bool Charge(Kinterface& engine, const KSoundWork& work)
+{
+    engine.vWork.Spend(work.lookups * kPathLookupUnits + work.bytes / kSoundBytesPerUnit + 1);
+    return work.done;
+}
+
 }  // namespace
 
 void KPlaySong(Kinterface& engine, std::string_view name, int32_t repeat)
 {
-    if (const KSoundCalls* calls = Calls(engine)) calls->playSong(*engine.vSoundBox, name, repeat);
+    if (const KSoundCalls* calls = Calls(engine)) Charge(engine, calls->playSong(*engine.vSoundBox, name, repeat));
 }
 
 void KStopSong(Kinterface& engine)
@@ -23,9 +29,10 @@ void KStopSong(Kinterface& engine)
     if (const KSoundCalls* calls = Calls(engine)) calls->stopSong(*engine.vSoundBox);
 }
 
-void KLoadSound(Kinterface& engine, std::string_view name)
+bool KLoadSound(Kinterface& engine, std::string_view name)
 {
-    if (const KSoundCalls* calls = Calls(engine)) calls->loadSound(*engine.vSoundBox, name);
+    const KSoundCalls* calls = Calls(engine);
+    return calls == nullptr || Charge(engine, calls->loadSound(*engine.vSoundBox, name));
 }
 
 void KPlaySound(Kinterface& engine, std::string_view name, int32_t channel, int32_t mode)

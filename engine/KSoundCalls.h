@@ -11,10 +11,26 @@
 class Kinterface;
 class KSoundBox;
 
+// Bytes of a sound file read, or of sound decoded from one, for one unit of
+// a tick's work.
+inline constexpr int64_t kSoundBytesPerUnit = 16;
+// Finding a file beside the world (its path resolved link by link, then
+// looked at) takes a dozen system calls: about 80 microseconds here.
+inline constexpr int64_t kPathLookupUnits = 1000;
+
+// What a song or sample load did in this tick: the paths it looked up, the
+// bytes it read and decoded, and whether it is over (a long sample decodes
+// over many ticks).
+struct KSoundWork {
+    int64_t lookups = 0;
+    int64_t bytes = 0;
+    bool done = true;
+};
+
 struct KSoundCalls {
-    void (*playSong)(KSoundBox& box, std::string_view name, int32_t repeat) = nullptr;
+    KSoundWork (*playSong)(KSoundBox& box, std::string_view name, int32_t repeat) = nullptr;
     void (*stopSong)(KSoundBox& box) = nullptr;
-    void (*loadSound)(KSoundBox& box, std::string_view name) = nullptr;
+    KSoundWork (*loadSound)(KSoundBox& box, std::string_view name) = nullptr;
     void (*playSound)(KSoundBox& box, std::string_view name, int32_t channel, int32_t mode) = nullptr;
     void (*stopSound)(KSoundBox& box, int32_t channel) = nullptr;
     void (*setPatch)(KSoundBox& box, int32_t program) = nullptr;
@@ -24,9 +40,11 @@ struct KSoundCalls {
     void (*loadState)(KSoundBox& box, std::string_view text) = nullptr;
 };
 
+// Both charge the tick's work for what they read and decoded.
 void KPlaySong(Kinterface& engine, std::string_view name, int32_t repeat);
 void KStopSong(Kinterface& engine);
-void KLoadSound(Kinterface& engine, std::string_view name);
+// False while the sample still decodes: the command waits for a later tick.
+bool KLoadSound(Kinterface& engine, std::string_view name);
 void KPlaySound(Kinterface& engine, std::string_view name, int32_t channel, int32_t mode);
 void KStopSound(Kinterface& engine, int32_t channel);
 void KSetPatch(Kinterface& engine, int32_t program);

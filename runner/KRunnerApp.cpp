@@ -84,6 +84,7 @@ int RunHeadless(const KRunnerOptions& options)
         std::fprintf(stderr, "quav-runner: cannot start the game library\n");
         return kExitNoWorld;
     }
+    KRunnerShell::InstallSignalHandlers();
     Kinterface engine(KRunnerParts());
     KInstallRunnerNotices(engine, true);
     if (engine.vFont->glyphCount == 0) return kExitNoWorld;
@@ -149,6 +150,7 @@ int RunWindowed(KRunnerOptions& options)
                              "(without a display, quav-runner --headless plays a world)\n", allegro_error);
         return kExitNoWorld;
     }
+    KRunnerShell::InstallSignalHandlers();
     set_window_title("QUAV! Console");
     set_color_depth(8);
     Kinterface engine(KRunnerParts());

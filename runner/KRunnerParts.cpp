@@ -18,9 +18,9 @@ bool MakeSoundBox(KOwned<KSoundBox>& out)
 
 void ForgetSamples(KSoundBox& box) { box.ForgetSamples(); }
 
-void PlaySong(KSoundBox& box, std::string_view name, int32_t repeat) { box.PlaySong(name, repeat); }
+KSoundWork PlaySong(KSoundBox& box, std::string_view name, int32_t repeat) { return box.PlaySong(name, repeat); }
 void StopSong(KSoundBox& box) { box.StopSong(); }
-void LoadSound(KSoundBox& box, std::string_view name) { box.LoadSound(name); }
+KSoundWork LoadSound(KSoundBox& box, std::string_view name) { return box.LoadSound(name); }
 void PlaySound(KSoundBox& box, std::string_view name, int32_t channel, int32_t mode)
 {
     box.PlaySound(name, channel, mode);

@@ -12,6 +12,8 @@
 
 #include <allegro.h>
 
+#include <csignal>
+
 namespace {
 
 constexpr KVideoSize kVideoSizes[] = {{320, 240}, {640, 480}, {800, 600}, {1024, 768}};
@@ -25,6 +27,12 @@ constexpr int kDarkColour = 255;
 std::atomic<int32_t> gFrameCount{0};
 std::atomic<int32_t> gFrameRate{0};
 std::atomic<bool> gCloseRequested{false};
+// Set by SIGINT and SIGTERM and never cleared: a run asked to stop while a
+// world loads stops as soon as its play starts.
+std::atomic<bool> gStopSignalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores without a lock");
+
+void StopSignalHandler(int) { gStopSignalled = true; }
 
 // Timer thread: counts the tick for the main loop.
 void TickCallback()
@@ -53,7 +61,27 @@ bool KVideoModeSize(int mode, KVideoSize& size)
 }
 
 void KRunnerShell::RequestClose() { gCloseRequested = true; }
-bool KRunnerShell::CloseRequested() { return gCloseRequested; }
+bool KRunnerShell::CloseRequested() { return gCloseRequested || gStopSignalled; }
+
+void KRunnerShell::InstallSignalHandlers()
+{
+    // The game library's own handlers shut it down under the running game,
+    // and the audio library's turn the signals into events nobody reads:
+    // these replace both, and the loop ends the game in its own time.
+    struct sigaction stop {};
+    stop.sa_handler = StopSignalHandler;
+    sigemptyset(&stop.sa_mask);
+    stop.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &stop, nullptr);
+    sigaction(SIGTERM, &stop, nullptr);
+    // Past a file-size limit a write fails and the save says so; the
+    // signal would end the game in play instead.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 void KRunnerShell::ClearCloseRequest() { gCloseRequested = false; }
 
 KRunnerShell::KRunnerShell(Kinterface& engine, const KShellConfig& config) : engine_(engine), config_(config) {}
@@ -65,6 +93,8 @@ bool KRunnerShell::Start(int windowed, int videoMode)
     ClearCloseRequest();
     if (!StartDevices() || !SetScreen(windowed, videoMode)) return false;
     StartSound();
+    // After the libraries, which install handlers of their own as they start.
+    InstallSignalHandlers();
     const int w = Headless() ? headlessScreen_->w : SCREEN_W;
     const int h = Headless() ? headlessScreen_->h : SCREEN_H;
     backBuffer_ = KMakeBitmap(w, h);

@@ -91,6 +91,11 @@ public:
     static void RequestClose();
     static bool CloseRequested();
     static void ClearCloseRequest();
+    // SIGINT and SIGTERM end the game the way the close button does (and
+    // keep doing so: a signal is not cleared by the next game); SIGXFSZ is
+    // ignored, so a write past a file-size limit fails instead of killing
+    // the game.
+    static void InstallSignalHandlers();
 
 private:
     bool StartDevices();

@@ -45,11 +45,14 @@ int HandleStopSound(Kexec& exec, Kobject&, KCompiledCommand& command)
     return kAdvance;
 }
 
+// A long sample decodes a slice a tick: the command waits, ending the
+// object's turn, until it is loaded.
 int HandleLoadSound(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
-    KLoadSound(exec.Engine(), exec.NameArg(command));
-    return kAdvance;
+    if (KLoadSound(exec.Engine(), exec.NameArg(command))) return kAdvance;
+    exec.turnEnded = true;
+    return kRepeat;
 }
 
 // The tune belongs to the object whose script plays it, even when the

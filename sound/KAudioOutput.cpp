@@ -1,5 +1,6 @@
 #include "KAudioOutput.h"
 
+#include "KMidiScan.h"
 #include "KPaths.h"
 #include "KTrace.h"
 
@@ -83,6 +84,7 @@ int16_t Saturated(int32_t value)
 
 struct KAudioOutput::Sample {
     std::string path;
+    KPcmBytes pcm;  // the decoded sound, which chunk plays
     Mix_Chunk* chunk = nullptr;
     // The sample forwards and then backwards, for back-and-forth loops;
     // made the first time a channel plays it so.
@@ -127,6 +129,57 @@ struct KAudioOutput::Synth {
     }
 };
 
+namespace {
+
+// A synthesiser at the mix rate with the sound font loaded; null when there
+// is no sound font or it cannot be loaded. Only the audio thread plays it.
+template <typename SynthT>
+std::unique_ptr<SynthT> MakeSynth(const char* what)
+{
+    const std::string soundFont = KAudioOutput::FindSoundFont();
+    if (soundFont.empty()) {
+        KTRACE("No General MIDI sound font: %s are silent\n", what);
+        return nullptr;
+    }
+    auto synth = std::make_unique<SynthT>();
+    synth->settings = new_fluid_settings();
+    if (synth->settings == nullptr) return nullptr;
+    fluid_settings_setnum(synth->settings, "synth.sample-rate", kMixRate);
+    fluid_settings_setint(synth->settings, "synth.threadsafe-api", 0);
+    // Songs move on with the sound rendered, not the clock: game-time runs
+    // hear the same song at the same tick every time.
+    fluid_settings_setstr(synth->settings, "player.timing-source", "sample");
+    synth->synth = new_fluid_synth(synth->settings);
+    if (synth->synth == nullptr || fluid_synth_sfload(synth->synth, soundFont.c_str(), 1) == FLUID_FAILED) {
+        KTRACE("Sound font %s could not be loaded: %s are silent\n", soundFont.c_str(), what);
+        return nullptr;
+    }
+    return synth;
+}
+
+}  // namespace
+
+// A MIDI song on the song synthesiser.
+struct KAudioOutput::MidiPlayer {
+    fluid_player_t* player = nullptr;
+    fluid_synth_t* synth = nullptr;
+    // The player plays the file once; a repeated song is started again
+    // here, at most once a block, so no file can keep the player
+    // restarting inside one block.
+    bool repeat = false;
+    MidiPlayer() = default;
+    MidiPlayer(const MidiPlayer&) = delete;
+    MidiPlayer& operator=(const MidiPlayer&) = delete;
+    ~MidiPlayer()
+    {
+        if (player == nullptr) return;
+        fluid_player_stop(player);
+        delete_fluid_player(player);
+        // Notes still sounding and the song's instruments go with it.
+        fluid_synth_system_reset(synth);
+    }
+};
+
 KAudioOutput::KAudioOutput()
 {
     for (std::atomic<int32_t>& position : positions_) position = -1;
@@ -156,6 +209,8 @@ bool KAudioOutput::OpenMixer()
         SDL_setenv("SDL_DISKAUDIODELAY", "0", 1);
         SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "disk", SDL_HINT_OVERRIDE);
     }
+    // The program decides what SIGINT and SIGTERM do, not the audio library.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     const int blockFrames = gameTime ? kFramesPerTick : kDeviceBlockFrames;
     const auto tryOpen = [blockFrames] {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
@@ -231,6 +286,16 @@ bool KAudioOutput::Close()
     // The audio thread is gone: what it owned can go now.
     queue_.clear();
     playingSong_.reset();
+    midi_.reset();
+    if (songSynthMaking_.valid()) songSynthMaking_.wait();
+    songSynthMaking_ = {};
+    songSynth_.reset();
+    songSynthTried_ = false;
+    songLoads_ = 0;
+    songSynthsMade_ = 0;
+    decoder_.reset();
+    decoderPath_.clear();
+    refusedPaths_.clear();
     for (std::unique_ptr<Voice>& voice : voices_) {
         if (voice && voice->chunk != nullptr) Mix_FreeChunk(voice->chunk);
         voice.reset();
@@ -239,6 +304,7 @@ bool KAudioOutput::Close()
     samples_.clear();
     decodedBytes_ = 0;
     audioSynth_ = nullptr;
+    audioSongSynth_ = nullptr;
     synth_.reset();
     synthTried_ = false;
     if (open_) Mix_Quit();
@@ -320,7 +386,8 @@ void KAudioOutput::WaitForTick(int64_t tick)
 
 void KAudioOutput::AfterMix(uint8_t* stream, int bytes)
 {
-    MixSynth(stream, bytes);
+    MixSynth(audioSynth_, stream, bytes);
+    MixSynth(audioSongSynth_, stream, bytes);
     const int64_t block = blocksMixed_;
     const bool gameTime = settings_.mode == KAudioMode::GameTime;
     bool closing = false;
@@ -354,10 +421,26 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
     auto song = std::make_shared<Song>();
     std::string error;
     if (!KReadRegularFile(path, kMaxSongFileBytes, song->bytes, error)) return false;
+    ++songLoads_;
     // The mixer's module decoder would take a MIDI file too and play it
     // through instrument patches this machine lacks: silence. A module
     // named so must be a module.
     if (kind == KSongKind::Module && song->bytes.compare(0, 4, "MThd") == 0) return false;
+    // The module decoder reads WAV files too, trusting their headers.
+    if (!KWavHeaderIsSound(song->bytes, error)) {
+        KTRACE("Song %s: %s\n", path.c_str(), error.c_str());
+        return false;
+    }
+    if (kind == KSongKind::Midi) {
+        const KMidiFacts facts = KScanMidi(song->bytes);
+        if (!facts.valid || facts.burst > kMaxMidiBurst || facts.events > kMaxMidiEvents) {
+            KTRACE("Song %s: %s\n", path.c_str(), facts.valid ? "too many events" : "not a MIDI file");
+            return false;
+        }
+        // A song with nothing to play is over at once: looped, it would
+        // start again without end.
+        return StartMidi(std::move(song), repeat, facts.events > 0);
+    }
     SDL_RWops* source = SDL_RWFromConstMem(song->bytes.data(), static_cast<int>(song->bytes.size()));
     if (source == nullptr) return false;
     RunOnMixer([&] { song->music = Mix_LoadMUSType_RW(source, kMusicTypes[static_cast<size_t>(kind)], 1); });
@@ -368,8 +451,66 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
     song->repeat = repeat;
     // The audio thread holds the last reference, so the song is freed there.
     Queue([this, song]() mutable {
+        midi_.reset();
+        audioSongSynth_ = nullptr;
         playingSong_ = std::move(song);
         if (Mix_PlayMusic(playingSong_->music, playingSong_->repeat ? -1 : 0) != 0) songStartFailed_ = true;
+    });
+    return true;
+}
+
+void KAudioOutput::PrepareSongSynth()
+{
+    if (!open_ || songSynthTried_ || songSynthMaking_.valid() || FindSoundFont().empty()) return;
+    // Loading a sound font takes a good part of a second: the synthesiser
+    // every MIDI song plays on is made beside the game, once.
+    songSynthMaking_ = std::async(std::launch::async, [this] {
+        ++songSynthsMade_;
+        return MakeSynth<Synth>("MIDI songs");
+    });
+}
+
+bool KAudioOutput::SongSynthReady()
+{
+    return settings_.mode == KAudioMode::GameTime || !songSynthMaking_.valid() ||
+           songSynthMaking_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+bool KAudioOutput::EnsureSongSynth()
+{
+    if (!songSynthTried_) {
+        songSynthTried_ = true;
+        songSynth_ = songSynthMaking_.valid() ? songSynthMaking_.get() : nullptr;
+    }
+    return songSynth_ != nullptr;
+}
+
+// One synthesiser serves every MIDI song: a new song is only a new player
+// on it, made on the audio thread, which parses the file there.
+bool KAudioOutput::StartMidi(std::shared_ptr<Song> song, bool repeat, bool hasEvents)
+{
+    if (!EnsureSongSynth()) return false;
+    if (!hasEvents) {
+        // Nothing to hear: the song is over as soon as it starts.
+        StopSong();
+        return true;
+    }
+    fluid_synth_t* synth = songSynth_->synth;
+    Queue([this, song, synth, repeat] {
+        Mix_HaltMusic();
+        playingSong_.reset();
+        midi_.reset();
+        auto midi = std::make_unique<MidiPlayer>();
+        midi->synth = synth;
+        midi->repeat = repeat;
+        midi->player = new_fluid_player(synth);
+        if (midi->player == nullptr || fluid_player_add_mem(midi->player, song->bytes.data(), song->bytes.size()) != FLUID_OK ||
+            fluid_player_play(midi->player) != FLUID_OK) {
+            songStartFailed_ = true;
+            return;
+        }
+        midi_ = std::move(midi);
+        audioSongSynth_ = synth;
     });
     return true;
 }
@@ -379,13 +520,18 @@ void KAudioOutput::StopSong()
     Queue([this] {
         Mix_HaltMusic();
         playingSong_.reset();
+        midi_.reset();
+        // A stopped song is cut off, echo and all, as the mixer cuts its music.
+        audioSongSynth_ = nullptr;
     });
 }
 
-void KAudioOutput::SeekSong(int32_t positionMs)
+void KAudioOutput::SeekSong(int32_t position)
 {
-    Queue([this, positionMs] {
-        if (playingSong_) Mix_SetMusicPosition(static_cast<double>(std::max(positionMs, 0)) / 1000.0);
+    Queue([this, position] {
+        // MIDI songs count their position in the file's ticks, others in milliseconds.
+        if (midi_) fluid_player_seek(midi_->player, std::max(position, 0));
+        if (playingSong_) Mix_SetMusicPosition(static_cast<double>(std::max(position, 0)) / 1000.0);
     });
 }
 
@@ -393,53 +539,72 @@ void KAudioOutput::SeekSong(int32_t positionMs)
 
 int KAudioOutput::LoadSample(const std::string& realPath)
 {
+    std::string why;
+    if (decoder_ != nullptr && decoderPath_ != realPath) ContinueSample(std::numeric_limits<int64_t>::max() / 8, why);
+    int sample = BeginSample(realPath, why);
+    while (sample == -2) sample = ContinueSample(std::numeric_limits<int64_t>::max() / 8, why);
+    return sample;
+}
+
+int KAudioOutput::BeginSample(const std::string& realPath, std::string& why)
+{
     if (!open_) return -1;
     for (size_t i = 0; i < samples_.size(); ++i) {
         if (samples_[i]->path == realPath) return static_cast<int>(i);
     }
+    if (decoder_ != nullptr) return decoderPath_ == realPath ? -2 : -1;
+    if (decodedBytes_ >= kMaxDecodedSampleBytes || refusedPaths_.size() >= kMaxRefusedSampleFiles) return -1;
+    if (std::find(refusedPaths_.begin(), refusedPaths_.end(), realPath) != refusedPaths_.end()) return -1;
     std::string bytes;
     std::string error;
-    if (decodedBytes_ >= kMaxDecodedSampleBytes) return -1;
     if (!KReadRegularFile(realPath, kMaxSampleFileBytes, bytes, error)) return -1;
-    const double seconds = SoundSeconds(bytes);
-    if (seconds < 0 || seconds > kMaxSampleSeconds) {
-        KTRACE("Sample %s: %.1f seconds long, not loaded\n", realPath.c_str(), seconds);
-        return -1;
-    }
-    SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-    Mix_Chunk* chunk = nullptr;
-    if (source != nullptr) RunOnMixer([&] { chunk = Mix_LoadWAV_RW(source, 1); });
-    if (chunk == nullptr) {
-        KTRACE("Sample %s: %s\n", realPath.c_str(), Mix_GetError());
+    decodedSinceTaken_ += bytes.size();
+    decoder_ = std::make_unique<KSampleDecoder>(std::move(bytes), kMaxSampleSeconds,
+                                                kMaxDecodedSampleBytes - decodedBytes_);
+    decoderPath_ = realPath;
+    if (decoder_->Current() == KSampleDecoder::Status::Refused) return ContinueSample(0, why);
+    return -2;
+}
+
+int KAudioOutput::ContinueSample(int64_t frames, std::string& why)
+{
+    if (decoder_ == nullptr) return -1;
+    const size_t before = decoder_->Output().Size();
+    const KSampleDecoder::Status status = decoder_->Step(frames);
+    decodedSinceTaken_ += decoder_->Output().Size() > before ? decoder_->Output().Size() - before : 0;
+    if (status == KSampleDecoder::Status::More) return -2;
+    std::unique_ptr<KSampleDecoder> decoder = std::move(decoder_);
+    const std::string path = std::move(decoderPath_);
+    decoderPath_.clear();
+    KPcmBytes& pcm = decoder->Output();
+    if (status == KSampleDecoder::Status::Refused || pcm.Size() < kBytesPerFrame ||
+        pcm.Size() > std::numeric_limits<Uint32>::max()) {
+        why = decoder->Why();
+        KTRACE("Sample %s: %s, not loaded\n", path.c_str(), why.empty() ? "no sound in it" : why.c_str());
+        refusedPaths_.push_back(path);
         return -1;
     }
     auto sample = std::make_unique<Sample>();
-    sample->path = realPath;
-    sample->chunk = chunk;
-    sample->frames = static_cast<int32_t>(chunk->alen / kBytesPerFrame);
-    decodedBytes_ += chunk->alen;
+    sample->path = path;
+    sample->pcm = std::move(pcm);
+    sample->chunk = Mix_QuickLoad_RAW(sample->pcm.Data(), static_cast<Uint32>(sample->pcm.Size()));
+    if (sample->chunk == nullptr) return -1;
+    sample->frames = static_cast<int32_t>(sample->pcm.Size() / kBytesPerFrame);
+    decodedBytes_ += sample->pcm.Size();
     samples_.push_back(std::move(sample));
     return static_cast<int>(samples_.size() - 1);
-}
-
-double KAudioOutput::SoundSeconds(const std::string& bytes)
-{
-    double seconds = -1;
-    RunOnMixer([&] {
-        SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-        Mix_Music* probe = source == nullptr ? nullptr : Mix_LoadMUS_RW(source, 1);
-        if (probe == nullptr) return;
-        seconds = Mix_MusicDuration(probe);
-        Mix_FreeMusic(probe);
-    });
-    return seconds;
 }
 
 void KAudioOutput::PlaySample(int channel, int sample, int32_t loopMode)
 {
     if (channel < 0 || channel >= kSampleChannels || sample < 0 || static_cast<size_t>(sample) >= samples_.size()) return;
     Sample* played = samples_[static_cast<size_t>(sample)].get();
-    if (loopMode == kLoopBidi && played->bidi.empty() && played->frames >= 3) {
+    const size_t bidiBytes = played->frames >= 3 ? (static_cast<size_t>(played->frames) * 2 - 2) * kBytesPerFrame : 0;
+    // The copy counts with the decoded samples; past their limit the sample
+    // loops forwards only.
+    if (loopMode == kLoopBidi && played->bidi.empty() && played->frames >= 3 &&
+        decodedBytes_ + bidiBytes <= kMaxDecodedSampleBytes) {
+        decodedBytes_ += bidiBytes;
         // Forwards, then backwards without repeating either end frame, so
         // the loop turns without a doubled frame.
         const uint8_t* bytes = played->chunk->abuf;
@@ -545,6 +710,16 @@ void KAudioOutput::PublishState()
         }
         positions_[static_cast<size_t>(channel)] = position;
     }
+    if (midi_) {
+        if (midi_->repeat && fluid_player_get_status(midi_->player) == FLUID_PLAYER_DONE) {
+            fluid_player_stop(midi_->player);
+            fluid_player_seek(midi_->player, 0);
+            fluid_player_play(midi_->player);
+        }
+        songPlaying_ = fluid_player_get_status(midi_->player) == FLUID_PLAYER_PLAYING;
+        songPositionMs_ = fluid_player_get_current_tick(midi_->player);
+        return;
+    }
     const bool playing = playingSong_ && Mix_PlayingMusic();
     songPlaying_ = playing;
     if (playing) {
@@ -557,25 +732,11 @@ void KAudioOutput::PublishState()
 
 bool KAudioOutput::EnsureSynth()
 {
-    if (synthTried_) return synth_ != nullptr;
-    synthTried_ = true;
-    const std::string soundFont = FindSoundFont();
-    if (soundFont.empty()) {
-        KTRACE("No General MIDI sound font: play strings are silent\n");
-        return false;
+    if (!synthTried_) {
+        synthTried_ = true;
+        synth_ = MakeSynth<Synth>("play strings");
     }
-    auto synth = std::make_unique<Synth>();
-    synth->settings = new_fluid_settings();
-    if (synth->settings == nullptr) return false;
-    fluid_settings_setnum(synth->settings, "synth.sample-rate", kMixRate);
-    fluid_settings_setint(synth->settings, "synth.threadsafe-api", 0);
-    synth->synth = new_fluid_synth(synth->settings);
-    if (synth->synth == nullptr || fluid_synth_sfload(synth->synth, soundFont.c_str(), 1) == FLUID_FAILED) {
-        KTRACE("Sound font %s could not be loaded: play strings are silent\n", soundFont.c_str());
-        return false;
-    }
-    synth_ = std::move(synth);
-    return true;
+    return synth_ != nullptr;
 }
 
 void KAudioOutput::SendMidi(const KMidiMessage& message)
@@ -594,12 +755,12 @@ void KAudioOutput::SendMidi(const KMidiMessage& message)
     });
 }
 
-void KAudioOutput::MixSynth(uint8_t* stream, int bytes)
+void KAudioOutput::MixSynth(fluid_synth_t* synth, uint8_t* stream, int bytes)
 {
-    if (audioSynth_ == nullptr || bytes <= 0) return;
+    if (synth == nullptr || bytes <= 0) return;
     const int frames = bytes / kBytesPerFrame;
     synthBuffer_.assign(static_cast<size_t>(frames) * 2, 0);
-    fluid_synth_write_s16(audioSynth_, frames, synthBuffer_.data(), 0, 2, synthBuffer_.data(), 1, 2);
+    fluid_synth_write_s16(synth, frames, synthBuffer_.data(), 0, 2, synthBuffer_.data(), 1, 2);
     for (size_t i = 0; i < synthBuffer_.size(); ++i) {
         int16_t mixed = 0;
         std::memcpy(&mixed, stream + i * 2, 2);

@@ -20,6 +20,7 @@
 //     same world and inputs always give the same samples.
 
 #include "KPlayString.h"
+#include "KSampleDecoder.h"
 
 #include <array>
 #include <atomic>
@@ -27,9 +28,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct Mix_Chunk;
@@ -58,11 +61,23 @@ inline constexpr int kDeviceBlockFrames = 512;
 inline constexpr size_t kMaxSongFileBytes = size_t{64} << 20;
 inline constexpr size_t kMaxSampleFileBytes = size_t{16} << 20;
 // A sample is decoded whole; a small file of few frames a second (or one
-// compressed hard) could fill memory, so its length is checked first.
+// compressed hard) could fill memory, so the decoder counts its length as
+// it goes and gives up past this.
 inline constexpr double kMaxSampleSeconds = 300.0;
 // Decoded samples are kept for the whole run (a channel may still play
-// one); past this many bytes of them no more are decoded.
+// one), with their back-and-forth copies; past this many bytes of them no
+// more are decoded or copied.
 inline constexpr size_t kMaxDecodedSampleBytes = size_t{512} << 20;
+// Files refused as samples are never decoded again (a decoder library may
+// keep a little memory from each failed open); past this many refusals no
+// new sample file is decoded at all.
+inline constexpr size_t kMaxRefusedSampleFiles = 256;
+// A MIDI song striking more notes than this at one instant is refused: the
+// synthesiser would spend seconds on them inside one block of sound.
+inline constexpr int64_t kMaxMidiBurst = 4096;
+// Nor is one of more events than this: the audio thread reads the whole
+// file when the song starts.
+inline constexpr int64_t kMaxMidiEvents = 200'000;
 
 class KAudioOutput {
 public:
@@ -85,16 +100,46 @@ public:
     void StopSong();
     // Whether the song still plays, as the audio thread last saw it.
     bool SongPlaying() const { return songPlaying_; }
-    // Milliseconds into the song; 0 when the decoder cannot tell.
+    // Milliseconds into the song (ticks of the file for a MIDI song); 0
+    // when the decoder cannot tell.
     int32_t SongPosition() const { return songPositionMs_; }
-    void SeekSong(int32_t positionMs);
+    void SeekSong(int32_t position);
+    // Songs read and handed to a decoder, and synthesisers made for MIDI
+    // songs, since the output opened.
+    int64_t SongLoads() const { return songLoads_; }
+    int64_t SongSynthsMade() const { return songSynthsMade_; }
+    // Starts making the synthesiser of MIDI songs off the game thread, the
+    // first time a MIDI song is asked for.
+    void PrepareSongSynth();
+    // Whether a MIDI song can start without waiting for its synthesiser.
+    // In game time a song waits for it instead, so runs repeat exactly.
+    bool SongSynthReady();
     // A song that loaded but could not be started since the last call.
     bool TakeSongStartFailure() { return songStartFailed_.exchange(false); }
 
     // --- Samples -------------------------------------------------------------------
     // The decoded sample of a regular file, shared by every load of the same
-    // real path; -1 when it cannot be decoded.
+    // real path; -1 when it cannot be decoded. Decodes it whole at once.
     int LoadSample(const std::string& realPath);
+    // The same spread over calls: one file decodes at a time. Begin finds a
+    // sample decoded before (its index) or starts decoding the file (-2;
+    // -1 when it cannot be read or is refused at once, why saying why when
+    // it was refused); Continue decodes about frames more and gives the
+    // index once done, -2 while there is more, -1 when refused.
+    int BeginSample(const std::string& realPath, std::string& why);
+    int ContinueSample(int64_t frames, std::string& why);
+    bool Decoding() const { return decoder_ != nullptr; }
+    // Drops the file being decoded, if any, and forgets which files were
+    // refused, so they may be tried again.
+    void AbandonSample()
+    {
+        decoder_.reset();
+        decoderPath_.clear();
+        refusedPaths_.clear();
+    }
+    // Bytes of sound decoded (or read) since the last call.
+    size_t TakeDecodedBytes() { return std::exchange(decodedSinceTaken_, 0); }
+    size_t DecodedBytes() const { return decodedBytes_; }
     void PlaySample(int channel, int sample, int32_t loopMode);
     void StopChannel(int channel);
     // Frames into the sample, -1 when the channel does not play.
@@ -131,14 +176,14 @@ private:
     void RunCommands(int64_t upToTick);
     bool OpenMixer();
     void PublishState();
-    void MixSynth(uint8_t* stream, int bytes);
     void WriteWav(const uint8_t* data, size_t bytes);
     bool FinishWav();
     void WaitForTick(int64_t tick);
     bool EnsureSynth();
-    // The length in seconds of the sound in bytes, without decoding it
-    // whole; negative when the decoders cannot tell.
-    double SoundSeconds(const std::string& bytes);
+    // The song synthesiser, made once and kept for every MIDI song after.
+    bool EnsureSongSynth();
+    bool StartMidi(std::shared_ptr<Song> song, bool repeat, bool hasEvents);
+    void MixSynth(_fluid_synth_t* synth, uint8_t* stream, int bytes);
 
     // Audio thread only.
     void StartVoice(int channel, const Sample* sample, int32_t loopMode, int32_t startFrame);
@@ -162,6 +207,10 @@ private:
 
     std::vector<std::unique_ptr<Sample>> samples_;
     size_t decodedBytes_ = 0;
+    size_t decodedSinceTaken_ = 0;
+    std::unique_ptr<KSampleDecoder> decoder_;
+    std::string decoderPath_;
+    std::vector<std::string> refusedPaths_;
 
     // The playing song and what it was decoded from; freed on the audio
     // thread, which may be mixing it.
@@ -176,12 +225,21 @@ private:
     std::array<std::unique_ptr<Voice>, kSampleChannels> voices_;
     std::shared_ptr<Song> playingSong_;
     _fluid_synth_t* audioSynth_ = nullptr;
+    _fluid_synth_t* audioSongSynth_ = nullptr;
     std::vector<int16_t> synthBuffer_;
 
     // The play-string synthesiser, made at the first message.
     struct Synth;
     std::unique_ptr<Synth> synth_;
     bool synthTried_ = false;
+    std::unique_ptr<Synth> songSynth_;
+    bool songSynthTried_ = false;
+    std::future<std::unique_ptr<Synth>> songSynthMaking_;
+    int64_t songLoads_ = 0;
+    std::atomic<int64_t> songSynthsMade_{0};  // counted on the thread that makes it
+    // Audio thread only: the MIDI song's player on the song synthesiser.
+    struct MidiPlayer;
+    std::unique_ptr<MidiPlayer> midi_;
 
     std::FILE* wav_ = nullptr;
     uint64_t wavBytes_ = 0;

@@ -4,6 +4,7 @@
 #include "KTrace.h"
 #include "Kinterface.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -120,26 +121,40 @@ bool KSoundBox::StopAudio()
     return written;
 }
 
-void KSoundBox::PlaySong(std::string_view name, int32_t repeat)
+KSoundWork KSoundBox::PlaySong(std::string_view name, int32_t repeat)
 {
     StopSong();
-    const KSongKind kind = SongKindOf(name);
-    const std::string path = Resolve(name);
-    if (path.empty() || !output_.StartSong(path, kind, repeat != 0)) {
+    if (SongKindOf(name) == KSongKind::Midi) output_.PrepareSongSynth();
+    songPending_ = true;
+    pendingPosition_ = -1;
+    songName_ = name;
+    songRepeat_ = repeat;
+    // Charged as the look-up it will be; the read is one a tick at most.
+    return KSoundWork{1, 0, true};
+}
+
+void KSoundBox::StartPendingSong()
+{
+    songPending_ = false;
+    const KSongKind kind = SongKindOf(songName_);
+    const std::string path = Resolve(songName_);
+    if (path.empty() || !output_.StartSong(path, kind, songRepeat_ != 0)) {
         // Nothing plays, so nothing is kept for a saved game either.
-        Report("Unable to Load: " + std::string(name));
+        Report("Unable to Load: " + songName_);
+        songName_ = kNoSound;
+        songRepeat_ = 0;
         return;
     }
     hasSong_ = true;
     songKind_ = kind;
-    songName_ = name;
-    songRepeat_ = repeat;
+    if (pendingPosition_ >= 0) output_.SeekSong(pendingPosition_);
 }
 
 void KSoundBox::StopSong()
 {
     if (hasSong_) output_.StopSong();
     hasSong_ = false;
+    songPending_ = false;
     songName_ = kNoSound;
     songRepeat_ = 0;
 }
@@ -152,14 +167,52 @@ const KSoundBox::LoadedSample* KSoundBox::FindSample(std::string_view name) cons
     return nullptr;
 }
 
-void KSoundBox::LoadSound(std::string_view name)
+KSoundWork KSoundBox::LoadSound(std::string_view name)
 {
     // A name loads once; a script loading in a loop adds nothing more.
+    if (FindSample(name) != nullptr || samples_.size() >= kMaxLoadedSamples) return {};
+    if (std::find(refused_.begin(), refused_.end(), name) != refused_.end()) return {};
+    // Another sample still decodes (or this one): wait for it.
+    if (!decodingName_.empty()) return KSoundWork{0, 0, false};
+    const std::string path = Resolve(name);
+    if (path.empty()) return KSoundWork{1, 0, true};
+    std::string why;
+    int sample = output_.BeginSample(path, why);
+    if (sample == -2) {
+        sample = output_.ContinueSample(kDecodeFramesPerTick, why);
+        decodedThisTick_ = true;
+    }
+    KSoundWork work{1, static_cast<int64_t>(output_.TakeDecodedBytes()), true};
+    if (sample == -2) {
+        decodingName_ = name;
+        work.done = false;
+        return work;
+    }
+    FinishLoad(name, sample, why);
+    return work;
+}
+
+void KSoundBox::LoadSoundNow(std::string_view name)
+{
     if (FindSample(name) != nullptr || samples_.size() >= kMaxLoadedSamples) return;
     const std::string path = Resolve(name);
     if (path.empty()) return;
     const int sample = output_.LoadSample(path);
+    output_.TakeDecodedBytes();
     if (sample >= 0) samples_.push_back(LoadedSample{std::string(name), sample});
+}
+
+// A file that was read but refused is reported, once per name; one that
+// could not be read says nothing.
+void KSoundBox::FinishLoad(std::string_view name, int sample, const std::string& why)
+{
+    if (sample >= 0) {
+        samples_.push_back(LoadedSample{std::string(name), sample});
+        return;
+    }
+    if (why.empty() || refused_.size() >= kMaxLoadedSamples) return;
+    refused_.emplace_back(name);
+    Report("Unable to Load: " + std::string(name));
 }
 
 void KSoundBox::PlaySound(std::string_view name, int32_t channel, int32_t mode)
@@ -203,6 +256,17 @@ void KSoundBox::Update()
     messages_.clear();
     tune_.Step(messages_);
     for (const KMidiMessage& message : messages_) SendMidi(message);
+    // A MIDI song waits for its synthesiser, which is made off the game thread.
+    if (songPending_ && (SongKindOf(songName_) != KSongKind::Midi || output_.SongSynthReady())) StartPendingSong();
+    if (!decodingName_.empty() && !std::exchange(decodedThisTick_, false)) {
+        std::string why;
+        const int sample = output_.ContinueSample(kDecodeFramesPerTick, why);
+        output_.TakeDecodedBytes();
+        if (sample != -2) {
+            FinishLoad(decodingName_, sample, why);
+            decodingName_.clear();
+        }
+    }
     // A module played once stops by itself at its end; its name stays.
     if (hasSong_ && output_.TakeSongStartFailure()) {
         Report(songKind_ == KSongKind::Stream ? std::string("Unable to create audio Stream")
@@ -214,14 +278,18 @@ void KSoundBox::Update()
 
 std::string KSoundBox::GetSongState(int32_t& position, int32_t& repeat) const
 {
-    position = hasSong_ ? output_.SongPosition() : 0;
+    position = hasSong_ ? output_.SongPosition() : songPending_ ? std::max(pendingPosition_, 0) : 0;
     repeat = songRepeat_;
     return songName_;
 }
 
 void KSoundBox::SetSongPosition(int32_t position)
 {
-    if (hasSong_) output_.SeekSong(position);
+    if (songPending_) {
+        pendingPosition_ = position;
+    } else if (hasSong_) {
+        output_.SeekSong(position);
+    }
 }
 
 std::string KSoundBox::GetChannelState(int32_t channel, int32_t& position, int32_t& mode) const
@@ -283,7 +351,7 @@ void KSoundBox::LoadState(std::string_view text)
     }
     // LoadSound stops adding at its cap; the rest of a long list is read past.
     for (std::string_view name = lines.Next(); !lines.AtEnd() && name != kEndSamples; name = lines.Next()) {
-        LoadSound(name);
+        LoadSoundNow(name);
     }
     for (int32_t channel = 0; channel < kSampleChannels; ++channel) {
         const std::string name(lines.Next());

@@ -13,6 +13,7 @@
 
 #include "KAudioOutput.h"
 #include "KPlayString.h"
+#include "KSoundCalls.h"
 
 #include <array>
 #include <cstdint>
@@ -24,6 +25,8 @@
 inline constexpr const char* kNoSound = "~none";
 // #loadsound shares samples by name; a world may hold this many names.
 inline constexpr size_t kMaxLoadedSamples = 64;
+// Frames of a sample decoded in one tick: a long sample loads over several.
+inline constexpr int64_t kDecodeFramesPerTick = int64_t{kMixRate} * 2;
 
 class KSoundBox {
 public:
@@ -37,9 +40,16 @@ public:
     // False when the WAV file or the MIDI log could not be written.
     bool StopAudio();
 
-    void PlaySong(std::string_view name, int32_t repeat);
+    // The song starts with the tick's Update: of many asked for in one tick
+    // only the last is looked up and loaded, and one that cannot be loaded
+    // is reported then.
+    KSoundWork PlaySong(std::string_view name, int32_t repeat);
     void StopSong();
-    void LoadSound(std::string_view name);
+    // A slice of the sample decodes now and one more with every Update;
+    // not done while it decodes. One sample decodes at a time.
+    KSoundWork LoadSound(std::string_view name);
+    // The same decoded whole at once (a saved game's samples).
+    void LoadSoundNow(std::string_view name);
     // mode 0 once, 1 loop, 2 back and forth.
     void PlaySound(std::string_view name, int32_t channel, int32_t mode);
     void StopSound(int32_t channel);
@@ -61,7 +71,13 @@ public:
     std::string GetChannelState(int32_t channel, int32_t& position, int32_t& mode) const;
     void SetChannelPosition(int32_t channel, int32_t position);
     std::vector<std::string> SampleNames() const;
-    void ForgetSamples() { samples_.clear(); }
+    void ForgetSamples()
+    {
+        samples_.clear();
+        refused_.clear();
+        decodingName_.clear();
+        output_.AbandonSample();
+    }
     // The whole state as the lines of a saved game's audio entry, and back.
     std::string SaveState() const;
     void LoadState(std::string_view text);
@@ -77,12 +93,20 @@ private:
     };
     const LoadedSample* FindSample(std::string_view name) const;
     void SendMidi(const KMidiMessage& message);
+    void StartPendingSong();
+    void FinishLoad(std::string_view name, int sample, const std::string& why);
 
     KPlayString tune_;
     KAudioOutput output_;
     std::vector<LoadedSample> samples_;
+    std::string decodingName_;
+    bool decodedThisTick_ = false;  // a load's first slice was this tick's
+    // Names whose files were refused, each reported once.
+    std::vector<std::string> refused_;
     KSongKind songKind_ = KSongKind::Module;
     bool hasSong_ = false;
+    bool songPending_ = false;
+    int32_t pendingPosition_ = -1;
     std::string songName_ = kNoSound;
     int32_t songRepeat_ = 0;
     std::array<std::string, kSampleChannels> channelNames_;

@@ -7,10 +7,13 @@
 #include <minizip/zip.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -171,16 +174,88 @@ void KZipWriter::Abandon()
     tempPath_.clear();
 }
 
+namespace {
+
+// Temporary names are tried at random until one is free: names planted
+// beside the target (links among them) are only skipped.
+constexpr int kTemporaryNameTries = 64;
+constexpr int kTemporaryNameDigits = 10;
+
+// Short, whatever the target's name, so a target whose name is near the
+// file system's limit can still be written beside itself.
+std::string TemporaryName(std::string_view folder, std::mt19937_64& random)
+{
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string name(folder);
+    name += ".quav-";
+    for (int i = 0; i < kTemporaryNameDigits; ++i) name += kDigits[random() % (sizeof(kDigits) - 1)];
+    return name;
+}
+
+std::string_view FolderOf(std::string_view path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+}
+
+// A new file made here and now, never one that stood there before: no
+// link is followed and nothing existing is opened. Null when none can be made.
+std::FILE* CreateExclusively(std::string_view folder, std::string& path)
+{
+    static std::mt19937_64 random{std::random_device{}() ^ static_cast<uint64_t>(getpid())};
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        path = TemporaryName(folder, random);
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST || errno == ELOOP) continue;
+            break;
+        }
+        std::FILE* file = fdopen(fd, "wb");
+        if (file != nullptr) return file;
+        close(fd);
+        unlink(path.c_str());
+        break;
+    }
+    path.clear();
+    return nullptr;
+}
+
+// minizip opens the file by name; the writer hands it the one it made.
+voidpf ZCALLBACK OpenCreatedFile(voidpf opaque, const void* /*filename*/, int /*mode*/) { return opaque; }
+
+// Whether path is a symbolic link whose target lies outside path's own folder
+// (or nowhere): renaming over it would be harmless, but it says someone
+// planted it to make this program reach out, so it is left as it is.
+bool IsLinkPointingOut(const std::string& path)
+{
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
+    const std::string_view folder = FolderOf(path);
+    const std::string realFolder = KRealPath(folder.empty() ? std::string(".") : std::string(folder));
+    const std::string realTarget = KRealPath(path);
+    return realFolder.empty() || realTarget.empty() || !KIsInsideFolder(realTarget, realFolder);
+}
+
+}  // namespace
+
 bool KZipWriter::Open(const std::string& finalPath)
 {
     Abandon();
-    static std::atomic<unsigned> serial{0};
     finalPath_ = finalPath;
-    tempPath_ = finalPath + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-    archive_ = zipOpen64(tempPath_.c_str(), APPEND_STATUS_CREATE);
-    if (archive_ == nullptr) {
+    std::FILE* file = CreateExclusively(FolderOf(finalPath), tempPath_);
+    if (file == nullptr) {
         error_ = "Unable to create '" + finalPath + "'";
-        tempPath_.clear();
+        return false;
+    }
+    zlib_filefunc64_def functions{};
+    fill_fopen64_filefunc(&functions);
+    functions.zopen64_file = OpenCreatedFile;
+    functions.opaque = file;
+    archive_ = zipOpen2_64(tempPath_.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    if (archive_ == nullptr) {
+        std::fclose(file);
+        error_ = "Unable to create '" + finalPath + "'";
+        Abandon();
         return false;
     }
     return true;
@@ -225,7 +300,7 @@ bool KZipWriter::Commit()
         Abandon();
         return false;
     }
-    if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+    if (IsLinkPointingOut(finalPath_) || std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
         error_ = "Unable to replace '" + finalPath_ + "'";
         Abandon();
         return false;

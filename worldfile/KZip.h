@@ -45,10 +45,13 @@ public:
     KZipWriter(const KZipWriter&) = delete;
     KZipWriter& operator=(const KZipWriter&) = delete;
 
+    // Creates the archive under a new short name in the target's folder,
+    // made exclusively and without following links.
     bool Open(const std::string& finalPath);
     // Adds an entry, deflated at the default level and stamped with the local time.
     bool Add(std::string_view name, std::string_view content);
-    // Closes the archive and renames it over the target.
+    // Closes the archive and renames it over the target, unless the target
+    // is a symbolic link that points out of its folder.
     bool Commit();
     const std::string& Error() const { return error_; }
 

@@ -103,6 +103,8 @@ bool ChildProcess::Running()
     return true;
 }
 
+bool ChildProcess::Signal(int signal) { return Running() && kill(pid_, signal) == 0; }
+
 int ChildProcess::Wait(double seconds)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

@@ -145,6 +145,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
     bool Started() const { return pid_ > 0; }
     bool Running();
+    // Sends the signal to the child; false when it has ended.
+    bool Signal(int signal);
     // Waits up to seconds for the end; the exit status, or -1 (still
     // running or killed by a signal).
     int Wait(double seconds);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 // Where the launcher's buttons are.
@@ -88,6 +90,20 @@ TEST_F(Window, PrintScreenShowsWhatAHeadlessRunShowsAndCloseEndsTheGame)
     const std::string windowed = ReadFileBytes(shot);
     EXPECT_GT(windowed.size(), 640u * 480u);
     EXPECT_TRUE(windowed == ReadFileBytes(sandbox.File("headless.bmp"))) << "the window's picture differs";
+}
+
+// The game library's own handlers would shut it down under the running
+// game; the runner's end the loop, and the program exits as from Quit.
+TEST_F(Window, SigintAndSigtermEndTheGameCleanly)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        auto runner = StartRunner({"Worlds/welcome.zqav"});
+        const std::string window = server->FindWindow("QUAV! Console", 20);
+        ASSERT_FALSE(window.empty()) << ReadFileBytes(sandbox.File("runner.log"));
+        Pause(0.5);
+        ASSERT_TRUE(runner->Signal(signal));
+        EXPECT_EQ(runner->Wait(10), 0) << "signal " << signal << ": " << ReadFileBytes(sandbox.File("runner.log"));
+    }
 }
 
 TEST_F(Window, LauncherOpensPlaysAndComesBack)

@@ -197,6 +197,7 @@ TEST_F(SoundBoxTest, LoadsAreBoundedBadSongsReportedAndNamesKeptInsideTheWorldFo
                                     std::string("missing.ogg"), std::string(".")}) {
         engine_.notices.clear();
         box().PlaySong(name, 1);
+        Ticks(1);  // songs load with the tick's end
         ASSERT_EQ(engine_.notices.size(), 1u) << name;
         EXPECT_EQ(engine_.notices[0].body, "Unable to Load: " + name);
         EXPECT_NE(engine_.notices[0].caption.find("SongBox Error"), std::string::npos) << engine_.notices[0].caption;
@@ -211,10 +212,21 @@ TEST_F(SoundBoxTest, LoadsAreBoundedBadSongsReportedAndNamesKeptInsideTheWorldFo
 
     // 400 seconds in 400 KB would decode to 70 MB.
     WriteFileBytes(dir_.File("long.wav"), QuietWav(1000, 400000));
-    box().LoadSound("long.wav");
+    // It decodes two seconds a tick, the script's load waiting meanwhile,
+    // and is refused once it passes five minutes, whatever its header says.
+    EXPECT_FALSE(box().LoadSound("long.wav").done);
+    EXPECT_FALSE(box().LoadSound("tone.wav").done) << "one sample decodes at a time";
+    engine_.notices.clear();
+    int ticks = 0;
+    for (; ticks < 200 && box().Output().Decoding(); ++ticks) Ticks(1);
+    EXPECT_GE(ticks, 60) << "a slice a tick";
+    EXPECT_FALSE(box().Output().Decoding());
     EXPECT_TRUE(box().SampleNames().empty());
+    EXPECT_LE(box().Output().DecodedBytes(), 0u);
+    ASSERT_EQ(engine_.notices.size(), 1u);
+    EXPECT_EQ(engine_.notices[0].body, "Unable to Load: long.wav");
     WriteFileBytes(dir_.File("short.wav"), QuietWav(1000, 4000));
-    box().LoadSound("short.wav");
+    for (int tick = 0; tick < 10 && !box().LoadSound("short.wav").done; ++tick) Ticks(1);
     EXPECT_EQ(box().SampleNames(), std::vector<std::string>{"short.wav"});
 
     box().LoadSound("tone.wav");
@@ -226,6 +238,127 @@ TEST_F(SoundBoxTest, LoadsAreBoundedBadSongsReportedAndNamesKeptInsideTheWorldFo
         box().LoadSound(name + "tone.wav");
     }
     EXPECT_EQ(box().SampleNames().size(), kMaxLoadedSamples) << "capped";
+}
+
+// A WAV file whose format chunk says 0 channels (or any other layout no
+// decoder can take) as the header of a one-second tone.
+std::string BadWav(const std::string& tone, int field, uint32_t value)
+{
+    std::string wav = tone;
+    // Offsets in the format chunk: channels, rate, block alignment, bits.
+    constexpr size_t kOffsets[] = {22, 24, 32, 34};
+    constexpr int kBytes[] = {2, 4, 2, 2};
+    for (int i = 0; i < kBytes[field]; ++i) wav[kOffsets[field] + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
+    return wav;
+}
+
+TEST_F(SoundBoxTest, BadWavHeadersAreRefusedBeforeAnyDecoderSeesThem)
+{
+    const std::string tone = ReadFileBytes(dir_.File("tone.wav"));
+    struct Case {
+        int field;
+        uint32_t value;
+    };
+    const Case cases[] = {{0, 0}, {0, 9}, {1, 0}, {1, 999}, {2, 0}, {2, 3}, {3, 0}, {3, 12}};
+    for (const Case& c : cases) {
+        const std::string wav = BadWav(tone, c.field, c.value);
+        std::string why;
+        EXPECT_FALSE(KWavHeaderIsSound(wav, why)) << c.field << " " << c.value;
+        EXPECT_FALSE(why.empty());
+        WriteFileBytes(dir_.File("bad.wav"), wav);
+        engine_.notices.clear();
+        EXPECT_TRUE(box().LoadSound("bad.wav").done);
+        box().PlaySong("bad.wav", 1);  // anything else is a module, and modules may be WAV files
+        Ticks(1);
+        ASSERT_EQ(engine_.notices.size(), 2u) << c.field << " " << c.value;
+        EXPECT_EQ(engine_.notices[0].body, "Unable to Load: bad.wav");
+        EXPECT_EQ(engine_.notices[1].body, "Unable to Load: bad.wav");
+        box().ForgetSamples();
+    }
+    std::string why;
+    EXPECT_TRUE(KWavHeaderIsSound(tone, why)) << why;
+    EXPECT_FALSE(KWavHeaderIsSound(tone.substr(0, 30), why)) << "cut inside its format";
+    EXPECT_TRUE(box().SampleNames().empty());
+}
+
+// The decoder counts what it decodes: a header's length is never trusted,
+// and a module that jumps back to its start ends at the length limit.
+TEST_F(SoundBoxTest, DecodingStopsAtTheLimitsWhateverTheFileSays)
+{
+    // Two seconds of tone whose header claims far more.
+    std::string lying = ReadFileBytes(dir_.File("tone.wav"));
+    std::string tone = lying.substr(44);
+    while (tone.size() < 2 * 44100 * 2) tone += tone;
+    lying = lying.substr(0, 40) + std::string(4, '\xff') + tone;
+    struct Case {
+        std::string bytes;
+        double maxSeconds;
+        KSampleDecoder::Status status;
+    };
+    std::string looping = ReadFileBytes(dir_.File("tiny.mod"));
+    ASSERT_EQ(looping[1202], '\x0d') << "the pattern break that ends the song";
+    looping[1202] = '\x0b';  // now a jump back to the first order: it never ends
+    const Case cases[] = {
+        {lying, 1.0, KSampleDecoder::Status::Refused},
+        {looping, 2.0, KSampleDecoder::Status::Refused},
+        {ReadFileBytes(dir_.File("tiny.mod")), 10.0, KSampleDecoder::Status::Done},
+        {ReadFileBytes(dir_.File("tone.ogg")), 1.0, KSampleDecoder::Status::Done},
+        {ReadFileBytes(dir_.File("song.mid")), 10.0, KSampleDecoder::Status::Refused},
+    };
+    for (const Case& c : cases) {
+        KSampleDecoder decoder(c.bytes, c.maxSeconds, size_t{64} << 20);
+        int steps = 0;
+        while (decoder.Step(kMixRate / 4) == KSampleDecoder::Status::More) ++steps;
+        EXPECT_EQ(decoder.Current(), c.status) << c.bytes.substr(0, 4) << ": " << decoder.Why();
+        EXPECT_LE(steps, static_cast<int>(c.maxSeconds * 4) + 1);
+        EXPECT_LE(decoder.SourceFrames(), static_cast<int64_t>(c.maxSeconds * kMixRate) + 8192);
+    }
+    KSampleDecoder capped(looping, 60.0, size_t{1} << 20);
+    while (capped.Step(kMixRate) == KSampleDecoder::Status::More) {
+    }
+    EXPECT_EQ(capped.Current(), KSampleDecoder::Status::Refused) << "a MiB of room runs out first";
+    EXPECT_EQ(capped.Why(), "more sound than there is room for");
+
+    // Back-and-forth copies count with the decoded samples.
+    box().LoadSound("ramp.wav");
+    const size_t decoded = box().Output().DecodedBytes();
+    box().PlaySound("ramp.wav", 0, 2);
+    EXPECT_EQ(box().Output().DecodedBytes(), decoded + (2 * 1000 - 2) * 4);
+}
+
+// Songs asked for in a loop: only the last of a tick is read, and every
+// MIDI song plays on the one synthesiser; one with nothing in it plays once.
+TEST_F(SoundBoxTest, SongsInALoopLoadOnceATickOnOneSynthesiser)
+{
+    for (int tick = 0; tick < 5; ++tick) {
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(box().PlaySong("song.mid", 1).lookups, 1) << "charged as a look-up";
+        Ticks(1);
+    }
+    EXPECT_EQ(box().Output().SongLoads(), 5);
+    EXPECT_EQ(box().Output().SongSynthsMade(), 1);
+    // One track holding only its end, on repeat.
+    WriteFileBytes(dir_.File("empty.mid"), std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x04\0\xff\x2f\0", 26));
+    box().PlaySong("empty.mid", 1);
+    Ticks(10);
+    EXPECT_FALSE(box().Output().SongPlaying()) << "played once and over";
+    int32_t position = 0;
+    int32_t repeat = 0;
+    EXPECT_EQ(box().GetSongState(position, repeat), "empty.mid");
+    EXPECT_EQ(box().Output().SongSynthsMade(), 1);
+    EXPECT_TRUE(engine_.Reports().empty());
+
+    // 5,000 notes struck at once would hold the synthesiser for seconds.
+    std::string chord;
+    for (int note = 0; note < 5000; ++note) chord += std::string("\0\x90\x3c\x40", 4);
+    chord += std::string("\0\xff\x2f\0", 4);
+    std::string length;
+    for (int shift = 24; shift >= 0; shift -= 8) length += static_cast<char>(chord.size() >> shift);
+    WriteFileBytes(dir_.File("chord.mid"), std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk", 18) + length + chord);
+    box().PlaySong("chord.mid", 0);
+    Ticks(1);
+    ASSERT_EQ(engine_.notices.size(), 1u);
+    EXPECT_EQ(engine_.notices[0].body, "Unable to Load: chord.mid");
+    EXPECT_TRUE(box().StopAudio()) << "shutdown does not wait on the audio thread";
 }
 
 TEST_F(SoundBoxTest, SavedStateRoundTrips)

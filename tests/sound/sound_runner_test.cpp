@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -74,13 +76,43 @@ TEST(SoundRunner, SamplesAreHeardInGameTimeRunsRepeatAndBadSongsAreReported)
     EXPECT_NE(output.find("--audio FILE"), std::string::npos);
     EXPECT_NE(output.find("--midi-log FILE"), std::string::npos);
 
-    // Songs that do not load are reported and play goes on.
-    WriteWorld(sandbox.File("bad.zqav"), "#song \"../../theme.ogg\" 1\n#song missing.xm 0\n#give done 1\n#end");
-    ASSERT_EQ(sandbox.Run("--headless --ticks 3 --dump-vars - bad.zqav 2>&1", &output), 0) << output;
+    // Songs that do not load are reported and play goes on; a song is
+    // loaded at the end of its tick, so each is asked for in a tick of its own.
+    WriteWorld(sandbox.File("bad.zqav"), "#song \"../../theme.ogg\" 1\n/i\n#song missing.xm 0\n/i\n#give done 1\n#end");
+    ASSERT_EQ(sandbox.Run("--headless --ticks 30 --dump-vars - bad.zqav 2>&1", &output), 0) << output;
     EXPECT_NE(output.find("SongBox Error"), std::string::npos) << output;
     EXPECT_NE(output.find("Unable to Load: ../../theme.ogg"), std::string::npos) << output;
     EXPECT_NE(output.find("Unable to Load: missing.xm"), std::string::npos) << output;
     EXPECT_NE(output.find("\"done\": 1"), std::string::npos) << output;
+}
+
+// A world that loops an empty MIDI file ends its run; one that would play
+// for ever stops cleanly on SIGINT or SIGTERM, writing what it was asked to.
+TEST(SoundRunner, AnEmptySongOnRepeatEndsAndSignalsStopEndlessRuns)
+{
+    RunnerSandbox sandbox;
+    WriteFileBytes(sandbox.File("empty.mid"), std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x04\0\xff\x2f\0", 26));
+    WriteWorld(sandbox.File("empty.zqav"), "#song empty.mid 1\n#give done 1\n#end");
+    std::string output;
+    ASSERT_EQ(RunCommand("cd '" + sandbox.Dir() + "' && timeout -s KILL 60 ./quav-runner --headless --ticks 30 "
+                         "--dump-vars - empty.zqav 2>&1",
+                         &output),
+              0)
+        << output;
+    EXPECT_NE(output.find("\"done\": 1"), std::string::npos) << output;
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const std::string log = sandbox.File("allegro.log");  // where --trace writes
+        std::remove(sandbox.File("vars.json").c_str());
+        std::remove(log.c_str());
+        ChildProcess runner({sandbox.Runner(), "--headless", "--trace", "--ticks", "2147483647", "--dump-vars",
+                             "vars.json", "empty.zqav"},
+                            {}, sandbox.Dir(), sandbox.File("run.log"));
+        for (int wait = 0; wait < 200 && ReadFileBytes(log).find("Playing at") == std::string::npos; ++wait) Pause(0.05);
+        ASSERT_NE(ReadFileBytes(log).find("Playing at"), std::string::npos) << ReadFileBytes(log);
+        ASSERT_TRUE(runner.Signal(signal));
+        EXPECT_EQ(runner.Wait(30), 0) << "signal " << signal << ": " << ReadFileBytes(log);
+        EXPECT_NE(ReadFileBytes(sandbox.File("vars.json")).find("\"done\": 1"), std::string::npos) << signal;
+    }
 }
 
 // The lines of a saved game's Audio.tree.
