@@ -37,8 +37,9 @@ bool KPlainBmpSize(const std::string& bytes, int64_t& width, int64_t& height)
     const int64_t compression = LittleEndianAt(bytes, 30, 4);
     const int64_t colours = LittleEndianAt(bytes, 46, 4);
     width = LittleEndianAt(bytes, 18, 4);
+    // Rows stored top down (a negative height) make the library ask for a
+    // bitmap of negative size.
     height = LittleEndianAt(bytes, 22, 4);
-    if (height < 0) height = -height;
     if (infoSize != 40 || bits != 8 || compression != 0 || colours < 0 || colours > 256) return false;
     if (pixelsAt < kHeaders || pixelsAt > kHeaders + 256 * 4) return false;
     if (width <= 0 || height <= 0 || width > (int64_t{1} << 16) || height > (int64_t{1} << 16)) return false;

@@ -26,8 +26,9 @@ int KBitmapHeight(const BITMAP* bitmap);
 uint8_t* KBitmapRow(BITMAP* bitmap, int y);
 const uint8_t* KBitmapRow(const BITMAP* bitmap, int y);
 
-// The size of an uncompressed 8-bit Windows BMP whose header, palette (at
-// most 256 colours) and pixel rows the bytes hold whole; false for anything
+// The size of an uncompressed 8-bit Windows BMP stored bottom up whose
+// header, palette (at most 256 colours) and pixel rows the bytes hold
+// whole; false for anything
 // else. The game library's reader trusts the header: a lying palette offset
 // or a short file makes it read past the end for billions of bytes.
 bool KPlainBmpSize(const std::string& bytes, int64_t& width, int64_t& height);
