@@ -1,5 +1,7 @@
 #include "KScreenshot.h"
 
+#include "KMemoryFile.h"
+
 #include <allegro.h>
 #include <zlib.h>
 
@@ -27,34 +29,10 @@ bool EndsWithPng(const std::string& path)
 // --- Images are made in memory, then written and checked as a whole, so
 // a full disk or a failing device is noticed whatever the image's size. ---
 
-// An Allegro file that appends what is written to a string.
-long MemoryWrite(const void* data, long size, void* userdata)
-{
-    if (size <= 0) return 0;
-    static_cast<std::string*>(userdata)->append(static_cast<const char*>(data), static_cast<size_t>(size));
-    return size;
-}
-
-int MemoryPut(int c, void* userdata)
-{
-    static_cast<std::string*>(userdata)->push_back(static_cast<char>(c));
-    return c;
-}
-
-int MemoryClose(void*) { return 0; }
-int MemoryGet(void*) { return EOF; }
-int MemoryUnget(int, void*) { return EOF; }
-long MemoryRead(void*, long, void*) { return 0; }
-int MemorySeek(void*, int) { return -1; }
-int MemoryEnd(void*) { return 1; }
-int MemoryError(void*) { return 0; }
-
-const PACKFILE_VTABLE kMemoryFile = {MemoryClose, MemoryGet, MemoryUnget, MemoryRead, MemoryPut,
-                                     MemoryWrite, MemorySeek, MemoryEnd, MemoryError};
 
 bool EncodeBmp(BITMAP* bitmap, const KPalette& palette, std::string& bytes)
 {
-    PACKFILE* file = pack_fopen_vtable(&kMemoryFile, &bytes);
+    PACKFILE* file = KOpenMemoryWriter(bytes);
     if (file == nullptr) return false;
     const int failed = save_bmp_pf(file, bitmap, reinterpret_cast<const RGB*>(palette.data()));
     pack_fclose(file);

@@ -1,5 +1,7 @@
 #include "Kfont.h"
 
+#include "KMemoryFile.h"
+
 #include "KPaths.h"
 #include "KTrace.h"
 #include "Kinterface.h"
@@ -26,55 +28,8 @@ void Report(const char* message, int line)
     if (Kinterface* engine = KEngine()) engine->Report(message, __FILE_NAME__, line);
 }
 
-// --- A BMP read from memory: the file is read whole, within a bound, and
-// its size checked before the game library makes a bitmap of it. ---
-
-struct MemoryBytes {
-    const std::string* bytes;
-    size_t at = 0;
-};
-
-int MemoryClose(void*) { return 0; }
-int MemoryGet(void* data)
-{
-    auto* in = static_cast<MemoryBytes*>(data);
-    return in->at < in->bytes->size() ? static_cast<uint8_t>((*in->bytes)[in->at++]) : EOF;
-}
-int MemoryUnget(int c, void* data)
-{
-    auto* in = static_cast<MemoryBytes*>(data);
-    if (in->at == 0) return EOF;
-    --in->at;
-    return c;
-}
-long MemoryRead(void* out, long n, void* data)
-{
-    auto* in = static_cast<MemoryBytes*>(data);
-    if (n <= 0) return 0;
-    const size_t count = std::min(static_cast<size_t>(n), in->bytes->size() - in->at);
-    std::memcpy(out, in->bytes->data() + in->at, count);
-    in->at += count;
-    return static_cast<long>(count);
-}
-int MemoryPut(int, void*) { return EOF; }
-long MemoryWrite(const void*, long, void*) { return 0; }
-int MemorySeek(void* data, int offset)
-{
-    auto* in = static_cast<MemoryBytes*>(data);
-    if (offset < 0 || static_cast<size_t>(offset) > in->bytes->size() - in->at) return -1;
-    in->at += static_cast<size_t>(offset);
-    return 0;
-}
-int MemoryEnd(void* data)
-{
-    const auto* in = static_cast<const MemoryBytes*>(data);
-    return in->at >= in->bytes->size() ? 1 : 0;
-}
-int MemoryError(void*) { return 0; }
-
-const PACKFILE_VTABLE kMemoryFile = {MemoryClose, MemoryGet, MemoryUnget, MemoryRead, MemoryPut,
-                                     MemoryWrite, MemorySeek, MemoryEnd, MemoryError};
-
+// A BMP is read whole, within a bound, and its header checked before the
+// game library makes a bitmap of it.
 // An 8-bit sheet of at most maxSide pixels a side is 16 MiB; a file may
 // pad its rows and carry a little more.
 constexpr size_t kMaxImportBytes = size_t{40} << 20;
@@ -324,8 +279,8 @@ bool Kfont::ImportFont(const std::string& path, int32_t maxSide)
     KBitmap image;
     if (usable) {
         set_color_conversion(COLORCONV_NONE);
-        MemoryBytes in{&bytes};
-        PACKFILE* file = pack_fopen_vtable(&kMemoryFile, &in);
+        KMemoryReading in{&bytes};
+        PACKFILE* file = KOpenMemoryReader(in);
         PALETTE ignored;
         if (file != nullptr) {
             image.reset(load_bmp_pf(file, ignored));

@@ -1,6 +1,7 @@
 #include "KTileClipboard.h"
 
 #include "KEditorDoc.h"
+#include "KMemoryFile.h"
 #include "KPaths.h"
 #include "KTools.h"
 #include "KZip.h"
@@ -73,68 +74,6 @@ private:
 
 // --- Pictures through the game library, from and to memory ---
 
-struct ReadBytes {
-    const std::string* bytes;
-    size_t at = 0;
-};
-int PackClose(void*) { return 0; }
-int PackGet(void* data)
-{
-    auto* in = static_cast<ReadBytes*>(data);
-    return in->at < in->bytes->size() ? static_cast<uint8_t>((*in->bytes)[in->at++]) : EOF;
-}
-int PackUnget(int c, void* data)
-{
-    auto* in = static_cast<ReadBytes*>(data);
-    if (in->at == 0) return EOF;
-    --in->at;
-    return c;
-}
-long PackRead(void* out, long n, void* data)
-{
-    auto* in = static_cast<ReadBytes*>(data);
-    if (n <= 0) return 0;
-    const size_t count = std::min(static_cast<size_t>(n), in->bytes->size() - in->at);
-    std::memcpy(out, in->bytes->data() + in->at, count);
-    in->at += count;
-    return static_cast<long>(count);
-}
-int PackSeek(void* data, int offset)
-{
-    auto* in = static_cast<ReadBytes*>(data);
-    if (offset < 0 || static_cast<size_t>(offset) > in->bytes->size() - in->at) return -1;
-    in->at += static_cast<size_t>(offset);
-    return 0;
-}
-int PackEnd(void* data)
-{
-    const auto* in = static_cast<const ReadBytes*>(data);
-    return in->at >= in->bytes->size() ? 1 : 0;
-}
-int PackError(void*) { return 0; }
-int PackNoPut(int, void*) { return EOF; }
-long PackNoWrite(const void*, long, void*) { return 0; }
-int PackPut(int c, void* data)
-{
-    static_cast<std::string*>(data)->push_back(static_cast<char>(c));
-    return c;
-}
-long PackWrite(const void* from, long n, void* data)
-{
-    if (n <= 0) return 0;
-    static_cast<std::string*>(data)->append(static_cast<const char*>(from), static_cast<size_t>(n));
-    return n;
-}
-int PackNoGet(void*) { return EOF; }
-int PackNoUnget(int, void*) { return EOF; }
-long PackNoRead(void*, long, void*) { return 0; }
-int PackNoSeek(void*, int) { return -1; }
-int PackAtEnd(void*) { return 1; }
-
-const PACKFILE_VTABLE kReadVtable = {PackClose, PackGet, PackUnget, PackRead, PackNoPut,
-                                     PackNoWrite, PackSeek, PackEnd, PackError};
-const PACKFILE_VTABLE kWriteVtable = {PackClose, PackNoGet, PackNoUnget, PackNoRead, PackPut,
-                                      PackWrite, PackNoSeek, PackAtEnd, PackError};
 
 struct BitmapRelease {
     void operator()(BITMAP* bitmap) const { destroy_bitmap(bitmap); }
@@ -189,8 +128,8 @@ OwnedBitmap DecodePicture(const std::string& bytes, int depth, bool pcx)
     const int oldDepth = get_color_depth();
     set_color_depth(depth);
     set_color_conversion(COLORCONV_NONE);
-    ReadBytes in{&bytes};
-    PACKFILE* file = pack_fopen_vtable(&kReadVtable, &in);
+    KMemoryReading in{&bytes};
+    PACKFILE* file = KOpenMemoryReader(in);
     OwnedBitmap picture;
     if (file != nullptr) {
         PALETTE ignored;
@@ -467,7 +406,7 @@ bool KWriteTiles(KTileSave type, const KTileClipboard& clip, const KPalette& pal
             }
         }
     }
-    PACKFILE* file = pack_fopen_vtable(&kWriteVtable, &bytes);
+    PACKFILE* file = KOpenMemoryWriter(bytes);
     if (file == nullptr) {
         error = "the picture could not be written";
         return false;

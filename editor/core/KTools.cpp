@@ -172,6 +172,14 @@ KToolRegion Stepped(KRegionKind kind, const Kobject& node, int x1, int y1, int x
 
 int NextRandom() { return std::rand(); }
 
+// A list file of the Library; one that cannot be read is reported.
+bool OpenList(Kinterface& engine, const std::string& path, std::ifstream& file)
+{
+    file.open(path);
+    if (!file) engine.Report("Unable to load " + path, "Vantor", __LINE__);
+    return static_cast<bool>(file);
+}
+
 bool ParseInt(const std::string& word, int& value)
 {
     char* end = nullptr;
@@ -300,11 +308,8 @@ int32_t KMakeObject(KEditorDoc& doc, Kobject& node, KToolRegion& region)
 std::vector<KFadeSet> KReadFadeSets(Kinterface& engine, const std::string& path)
 {
     std::vector<KFadeSet> sets;
-    std::ifstream file(path);
-    if (!file) {
-        engine.Report("Unable to load " + path, "Vantor", __LINE__);
-        return sets;
-    }
+    std::ifstream file;
+    if (!OpenList(engine, path, file)) return sets;
     std::vector<std::string> words;
     for (std::string word; file >> word;) words.push_back(word);
     // A record is a name and five numbers; where a number is missing, the
@@ -324,11 +329,8 @@ std::vector<KFadeSet> KReadFadeSets(Kinterface& engine, const std::string& path)
 std::vector<KBlendPattern> KReadFadeBlends(Kinterface& engine, const std::string& path)
 {
     std::vector<KBlendPattern> patterns;
-    std::ifstream file(path);
-    if (!file) {
-        engine.Report("Unable to load " + path, "Vantor", __LINE__);
-        return patterns;
-    }
+    std::ifstream file;
+    if (!OpenList(engine, path, file)) return patterns;
     std::string line;
     while (std::getline(file, line)) {
         KBlendPattern pattern;

@@ -39,6 +39,37 @@
 
 namespace {
 
+// A mouse event on the canvas at a window pixel, with buttons held.
+void SendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), button, held, modifiers);
+    QApplication::sendEvent(&widget, &event);
+}
+
+void Click(QWidget& widget, QPoint at)
+{
+    SendMouse(widget, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+}
+
+// The action of a menu path such as {"F&lood", "Fa&de", "&Distance"}.
+QAction* MenuPath(QMenu& menu, const QStringList& path)
+{
+    QMenu* at = &menu;
+    for (int i = 0; i < path.size(); ++i) {
+        QAction* found = nullptr;
+        for (QAction* action : at->actions()) {
+            if (action->text() == path[i]) found = action;
+        }
+        if (found == nullptr) return nullptr;
+        if (i + 1 == path.size()) return found;
+        at = found->menu();
+        if (at == nullptr) return nullptr;
+    }
+    return nullptr;
+}
+
 class Frame : public testing::Test {
 protected:
     void SetUp() override
@@ -84,6 +115,46 @@ protected:
         };
         hooks.programFolder = QString::fromStdString(dir.Path());
         return std::make_unique<CMainFrame>(doc, hooks);
+    }
+
+    // The frame on start.zqav, shown, with the board's cells at hand.
+    std::unique_ptr<CMainFrame> ShownFrame()
+    {
+        auto frame = MakeFrame();
+        openPath = QString::fromStdString(dir.File("start.zqav"));
+        frame->FileOpen();
+        frame->show();
+        QCoreApplication::processEvents();
+        return frame;
+    }
+
+    // The current board's cell at a board (screen) cell.
+    KCell* BoardCell(int x, int y)
+    {
+        Kobject* board = doc.CurrentBoardNode();
+        int32_t originX = 0;
+        int32_t originY = 0;
+        board->WindowOrigin(originX, originY);
+        return board->GetCell(x - originX + board->viewx, y - originY + board->viewy);
+    }
+
+    // A right drag (Ctrl: the shapes menu) from one cell to another, then
+    // the menu item at path.
+    void RightDrag(CVantorView& canvas, QPoint from, QPoint to, bool ctrl, const QStringList& path)
+    {
+        onMenu = [path](QMenu& menu) {
+            QAction* action = MenuPath(menu, path);
+            ASSERT_NE(action, nullptr) << path.join(">").toStdString();
+            EXPECT_TRUE(action->isEnabled());
+            action->trigger();
+        };
+        const Qt::KeyboardModifiers mods = ctrl ? Qt::ControlModifier : Qt::NoModifier;
+        SendMouse(canvas, QEvent::MouseButtonPress, canvas.CellPixel(from.x(), from.y()) + QPoint(2, 2), Qt::RightButton,
+                  Qt::RightButton, mods);
+        SendMouse(canvas, QEvent::MouseMove, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::NoButton, Qt::RightButton, mods);
+        SendMouse(canvas, QEvent::MouseButtonRelease, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::RightButton,
+                  Qt::NoButton, mods);
+        onMenu = nullptr;
     }
 
     static QAction* FindIn(QMenu& menu, const QString& text)
@@ -328,27 +399,9 @@ TEST_F(Frame, StatusBarShowsTheLockKeys)
 
 namespace {
 
-// A mouse event on the canvas at a window pixel, with buttons held.
-void SendMouse(QWidget& widget, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held,
-               Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    QMouseEvent event(type, QPointF(at), widget.mapToGlobal(QPointF(at)), button, held, modifiers);
-    QApplication::sendEvent(&widget, &event);
-}
-
-void Click(QWidget& widget, QPoint at)
-{
-    SendMouse(widget, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
-    SendMouse(widget, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
-}
-
 TEST_F(Frame, TheCanvasPaintsByKeysAndShiftDragsWithPickedBrushesAndSavesTheCells)
 {
-    auto frame = MakeFrame();
-    openPath = QString::fromStdString(dir.File("start.zqav"));
-    frame->FileOpen();
-    frame->show();
-    QCoreApplication::processEvents();
+    auto frame = ShownFrame();
     CVantorView& canvas = frame->Canvas();
     Kobject* board = doc.CurrentBoardNode();
     ASSERT_NE(board, nullptr);
@@ -447,54 +500,17 @@ TEST_F(Frame, TheCanvasPaintsByKeysAndShiftDragsWithPickedBrushesAndSavesTheCell
 
 namespace {
 
-// The action of a menu path such as {"F&lood", "Fa&de", "&Distance"}.
-QAction* MenuPath(QMenu& menu, const QStringList& path)
-{
-    QMenu* at = &menu;
-    for (int i = 0; i < path.size(); ++i) {
-        QAction* found = nullptr;
-        for (QAction* action : at->actions()) {
-            if (action->text() == path[i]) found = action;
-        }
-        if (found == nullptr) return nullptr;
-        if (i + 1 == path.size()) return found;
-        at = found->menu();
-        if (at == nullptr) return nullptr;
-    }
-    return nullptr;
-}
-
 TEST_F(Frame, TheCanvasMenusRunTheToolsWithTheirDialogsAsUndoableSteps)
 {
-    auto frame = MakeFrame();
-    openPath = QString::fromStdString(dir.File("start.zqav"));
-    frame->FileOpen();
-    frame->show();
-    QCoreApplication::processEvents();
+    auto frame = ShownFrame();
     CVantorView& canvas = frame->Canvas();
     Kobject* board = doc.CurrentBoardNode();
     ASSERT_NE(board, nullptr);
     int32_t originX = 0;
     int32_t originY = 0;
     board->WindowOrigin(originX, originY);
-    auto cellAt = [&](int x, int y) { return board->GetCell(x - originX + board->viewx, y - originY + board->viewy); };
-    // A right drag (Ctrl: the shapes menu) from one cell to another, then
-    // the menu item at path.
-    auto drag = [&](QPoint from, QPoint to, bool ctrl, const QStringList& path) {
-        onMenu = [path](QMenu& menu) {
-            QAction* action = MenuPath(menu, path);
-            ASSERT_NE(action, nullptr) << path.join(">").toStdString();
-            EXPECT_TRUE(action->isEnabled());
-            action->trigger();
-        };
-        const Qt::KeyboardModifiers mods = ctrl ? Qt::ControlModifier : Qt::NoModifier;
-        SendMouse(canvas, QEvent::MouseButtonPress, canvas.CellPixel(from.x(), from.y()) + QPoint(2, 2), Qt::RightButton,
-                  Qt::RightButton, mods);
-        SendMouse(canvas, QEvent::MouseMove, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::NoButton, Qt::RightButton, mods);
-        SendMouse(canvas, QEvent::MouseButtonRelease, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::RightButton,
-                  Qt::NoButton, mods);
-        onMenu = nullptr;
-    };
+    auto cellAt = [this](int x, int y) { return BoardCell(x, y); };
+    auto drag = [&](QPoint from, QPoint to, bool ctrl, const QStringList& path) { RightDrag(canvas, from, to, ctrl, path); };
     KPaintSettings& paint = frame->PaintSettings();
     paint.chr = 66;
     const size_t steps = doc.UndoSteps();
@@ -555,31 +571,11 @@ namespace {
 
 TEST_F(Frame, ClipboardsCopyPasteAndCarryTilesAndObjectsThroughFiles)
 {
-    auto frame = MakeFrame();
-    openPath = QString::fromStdString(dir.File("start.zqav"));
-    frame->FileOpen();
-    frame->show();
-    QCoreApplication::processEvents();
+    auto frame = ShownFrame();
     CVantorView& canvas = frame->Canvas();
-    Kobject* board = doc.CurrentBoardNode();
-    ASSERT_NE(board, nullptr);
-    int32_t originX = 0;
-    int32_t originY = 0;
-    board->WindowOrigin(originX, originY);
-    auto cellAt = [&](int x, int y) { return board->GetCell(x - originX + board->viewx, y - originY + board->viewy); };
-    auto drag = [&](QPoint from, QPoint to, const QStringList& path) {
-        onMenu = [path](QMenu& menu) {
-            QAction* action = MenuPath(menu, path);
-            ASSERT_NE(action, nullptr) << path.join(">").toStdString();
-            action->trigger();
-        };
-        SendMouse(canvas, QEvent::MouseButtonPress, canvas.CellPixel(from.x(), from.y()) + QPoint(2, 2), Qt::RightButton,
-                  Qt::RightButton);
-        SendMouse(canvas, QEvent::MouseMove, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::NoButton, Qt::RightButton);
-        SendMouse(canvas, QEvent::MouseButtonRelease, canvas.CellPixel(to.x(), to.y()) + QPoint(2, 2), Qt::RightButton,
-                  Qt::NoButton);
-        onMenu = nullptr;
-    };
+    ASSERT_NE(doc.CurrentBoardNode(), nullptr);
+    auto cellAt = [this](int x, int y) { return BoardCell(x, y); };
+    auto drag = [&](QPoint from, QPoint to, const QStringList& path) { RightDrag(canvas, from, to, false, path); };
     // Copy the top left corner (a wall corner and the walls beside it),
     // all four fields, and tile it over an inner rectangle.
     onDialog = [](QDialog& dialog) { return qobject_cast<CFilterDialog*>(&dialog) != nullptr; };
