@@ -342,11 +342,20 @@ void KEditorDoc::BeginStroke()
 
 bool KEditorDoc::PaintCell(Kobject& node, int32_t x, int32_t y, int chr, int fg, int bg, int attrib, bool once)
 {
-    KCell* cell = node.GetCell(x, y);
-    if (cell == nullptr) return false;
+    // Tools write a million cells at a time: the cell is written here, as
+    // the engine's SetCellLater writes it (-1 keeps a field, the glyph waits
+    // for the next drawing), without a call per field.
+    if (x < 0 || y < 0 || x >= node.width || y >= node.height) return false;
+    const size_t place = static_cast<size_t>(y) * static_cast<size_t>(node.width) + static_cast<size_t>(x);
+    if (place >= node.cells.size()) return false;
+    KCell* cell = &node.cells[place];
     const Look before{cell->chr, cell->fg, cell->bg, cell->attrib};
-    // The glyph is rendered when the cell is next drawn.
-    node.SetCellLater(x, y, chr, fg, bg, attrib);
+    auto keepOr = [](int value, int16_t old) { return value == kKeep ? old : static_cast<int16_t>(value); };
+    cell->chr = keepOr(chr, cell->chr);
+    cell->fg = keepOr(fg, cell->fg);
+    cell->bg = keepOr(bg, cell->bg);
+    cell->attrib = keepOr(attrib, cell->attrib);
+    cell->drawn = 0;
     const Look after{cell->chr, cell->fg, cell->bg, cell->attrib};
     if (before == after) return false;
     const bool own = strokeDepth_ == 0;
