@@ -11,7 +11,8 @@ void CopyCellsOut(const Kobject& node, KNodeSnapshot& shot)
     shot.hasCells = true;
 }
 
-// Writes every kept cell through the node, so its surface shows them.
+// Writes every kept cell through the node; the compositor renders their
+// glyphs when it next draws them, so a restored subtree is not rendered twice.
 void WriteCells(Kobject& node, const KNodeSnapshot& shot)
 {
     const size_t expected = static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height);
@@ -19,7 +20,7 @@ void WriteCells(Kobject& node, const KNodeSnapshot& shot)
     for (int32_t y = 0; y < shot.height; ++y) {
         for (int32_t x = 0; x < shot.width; ++x) {
             const KCell& cell = shot.cells[static_cast<size_t>(y) * static_cast<size_t>(shot.width) + static_cast<size_t>(x)];
-            node.SetCell(x, y, cell.chr, cell.fg, cell.bg, cell.attrib);
+            node.SetCellLater(x, y, cell.chr, cell.fg, cell.bg, cell.attrib);
         }
     }
 }
