@@ -149,6 +149,7 @@ void KRunnerShell::StartSound()
     settings.mode = Headless() ? KAudioMode::GameTime : KAudioMode::Device;
     settings.wavPath = config_.audioPath;
     engine_.vSoundBox->StartAudio(settings, config_.midiLogPath);
+    engine_.vSoundBox->PrepareSongs();
     soundStarted_ = true;
     soundWritten_ = true;
 }

@@ -111,6 +111,8 @@ public:
     // Starts making the synthesiser of MIDI songs off the game thread, the
     // first time a MIDI song is asked for.
     void PrepareSongSynth();
+    // Waits until the synthesiser asked for by PrepareSongSynth is made.
+    void AwaitSongSynth() { EnsureSongSynth(); }
     // Whether a MIDI song can start without waiting for its synthesiser.
     // In game time a song waits for it instead, so runs repeat exactly.
     bool SongSynthReady();

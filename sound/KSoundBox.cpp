@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -44,6 +46,23 @@ int32_t PlayModeOf(int32_t loopMode)
         if (kLoopModes[mode] == loopMode) return mode;
     }
     return 0;
+}
+
+// Folder entries looked at for MIDI files: a stranger's folder may hold
+// any number of them.
+constexpr int kMaxEntriesScanned = 4096;
+
+bool FolderHoldsMidi(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::recursive_directory_iterator entries(folder, fs::directory_options::skip_permission_denied, error);
+    int scanned = 0;
+    for (; !error && entries != fs::recursive_directory_iterator() && scanned < kMaxEntriesScanned;
+         entries.increment(error), ++scanned) {
+        if (SongKindOf(entries->path().filename().string()) == KSongKind::Midi) return true;
+    }
+    return false;
 }
 
 bool IsSampleChannel(int32_t channel) { return channel >= 0 && channel < kSampleChannels; }
@@ -119,6 +138,19 @@ bool KSoundBox::StopAudio()
     }
     midiLog_.clear();
     return written;
+}
+
+bool KSoundBox::PrepareSongs()
+{
+    const Kinterface* engine = KEngine();
+    if (engine == nullptr || !output_.IsOpen() || engine->vWorldPath.empty()) return false;
+    const std::string folder = std::filesystem::path(engine->vWorldPath).parent_path().string();
+    if (!FolderHoldsMidi(folder.empty() ? std::string(".") : folder)) return false;
+    output_.PrepareSongSynth();
+    // Game time plays the same song at the same tick every run, so the
+    // synthesiser must be there before the first tick rather than late.
+    if (output_.Mode() == KAudioMode::GameTime) output_.AwaitSongSynth();
+    return true;
 }
 
 KSoundWork KSoundBox::PlaySong(std::string_view name, int32_t repeat)

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 constexpr int kSilence = 8;  // dither and rounding stay below this
@@ -330,6 +332,16 @@ TEST_F(SoundBoxTest, DecodingStopsAtTheLimitsWhateverTheFileSays)
 // MIDI song plays on the one synthesiser; one with nothing in it plays once.
 TEST_F(SoundBoxTest, SongsInALoopLoadOnceATickOnOneSynthesiser)
 {
+    // The synthesiser is made before the first tick, and only for a world
+    // whose folder holds MIDI files.
+    const std::string plainFolder = dir_.File("plain");
+    std::filesystem::create_directory(plainFolder);
+    engine_->vWorldPath = plainFolder + "/world.zqav";
+    EXPECT_FALSE(box().PrepareSongs());
+    EXPECT_EQ(box().Output().SongSynthsMade(), 0);
+    engine_->vWorldPath = dir_.File("world.zqav");
+    EXPECT_TRUE(box().PrepareSongs());
+    EXPECT_EQ(box().Output().SongSynthsMade(), 1);
     for (int tick = 0; tick < 5; ++tick) {
         for (int i = 0; i < 20; ++i) EXPECT_EQ(box().PlaySong("song.mid", 1).lookups, 1) << "charged as a look-up";
         Ticks(1);
