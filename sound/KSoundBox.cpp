@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -48,19 +46,17 @@ int32_t PlayModeOf(int32_t loopMode)
     return 0;
 }
 
-// Folder entries looked at for MIDI files: a stranger's folder may hold
-// any number of them.
-constexpr int kMaxEntriesScanned = 4096;
-
-bool FolderHoldsMidi(const std::string& folder)
+// Whether any script of the world names a MIDI file. A name built from
+// pieces at run time escapes this, and its song then waits for the
+// synthesiser in the tick it starts, as every song did before.
+bool ScriptsNameMidi(const Kobject& root)
 {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::recursive_directory_iterator entries(folder, fs::directory_options::skip_permission_denied, error);
-    int scanned = 0;
-    for (; !error && entries != fs::recursive_directory_iterator() && scanned < kMaxEntriesScanned;
-         entries.increment(error), ++scanned) {
-        if (SongKindOf(entries->path().filename().string()) == KSongKind::Midi) return true;
+    std::vector<const Kobject*> pending{&root};
+    while (!pending.empty()) {
+        const Kobject* node = pending.back();
+        pending.pop_back();
+        if (std::string_view(node->source.Text()).find(".mid") != std::string_view::npos) return true;
+        for (const std::unique_ptr<Kobject>& child : node->children) pending.push_back(child.get());
     }
     return false;
 }
@@ -143,9 +139,7 @@ bool KSoundBox::StopAudio()
 bool KSoundBox::PrepareSongs()
 {
     const Kinterface* engine = KEngine();
-    if (engine == nullptr || !output_.IsOpen() || engine->vWorldPath.empty()) return false;
-    const std::string folder = std::filesystem::path(engine->vWorldPath).parent_path().string();
-    if (!FolderHoldsMidi(folder.empty() ? std::string(".") : folder)) return false;
+    if (engine == nullptr || engine->vMain == nullptr || !output_.IsOpen() || !ScriptsNameMidi(*engine->vMain)) return false;
     output_.PrepareSongSynth();
     // Game time plays the same song at the same tick every run, so the
     // synthesiser must be there before the first tick rather than late.

@@ -39,10 +39,10 @@ public:
     void StartAudio(const KAudioSettings& settings, const std::string& midiLogPath);
     // False when the WAV file or the MIDI log could not be written.
     bool StopAudio();
-    // When the world's folder holds MIDI files, makes their synthesiser now,
+    // When the world's scripts name MIDI files, makes their synthesiser now,
     // before play starts, rather than in the tick of the first song (loading
     // a sound font takes a good part of a second). In game time it waits
-    // for it here. True when a MIDI file was found.
+    // for it here. True when one is named.
     bool PrepareSongs();
 
     // The song starts with the tick's Update: of many asked for in one tick

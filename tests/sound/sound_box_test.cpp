@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace {
 
 constexpr int kSilence = 8;  // dither and rounding stay below this
@@ -333,13 +331,11 @@ TEST_F(SoundBoxTest, DecodingStopsAtTheLimitsWhateverTheFileSays)
 TEST_F(SoundBoxTest, SongsInALoopLoadOnceATickOnOneSynthesiser)
 {
     // The synthesiser is made before the first tick, and only for a world
-    // whose folder holds MIDI files.
-    const std::string plainFolder = dir_.File("plain");
-    std::filesystem::create_directory(plainFolder);
-    engine_->vWorldPath = plainFolder + "/world.zqav";
+    // whose scripts name a MIDI file.
     EXPECT_FALSE(box().PrepareSongs());
     EXPECT_EQ(box().Output().SongSynthsMade(), 0);
-    engine_->vWorldPath = dir_.File("world.zqav");
+    Kobject& board = *engine_->vMain->Spawn_Back(engine_->TakeNextId(), 0);
+    board.source = "#song song.mid 1\n";
     EXPECT_TRUE(box().PrepareSongs());
     EXPECT_EQ(box().Output().SongSynthsMade(), 1);
     for (int tick = 0; tick < 5; ++tick) {
