@@ -1,6 +1,7 @@
 #include "KAudioOutput.h"
 
 #include "KMidiScan.h"
+#include "KModule.h"
 #include "KPaths.h"
 #include "KTrace.h"
 
@@ -29,7 +30,8 @@ constexpr const char* kSoundFontPlaces[] = {
     "/usr/share/soundfonts/default.sf2",
 };
 
-constexpr Mix_MusicType kMusicTypes[] = {MUS_MID, MUS_OGG, MUS_MOD};
+// By song kind; modules are libopenmpt's, not the mixer's.
+constexpr Mix_MusicType kMusicTypes[] = {MUS_MID, MUS_OGG, MUS_NONE};
 
 void SdlLogToTrace(void*, int, SDL_LogPriority, const char* message) { KTRACE("SDL: %s\n", message); }
 
@@ -38,6 +40,11 @@ void FluidLogToTrace(int, const char* message, void*) { KTRACE("FluidSynth: %s\n
 void PostMixHook(void* output, Uint8* stream, int bytes)
 {
     static_cast<KAudioOutput*>(output)->AfterMix(stream, bytes);
+}
+
+void ModuleHook(void* output, Uint8* stream, int bytes)
+{
+    static_cast<KAudioOutput*>(output)->MixModule(stream, bytes);
 }
 
 void EffectHook(int channel, void*, int bytes, void* output)
@@ -106,6 +113,7 @@ struct KAudioOutput::Voice {
 struct KAudioOutput::Song {
     std::string bytes;  // the file, which the decoder reads as it plays
     Mix_Music* music = nullptr;
+    KModulePtr module;  // a module plays through the mixer's music hook
     bool repeat = false;
     Song() = default;
     Song(const Song&) = delete;
@@ -246,7 +254,7 @@ bool KAudioOutput::Open(const KAudioSettings& settings)
         const auto header = WavHeader(0);
         if (wav_ == nullptr || std::fwrite(header.data(), 1, header.size(), wav_) != header.size()) wavFailed_ = true;
     }
-    Mix_Init(MIX_INIT_MID | MIX_INIT_MOD | MIX_INIT_OGG | MIX_INIT_MP3);
+    Mix_Init(MIX_INIT_MID | MIX_INIT_OGG | MIX_INIT_MP3);
     if (!OpenMixer()) {
         Mix_Quit();
         return false;
@@ -277,6 +285,7 @@ bool KAudioOutput::Close()
         }
         wake_.notify_all();
         Mix_SetPostMix(nullptr, nullptr);
+        Mix_HookMusic(nullptr, nullptr);
         Mix_HaltChannel(-1);
         Mix_HaltMusic();
         Mix_CloseAudio();
@@ -422,9 +431,8 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
     std::string error;
     if (!KReadRegularFile(path, kMaxSongFileBytes, song->bytes, error)) return false;
     ++songLoads_;
-    // The mixer's module decoder would take a MIDI file too and play it
-    // through instrument patches this machine lacks: silence. A module
-    // named so must be a module.
+    // A MIDI file named as a module (".MID") is refused as the module it
+    // is not, rather than played by anything else.
     if (kind == KSongKind::Module && song->bytes.compare(0, 4, "MThd") == 0) return false;
     // The module decoder reads WAV files too, trusting their headers.
     if (!KWavHeaderIsSound(song->bytes, error)) {
@@ -441,6 +449,7 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
         // start again without end.
         return StartMidi(std::move(song), repeat, facts.events > 0);
     }
+    if (kind == KSongKind::Module) return StartModule(std::move(song), path, repeat);
     SDL_RWops* source = SDL_RWFromConstMem(song->bytes.data(), static_cast<int>(song->bytes.size()));
     if (source == nullptr) return false;
     RunOnMixer([&] { song->music = Mix_LoadMUSType_RW(source, kMusicTypes[static_cast<size_t>(kind)], 1); });
@@ -451,12 +460,58 @@ bool KAudioOutput::StartSong(const std::string& path, KSongKind kind, bool repea
     song->repeat = repeat;
     // The audio thread holds the last reference, so the song is freed there.
     Queue([this, song]() mutable {
-        midi_.reset();
-        audioSongSynth_ = nullptr;
+        EndSongOnMixer();
         playingSong_ = std::move(song);
         if (Mix_PlayMusic(playingSong_->music, playingSong_->repeat ? -1 : 0) != 0) songStartFailed_ = true;
     });
     return true;
+}
+
+// Modules render through libopenmpt into the mixer's music hook, so the
+// mixer still adds the samples and the MIDI song to them.
+bool KAudioOutput::StartModule(std::shared_ptr<Song> song, const std::string& path, bool repeat)
+{
+    std::string why;
+    song->module = KOpenModule(song->bytes, repeat, why);
+    if (song->module == nullptr) {
+        KTRACE("Song %s: %s\n", path.c_str(), why.c_str());
+        return false;
+    }
+    // The module holds what it needs of the file.
+    song->bytes = std::string();
+    song->repeat = repeat;
+    Queue([this, song]() mutable {
+        EndSongOnMixer();
+        playingSong_ = std::move(song);
+        moduleEnded_ = false;
+        Mix_HookMusic(ModuleHook, this);
+    });
+    return true;
+}
+
+void KAudioOutput::EndSongOnMixer()
+{
+    Mix_HookMusic(nullptr, nullptr);
+    Mix_HaltMusic();
+    playingSong_.reset();
+    midi_.reset();
+    // A stopped song is cut off, echo and all, as the mixer cuts its music.
+    audioSongSynth_ = nullptr;
+}
+
+void KAudioOutput::MixModule(uint8_t* stream, int bytes)
+{
+    if (!playingSong_ || playingSong_->module == nullptr || moduleEnded_) return;
+    const int64_t frames = bytes / kBytesPerFrame;
+    auto* samples = reinterpret_cast<int16_t*>(stream);
+    for (int64_t done = 0; done < frames;) {
+        const int64_t got = KRenderModule(playingSong_->module.get(), frames - done, samples + 2 * done);
+        if (got <= 0) {
+            moduleEnded_ = true;
+            return;
+        }
+        done += got;
+    }
 }
 
 void KAudioOutput::PrepareSongSynth()
@@ -497,9 +552,7 @@ bool KAudioOutput::StartMidi(std::shared_ptr<Song> song, bool repeat, bool hasEv
     }
     fluid_synth_t* synth = songSynth_->synth;
     Queue([this, song, synth, repeat] {
-        Mix_HaltMusic();
-        playingSong_.reset();
-        midi_.reset();
+        EndSongOnMixer();
         auto midi = std::make_unique<MidiPlayer>();
         midi->synth = synth;
         midi->repeat = repeat;
@@ -517,21 +570,21 @@ bool KAudioOutput::StartMidi(std::shared_ptr<Song> song, bool repeat, bool hasEv
 
 void KAudioOutput::StopSong()
 {
-    Queue([this] {
-        Mix_HaltMusic();
-        playingSong_.reset();
-        midi_.reset();
-        // A stopped song is cut off, echo and all, as the mixer cuts its music.
-        audioSongSynth_ = nullptr;
-    });
+    Queue([this] { EndSongOnMixer(); });
 }
 
 void KAudioOutput::SeekSong(int32_t position)
 {
     Queue([this, position] {
         // MIDI songs count their position in the file's ticks, others in milliseconds.
+        const double seconds = static_cast<double>(std::max(position, 0)) / 1000.0;
         if (midi_) fluid_player_seek(midi_->player, std::max(position, 0));
-        if (playingSong_) Mix_SetMusicPosition(static_cast<double>(std::max(position, 0)) / 1000.0);
+        if (playingSong_ && playingSong_->module != nullptr) {
+            KSeekModule(playingSong_->module.get(), seconds);
+            moduleEnded_ = false;
+        } else if (playingSong_) {
+            Mix_SetMusicPosition(seconds);
+        }
     });
 }
 
@@ -718,6 +771,11 @@ void KAudioOutput::PublishState()
         }
         songPlaying_ = fluid_player_get_status(midi_->player) == FLUID_PLAYER_PLAYING;
         songPositionMs_ = fluid_player_get_current_tick(midi_->player);
+        return;
+    }
+    if (playingSong_ && playingSong_->module != nullptr) {
+        songPlaying_ = !moduleEnded_;
+        songPositionMs_ = static_cast<int32_t>(KModulePosition(playingSong_->module.get()) * 1000.0);
         return;
     }
     const bool playing = playingSong_ && Mix_PlayingMusic();

@@ -1,7 +1,8 @@
 #pragma once
 // The sound box's way to the speakers: SDL audio with SDL_mixer for songs
-// and the eight sample channels, and a FluidSynth synthesiser for the
-// play-string messages, mixed into the same output.
+// and the eight sample channels, libopenmpt for tracker modules, and a
+// FluidSynth synthesiser for MIDI songs and the play-string messages, all
+// mixed into the same output.
 //
 // The mixer runs on SDL's audio thread. The game thread never drives it
 // directly: it queues commands, which the audio thread carries out between
@@ -159,6 +160,8 @@ public:
     // The audio thread's work for one block: public for the mixer's C hooks.
     void AfterMix(uint8_t* stream, int bytes);
     void CountPlayed(int channel, int bytes);
+    // The playing module's sound for the mixer's music hook.
+    void MixModule(uint8_t* stream, int bytes);
 
     // Where a General MIDI sound font is found (QUAV_SOUNDFONT first); empty
     // when there is none.
@@ -185,6 +188,9 @@ private:
     // The song synthesiser, made once and kept for every MIDI song after.
     bool EnsureSongSynth();
     bool StartMidi(std::shared_ptr<Song> song, bool repeat, bool hasEvents);
+    bool StartModule(std::shared_ptr<Song> song, const std::string& path, bool repeat);
+    // Audio thread: stops whatever song plays.
+    void EndSongOnMixer();
     void MixSynth(_fluid_synth_t* synth, uint8_t* stream, int bytes);
 
     // Audio thread only.
@@ -226,6 +232,7 @@ private:
     // Audio thread only.
     std::array<std::unique_ptr<Voice>, kSampleChannels> voices_;
     std::shared_ptr<Song> playingSong_;
+    bool moduleEnded_ = false;
     _fluid_synth_t* audioSynth_ = nullptr;
     _fluid_synth_t* audioSongSynth_ = nullptr;
     std::vector<int16_t> synthBuffer_;

@@ -1,7 +1,9 @@
 #include "KSampleDecoder.h"
 
+#include "KModule.h"
+#include "KTrace.h"
+
 #include <SDL.h>
-#include <libmodplug/modplug.h>
 #include <sndfile.h>
 #include <vorbis/vorbisfile.h>
 
@@ -225,7 +227,7 @@ struct KSampleDecoder::Source {
     OggVorbis_File vorbis{};
     bool vorbisOpen = false;
     int channels = 0;
-    ModPlugFile* module = nullptr;
+    KModulePtr module;
     SDL_AudioStream* stream = nullptr;
     std::vector<int16_t> block;
 
@@ -236,7 +238,6 @@ struct KSampleDecoder::Source {
     {
         if (file != nullptr) sf_close(file);
         if (vorbisOpen) ov_clear(&vorbis);
-        if (module != nullptr) ModPlug_Unload(module);
         if (stream != nullptr) SDL_FreeAudioStream(stream);
     }
 
@@ -258,8 +259,7 @@ struct KSampleDecoder::Source {
             return sf_readf_short(file, block.data(), kBlockFrames);
         }
         block.resize(static_cast<size_t>(kBlockFrames) * kOutputChannels);
-        const int bytes = ModPlug_Read(module, block.data(), kBlockFrames * kOutputFrameBytes);
-        return bytes < 0 ? -1 : bytes / kOutputFrameBytes;
+        return KRenderModule(module.get(), kBlockFrames, block.data());
     }
 };
 
@@ -316,17 +316,11 @@ KSampleDecoder::KSampleDecoder(std::string bytes, double maxSeconds, size_t maxO
             output_.Reserve(std::min(static_cast<size_t>(expected) * kOutputFrameBytes, maxOutputBytes_));
         }
     } else {
-        // Modules render at the mix rate in stereo, and never loop here:
-        // a song that jumps back to its start still ends at the length limit.
-        ModPlug_Settings settings{};
-        ModPlug_GetSettings(&settings);
-        settings.mChannels = kOutputChannels;
-        settings.mBits = 16;
-        settings.mFrequency = kOutputRate;
-        settings.mLoopCount = 0;
-        ModPlug_SetSettings(&settings);
-        source->module = ModPlug_Load(bytes_.data(), static_cast<int>(bytes_.size()));
+        // Modules render at the mix rate in stereo, and are played once
+        // here: one whose orders loop for ever still stops at the length limit.
+        source->module = KOpenModule(bytes_, false, why);
         if (source->module == nullptr) {
+            KTRACE("Not a sound file: %s\n", why.c_str());
             Refuse("not a sound file");
             return;
         }

@@ -6,7 +6,7 @@
 //
 // WAV, FLAC, Ogg, MP3 and the other formats libsndfile reads go through
 // libsndfile (converted by SDL's audio stream); tracker modules through
-// libmodplug, which renders at the mix rate itself. A WAV header is checked
+// libopenmpt, which renders at the mix rate itself. A WAV header is checked
 // here before any library sees it.
 
 #include <cstddef>

@@ -297,10 +297,17 @@ TEST_F(SoundBoxTest, DecodingStopsAtTheLimitsWhateverTheFileSays)
     };
     std::string looping = ReadFileBytes(dir_.File("tiny.mod"));
     ASSERT_EQ(looping[1202], '\x0d') << "the pattern break that ends the song";
-    looping[1202] = '\x0b';  // now a jump back to the first order: it never ends
+    looping[1202] = '\x0b';  // now a jump back to the first order: heard once, then over
+    // 128 orders of 64 rows at the slowest speed: hours of sound.
+    std::string endless = ReadFileBytes(dir_.File("tiny.mod"));
+    endless[950] = static_cast<char>(128);
+    endless[1202] = 0;
+    endless[1084 + 8 + 2] = 0x0f;  // row 0, channel 2: speed 31
+    endless[1084 + 8 + 3] = 31;
     const Case cases[] = {
         {lying, 1.0, KSampleDecoder::Status::Refused},
-        {looping, 2.0, KSampleDecoder::Status::Refused},
+        {looping, 2.0, KSampleDecoder::Status::Done},
+        {endless, 2.0, KSampleDecoder::Status::Refused},
         {ReadFileBytes(dir_.File("tiny.mod")), 10.0, KSampleDecoder::Status::Done},
         {ReadFileBytes(dir_.File("tone.ogg")), 1.0, KSampleDecoder::Status::Done},
         {ReadFileBytes(dir_.File("song.mid")), 10.0, KSampleDecoder::Status::Refused},
@@ -313,7 +320,7 @@ TEST_F(SoundBoxTest, DecodingStopsAtTheLimitsWhateverTheFileSays)
         EXPECT_LE(steps, static_cast<int>(c.maxSeconds * 4) + 1);
         EXPECT_LE(decoder.SourceFrames(), static_cast<int64_t>(c.maxSeconds * kMixRate) + 8192);
     }
-    KSampleDecoder capped(looping, 60.0, size_t{1} << 20);
+    KSampleDecoder capped(endless, 60.0, size_t{1} << 20);
     while (capped.Step(kMixRate) == KSampleDecoder::Status::More) {
     }
     EXPECT_EQ(capped.Current(), KSampleDecoder::Status::Refused) << "a MiB of room runs out first";
