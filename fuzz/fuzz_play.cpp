@@ -11,6 +11,7 @@
 // adds such files, made small and valid by libsndfile or by hand, then
 // mutates their bytes.
 
+#include "FuzzModules.h"
 #include "FuzzSupport.h"
 #include "KPaths.h"
 #include "KRunnerParts.h"
@@ -311,42 +312,24 @@ std::string MidiFile(unsigned int seed)
     return file + track;
 }
 
-// A four-channel module of one pattern with one looped note, whose last
-// row may jump back to the start.
-std::string ModuleFile(unsigned int seed)
-{
-    std::string module = "fuzz";
-    module.resize(20, '\0');
-    const std::string square = std::string(16, '\x64') + std::string(16, '\x9c');
-    std::string sample = "tone";
-    sample.resize(22, '\0');
-    sample += std::string{'\x00', '\x10', '\x00', '\x40', '\x00', '\x00', '\x00', '\x10'};
-    module += sample;
-    for (int i = 0; i < 30; ++i) module += std::string(22, '\0') + std::string{'\0', '\0', '\0', '\0', '\0', '\0', '\0', '\x01'};
-    module += std::string{'\x01', '\x7f'};
-    module += std::string(128, '\0');
-    module += "M.K.";
-    std::string pattern(64 * 16, '\0');
-    pattern[0] = '\x11';
-    pattern[1] = '\xac';
-    pattern[2] = '\x10';
-    if (seed % 2 == 0) pattern[63 * 16 + 2] = '\x0b';  // jump to order 0: the song never ends
-    return module + pattern + square;
-}
-
 struct SoundKind {
     const char* name;
     int format;  // libsndfile's, 0 for made by hand
 };
 constexpr SoundKind kSoundKinds[] = {
     {"s.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16}, {"s.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    {"s.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}, {"s.mid", 0}, {"s.mod", 0}};
+    {"s.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}, {"s.mid", 0}, {"s.mod", 0}, {"s.s3m", 0}, {"s.xm", 0}, {"s.it", 0}};
 
 std::string MakeSound(const SoundKind& kind, unsigned int seed)
 {
     const std::string_view name = kind.name;
     if (name.ends_with(".mid")) return MidiFile(seed);
-    if (name.ends_with(".mod")) return ModuleFile(seed);
+    // MOD files in their variants, or the one module kind of the extension.
+    for (unsigned module = 0; module < kFuzzModuleKinds; ++module) {
+        const std::string_view extension = FuzzModuleExtension(module);
+        if (!name.ends_with(extension)) continue;
+        return FuzzModule(extension == ".mod" ? seed % 6 : module, seed / 8);
+    }
     return SoundFile(kind.format, 1 + static_cast<int>(seed % 2), seed % 3 == 0 ? 8000 : 44100, 64 + static_cast<int>(seed % 512));
 }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -114,6 +115,7 @@ struct KAudioOutput::Song {
     std::string bytes;  // the file, which the decoder reads as it plays
     Mix_Music* music = nullptr;
     KModulePtr module;  // a module plays through the mixer's music hook
+    double moduleSeconds = 0;  // one pass through it
     bool repeat = false;
     Song() = default;
     Song(const Song&) = delete;
@@ -477,6 +479,7 @@ bool KAudioOutput::StartModule(std::shared_ptr<Song> song, const std::string& pa
         KTRACE("Song %s: %s\n", path.c_str(), why.c_str());
         return false;
     }
+    song->moduleSeconds = KModuleDuration(song->module.get());
     // The module holds what it needs of the file.
     song->bytes = std::string();
     song->repeat = repeat;
@@ -775,7 +778,14 @@ void KAudioOutput::PublishState()
     }
     if (playingSong_ && playingSong_->module != nullptr) {
         songPlaying_ = !moduleEnded_;
-        songPositionMs_ = static_cast<int32_t>(KModulePosition(playingSong_->module.get()) * 1000.0);
+        // Saved games keep the position within one pass, as they do for
+        // other songs.
+        double seconds = KModulePosition(playingSong_->module.get());
+        if (!std::isfinite(seconds)) seconds = 0;
+        if (playingSong_->moduleSeconds > 0 && seconds >= playingSong_->moduleSeconds) {
+            seconds = std::fmod(seconds, playingSong_->moduleSeconds);
+        }
+        songPositionMs_ = static_cast<int32_t>(std::clamp(seconds * 1000.0, 0.0, 2.0e9));
         return;
     }
     const bool playing = playingSong_ && Mix_PlayingMusic();

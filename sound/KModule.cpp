@@ -36,6 +36,8 @@ int64_t KRenderModule(openmpt_module* module, int64_t frames, int16_t* samples)
     return static_cast<int64_t>(openmpt_module_read_interleaved_stereo(module, kMixRate, static_cast<size_t>(frames), samples));
 }
 
+double KModuleDuration(openmpt_module* module) { return openmpt_module_get_duration_seconds(module); }
+
 double KModulePosition(openmpt_module* module) { return openmpt_module_get_position_seconds(module); }
 
 void KSeekModule(openmpt_module* module, double seconds) { openmpt_module_set_position_seconds(module, seconds); }

@@ -24,6 +24,9 @@ KModulePtr KOpenModule(std::string_view bytes, bool repeat, std::string& why);
 
 // Up to frames frames of 16-bit stereo into samples; 0 at the end.
 int64_t KRenderModule(openmpt_module* module, int64_t frames, int16_t* samples);
-// Where the module plays, in seconds, and a jump there.
+// The length of one pass through the module, in seconds.
+double KModuleDuration(openmpt_module* module);
+// Where the module plays, in seconds, and a jump there. A repeated module's
+// position counts on through its repeats.
 double KModulePosition(openmpt_module* module);
 void KSeekModule(openmpt_module* module, double seconds);

@@ -10,7 +10,8 @@
 
 inline constexpr int kTestFramesPerTick = 735;
 
-// Writes tone.wav, ramp.wav, tone.ogg, tiny.mod and song.mid into dir.
+// Writes tone.wav, ramp.wav, tone.ogg, tiny.mod, song.mid and modules of five
+// formats (nosig15.mod, fest.mod, four.s3m, bidi.xm, loop.it) into dir.
 bool MakeSoundMedia(const std::string& dir);
 
 // The left channel of a 16-bit stereo WAV file; empty when it is not one.

@@ -133,6 +133,11 @@ TEST_F(SoundBoxTest, SongsAndSamplesDecodeAndStopAndAModulePlayedOnceEndsByItsel
     int32_t position = 0;
     int32_t repeat = 0;
     EXPECT_EQ(box().GetSongState(position, repeat), "tiny.mod") << "a module played once ends but keeps its name";
+    EXPECT_FALSE(box().Output().SongPlaying());
+    box().PlaySong("tiny.mod", 1);  // repeated: heard long after its one second
+    Ticks(150);
+    EXPECT_TRUE(box().Output().SongPlaying());
+    EXPECT_LT(box().Output().SongPosition(), 1000) << "the position comes round again";
     EXPECT_TRUE(engine_.Reports().empty()) << engine_.Reports().front();
     const std::vector<int16_t> left = Heard();
     for (size_t i = 0; i < heard.size(); ++i) {
@@ -141,6 +146,7 @@ TEST_F(SoundBoxTest, SongsAndSamplesDecodeAndStopAndAModulePlayedOnceEndsByItsel
     }
     EXPECT_GT(PeakOfTicks(left, tick + 1, tick + 40), 500);
     EXPECT_LT(PeakOfTicks(left, tick + 120, tick + 150), kSilence) << "it ended by itself";
+    EXPECT_GT(PeakOfTicks(left, tick + 270, tick + 300), 500) << "the repeated one plays on";
 }
 
 // What the menu's Restart does: the song, the channels and the tune all

@@ -86,6 +86,27 @@ TEST(SoundRunner, SamplesAreHeardInGameTimeRunsRepeatAndBadSongsAreReported)
     EXPECT_NE(output.find("\"done\": 1"), std::string::npos) << output;
 }
 
+// Modules of five formats, each played as a song until #stopsong and then
+// loaded as a sample and played once, in the real runner.
+TEST(SoundRunner, ModulesOfEveryKindPlayAsSongsAndAsSamples)
+{
+    RunnerSandbox sandbox;
+    ASSERT_TRUE(MakeSoundMedia(sandbox.Dir()));
+    std::string idle;
+    for (int i = 0; i < 20; ++i) idle += "/i\n";  // about 45 ticks
+    for (const char* name : {"nosig15.mod", "fest.mod", "four.s3m", "bidi.xm", "loop.it"}) {
+        WriteWorld(sandbox.File("mod.zqav"), std::string("#cyclef 1\n#song ") + name + " 1\n" + idle + "#stopsong\n" + idle +
+                                                 "#loadsound " + name + "\n#sound " + name + " 0 once\n#end");
+        std::string output;
+        ASSERT_EQ(sandbox.Run("--headless --ticks 150 --audio mod.wav mod.zqav 2>&1", &output), 0) << output;
+        EXPECT_EQ(output.find("Unable to Load"), std::string::npos) << name << ": " << output;
+        const std::vector<int16_t> left = LeftChannel(sandbox.File("mod.wav"));
+        EXPECT_GT(PeakOfTicks(left, 5, 40), 2000) << name << " as a song";
+        EXPECT_LT(PeakOfTicks(left, 52, 86), 8) << name << " after #stopsong";
+        EXPECT_GT(PeakOfTicks(left, 95, 150), 2000) << name << " as a sample";
+    }
+}
+
 // A world that loops an empty MIDI file ends its run; one that would play
 // for ever stops cleanly on SIGINT or SIGTERM, writing what it was asked to.
 TEST(SoundRunner, AnEmptySongOnRepeatEndsAndSignalsStopEndlessRuns)

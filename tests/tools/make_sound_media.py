@@ -4,7 +4,7 @@ tone.wav (a quarter second of 440 Hz), ramp.wav (1,000 frames rising from
 low to high, so a back-and-forth loop shows which way it plays), tone.ogg
 (the tone through oggenc), tiny.mod (a four-channel tracker module of eight
 rows: one looped square-wave note, then a pattern break that ends the song)
-and song.mid (one half-second note)."""
+song.mid (one half-second note), and the modules of make_modules.py."""
 
 import math
 import os
@@ -13,6 +13,8 @@ import struct
 import subprocess
 import sys
 import wave
+
+import make_modules
 
 
 def write_wav(path, frames):
@@ -60,6 +62,7 @@ def main():
         f.write(module())
     with open(os.path.join(out, "song.mid"), "wb") as f:
         f.write(midi())
+    make_modules.write_all(out)
     if shutil.which("oggenc"):
         subprocess.run(["oggenc", "-Q", "-o", os.path.join(out, "tone.ogg"), os.path.join(out, "tone.wav")],
                        check=True)
