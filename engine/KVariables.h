@@ -52,7 +52,13 @@ public:
 private:
     struct Hash {
         using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+        // Names are short: a byte-at-a-time FNV-1a beats the general hash.
+        size_t operator()(std::string_view text) const
+        {
+            uint64_t hash = 14695981039346656037ull;
+            for (const char c : text) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+            return static_cast<size_t>(hash);
+        }
     };
     std::vector<KVariable> list_;
     std::unordered_map<std::string, size_t, Hash, std::equal_to<>> index_;

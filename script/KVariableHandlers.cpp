@@ -24,7 +24,7 @@ int KHandleSet(Kexec& exec, Kobject&, KCompiledCommand& command)
 int KHandleGive(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
-    const std::string name = exec.NameArg(command);
+    const std::string_view name = exec.NameView(command);
     exec.Engine().GiveVar(name, exec.IntArg(command));
     return kAdvance;
 }
@@ -32,7 +32,7 @@ int KHandleGive(Kexec& exec, Kobject&, KCompiledCommand& command)
 int KHandleTake(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
-    const std::string name = exec.NameArg(command);
+    const std::string_view name = exec.NameView(command);
     const bool failed = exec.Engine().TakeVar(name, exec.IntArg(command));
     return failed ? kAdvance : kSkipLine;
 }

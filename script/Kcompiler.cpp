@@ -218,6 +218,7 @@ void Kcompiler::Compile(Kobject& node)
     // Depth first, each node before its children, without recursion: the
     // tree may be deeper than the stack allows.
     worldBytes_ = 0;
+    compiledScripts_.clear();
     std::vector<Kobject*> pending{&node};
     while (!pending.empty()) {
         Kobject* current = pending.back();
@@ -227,11 +228,42 @@ void Kcompiler::Compile(Kobject& node)
             pending.push_back(child->get());
         }
     }
+    compiledScripts_.clear();
+}
+
+bool Kcompiler::CompileFromCache(Kobject& node)
+{
+    // A traced compile writes every command it compiles: it is done in full.
+    if (gKTraceEnabled) return false;
+    const auto found = compiledScripts_.find(node.source.Text());
+    if (found == compiledScripts_.end()) return false;
+    const CompiledScript& compiled = found->second;
+    // Near the world's bound the compile runs in full, to stop where it would.
+    if (worldBytes_ + compiled.bytes > worldBound_) return false;
+    worldBytes_ += compiled.bytes;
+    node.lines = compiled.lines;
+    node.markers = KMarkers(compiled.markers);
+    node.keyMarkers = compiled.keyMarkers;
+    node.currentLine = node.lines.empty() ? -1 : 0;
+    node.currentCommand = 0;
+    return true;
+}
+
+void Kcompiler::KeepInCache(const Kobject& node, size_t reportedBefore)
+{
+    if (gKTraceEnabled || reported_ != reportedBefore || node.lines.empty()) return;
+    CompiledScript& kept = compiledScripts_[node.source.Text()];
+    kept.lines = node.lines;
+    kept.markers = node.markers.View();
+    kept.keyMarkers = node.keyMarkers;
+    kept.bytes = nodeBytes_;
 }
 
 void Kcompiler::CompileNode(Kobject& node)
 {
     KTRACE("----------- Compiling: %s -----------\n", node.name.c_str());
+    if (CompileFromCache(node)) return;
+    const size_t reportedBefore = reported_;
     node_ = &node;
     SetSource(node.source.Text());
     lineCachePosition_ = 0;
@@ -282,6 +314,7 @@ void Kcompiler::CompileNode(Kobject& node)
         node.currentLine = -1;
     }
     KTRACE("----------------- Finished Compiling ( %s,%i )\n", node.name.c_str(), node.currentLine);
+    KeepInCache(node, reportedBefore);
     node_ = nullptr;
 }
 
@@ -344,6 +377,7 @@ void Kcompiler::Error(const char* what, const KToken& token)
 
 void Kcompiler::ErrorAtNode(std::string message, size_t position)
 {
+    ++reported_;
     const int line = LineAt(position == std::string::npos ? token_.start : position);
     if (Kinterface* engine = KEngine()) engine->Report(message, node_->name, line);
     if (collected_ != nullptr) collected_->push_back(KCompileError{node_->name, line, std::move(message)});
@@ -448,6 +482,7 @@ void Kcompiler::WarnIfIndentedCommand(const KToken& line)
     std::string message = "this line is text, not a command: it starts with ";
     message += line.text.find('\t') < first ? "a tab" : "a space";
     message += " (indent with spaces)";
+    ++reported_;
     collected_->push_back(KCompileError{node_->name, LineAt(line.start), std::move(message), true});
 }
 

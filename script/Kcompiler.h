@@ -126,6 +126,20 @@ private:
 
     int LineAt(size_t position);
 
+    // Scripts of the same text compile to the same program: within one
+    // Compile, a script compiled without a message is kept by its text, and
+    // a later node with that text shares its lines and key markers (never
+    // changed while playing) and gets a copy of its markers (#zap and
+    // #restore change those, per node).
+    struct CompiledScript {
+        KProgramLines lines;
+        std::vector<KMarker> markers;
+        KKeyMarkers keyMarkers;
+        size_t bytes = 0;
+    };
+    bool CompileFromCache(Kobject& node);
+    void KeepInCache(const Kobject& node, size_t reportedBefore);
+
     // --- Tokenizer state ---
     std::string source_;
     int32_t state_ = kStart;
@@ -152,6 +166,8 @@ private:
     size_t lineCachePosition_ = 0;
     int lineCacheNumber_ = 1;
     std::vector<KCompileError>* collected_ = nullptr;
+    size_t reported_ = 0;  // messages reported (errors and warnings) so far
+    std::unordered_map<std::string, CompiledScript> compiledScripts_;
 };
 
 // Makes the compiler one of the program's parts: the engine root builds it

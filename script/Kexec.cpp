@@ -7,6 +7,7 @@
 #include "Kobject.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace {
@@ -25,6 +26,19 @@ public:
 private:
     std::vector<const Kobject*>& inTurn_;
 };
+
+bool IsSelfTarget(const std::string& target)
+{
+    return target.size() == 5 && std::string_view(target) == std::string_view(".self", 5);
+}
+
+// Names of labels mostly differ in length or first letter: those are
+// looked at before the bytes are compared.
+bool SameName(const std::string& stored, std::string_view name)
+{
+    return stored.size() == name.size() &&
+           (name.empty() || (stored[0] == name[0] && std::memcmp(stored.data(), name.data(), name.size()) == 0));
+}
 
 int Opcode(const KCompiledCommand& command)
 {
@@ -197,10 +211,6 @@ bool Kexec::RunProgram(Kobject& object)
     turnEnded = false;
     Kobject* const outerRunning = runningObject_;
     runningObject_ = &object;
-    // The program may be shared with other copies of a template: the
-    // command runs from a copy that holds this turn's read position, and a
-    // handler that replaces the program leaves that copy intact.
-    KCompiledCommand command;
     for (int count = 0; count < kMaxCommandsPerTurn && object.running != 0 && !turnEnded; ++count) {
         // Past the tick's work the command stays current for the next tick.
         if (!engine_.vWork.Spend(1)) break;
@@ -211,12 +221,7 @@ bool Kexec::RunProgram(Kobject& object)
             break;
         }
         const KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
-        const KCompiledCommand& stored = line.commands[static_cast<size_t>(object.currentCommand)];
-        command.code = stored.code;
-        command.target = stored.target;
-        command.cursor = 0;
-        const int opcode = Opcode(command);
-        const int result = opcode < 0 || opcode >= kOpcodeCount ? kAdvance : Dispatch(object, command);
+        const int result = RunCommand(object, line.commands[static_cast<size_t>(object.currentCommand)]);
         switch (result) {
         case kAdvance: Advance(object); break;
         case kSkipLine:
@@ -243,6 +248,24 @@ bool Kexec::RunProgram(Kobject& object)
     return true;
 }
 
+int Kexec::RunCommand(Kobject& object, const KCompiledCommand& stored)
+{
+    const int opcode = Opcode(stored);
+    if (opcode < 0 || opcode >= kOpcodeCount) return kAdvance;
+    // The handler reads the stored command in place; only its read position
+    // changes. Programs are shared by copies of a template, and a handler may
+    // take a whole turn of another object that runs this same command: each
+    // run puts back the position it found, so an outer run reads on where it
+    // stood. A program replaced meanwhile is retired, not freed, until the
+    // outermost turn ends, so the command stays where it is.
+    auto& command = const_cast<KCompiledCommand&>(stored);
+    const int32_t outerCursor = command.cursor;
+    command.cursor = 0;
+    const int result = Dispatch(object, command);
+    command.cursor = outerCursor;
+    return result;
+}
+
 void Kexec::Walk(Kobject& object)
 {
     if (object.walkDir == -1) return;
@@ -265,8 +288,8 @@ void Kexec::RunKeyMarkers(Kobject& object)
         const uint8_t held = engine_.vInputs[static_cast<size_t>(key.input)];
         if (held == 0) continue;
         if (held > 1 && object.wait != 0 && object.running != 0) continue;
-        const std::string name = object.markers[static_cast<size_t>(key.marker)].name;
-        if (SendMarker(object, name) != 0) {
+        // Sending reads the markers and changes none of them.
+        if (SendMarker(object, object.markers[static_cast<size_t>(key.marker)].name) != 0) {
             object.running = 1;
             object.wait = 0;
         }
@@ -279,7 +302,7 @@ int Kexec::Dispatch(Kobject& object, KCompiledCommand& command)
     const int opcode = Opcode(command);
     if (opcode < 0 || opcode >= kOpcodeCount) return kAdvance;
     const KHandler handler = handlers_[static_cast<size_t>(opcode)];
-    if (command.target == ".self") return handler(*this, object, command);
+    if (IsSelfTarget(command.target)) return handler(*this, object, command);
 
     const int self = engine_.AllocHandle(&object);
     if (self < 0) return kAdvance;
@@ -308,13 +331,13 @@ int Kexec::SendMarker(Kobject& object, std::string_view name)
     for (const KMarker& marker : object.markers) {
         // Long tables of labels cost the tick their length.
         if ((++scanned & (kMarkersPerUnit - 1)) == 0 && !engine_.vWork.Spend(1)) return 0;
-        if (marker.active == 0 || marker.name != name) continue;
+        if (marker.active == 0 || !SameName(marker.name, name)) continue;
         if (marker.line < 0 || static_cast<size_t>(marker.line) >= object.lines.size()) return 0;
         const KProgramLine& line = object.lines[static_cast<size_t>(marker.line)];
         if (marker.command < 0 || static_cast<size_t>(marker.command) >= line.commands.size()) return 0;
         object.currentLine = marker.line;
         object.currentCommand = marker.command;
-        object.lastMarker.assign(name);
+        if (!SameName(object.lastMarker, name)) object.lastMarker.assign(name);
         return 1;
     }
     return 0;
@@ -327,6 +350,22 @@ std::string Kexec::TextArg(KCompiledCommand& command) { return evaluator_.GetStr
 bool Kexec::HasArg(const KCompiledCommand& command) const
 {
     return command.cursor >= 0 && static_cast<size_t>(command.cursor) < command.code.size();
+}
+
+std::string_view Kexec::NameView(KCompiledCommand& command)
+{
+    const std::string& code = command.code;
+    size_t at = command.cursor < 0 ? code.size() : static_cast<size_t>(command.cursor);
+    if (at < code.size() && code[at] == '"') {
+        nameScratch_ = NameArg(command);
+        return nameScratch_;
+    }
+    const size_t start = at;
+    while (at < code.size() && code[at] != ' ') ++at;
+    const std::string_view name(code.data() + start, at - start);
+    while (at < code.size() && code[at] == ' ') ++at;
+    command.cursor = static_cast<int32_t>(at);
+    return name;
 }
 
 std::string Kexec::NameArg(KCompiledCommand& command)
@@ -342,7 +381,9 @@ std::string Kexec::NameArg(KCompiledCommand& command)
         }
         if (at < code.size()) ++at;
     } else {
-        while (at < code.size() && code[at] != ' ') name += code[at++];
+        const size_t start = at;
+        while (at < code.size() && code[at] != ' ') ++at;
+        name.assign(code, start, at - start);
     }
     while (at < code.size() && code[at] == ' ') ++at;
     command.cursor = static_cast<int32_t>(std::min(at, code.size()));

@@ -76,6 +76,9 @@ public:
     // A name (variable, label, board, file): one word, or a quoted text;
     // never an expression and never looked up.
     std::string NameArg(KCompiledCommand& command);
+    // The same name without a copy: it views the command's code (or, for a
+    // quoted name, the executor's scratch text, valid until the next call).
+    std::string_view NameView(KCompiledCommand& command);
     bool HasArg(const KCompiledCommand& command) const;
 
     // The object whose program is running (the innermost, during turns
@@ -116,6 +119,7 @@ public:
 private:
     void StepChildren(Kobject& object);
     bool RunProgram(Kobject& object);  // false when the object died
+    int RunCommand(Kobject& object, const KCompiledCommand& stored);
     void Advance(Kobject& object);
     void NextLine(Kobject& object);
     void StopProgram(Kobject& object);
@@ -127,6 +131,7 @@ private:
     KEvaluator evaluator_;
     KHandlerTable handlers_;
     std::vector<std::string> pendingText_;
+    std::string nameScratch_;
     std::vector<const Kobject*> inTurn_;
     int immediateTurns_ = 0;
     Kobject* runningObject_ = nullptr;
