@@ -68,6 +68,9 @@ public:
     // Holders of these items, this one included (0 when empty and unshared).
     long Holders() const { return items_ ? items_.use_count() : 0; }
     bool SameAs(const KShared& other) const { return items_ == other.items_; }
+    // Which items this holder holds (null when none): equal while they are
+    // the same items.
+    const void* Identity() const { return items_.get(); }
     void clear() { items_.reset(); }
 
 private:

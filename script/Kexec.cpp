@@ -256,13 +256,14 @@ int Kexec::RunCommand(Kobject& object, const KCompiledCommand& stored)
     // changes. Programs are shared by copies of a template, and a handler may
     // take a whole turn of another object that runs this same command: each
     // run puts back the position it found, so an outer run reads on where it
-    // stood. A program replaced meanwhile is retired, not freed, until the
-    // outermost turn ends, so the command stays where it is.
+    // stood. A handler may also replace the object's program (rebinding):
+    // then the old one may be gone and is not written to again.
     auto& command = const_cast<KCompiledCommand&>(stored);
+    const void* const program = object.lines.Identity();
     const int32_t outerCursor = command.cursor;
     command.cursor = 0;
     const int result = Dispatch(object, command);
-    command.cursor = outerCursor;
+    if (object.lines.Identity() == program) command.cursor = outerCursor;
     return result;
 }
 
