@@ -1,11 +1,8 @@
 // The compositor: draws the world tree front to back into one 8-bit bitmap,
 // writing each screen pixel at most once. vClipBuffer records per screen
 // cell whether it is free (0), covered (1) or partly covered (2);
-// vSubClipBuffer records which pixels of a partly covered cell are taken,
-// one bit a pixel: the cell (x, y) keeps a 64-bit word at byte 8x of the
-// buffer's row y, bit 8 * row + column for each of its pixels. A frame
-// then reads and writes an eighth of what a byte a pixel would take, and
-// those words stay in the cache while the target's rows do not.
+// vSubClipBuffer records per pixel which pixels of a partly covered cell are
+// taken.
 
 #include "KTrace.h"
 #include "Kinterface.h"
@@ -13,8 +10,6 @@
 #include <allegro.h>
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -81,35 +76,12 @@ uint64_t NonZeroBytes(uint64_t word)
     return ((high >> 7) & kByteOnes) * 0xff;
 }
 
-constexpr uint64_t kAllBytes = ~uint64_t{0};
+// Marks are bytes of 0 or 1; this widens them to 0x00 or 0xff.
+uint64_t WidenMarks(uint64_t marks) { return (marks & kByteOnes) * 0xff; }
 
-// The eight bytes of a word of 0x00 or 0xff bytes as eight bits, byte i
-// giving bit i (one multiply gathers them in the top byte).
-uint64_t PackRow(uint64_t bytes) { return ((bytes & kByteOnes) * 0x0102040810204080ull) >> 56; }
-
-// Eight bits back as eight bytes of 0x00 or 0xff.
-constexpr std::array<uint64_t, 256> kWidenedRows = [] {
-    std::array<uint64_t, 256> rows{};
-    for (size_t bits = 0; bits < rows.size(); ++bits) {
-        for (size_t i = 0; i < 8; ++i) {
-            if ((bits >> i) & 1) rows[bits] |= uint64_t{0xff} << (8 * i);
-        }
-    }
-    return rows;
-}();
-
-uint64_t WidenRow(uint64_t cellMarks, int py) { return kWidenedRows[(cellMarks >> (8 * py)) & 0xff]; }
-
-// Writes pixels where drawn is 0xff and keeps the target elsewhere; a row
-// drawn whole is stored without reading the target.
-void Blend(uint8_t* target, uint64_t pixels, uint64_t drawn)
-{
-    if (drawn == kAllBytes) {
-        Store(target, pixels);
-    } else {
-        Store(target, (Load(target) & ~drawn) | (pixels & drawn));
-    }
-}
+// How many bytes are marked: the byte sum, gathered in the top byte by one
+// multiply (at most 8, so no byte overflows).
+int CountMarks(uint64_t marks) { return static_cast<int>(((marks & kByteOnes) * kByteOnes) >> 56); }
 
 // Where one row of a node's cells goes: the screen row, the node's source
 // row, and the pixel rows of the four bitmaps.
@@ -118,7 +90,7 @@ struct RowJob {
     KCell* cells = nullptr;     // the node's cells of the source row, from column srcX
     uint8_t* coverage = nullptr;  // vClipBuffer cells of the screen row, from column sx
     uint8_t* target[kCellPixels]{};
-    uint8_t* marks = nullptr;     // the taken-pixel words of the screen row, from column sx
+    uint8_t* marks[kCellPixels]{};
     const uint8_t* surface[kCellPixels]{};
     int64_t srcX = 0;
     int64_t srcY = 0;
@@ -247,11 +219,11 @@ private:
         job.node = &node;
         job.cells = &node.cells[static_cast<size_t>(srcY * node.width + srcX)];
         job.coverage = coverage_->line[screenY] + sx;
-        job.marks = marks_->line[screenY] + sx * kCellPixels;
         job.srcX = srcX;
         job.srcY = srcY;
         for (int py = 0; py < kCellPixels; ++py) {
             job.target[py] = target_->line[screenY * kCellPixels + py] + sx * kCellPixels;
+            job.marks[py] = marks_->line[screenY * kCellPixels + py] + sx * kCellPixels;
             job.surface[py] = surface->line[srcY * kCellPixels + py] + srcX * kCellPixels;
         }
         int64_t c = 0;
@@ -324,17 +296,16 @@ private:
 
     void MaskedOnFresh(RowJob& job, int64_t c)
     {
-        uint64_t marks = 0;
+        int marked = 0;
         const int64_t at = c * kCellPixels;
         for (int py = 0; py < kCellPixels; ++py) {
             const uint64_t pixels = Load(job.surface[py] + at);
-            // A clear glyph row leaves the target's row alone.
-            if (pixels == 0) continue;
             const uint64_t drawn = NonZeroBytes(pixels);
-            Blend(job.target[py] + at, pixels, drawn);
-            marks |= PackRow(drawn) << (8 * py);
+            Store(job.target[py] + at, (Load(job.target[py] + at) & ~drawn) | (pixels & drawn));
+            Store(job.marks[py] + at, drawn & kByteOnes);
+            marked += CountMarks(drawn);
         }
-        SetCoverage(job, c, marks);
+        SetCoverage(job, c, marked);
     }
 
     // Cells that nodes in front have covered in part.
@@ -345,25 +316,24 @@ private:
             if (kind == CellKind::Transparent) continue;
             Render(job, c);
             const int64_t at = c * kCellPixels;
-            uint64_t marks = Load(job.marks + at);
+            int marked = 0;
             for (int py = 0; py < kCellPixels; ++py) {
-                const uint64_t taken = WidenRow(marks, py);
-                if (taken == kAllBytes) continue;
                 const uint64_t pixels = Load(job.surface[py] + at);
+                const uint64_t taken = WidenMarks(Load(job.marks[py] + at));
                 const uint64_t drawn = kind == CellKind::Opaque ? ~taken : NonZeroBytes(pixels) & ~taken;
-                if (drawn == 0) continue;
-                Blend(job.target[py] + at, pixels, drawn);
-                marks |= PackRow(drawn) << (8 * py);
+                Store(job.target[py] + at, (Load(job.target[py] + at) & ~drawn) | (pixels & drawn));
+                const uint64_t nowTaken = (taken | drawn) & kByteOnes;
+                Store(job.marks[py] + at, nowTaken);
+                marked += CountMarks(nowTaken);
             }
-            SetCoverage(job, c, marks);
+            SetCoverage(job, c, marked);
         }
     }
 
     // A cell with all 64 pixels marked is covered, else partly covered.
-    void SetCoverage(RowJob& job, int64_t c, uint64_t marks)
+    void SetCoverage(RowJob& job, int64_t c, int marked)
     {
-        Store(job.marks + c * kCellPixels, marks);
-        if (marks == kAllBytes) {
+        if (marked == kCellPixels * kCellPixels) {
             job.coverage[c] = kCovered;
             CountCovered(job, 1);
         } else {
