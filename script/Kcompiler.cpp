@@ -233,17 +233,23 @@ void Kcompiler::Compile(Kobject& node)
 
 bool Kcompiler::CompileFromCache(Kobject& node)
 {
+    keptSlot_ = nullptr;
     // A traced compile writes every command it compiles: it is done in full.
     if (gKTraceEnabled) return false;
-    const auto found = compiledScripts_.find(node.source.Text());
-    if (found == compiledScripts_.end()) return false;
-    const CompiledScript& compiled = found->second;
+    // One look-up a node: a script seen first gets an empty slot, filled
+    // once it has compiled cleanly.
+    const auto [slot, fresh] = compiledScripts_.try_emplace(std::string_view(node.source.Text()));
+    const CompiledScript& compiled = slot->second;
+    if (fresh || compiled.node == nullptr) {
+        keptSlot_ = &slot->second;
+        return false;
+    }
     // Near the world's bound the compile runs in full, to stop where it would.
     if (worldBytes_ + compiled.bytes > worldBound_) return false;
     worldBytes_ += compiled.bytes;
-    node.lines = compiled.lines;
-    node.markers = KMarkers(compiled.markers);
-    node.keyMarkers = compiled.keyMarkers;
+    node.lines = compiled.node->lines;
+    node.markers = KMarkers(compiled.node->markers.View());
+    node.keyMarkers = compiled.node->keyMarkers;
     node.currentLine = node.lines.empty() ? -1 : 0;
     node.currentCommand = 0;
     return true;
@@ -251,12 +257,8 @@ bool Kcompiler::CompileFromCache(Kobject& node)
 
 void Kcompiler::KeepInCache(const Kobject& node, size_t reportedBefore)
 {
-    if (gKTraceEnabled || reported_ != reportedBefore || node.lines.empty()) return;
-    CompiledScript& kept = compiledScripts_[node.source.Text()];
-    kept.lines = node.lines;
-    kept.markers = node.markers.View();
-    kept.keyMarkers = node.keyMarkers;
-    kept.bytes = nodeBytes_;
+    if (keptSlot_ == nullptr || reported_ != reportedBefore || node.lines.empty()) return;
+    *keptSlot_ = CompiledScript{&node, nodeBytes_};
 }
 
 void Kcompiler::CompileNode(Kobject& node)

@@ -127,14 +127,13 @@ private:
     int LineAt(size_t position);
 
     // Scripts of the same text compile to the same program: within one
-    // Compile, a script compiled without a message is kept by its text, and
-    // a later node with that text shares its lines and key markers (never
-    // changed while playing) and gets a copy of its markers (#zap and
-    // #restore change those, per node).
+    // Compile, the first node whose script compiled without a message is
+    // kept by its text (viewed in place: nodes do not change while the tree
+    // compiles), and a later node with that text shares its lines and key
+    // markers (never changed while playing) and gets a copy of its markers
+    // (#zap and #restore change those, per node).
     struct CompiledScript {
-        KProgramLines lines;
-        std::vector<KMarker> markers;
-        KKeyMarkers keyMarkers;
+        const Kobject* node = nullptr;
         size_t bytes = 0;
     };
     bool CompileFromCache(Kobject& node);
@@ -167,7 +166,8 @@ private:
     int lineCacheNumber_ = 1;
     std::vector<KCompileError>* collected_ = nullptr;
     size_t reported_ = 0;  // messages reported (errors and warnings) so far
-    std::unordered_map<std::string, CompiledScript> compiledScripts_;
+    std::unordered_map<std::string_view, CompiledScript> compiledScripts_;
+    CompiledScript* keptSlot_ = nullptr;  // where the node being compiled is kept
 };
 
 // Makes the compiler one of the program's parts: the engine root builds it
