@@ -614,6 +614,15 @@ void BM_DenseMidi(benchmark::State& state)
     SoundCounters(state, world);
 }
 
+// A play string from the first tick: its synthesiser loads a sound font.
+void BM_FirstPlayString(benchmark::State& state)
+{
+    HostileWorld world = NewSoundWorld();
+    AddObject(world, *world.board, "tune", "#play \"cdefgab+c\"\n#end\n");
+    Play(state, world, 60);
+    SoundCounters(state, world);
+}
+
 void Hostile(benchmark::internal::Benchmark* bench)
 {
     bench->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -633,6 +642,7 @@ BENCHMARK(BM_SongLoop)->Apply(Hostile);
 BENCHMARK(BM_LongSampleLoads)->Apply(Hostile);
 BENCHMARK(BM_MediaBombs)->Apply(Hostile);
 BENCHMARK(BM_DenseMidi)->Apply(Hostile);
+BENCHMARK(BM_FirstPlayString)->Apply(Hostile);
 
 // Second hardening round.
 BENCHMARK(BM_PutBigProgram)->Apply(Hostile);
