@@ -157,6 +157,13 @@ protected:
         onMenu = nullptr;
     }
 
+    // A menu as it is about to show, for those that fill themselves then.
+    static QMenu& Opened(QMenu& menu)
+    {
+        emit menu.aboutToShow();
+        return menu;
+    }
+
     static QAction* FindIn(QMenu& menu, const QString& text)
     {
         for (QAction* action : menu.actions()) {
@@ -202,11 +209,14 @@ TEST_F(Frame, BuildsAWorldThroughMenusAndSavesIt)
     EXPECT_EQ(menu->objectName(), "SV_OBJMENU");
     QMenu* edit = FindIn(*menu, "&Edit")->menu();
     QMenu* move = FindIn(*edit, "Move")->menu();
+    EXPECT_TRUE(move->isEmpty()) << "made only when opened";
+    Opened(*move);
     QStringList boards;
     for (QAction* action : move->actions()) boards << action->text();
     EXPECT_EQ(boards, (QStringList{"NewBoard", "Spawn", "Castle_Gate"}));
     QMenu* target = FindIn(*move, "NewBoard")->menu();
-    FindIn(*target, "&Here ...")->trigger();
+    FindIn(Opened(*target), "&Here ...")->trigger();
+    EXPECT_EQ(doc.Current()->name, "door");
 
     ASSERT_TRUE(frame->FileSave());
     EXPECT_FALSE(doc.IsModified());
@@ -264,18 +274,18 @@ TEST_F(Frame, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered)
     EXPECT_FALSE(frame->close());
 
     unsavedAnswer = KUnsavedAnswer::Discard;
-    confirmAnswer = false;
-    EXPECT_FALSE(frame->close());  // "Do you want to quit?" answered Cancel
-    EXPECT_EQ(confirmations.back(), "Confirm Quit|Do you want to quit?");
     frame->FileNew();
     EXPECT_EQ(engine->vMain->children.size(), 2u);
     EXPECT_TRUE(doc.NeedsName());
+    confirmAnswer = false;
+    EXPECT_FALSE(frame->close());  // nothing unsaved: "Do you want to quit?" answered Cancel
+    EXPECT_EQ(confirmations, QStringList{"Confirm Quit|Do you want to quit?"});
 
     frame->OpenPath(QString::fromStdString(dir.File("start.zqav")));
     frame->AddBoard();
     unsavedAnswer = KUnsavedAnswer::Save;
-    confirmAnswer = true;
     EXPECT_TRUE(frame->close());
+    EXPECT_EQ(confirmations.size(), 1) << "unsaved work asks one question";
     std::string json;
     ASSERT_EQ(RunCommand("./quav-world tree --json '" + dir.File("start.zqav") + "'", &json), 0);
     EXPECT_NE(json.find("\"name\": \"NewBoard\", \"id\": 3"), std::string::npos) << json;
