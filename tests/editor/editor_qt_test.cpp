@@ -26,6 +26,8 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QMenu>
 #include <QSplitter>
 #include <QTest>
@@ -333,6 +335,188 @@ TEST_F(Frame, TheTreePaneSelectsScrollsAndDrawsOnlyVisibleRows)
     EXPECT_NE(frame->findChild<CToolView*>("props"), nullptr);
     frame->grab();
     EXPECT_EQ(frame->Inner().sizes().value(1), kBarHeight);
+}
+
+TEST_F(Frame, TheTreeAtScaleMovesByBarAndKeysFoldsBoardsAndKeepsTheWorkInView)
+{
+    auto frame = ShownFrame();
+    Kobject* board = engine->vMain->children[0].get();
+    for (int i = 0; i < 300; ++i) engine.AddObject(*board, "o" + std::to_string(i), 1, 1, 0, 2, 2);
+    frame->Repaint();
+    CSelectView& tree = frame->Tree();
+    tree.grab();
+    const int visible = tree.VisibleRows();
+    const int64_t rows = KTreeRowCount(*engine);
+    ASSERT_EQ(rows, 302);
+    ASSERT_LT(visible, 100);
+    QScrollBar& bar = tree.ScrollBar();
+    EXPECT_EQ(bar.maximum(), rows - visible);
+    bar.setValue(50);
+    EXPECT_EQ(tree.RowOffset(), 50);
+
+    // The keys move the selection and keep its row in view.
+    auto row = [&] { return KTreeRowOf(*engine, doc.CurrentNode()); };
+    QTest::keyClick(&tree, Qt::Key_End);
+    EXPECT_EQ(doc.Current()->name, "Spawn");
+    EXPECT_EQ(tree.RowOffset(), rows - visible);
+    QTest::keyClick(&tree, Qt::Key_Home);
+    EXPECT_EQ(row(), 0);
+    EXPECT_EQ(tree.RowOffset(), 0);
+    QTest::keyClick(&tree, Qt::Key_PageDown);
+    EXPECT_EQ(row(), visible - 1);
+    EXPECT_EQ(tree.RowOffset(), 0);
+    QTest::keyClick(&tree, Qt::Key_PageDown);
+    EXPECT_EQ(row(), 2 * (visible - 1));
+    EXPECT_EQ(tree.RowOffset(), 2 * (visible - 1) - visible + 1);
+    QTest::keyClick(&tree, Qt::Key_Up);
+    QTest::keyClick(&tree, Qt::Key_Up);
+    QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(row(), 2 * (visible - 1) - 1);
+    EXPECT_EQ(bar.value(), tree.RowOffset());
+
+    // F2 names, Enter programs, Delete deletes, each for the selected row.
+    names = {"hero"};
+    QTest::keyClick(&tree, Qt::Key_F2);
+    EXPECT_EQ(doc.Current()->name, "hero");
+    int scripts = 0;
+    onDialog = [&scripts](QDialog& dialog) {
+        scripts += qobject_cast<CScriptDialog*>(&dialog) != nullptr ? 1 : 0;
+        return false;
+    };
+    QTest::keyClick(&tree, Qt::Key_Return);
+    EXPECT_EQ(scripts, 1);
+    onDialog = nullptr;
+    const int64_t heroRow = row();
+    const int32_t next = KTreeNodeAtRow(*engine, heroRow + 1);
+    QTest::keyClick(&tree, Qt::Key_Delete);
+    EXPECT_EQ(confirmations.back(), "hero|Delete Object?");
+    EXPECT_EQ(doc.CurrentNode(), next) << "the next sibling";
+    EXPECT_EQ(row(), heroRow);
+
+    // Location: the node keeps its place among its siblings and the selection.
+    const int32_t placed = doc.CurrentNode();
+    onDialog = [](QDialog& dialog) {
+        if (auto* x = dialog.findChild<QSpinBox*>("X Coord"); x != nullptr) x->setValue(7);
+        return true;
+    };
+    frame->EditLocation();
+    onDialog = nullptr;
+    EXPECT_EQ(doc.CurrentNode(), placed);
+    EXPECT_EQ(doc.Current()->posx, 7);
+    EXPECT_EQ(row(), heroRow);
+
+    // Move: the moved node stays selected, its row in view.
+    frame->MoveCurrentTo(engine->vMain->children[1]->id);
+    EXPECT_EQ(doc.CurrentNode(), placed);
+    EXPECT_EQ(row(), rows - 2);
+    EXPECT_EQ(tree.RowOffset(), rows - 1 - visible);
+
+    // A click on a board's marker folds it; the board menu unfolds it, and
+    // Expand All unfolds every board.
+    QTest::keyClick(&tree, Qt::Key_Home);
+    QTest::mouseClick(&tree, Qt::LeftButton, Qt::NoModifier, QPoint(5, 15));
+    EXPECT_TRUE(tree.IsFolded(board->id));
+    tree.grab();
+    EXPECT_EQ(bar.maximum(), 0);
+    EXPECT_EQ(tree.RowsDrawn(), 3);  // NewBoard, Spawn and the node moved there
+    QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(doc.Current()->name, "Spawn") << "a folded board's objects have no rows";
+    QTest::keyClick(&tree, Qt::Key_Up);
+    std::unique_ptr<QMenu> menu(tree.BuildContextMenu());
+    FindIn(*menu, "Un&fold")->trigger();
+    EXPECT_FALSE(tree.IsFolded(board->id));
+    menu.reset(tree.BuildContextMenu());
+    FindIn(*menu, "&Fold")->trigger();
+    doc.Select(engine->vMain->children[1]->id);
+    menu.reset(tree.BuildContextMenu());
+    FindIn(*menu, "&Expand All")->trigger();
+    EXPECT_FALSE(tree.IsFolded(board->id));
+
+    // Another world starts at the top of its list.
+    bar.setValue(40);
+    ASSERT_EQ(tree.RowOffset(), 40);
+    frame->OpenPath(QString::fromStdString(dir.File("start.zqav")));
+    EXPECT_EQ(tree.RowOffset(), 0);
+    EXPECT_EQ(bar.value(), 0);
+}
+
+TEST_F(Frame, TheStatusBarSaysWhyCommandsAreRefusedAndItsPromptComesBack)
+{
+    auto frame = ShownFrame();
+    QStatusBar* status = frame->statusBar();
+    const QString idle = "Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.";
+    EXPECT_EQ(frame->IdlePrompt().text(), idle);
+    EXPECT_TRUE(frame->IdlePrompt().isVisible());
+    // A menu item's prompt while it is highlighted, then the idle prompt again.
+    QStatusTipEvent hover("Run the currently loaded QUAV! game");
+    QApplication::sendEvent(frame.get(), &hover);
+    EXPECT_FALSE(frame->IdlePrompt().isVisible());
+    QStatusTipEvent left{QString()};
+    QApplication::sendEvent(frame.get(), &left);
+    EXPECT_TRUE(frame->IdlePrompt().isVisible());
+    EXPECT_EQ(status->currentMessage(), "");
+
+    // Run without quav-runner beside the editor: no notice, no save.
+    frame->FileRun();
+    EXPECT_EQ(status->currentMessage(), "quav-runner was not found in " + QString::fromStdString(dir.Path()) +
+                                            ", so the world cannot be run from here.");
+    EXPECT_EQ(notified, 0);
+
+    // Moving a node into its own object.
+    names = {"outer", "inner"};
+    frame->AddObject();
+    const int32_t outer = doc.CurrentNode();
+    frame->AddObject();
+    const int32_t inner = doc.CurrentNode();
+    doc.Select(outer);
+    frame->MoveCurrentTo(inner);
+    EXPECT_EQ(status->currentMessage(), "\"outer\" cannot be moved into itself or into one of its own objects.");
+
+    // A size past the world's bounds.
+    onDialog = [](QDialog& dialog) {
+        if (auto* width = dialog.findChild<QSpinBox*>("Width"); width != nullptr) width->setValue(100000);
+        return true;
+    };
+    frame->EditSize();
+    onDialog = nullptr;
+    EXPECT_TRUE(status->currentMessage().contains("is more than the world may hold")) << status->currentMessage().toStdString();
+    EXPECT_EQ(doc.Current()->width, 1);
+
+    // The last board: refused before the question.
+    doc.Select(engine->vMain->children[1]->id);
+    frame->DeleteCurrent();
+    ASSERT_EQ(engine->vMain->children.size(), 1u);
+    const qsizetype questions = confirmations.size();
+    frame->DeleteCurrent();
+    EXPECT_EQ(confirmations.size(), questions);
+    EXPECT_EQ(status->currentMessage(), "The world's only board cannot be deleted: a world keeps at least one board.");
+    EXPECT_EQ(engine->vMain->children.size(), 1u);
+}
+
+TEST_F(Frame, RecentFilesShowMissingOnesForRemovalAndTheRunNoticeComesBack)
+{
+    const QString gone = QString::fromStdString(dir.File("gone.zqav"));
+    WriteFileBytes(gone.toStdString(), ReadFileBytes("Library/default.zqav"));
+    KAddRecentFile(gone);
+    auto frame = ShownFrame();
+    QMenu& recent = frame->RecentMenu();
+    ASSERT_NE(FindIn(Opened(recent), "gone.zqav"), nullptr);
+    ASSERT_EQ(std::remove(gone.toStdString().c_str()), 0);
+    QAction* missing = FindIn(Opened(recent), "gone.zqav (missing)");
+    ASSERT_NE(missing, nullptr);
+    missing->trigger();
+    EXPECT_FALSE(KRecentFileList().contains(gone));
+    EXPECT_EQ(FindIn(Opened(recent), "gone.zqav (missing)"), nullptr);
+    EXPECT_TRUE(KRecentFileList().contains(QString::fromStdString(dir.File("start.zqav"))));
+
+    // "Hide this message" hides the notice for good; File > Run Notice brings it back.
+    KSetNotify(0);
+    QAction* notice = frame->FindAction("Run &Notice");
+    ASSERT_NE(notice, nullptr);
+    Opened(*qobject_cast<QMenu*>(notice->parent()));
+    EXPECT_FALSE(notice->isChecked());
+    notice->trigger();
+    EXPECT_EQ(KNotify(), 1);
 }
 
 TEST_F(Frame, VideoModeMenuSizesNewBoardsAndTheNotificationBoxCanBeCleared)
