@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QApplication>
@@ -37,6 +38,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -517,6 +519,136 @@ TEST_F(Frame, RecentFilesShowMissingOnesForRemovalAndTheRunNoticeComesBack)
     EXPECT_FALSE(notice->isChecked());
     notice->trigger();
     EXPECT_EQ(KNotify(), 1);
+}
+
+// The indented blocks of README.md's "Make your first game", in order, as
+// lines without their indent.
+std::vector<std::vector<std::string>> GuideBlocks()
+{
+    const std::string readme = ReadFileBytes(std::string(QUAV_SOURCE_DIR) + "/README.md");
+    const size_t from = readme.find("## Make your first game");
+    const size_t to = readme.find("\n## ", from + 1);
+    std::vector<std::vector<std::string>> blocks;
+    if (from == std::string::npos) return blocks;
+    std::istringstream in(readme.substr(from, to - from));
+    bool inBlock = false;
+    for (std::string line; std::getline(in, line);) {
+        const bool code = line.rfind("       ", 0) == 0;
+        if (code && !inBlock) blocks.emplace_back();
+        if (code) blocks.back().push_back(line.substr(7));
+        if (!line.empty() || !code) inBlock = code;
+    }
+    return blocks;
+}
+
+// The guide, step by step, through the menus and dialogs a newcomer uses;
+// then the saved world is checked and played headless with the guide's
+// replay, and its player must have walked.
+TEST_F(Frame, TheFirstGameGuideWorks)
+{
+    const std::vector<std::vector<std::string>> blocks = GuideBlocks();
+    ASSERT_GE(blocks.size(), 3u) << "the script, the replay and the headless command";
+    const std::vector<std::string>& script = blocks[0];
+    ASSERT_EQ(script.front().substr(0, 1), "'");
+
+    // 1. The new world from the template.
+    auto frame = MakeFrame();
+    frame->FileNew();
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    CSelectView& tree = frame->Tree();
+    ASSERT_EQ(KTreeNodeAtRow(*engine, 0), engine->vMain->FindByName("NewBoard")->id);
+
+    // Each dialog is shown and typed into; then its OK is clicked.
+    QStringList typedInto;
+    onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        typedInto << dialog.windowTitle();
+        if (auto* name = qobject_cast<CNameDialog*>(&dialog); name != nullptr) {
+            EXPECT_EQ(name->Field()->selectedText(), name->Field()->text()) << "typing replaces the old name";
+            QTest::keyClicks(name->Field(), "player");
+        } else if (auto* editor = qobject_cast<CScriptDialog*>(&dialog); editor != nullptr) {
+            for (const std::string& line : script) {
+                QTest::keyClicks(&editor->Editor(), QString::fromStdString(line));
+                QTest::keyClick(&editor->Editor(), Qt::Key_Return);
+            }
+        } else if (dialog.windowTitle() == "Location") {
+            for (const char* label : {"X Coord", "Y Coord"}) {
+                auto* field = dialog.findChild<QSpinBox*>(label);
+                field->selectAll();
+                QTest::keyClicks(field, "10");
+            }
+        }
+        QPushButton* ok = nullptr;
+        if (auto* box = dialog.findChild<QDialogButtonBox*>(); box != nullptr) ok = box->button(QDialogButtonBox::Ok);
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            if (ok == nullptr && button->text() == "OK") ok = button;
+        }
+        EXPECT_NE(ok, nullptr) << dialog.windowTitle().toStdString();
+        if (ok != nullptr) QTest::mouseClick(ok, Qt::LeftButton);
+        return dialog.result() == QDialog::Accepted;
+    };
+    // A right-click on a row of the list, then the item at path.
+    auto rightClick = [&](int row, const QStringList& path) {
+        onMenu = [path](QMenu& menu) {
+            QAction* action = MenuPath(menu, path);
+            ASSERT_NE(action, nullptr) << path.join(">").toStdString();
+            action->trigger();
+        };
+        const QPoint at(30, 15 + kTreeRowPixels * row);
+        SendMouse(tree, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
+        SendMouse(tree, QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoButton);
+        onMenu = nullptr;
+    };
+
+    // 2. Add, Object on "NewBoard": the Name dialog opens by itself.
+    rightClick(0, {"&Add", "&Object"});
+    ASSERT_EQ(doc.Current()->name, "player");
+    EXPECT_EQ(KTreeRowOf(*engine, doc.CurrentNode()), 1);
+    // 3. Location 10, 10; 4. Programming, typed key by key.
+    rightClick(1, {"&Location"});
+    rightClick(1, {"&Programming"});
+    EXPECT_EQ(typedInto, (QStringList{"Name", "Location", "Programming"}));
+    const Kobject* player = doc.Current();
+    ASSERT_EQ(player->name, "player");
+    EXPECT_EQ((std::vector<int>{player->posx, player->posy, player->posz}), (std::vector<int>{10, 10, 0}));
+    std::string typed;
+    for (const std::string& line : script) typed += line + "\n";
+    EXPECT_EQ(player->source, typed);
+
+    // 5. Save asks for a name; 6. Run shows the notice and hands the world over.
+    const std::string log = dir.File("args.txt");
+    WriteFileBytes(dir.File("quav-runner"), "#!/bin/sh\necho \"$1\" > '" + log + "'\n");
+    ASSERT_EQ(RunCommand("chmod +x '" + dir.File("quav-runner") + "'"), 0);
+    const std::string world = dir.File("first.zqav");
+    savePath = QString::fromStdString(world);
+    frame->FindAction("&Save")->trigger();
+    EXPECT_EQ(doc.Title(), "first.zqav");
+    EXPECT_FALSE(doc.IsModified());
+    frame->FindAction("&Run")->trigger();
+    EXPECT_EQ(notified, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ReadFileBytes(log) == world + "\n"; }, 5000)) << ReadFileBytes(log);
+
+    // 7. The check; 8. the replay, played headless.
+    std::string output;
+    EXPECT_EQ(RunCommand("./quav-runner --check '" + world + "'", &output), 0) << output;
+    EXPECT_EQ(output, "");
+    std::string replay;
+    for (const std::string& line : blocks[1]) replay += line + "\n";
+    ASSERT_NE(replay.find("key_right down"), std::string::npos) << replay;
+    WriteFileBytes(dir.File("first.replay"), replay);
+    const std::string command = "./quav-runner --headless --ticks 120 --seed 0 --input '" + dir.File("first.replay") +
+                                "' --dump-tree '" + dir.File("first.json") + "' '" + world + "'";
+    ASSERT_EQ(RunCommand(command, &output), 0) << output;
+    const std::string played = ReadFileBytes(dir.File("first.json"));
+    const size_t at = played.find("{\"name\": \"player\"");
+    ASSERT_NE(at, std::string::npos) << played;
+    const std::string node = played.substr(at, played.find('}', at) - at);
+    const size_t posx = node.find("\"posx\": ");
+    ASSERT_NE(posx, std::string::npos) << node;
+    EXPECT_GT(std::stoi(node.substr(posx + 8)), 10) << node;
+    EXPECT_NE(node.find("\"posy\": 10,"), std::string::npos) << node;
 }
 
 TEST_F(Frame, VideoModeMenuSizesNewBoardsAndTheNotificationBoxCanBeCleared)
