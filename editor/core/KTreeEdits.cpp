@@ -206,7 +206,9 @@ std::string KDeleteRefusal(const KEditorDoc& doc)
     const Kobject* node = doc.Current();
     if (node == nullptr) return "Nothing is selected to delete.";
     if (doc.Engine().vMain->children.size() <= 1) {
-        return "The world's only board cannot be deleted: a world keeps at least one board.";
+        // The rule holds for objects too: a world of one board keeps all it holds.
+        if (node->IsBoard()) return "The world's only board cannot be deleted: a world keeps at least one board.";
+        return "Nothing is deleted from a world of one board; add another board first.";
     }
     return {};
 }

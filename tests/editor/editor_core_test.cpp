@@ -204,7 +204,7 @@ TEST_F(EditorCore, DeleteSelectsTheNextSiblingOrParentAndKeepsTheLastBoardSaying
     EXPECT_EQ(KDeleteRefusal(doc), "The world's only board cannot be deleted: a world keeps at least one board.");
     ASSERT_TRUE(KAddObject(doc));
     EXPECT_FALSE(KDeleteCurrent(doc));  // an object, but the world has one board
-    EXPECT_FALSE(KDeleteCurrent(doc));
+    EXPECT_EQ(KDeleteRefusal(doc), "Nothing is deleted from a world of one board; add another board first.");
     EXPECT_EQ(engine->HandlesInUse(), 1);
 }
 
