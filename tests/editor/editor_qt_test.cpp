@@ -395,17 +395,7 @@ TEST_F(Frame, TheTreeAtScaleMovesByBarAndKeysFoldsBoardsAndKeepsTheWorkInView)
     EXPECT_EQ(doc.CurrentNode(), next) << "the next sibling";
     EXPECT_EQ(row(), heroRow);
 
-    // Location: the node keeps its place among its siblings and the selection.
     const int32_t placed = doc.CurrentNode();
-    onDialog = [](QDialog& dialog) {
-        if (auto* x = dialog.findChild<QSpinBox*>("X Coord"); x != nullptr) x->setValue(7);
-        return true;
-    };
-    frame->EditLocation();
-    onDialog = nullptr;
-    EXPECT_EQ(doc.CurrentNode(), placed);
-    EXPECT_EQ(doc.Current()->posx, 7);
-    EXPECT_EQ(row(), heroRow);
 
     // Move: the moved node stays selected, its row in view.
     frame->MoveCurrentTo(engine->vMain->children[1]->id);
