@@ -3,6 +3,7 @@
 #include "CMainFrame.h"
 #include "KEditorData.h"
 #include "KEditorDoc.h"
+#include "KSettings.h"
 #include "KTrace.h"
 #include "Kinterface.h"
 
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -28,6 +30,11 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName("Morvane");
     QApplication::setApplicationName("Morvane's QUAV!");
     KTraceEnableFromEnvironment();
+    // A world named on the command line is found from where the editor was
+    // started, and the file dialogs start there too.
+    const QString startFolder = QDir::currentPath();
+    const QStringList args = QCoreApplication::arguments();
+    const QString world = args.size() > 1 ? QFileInfo(args[1]).absoluteFilePath() : QString();
     // Relative paths (Library/...) are found beside the program.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
@@ -38,12 +45,15 @@ int main(int argc, char** argv)
     // Held until exit, as the editor always has; the engine reads its own copy.
     const KDatafilePtr data = KLoadEditorDatafile(engine);
     KEditorDoc doc(engine);
-    const QStringList args = QCoreApplication::arguments();
-    const bool opened = args.size() > 1 && doc.Open(args[1].toStdString());
+    const bool opened = !world.isEmpty() && doc.Open(world.toStdString());
+    // Opened from the command line, it is a recent file like any other.
+    if (opened) KAddRecentFile(world);
     if (!opened) doc.NewFromTemplate();
 
     KTRACE("Break ...\n");
-    CMainFrame frame(doc);
+    KFrameHooks hooks;
+    hooks.documentsFolder = startFolder;
+    CMainFrame frame(doc, std::move(hooks));
     frame.show();
     KTRACE("Break2 ...\n");
     return QApplication::exec();
