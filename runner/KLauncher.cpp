@@ -126,6 +126,7 @@ Choice RunDialog(LauncherDialog& dialog)
 // every mode set.
 bool SetLauncherMode(int height)
 {
+    const KRunnerShell::StopSignalsHeld held;
     set_color_depth(8);
     if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, kWidth, height, 0, 0) != 0) return false;
     set_window_title("QUAV! Runner");
@@ -140,6 +141,7 @@ bool SetLauncherMode(int height)
 bool OpenLauncherWindow()
 {
     if (!SetLauncherMode(kHeight)) return false;
+    const KRunnerShell::StopSignalsHeld held;
     install_timer();
     install_keyboard();
     install_mouse();

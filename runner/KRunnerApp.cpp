@@ -153,12 +153,19 @@ void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
 
 int RunWindowed(KRunnerOptions& options)
 {
-    if (allegro_init() != 0) {
+    KRunnerShell::InstallSignalHandlers();
+    int started = 0;
+    {
+        // The library's threads start here; its handlers would end the
+        // process under them.
+        const KRunnerShell::StopSignalsHeld held;
+        started = allegro_init();
+    }
+    if (started != 0) {
         std::fprintf(stderr, "quav-runner: cannot start the game library: %s\n"
                              "(without a display, quav-runner --headless plays a world)\n", allegro_error);
         return kExitNoWorld;
     }
-    KRunnerShell::InstallSignalHandlers();
     KRouteAlsaErrorsToTrace();
     if (options.scale != 0) {
         gScaleAsked = options.scale;

@@ -113,6 +113,32 @@ void KRunnerShell::InstallSignalHandlers()
 
 void KRunnerShell::ClearCloseRequest() { gCloseRequested = false; }
 
+namespace {
+
+sigset_t StopSignals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+}  // namespace
+
+KRunnerShell::StopSignalsHeld::StopSignalsHeld()
+{
+    const sigset_t signals = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+KRunnerShell::StopSignalsHeld::~StopSignalsHeld()
+{
+    InstallSignalHandlers();
+    const sigset_t signals = StopSignals();
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
 KRunnerShell::KRunnerShell(Kinterface& engine, const KShellConfig& config)
     : engine_(engine), config_(config), printScreen_{KEY_PRTSCR, false, false}, scaleKey_{kScaleKey, false, false},
       scale_(std::clamp(config.scale, kMinScale, kMaxScale))
@@ -126,10 +152,12 @@ bool KRunnerShell::Start(int windowed, int videoMode)
     ClearCloseRequest();
     // Presses left from an earlier game are not this game's.
     KForgetFrameKeys();
-    if (!StartDevices() || !SetScreen(windowed, videoMode)) return false;
-    StartSound();
-    // After the libraries, which install handlers of their own as they start.
-    InstallSignalHandlers();
+    {
+        // The libraries start threads and install handlers of their own.
+        const StopSignalsHeld held;
+        if (!StartDevices() || !SetScreen(windowed, videoMode)) return false;
+        StartSound();
+    }
     // The game keeps its own size; the window may show it enlarged.
     const int w = Headless() ? headlessScreen_->w : SCREEN_W / scale_;
     const int h = Headless() ? headlessScreen_->h : SCREEN_H / scale_;

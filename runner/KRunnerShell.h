@@ -99,6 +99,17 @@ public:
     // ignored, so a write past a file-size limit fails instead of killing
     // the game.
     static void InstallSignalHandlers();
+    // SIGINT and SIGTERM wait while the libraries start: the threads they
+    // start never take them, and a signal that comes meanwhile reaches the
+    // runner's handlers once the hold ends (the handlers are put back then,
+    // over any the libraries installed).
+    class StopSignalsHeld {
+    public:
+        StopSignalsHeld();
+        ~StopSignalsHeld();
+        StopSignalsHeld(const StopSignalsHeld&) = delete;
+        StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+    };
 
 private:
     bool StartDevices();
