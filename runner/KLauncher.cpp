@@ -232,6 +232,8 @@ void OpenWorld(std::string& worldPath)
     int picked = 0;
     {
         const StopHook stop;
+        // Keys typed for the launcher's field are not the selector's.
+        clear_keybuf();
         show_mouse(screen);
         picked = file_select_ex("Open a QUAV! world", chosen.data(), "zqav;/-h", static_cast<int>(chosen.size()),
                                 kSelectorWidth, kSelectorHeight);

@@ -313,6 +313,22 @@ ShotScreen::ShotScreen(const std::string& bmp)
     for (size_t i = 0; i < reds_.size(); ++i) reds_[i] = palette[i].r;
 }
 
+bool ShotScreen::ShowsLibraryText(int x, int y, const std::string& text, int colour) const
+{
+    if (shot_ == nullptr) return false;
+    const int w = text_length(font, text.c_str()) + 8;
+    KBitmap expected = KMakeBitmap(w, 8);
+    clear_to_color(expected.get(), 0);
+    textout_ex(expected.get(), font, text.c_str(), 0, 0, colour, -1);
+    for (int row = 0; row < 8; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const int shown = getpixel(shot_.get(), x + column, y + row);
+            if ((shown == colour) != (expected->line[row][column] == colour)) return false;
+        }
+    }
+    return true;
+}
+
 bool ShotScreen::Shows(int x, int y, int chr, int fg, int bg)
 {
     if (shot_ == nullptr) return false;

@@ -120,6 +120,10 @@ public:
     // the screen's edge.
     int Pixels(int x, int y, int w, int h, int colour) const;
     int Rows() const;
+    // Whether text in the game library's own font (messages, the frame
+    // rate) shows in colour at pixel (x, y), with nothing more of that
+    // colour in the next character's place.
+    bool ShowsLibraryText(int x, int y, const std::string& text, int colour) const;
     // The red part (0 to 63) of a colour of the palette the shot was saved with.
     int PaletteRed(int index) const { return reds_[static_cast<size_t>(index)]; }
 
