@@ -86,6 +86,13 @@ bool SetSeed(KRunnerOptions& options, std::string_view value, std::string& error
     return false;
 }
 
+bool SetScale(KRunnerOptions& options, std::string_view value, std::string& error)
+{
+    if (KParseNumber<int>(value, 1, 4, options.scale)) return true;
+    error = "--scale wants 1, 2, 3 or 4, not '" + std::string(value) + "'";
+    return false;
+}
+
 bool SetInput(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.inputPath = value;
@@ -134,6 +141,7 @@ constexpr OptionRow kOptions[] = {
     {"--input", "FILE", SetInput, true, "replay the inputs of FILE (see below)"},
     {"--screenshot", "FILE", SetScreenshot, true, "save the last frame as FILE: PNG when it ends in .png, else BMP"},
     {"--seed", "S", SetSeed, false, "seed the game's random numbers"},
+    {"--scale", "N", SetScale, false, "show the game N times larger (1 to 4); kept for later runs"},
     {"--dump-vars", "FILE", SetDumpVars, true, "write the variables at exit as a JSON object (- for standard output)"},
     {"--dump-tree", "FILE", SetDumpTree, true, "write the world tree at exit as JSON (- for standard output)"},
     {"--dump-tree-cells", "", SetDumpTreeCells, true, "with --dump-tree: every node's cells too"},
@@ -246,6 +254,10 @@ std::string KUsageText()
         text += left + std::string(row.help) + "\n";
     }
     text +=
+        "\n"
+        "In a window, F11 cycles the enlargement through 1x to 4x; the last one\n"
+        "chosen is kept in quav/runner.cfg under $XDG_CONFIG_HOME (or ~/.config).\n"
+        "Screenshots keep the game's own size. Headless play is never enlarged.\n"
         "\n"
         "Headless play starts the game library without a system driver and draws\n"
         "into a memory bitmap of the world's video mode; there is no window and no\n"

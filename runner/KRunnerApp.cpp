@@ -1,5 +1,6 @@
 #include "KRunnerApp.h"
 
+#include "KAlsaTrace.h"
 #include "KCommandLine.h"
 #include "KInputReplay.h"
 #include "KLauncher.h"
@@ -7,6 +8,7 @@
 #include "KAscii.h"
 #include "KPaths.h"
 #include "KRunnerParts.h"
+#include "KRunnerSettings.h"
 #include "KRunnerShell.h"
 #include "KScreenshot.h"
 #include "KScriptTools.h"
@@ -25,6 +27,10 @@ namespace {
 constexpr int kExitDone = 0;
 constexpr int kExitNoWorld = 1;
 constexpr int kExitBadArguments = 2;
+
+// The enlargement given with --scale, for every game of this run; 0 when
+// the kept one is used.
+int gScaleAsked = 0;
 
 // Paths from the command line are taken relative to the shell's current
 // directory, before the program moves into its own folder.
@@ -124,6 +130,8 @@ bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 {
     KShellConfig config;
     config.worldPath = worldPath;
+    config.scale = gScaleAsked != 0 ? gScaleAsked : KLoadScale();
+    config.keepScale = true;
     KRunnerShell shell(engine, config);
     bool started = false;
     {
@@ -145,12 +153,24 @@ void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
 
 int RunWindowed(KRunnerOptions& options)
 {
-    if (allegro_init() != 0) {
+    KRunnerShell::InstallSignalHandlers();
+    int started = 0;
+    {
+        // The library's threads start here; its handlers would end the
+        // process under them.
+        const KRunnerShell::StopSignalsHeld held;
+        started = allegro_init();
+    }
+    if (started != 0) {
         std::fprintf(stderr, "quav-runner: cannot start the game library: %s\n"
                              "(without a display, quav-runner --headless plays a world)\n", allegro_error);
         return kExitNoWorld;
     }
-    KRunnerShell::InstallSignalHandlers();
+    KRouteAlsaErrorsToTrace();
+    if (options.scale != 0) {
+        gScaleAsked = options.scale;
+        if (!KSaveScale(options.scale)) KTRACE("The scale could not be kept in %s\n", KRunnerSettingsPath().c_str());
+    }
     set_window_title("QUAV! Console");
     set_color_depth(8);
     Kinterface engine(KRunnerParts());
