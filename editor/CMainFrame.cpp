@@ -9,6 +9,8 @@
 #include "KDialogs.h"
 #include "KSettings.h"
 #include "KTreeEdits.h"
+#include "KScreenshot.h"
+#include "KUserWorlds.h"
 #include "Kfont.h"
 #include "Kinterface.h"
 
@@ -27,6 +29,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr const char* kFileFilter = "QUAV! game Files (*.zqav)";
@@ -36,12 +40,16 @@ constexpr const char* kLockTexts[3] = {"CAP", "NUM", "SCRL"};
 // The lock keys change outside the editor's windows too, so they are polled.
 constexpr int kLockPollMs = 250;
 
+// Where the world dialogs start: the shipped Worlds folder in a build, the
+// per-user one when that cannot be written (an installed tree).
+QString WorldsHome() { return QString::fromStdString(KWorldsHome(kShippedWorldsFolder)); }
+
 QString AskPath(QWidget* parent, bool save)
 {
     const QFileDialog::Options options = QFileDialog::DontConfirmOverwrite;
-    QString path = save ? QFileDialog::getSaveFileName(parent, "Save As", QString(), kFileFilter, nullptr,
+    QString path = save ? QFileDialog::getSaveFileName(parent, "Save As", WorldsHome(), kFileFilter, nullptr,
                                                        QFileDialog::Options())
-                        : QFileDialog::getOpenFileName(parent, "Open", QString(), kFileFilter, nullptr, options);
+                        : QFileDialog::getOpenFileName(parent, "Open", WorldsHome(), kFileFilter, nullptr, options);
     if (save && !path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += ".zqav";
     return path;
 }
@@ -437,9 +445,19 @@ bool CMainFrame::SaveToChosenPath()
     return true;
 }
 
+namespace {
+
+// A world the user cannot write (an installed one) is saved somewhere else.
+bool CanSaveInPlace(const std::string& path)
+{
+    return KCanWriteFolder(KFolderOf(path)) && (access(path.c_str(), F_OK) != 0 || access(path.c_str(), W_OK) == 0);
+}
+
+}  // namespace
+
 bool CMainFrame::FileSave()
 {
-    if (doc_.NeedsName()) return SaveToChosenPath();
+    if (doc_.NeedsName() || !CanSaveInPlace(doc_.Path())) return SaveToChosenPath();
     const bool saved = doc_.SaveTo(doc_.Path());
     Repaint();
     return saved;

@@ -68,6 +68,18 @@ std::string KAbsolutePath(std::string_view path)
 
 bool KEnterExecutableDir() { return chdir(KExecutableDir().c_str()) == 0; }
 
+std::string KDataDir()
+{
+    const std::string programs = KExecutableDir();
+    const std::string beside = programs == "/" ? std::string() : programs;
+    for (const std::string& candidate : {beside, beside + "/../share/quav"}) {
+        if (KKindOfFile(candidate + "/Library") == KFileKind::Folder) return candidate.empty() ? "/" : candidate;
+    }
+    return programs;
+}
+
+bool KEnterDataDir() { return chdir(KDataDir().c_str()) == 0; }
+
 std::string KUnquoted(std::string_view argument)
 {
     if (argument.size() >= 2 && argument.front() == '"' && argument.back() == '"') {
