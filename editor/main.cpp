@@ -52,7 +52,7 @@ bool AnsweredAlone(int argc, char** argv)
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::fputs("Vantor (QUAV!) " QUAV_VERSION "\n", stdout);
+            std::fputs("vantor (QUAV!) " QUAV_VERSION "\n", stdout);
             return true;
         }
     }
@@ -67,9 +67,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Morvane");
     QApplication::setApplicationName("Morvane's QUAV!");
-    KTraceEnableFromEnvironment();
     // Relative paths (Library/...) are found in the data folder.
     QDir::setCurrent(QString::fromStdString(KDataDir()));
+    KTraceEnableFromEnvironment();
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
     set_color_depth(8);
 

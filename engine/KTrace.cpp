@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 bool gKTraceEnabled = false;
@@ -23,7 +24,13 @@ void KTraceEnable(bool on) { gKTraceEnabled = on; }
 void KTraceEnableFromEnvironment()
 {
     const char* value = std::getenv("QUAV_TRACE");
-    if (value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0) KTraceEnable(true);
+    if (value == nullptr || value[0] == '\0' || std::strcmp(value, "0") == 0) return;
+    KTraceEnable(true);
+    // The library's log is a file in the current directory; in an installed,
+    // read-only tree the lines go to standard error instead of nowhere.
+    if (!TraceSink() && access(".", W_OK) != 0) {
+        KTraceSetSink([](const std::string& line) { std::fwrite(line.data(), 1, line.size(), stderr); });
+    }
 }
 
 void KTraceSetSink(std::function<void(const std::string&)> sink) { TraceSink() = std::move(sink); }

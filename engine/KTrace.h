@@ -12,7 +12,9 @@ extern bool gKTraceEnabled;
 void KTraceEnable(bool on);
 
 // Switches tracing on when the environment variable QUAV_TRACE is set to a
-// value other than "" or "0". Programs call this once at start.
+// value other than "" or "0". Programs call this once at start, in the
+// folder the log is written to; when that folder cannot be written, the
+// lines go to standard error.
 void KTraceEnableFromEnvironment();
 
 // Replaces the destination of trace lines (tests capture them); an empty

@@ -226,7 +226,7 @@ bool KParseCommandLine(const std::vector<std::string_view>& args, KRunnerOptions
     return CheckCombination(options, error);
 }
 
-std::string KVersionText() { return "QUAV! Runner " QUAV_VERSION "\n"; }
+std::string KVersionText() { return "quav-runner (QUAV!) " QUAV_VERSION "\n"; }
 
 std::string KUsageText()
 {

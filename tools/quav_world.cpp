@@ -23,7 +23,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quav-world info [--json] [--trace] WORLD\n"
+    "Usage: quav-world info [--json] [--trace] WORLD\n"
     "       quav-world tree [--json] [--trace] WORLD\n";
 
 constexpr const char* kHelpDetails =
@@ -37,7 +37,7 @@ constexpr const char* kHelpDetails =
     "\n"
     "Options:\n"
     "  --json        write JSON instead of text\n"
-    "  --trace       write the engine's trace log to standard error\n"
+    "  --trace       switch on the engine's trace log\n"
     "  -h, --help    show this help and exit\n"
     "  --version     show the program's name and version and exit\n"
     "\n"
@@ -179,11 +179,11 @@ int main(int argc, char** argv)
         return 2;
     }
     world = KAbsolutePath(world);
-    KTraceEnableFromEnvironment();
     if (!KEnterDataDir() || !KStartLibraryHeadless()) {
         std::fputs("quav-world: unable to start\n", stderr);
         return 1;
     }
+    KTraceEnableFromEnvironment();
     Kinterface engine(KParts{KFlavour::Runner});
     engine.SetNoticeSink(ReportPrintably);
     if (!LoadWorld(engine, world)) return 1;
