@@ -24,13 +24,7 @@ void KTraceEnable(bool on) { gKTraceEnabled = on; }
 void KTraceEnableFromEnvironment()
 {
     const char* value = std::getenv("QUAV_TRACE");
-    if (value == nullptr || value[0] == '\0' || std::strcmp(value, "0") == 0) return;
-    KTraceEnable(true);
-    // The library's log is a file in the current directory; in an installed,
-    // read-only tree the lines go to standard error instead of nowhere.
-    if (!TraceSink() && access(".", W_OK) != 0) {
-        KTraceSetSink([](const std::string& line) { std::fwrite(line.data(), 1, line.size(), stderr); });
-    }
+    if (value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0) KTraceEnable(true);
 }
 
 void KTraceSetSink(std::function<void(const std::string&)> sink) { TraceSink() = std::move(sink); }
@@ -50,9 +44,15 @@ void KTracePrintf(const char* format, ...)
         text.assign(buffer.data(), static_cast<size_t>(length));
     }
     va_end(args);
+    // The library's log is a file in the current directory, which the
+    // programs enter before they trace; in an installed, read-only tree the
+    // lines go to standard error instead of nowhere.
+    static const bool logWritable = access(".", W_OK) == 0;
     if (TraceSink()) {
         TraceSink()(text);
-    } else {
+    } else if (logWritable) {
         al_trace("%s", text.c_str());
+    } else {
+        std::fwrite(text.data(), 1, text.size(), stderr);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Progress trace. Lines go to the game library's trace log only while tracing
-// is switched on; when it is off a trace costs one predictable branch and the
+// Progress trace. Lines go to the game library's trace log (standard error
+// when the current directory cannot be written) only while tracing is
+// switched on; when it is off a trace costs one predictable branch and the
 // arguments are never formatted.
 
 #include <functional>
@@ -12,9 +13,7 @@ extern bool gKTraceEnabled;
 void KTraceEnable(bool on);
 
 // Switches tracing on when the environment variable QUAV_TRACE is set to a
-// value other than "" or "0". Programs call this once at start, in the
-// folder the log is written to; when that folder cannot be written, the
-// lines go to standard error.
+// value other than "" or "0". Programs call this once at start.
 void KTraceEnableFromEnvironment();
 
 // Replaces the destination of trace lines (tests capture them); an empty
