@@ -66,8 +66,6 @@ std::string KAbsolutePath(std::string_view path)
     return absolute;
 }
 
-bool KEnterExecutableDir() { return chdir(KExecutableDir().c_str()) == 0; }
-
 std::string KDataDir()
 {
     const std::string programs = KExecutableDir();

@@ -13,9 +13,6 @@ std::string KExecutableDir();
 // absolute already or empty).
 std::string KAbsolutePath(std::string_view path);
 
-// Makes the executable's folder the current directory; false when it cannot.
-bool KEnterExecutableDir();
-
 // The folder that holds Library/ and Worlds/: the executable's own folder
 // (a build) when Library/ is there, else "../share/quav" from it (an
 // installed tree, wherever its prefix was moved). The executable's folder

@@ -1,8 +1,8 @@
 #include "KCommandLine.h"
 
 #include "KParseNumber.h"
-#include "KVersion.h"
 #include "KPaths.h"
+#include "KVersion.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,9 +1,9 @@
 #include "KLauncher.h"
 
 #include "KRunnerShell.h"
-#include "KVersion.h"
 #include "KScreenshot.h"
 #include "KUserWorlds.h"
+#include "KVersion.h"
 #include "Kinterface.h"
 
 #include <allegro.h>

@@ -19,7 +19,8 @@ man=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
 skip() { echo "SKIP: $*" >&2; exit 77; }
 
-tmp=$(mktemp -d)
+# In /tmp, whatever TMPDIR says: the playing user must reach it.
+tmp=$(mktemp -d /tmp/quav-install.XXXXXX)
 cleanup() { chmod -R u+w "$tmp" 2>/dev/null || true; rm -rf "$tmp"; }
 trap cleanup EXIT
 
@@ -68,6 +69,15 @@ chmod -R a-w "$tmp/moved"
 chmod 755 "$tmp"
 [ -n "$as_user" ] && chown 65534:65534 "$home" "$out"
 run() { $as_user env -u XDG_DATA_HOME HOME="$home" "$@"; }
+# A sanitizer build's suppressions may lie where the playing user cannot read.
+case "${LSAN_OPTIONS:-}" in
+*suppressions=*)
+    supp=$(echo "$LSAN_OPTIONS" | sed 's|.*suppressions=\([^:]*\).*|\1|')
+    cp "$supp" "$tmp/lsan.supp" && chmod 644 "$tmp/lsan.supp"
+    LSAN_OPTIONS=$(echo "$LSAN_OPTIONS" | sed "s|suppressions=[^:]*|suppressions=$tmp/lsan.supp|")
+    export LSAN_OPTIONS
+    ;;
+esac
 
 worlds=$share/quav/Worlds
 run test -w "$worlds" && fail "the installed Worlds folder is writable for the playing user"
