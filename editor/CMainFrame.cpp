@@ -8,7 +8,9 @@
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
+#include "KScreenshot.h"
 #include "KTreeEdits.h"
+#include "KUserWorlds.h"
 #include "Kfont.h"
 #include "Kinterface.h"
 
@@ -27,6 +29,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr const char* kFileFilter = "QUAV! game Files (*.zqav)";
@@ -39,8 +43,14 @@ constexpr const char* kIdlePrompt = "Use arrow keys to move cursor.  Ctrl + Left
 // A refusal stays in the status bar this long before the prompt returns.
 constexpr int kRefusalMs = 10000;
 
-QString AskPath(QWidget* parent, bool save, const QString& folder)
+// Where the world dialogs start when no folder is given: the shipped
+// Worlds folder in a build, the per-user one when that cannot be written
+// (an installed tree).
+QString WorldsHome() { return QString::fromStdString(KWorldsHome(kShippedWorldsFolder)); }
+
+QString AskPath(QWidget* parent, bool save, const QString& given)
 {
+    const QString folder = given.isEmpty() ? WorldsHome() : given;
     const QFileDialog::Options options = QFileDialog::DontConfirmOverwrite;
     QString path = save ? QFileDialog::getSaveFileName(parent, "Save As", folder, kFileFilter, nullptr,
                                                        QFileDialog::Options())
@@ -462,9 +472,19 @@ bool CMainFrame::SaveToChosenPath()
     return true;
 }
 
+namespace {
+
+// A world the user cannot write (an installed one) is saved somewhere else.
+bool CanSaveInPlace(const std::string& path)
+{
+    return KCanWriteFolder(KFolderOf(path)) && (access(path.c_str(), F_OK) != 0 || access(path.c_str(), W_OK) == 0);
+}
+
+}  // namespace
+
 bool CMainFrame::FileSave()
 {
-    if (doc_.NeedsName()) return SaveToChosenPath();
+    if (doc_.NeedsName() || !CanSaveInPlace(doc_.Path())) return SaveToChosenPath();
     const bool saved = doc_.SaveTo(doc_.Path());
     Repaint();
     return saved;

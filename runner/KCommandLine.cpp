@@ -2,6 +2,7 @@
 
 #include "KParseNumber.h"
 #include "KPaths.h"
+#include "KVersion.h"
 
 #include <algorithm>
 #include <limits>
@@ -233,7 +234,7 @@ bool KParseCommandLine(const std::vector<std::string_view>& args, KRunnerOptions
     return CheckCombination(options, error);
 }
 
-std::string KVersionText() { return "QUAV! Runner " QUAV_VERSION "\n"; }
+std::string KVersionText() { return "quav-runner (QUAV!) " QUAV_VERSION "\n"; }
 
 std::string KUsageText()
 {
@@ -276,8 +277,8 @@ std::string KUsageText()
         "j1_up .. j4_b9 and the rest of the key names. key_sleft .. key_sdown,\n"
         "key_shift, key_ctrl and key_alt follow from the keys held and cannot be\n"
         "replayed. Blank lines and lines starting with # are skipped. Escape and\n"
-        "Print Screen act as in a window; screenshots go to Worlds/Screens/ beside\n"
-        "the program.\n"
+        "Print Screen act as in a window; screenshots go to Worlds/Screens/ (see\n"
+        "Files).\n"
         "\n"
         "Windows that wait for the player inside a tick (the scroll window, the\n"
         "menu, a held Escape) run no game ticks, but every frame they show takes\n"
@@ -326,6 +327,14 @@ std::string KUsageText()
         "\"markers\": [{\"name\", \"line\", \"command\", \"active\"}],\n"
         "\"keymarkers\": [{\"input\", \"marker\"}]}; each code byte is the character\n"
         "with the same number.\n"
+        "\n"
+        "Files: Library/ and Worlds/ are found beside the program (a build) or in\n"
+        "../share/quav from it (an installed tree). A world in a folder the user\n"
+        "cannot write is played from its copy in $XDG_DATA_HOME/quav/Worlds\n"
+        "(~/.local/share/quav/Worlds), made at first use with the files beside it\n"
+        "that are named after it (vault_theme.mid, vault.win.replay); its saved\n"
+        "games and #save files go there, and screenshots go to Screens/ there\n"
+        "when Worlds/ cannot be written.\n"
         "\n"
         "Exit status: 0 done, 1 the world could not be loaded (or no screen could\n"
         "be had, or an output file could not be written; --check: compile errors),\n"

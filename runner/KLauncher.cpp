@@ -2,6 +2,9 @@
 
 #include "KPaths.h"
 #include "KRunnerShell.h"
+#include "KScreenshot.h"
+#include "KUserWorlds.h"
+#include "KVersion.h"
 #include "Kinterface.h"
 
 #include <allegro.h>
@@ -10,7 +13,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -185,27 +187,15 @@ private:
     int (*saved_)();
 };
 
-bool IsFolder(const std::string& path)
-{
-    struct stat info{};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The shipped worlds are built into the Worlds folder beside the program;
-// a Worlds folder in the current directory is the next best place.
+// Open starts where the games live: the Worlds folder of the data folder
+// (the current directory) when it can be written, else the per-user copy.
 std::string WorldsFolder()
 {
-    std::array<char, 4096> program{};
-    get_executable_name(program.data(), static_cast<int>(program.size()));
-    std::string beside(program.data());
-    const size_t slash = beside.rfind('/');
-    if (slash != std::string::npos) {
-        beside = beside.substr(0, slash) + "/Worlds/";
-        if (IsFolder(beside)) return beside;
-    }
+    const std::string home = KWorldsHome(kShippedWorldsFolder);
+    if (home.empty() || home.front() == '/') return home.empty() ? "Worlds/" : home + "/";
     std::array<char, 4096> cwd{};
-    if (getcwd(cwd.data(), cwd.size()) == nullptr) return "Worlds/";
-    return std::string(cwd.data()) + "/Worlds/";
+    if (getcwd(cwd.data(), cwd.size()) == nullptr) return home + "/";
+    return std::string(cwd.data()) + "/" + home + "/";
 }
 
 // The shipped game, when it is there: the path the launcher starts with.

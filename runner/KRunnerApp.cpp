@@ -14,6 +14,7 @@
 #include "KScriptTools.h"
 #include "KTrace.h"
 #include "KTreeDump.h"
+#include "KUserWorlds.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
@@ -43,6 +44,16 @@ void ResolvePaths(KRunnerOptions& options)
     for (std::string* path : {&options.dumpVarsPath, &options.dumpTreePath}) {
         if (*path != "-") *path = KAbsolutePath(*path);
     }
+}
+
+// A world in a folder the user cannot write (an installed one) is played
+// from its per-user copy, where its saves and #save files can go.
+std::string PlayableWorld(const std::string& worldPath)
+{
+    std::string error;
+    std::string playable = KPlayableWorld(worldPath, error);
+    if (!error.empty()) std::fprintf(stderr, "quav-runner: %s\n", KPrintable(error).c_str());
+    return playable;
 }
 
 // A folder would read as an empty replay and a pipe would wait for a
@@ -148,7 +159,8 @@ bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 // The launcher's Play: the world is read again from its file every time.
 void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
 {
-    if (LoadWindowed(engine, worldPath)) PlayLoadedWorld(engine, worldPath);
+    const std::string playable = PlayableWorld(worldPath);
+    if (LoadWindowed(engine, playable)) PlayLoadedWorld(engine, playable);
 }
 
 int RunWindowed(KRunnerOptions& options)
@@ -219,8 +231,8 @@ int KRunnerMain(const std::vector<std::string_view>& args)
     case KRunMode::DumpProgram: break;
     }
     ResolvePaths(options);
-    if (!KEnterExecutableDir()) {
-        std::fprintf(stderr, "quav-runner: cannot enter the program's folder\n");
+    if (!KEnterDataDir()) {
+        std::fprintf(stderr, "quav-runner: cannot enter the program's data folder\n");
         return kExitNoWorld;
     }
     if (options.trace) {
@@ -231,5 +243,6 @@ int KRunnerMain(const std::vector<std::string_view>& args)
     // Texts are 8-bit: one byte, one character.
     set_uformat(U_ASCII);
     if (options.mode == KRunMode::Check || options.mode == KRunMode::DumpProgram) return RunScriptTool(options);
+    if (!options.worldPath.empty()) options.worldPath = PlayableWorld(options.worldPath);
     return options.headless ? RunHeadless(options) : RunWindowed(options);
 }

@@ -6,6 +6,7 @@
 #include "KJson.h"
 #include "KScreenshot.h"
 #include "KRunnerSettings.h"
+#include "KUserWorlds.h"
 #include "KSavedGame.h"
 #include "KSoundBox.h"
 #include "KWorldFile.h"
@@ -599,7 +600,8 @@ void KRunnerShell::ResetGameState()
 
 bool KRunnerShell::SaveScreenshot()
 {
-    const std::string name = KNextScreenshotName();
+    const std::string folder = KScreensFolderFor(kShippedWorldsFolder);
+    const std::string name = folder.empty() ? std::string() : KNextScreenshotName(folder);
     const bool saved = !name.empty() && SaveFrame(name);
     KTRACE("Screenshot %s: %s\n", name.c_str(), saved ? "saved" : "not saved");
     return saved;

@@ -59,7 +59,8 @@ public:
     // The dark board, the world, the message lines and the frame rate into
     // the back buffer, then the back buffer onto the screen.
     void DrawFrame();
-    // Saves the screen as the next free "Worlds/Screens/%.5i.bmp".
+    // Saves the screen as the next free "Worlds/Screens/%.5i.bmp", or in
+    // the per-user folder's Screens/ when Worlds/ cannot be written.
     bool SaveScreenshot();
     // Saves the screen as path with the shown palette (PNG or BMP by name).
     bool SaveFrame(const std::string& path) const;

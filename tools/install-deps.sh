@@ -11,6 +11,7 @@ libgtest-dev libbenchmark-dev
 python3 xvfb xauth xdotool libx11-dev
 qt6-base-dev libqscintilla2-qt6-dev
 libasound2-dev libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev libsndfile1-dev libopenmpt-dev libvorbis-dev timgm6mb-soundfont vorbis-tools
+help2man gzip desktop-file-utils dpkg-dev file lintian
 "
 
 missing=""

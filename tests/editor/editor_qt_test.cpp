@@ -40,6 +40,7 @@
 #include <deque>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -263,6 +264,28 @@ TEST_F(Frame, RunSavesAndStartsTheRunnerWithThePathFromTheProgramFolder)
     }
     EXPECT_EQ(ReadFileBytes(log), dir.Path() + "\n" + dir.File("my world.zqav") + "\n");
     EXPECT_TRUE(KRecentFileList().contains(savePath));
+}
+
+// An installed world lies in a folder the user cannot write: Save asks for
+// another place instead of failing there. Root writes anywhere, so for root
+// the folder is taken away as well.
+TEST_F(Frame, SaveOnAWorldThatCannotBeWrittenAsksForAnotherPlace)
+{
+    const std::string shared = dir.File("shared");
+    ASSERT_EQ(RunCommand("mkdir '" + shared + "' && cp '" + dir.File("start.zqav") + "' '" + shared + "/'"), 0);
+    auto frame = MakeFrame();
+    frame->OpenPath(QString::fromStdString(shared + "/start.zqav"));
+    ASSERT_EQ(doc.Path(), shared + "/start.zqav");
+    ASSERT_EQ(RunCommand("chmod a-w '" + shared + "'" + (geteuid() == 0 ? " && mv '" + shared + "' '" + shared + ".gone'" : "")), 0);
+
+    savePath.clear();
+    EXPECT_FALSE(frame->FileSave()) << "the dialog cancelled";
+    EXPECT_EQ(doc.Path(), shared + "/start.zqav");
+    savePath = QString::fromStdString(dir.File("mine.zqav"));
+    EXPECT_TRUE(frame->FileSave());
+    EXPECT_EQ(doc.Path(), dir.File("mine.zqav"));
+    EXPECT_TRUE(FileExists(dir.File("mine.zqav")));
+    RunCommand("chmod -R u+w '" + dir.Path() + "'");
 }
 
 TEST_F(Frame, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered)
