@@ -214,5 +214,7 @@ bool WriteVaultMedia(const std::string& folder)
     written = WriteFile(at + "vault_hit.wav", Wave(Burst(0.3f, 12, 0.9f))) && written;
     written = WriteFile(at + "vault_door.wav", Wave(Creak(0.7f))) && written;
     written = WriteFile(at + "vault_pop.wav", Wave(Sweep(0.1f, 300, 1200, false, 0.6f))) && written;
+    // The hunter's warning before it fires: a rising hiss a human can react to.
+    written = WriteFile(at + "vault_warn.wav", Wave(Sweep(0.35f, 200, 700, true, 0.3f))) && written;
     return written;
 }

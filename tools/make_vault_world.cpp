@@ -88,7 +88,9 @@ Kobject* AddObject(Kinterface& engine, Kobject& parent, std::string_view name, i
 
 constexpr std::string_view kMenuScript =
     "' The title menu. Its links jump to the labels below; Enter shows it\n"
-    "' again after it was closed with Escape.\n"
+    "' again after it was closed with Escape. Nothing can be saved before\n"
+    "' the game starts, so the game menu offers no Save here.\n"
+    "#set nosave 1\n"
     "#play \"ie-b+c.sx e g q+c\"\n"
     ":menu\n"
     "$c$14,1 THE VAULT OF QUAV\n"
@@ -106,27 +108,35 @@ constexpr std::string_view kMenuScript =
     "#end\n"
     ":how\n"
     "$c$14,1 How to play\n"
-    "Walk with the arrow keys, shoot with Space.\n"
-    "Bullets crumble the brown rubble walls.\n"
+    "Walk with the arrow keys; each press of Space fires one shot.\n"
+    "Bullets crumble the brown rubble walls. Crates refill your bullets.\n"
     "Find the key, open the door and take the stair down.\n"
-    "Sentries and bats shoot back: four hits and you are done.\n"
+    "A sentry flashes yellow and hisses before it fires: step aside!\n"
+    "Four hits and you are done.\n"
     "Escape opens the menu: save, load, restart or quit.\n"
+    "To go on with a saved game, enter the vault, then Esc, L and the slot.\n"
     "$lmenu Back\n"
     "#end\n"
     ":quit\n"
-    "#endgame\n"
+    "' The game menu quits; a world cannot end the program itself.\n"
+    "$c$14,1 Leaving?\n"
+    "Press Esc for the game menu, then Q to quit.\n"
+    "$lmenu Back\n"
     "#end\n"
     ":key_enter\n"
     "@menu\n";
 
 constexpr std::string_view kVaultScript =
     "' The vault wakes: the theme plays, the sound effects are loaded\n"
-    "' and the hero gets the first bullets.\n"
+    "' and the hero gets the first bullets. From here on the game menu\n"
+    "' may save.\n"
+    "#clear nosave\n"
     "#song vault_theme.mid 1\n"
     "#loadsound vault_shot.wav\n"
     "#loadsound vault_hit.wav\n"
     "#loadsound vault_door.wav\n"
     "#loadsound vault_pop.wav\n"
+    "#loadsound vault_warn.wav\n"
     "#set name Stranger\n"
     "#set ammo 12\n"
     "Read the sign, then find the key. Mind the sentries.\n"
@@ -134,44 +144,41 @@ constexpr std::string_view kVaultScript =
 
 // The same hero walks the vault and the cave.
 constexpr std::string_view kPlayerScript =
-    "' The hero. Arrows step, Space shoots the way the hero last stepped\n"
-    "' (facing: 0 north, 1 east, 2 south, 3 west).\n"
+    "' The hero. Arrows step one cell every fourth tick, tapped or held;\n"
+    "' the trigger inside the hero turns each press of Space into one @fire\n"
+    "' the way the hero last stepped (facing: 0 north, 1 east, 2 south,\n"
+    "' 3 west). The lantern is an object of its own.\n"
     "#cyclef 3\n"
     "#set facing 1\n"
-    ":glow\n"
-    "' Once the torches are out the lantern burns, lit anew every tick.\n"
-    "#if dark @lamp\n"
     "#end\n"
-    ":lamp\n"
-    "#cyclef 0\n"
-    ":lit\n"
-    "#light 9 96 0 256\n"
-    "/i\n"
-    "@lit\n"
     ":key_up\n"
     "#set facing 0\n"
     "? n\n"
-    "@glow\n"
+    "#end\n"
     ":key_right\n"
     "#set facing 1\n"
     "? e\n"
-    "@glow\n"
+    "#end\n"
     ":key_down\n"
     "#set facing 2\n"
     "? s\n"
-    "@glow\n"
+    "#end\n"
     ":key_left\n"
     "#set facing 3\n"
     "? w\n"
-    "@glow\n"
-    ":key_space\n"
-    "' No bullets, no bang.\n"
-    "#ifex ammo > 0 #sound vault_shot.wav 0 once\n"
+    "#end\n"
+    ":fire\n"
+    "#ifex ammo < 1 @empty\n"
+    "#sound vault_shot.wav 0 once\n"
     "#ifex facing == 0 #shoot n\n"
     "#ifex facing == 1 #shoot e\n"
     "#ifex facing == 2 #shoot s\n"
     "#ifex facing == 3 #shoot w\n"
-    "@glow\n"
+    "#end\n"
+    ":empty\n"
+    "' Never a silent dead end: say where more bullets are.\n"
+    "Out of bullets! Touch a crate (yellow square) to refill.\n"
+    "#end\n"
     ":shot\n"
     "' Once the game is decided, stray bullets change nothing.\n"
     "#if won #end\n"
@@ -180,42 +187,109 @@ constexpr std::string_view kPlayerScript =
     "#take health 25 #set health 0\n"
     "#ifex health > 0 #end\n"
     "#set lost 1\n"
-    "#play \"qg e!h.c\"\n"
-    "You fall. The vault keeps its secrets, $vname .\n"
-    "#endgame\n"
+    "#switch Lost\n"
     "#end\n";
 
+// Rides inside the hero (as its child) and runs every tick, so it sees each
+// tick that Space is down: only the first tick of a press fires, and a short
+// reload after each shot keeps a hammered key from emptying the gun.
+constexpr std::string_view kTriggerScript =
+    "' The hero's trigger: one press of Space, one shot.\n"
+    "#cyclef 0\n"
+    ":up\n"
+    "' No key marker brought us here this tick: Space is up.\n"
+    "#set armed 1\n"
+    "#take reload 1\n"
+    "/i\n"
+    "@up\n"
+    ":key_space\n"
+    "' Space is down this tick; shoot only if it was up before.\n"
+    "#take reload 1\n"
+    "#if armed #ifex reload < 1 @pull\n"
+    "#clear armed\n"
+    "/i\n"
+    "@up\n"
+    ":pull\n"
+    "#set reload 8\n"
+    "#clear armed\n"
+    ".parent @fire\n"
+    "/i\n"
+    "@up\n";
+
+// The lantern follows the hero and lights the way every tick once the
+// torches are out, whatever keys the hero presses.
+constexpr std::string_view kLanternScript =
+    "' The hero's lantern, lit every tick in the dark.\n"
+    "#collide none\n"
+    "#cyclef 0\n"
+    ":glow\n"
+    "#if not dark #end\n"
+    "#mod posx player_x\n"
+    "#mod posy player_y\n"
+    "#light 9 96 0 256\n"
+    "/i\n"
+    "@glow\n";
+
 constexpr std::string_view kSignScript =
-    "' A sign by the entrance: it asks the hero's name, then greets them\n"
-    "' by it, now and whenever they come back to it.\n"
+    "' A sign by the entrance. Its window opens on an empty name field, so\n"
+    "' the hero types a name at once and Enter closes it; touched again it\n"
+    "' greets the hero and offers to write another name.\n"
     "#end\n"
     ":touch\n"
     "#if named @greet\n"
-    "#set named 1\n"
+    ":ask\n"
+    "#set name \"\"\n"
     "$c$14,1 A weathered sign\n"
-    "Travellers, write your name below.\n"
+    "Travellers, type your name and press Enter.\n"
     "$iname 16 Name: \n"
     "/i\n"
-    ":greet\n"
+    "' An empty name stays Stranger: the sign writes the name over its own\n"
+    "' cell, reads back the first letter and paints itself again.\n"
+    "#charex 0 0 32 -1 -1 -1\n"
+    "#write 0 0 name\n"
+    "#get char 0 0 first\n"
+    "#char 244 14 6 0\n"
+    "#ifex first == 32 #set name Stranger\n"
+    "#set named 1\n"
     "Well met, $vname ! The key lies beyond the rubble, north-east.\n"
+    "#end\n"
+    ":greet\n"
+    "$c$14,1 A weathered sign\n"
+    "Well met, $vname ! The key lies beyond the rubble, north-east.\n"
+    "$lask Write another name\n"
+    "$lbye Leave\n"
+    "#end\n"
+    ":bye\n"
     "#end\n";
 
 // A sentry that closes in on the hero; fires whenever they share a row or
 // a column. Two bullets put it down.
 constexpr std::string_view kHunterScript =
-    "' A hunter: closes in, fires along rows and columns.\n"
-    "#cyclef 12\n"
+    "' A hunter: closes in, and when it lines up with the hero it warns\n"
+    "' (a yellow double bang and a hiss) for about half a second before it\n"
+    "' fires once, then rests a second and a half. Blocked, it steps aside\n"
+    "' instead of pushing into a pillar.\n"
+    "#cyclef 10\n"
     "#set wounds 0\n"
     ":prowl\n"
-    "#if aligned @fire\n"
-    "? seek\n"
+    "#if aligned @aim\n"
+    "#try seek ? rnd\n"
     "@prowl\n"
-    ":fire\n"
-    "' Stand still after a shot, or we walk into our own bullet.\n"
+    ":aim\n"
+    "#char 19 14 16 -1\n"
+    "#sound vault_warn.wav 3 once\n"
+    "/i &3\n"
     "#shoot seek\n"
-    "/i\n"
+    "#char 1 12 16 -1\n"
+    "/i &8\n"
+    "' Three steps before the next aim, so a pillar between us is walked\n"
+    "' around rather than shot at for ever.\n"
+    "#try seek ? rnd\n"
+    "#try seek ? rnd\n"
+    "#try seek ? rnd\n"
     "@prowl\n"
     ":shot\n"
+    "#char 1 12 16 -1\n"
     "#give wounds 1\n"
     "#ifex wounds < 2 @prowl\n"
     "#sound vault_pop.wav 2 once\n"
@@ -224,15 +298,20 @@ constexpr std::string_view kHunterScript =
 
 // A sentry that wanders at random and fires when the hero lines up.
 constexpr std::string_view kWandererScript =
-    "' A wanderer: drifts about, fires along rows and columns.\n"
+    "' A wanderer: drifts about; lined up with the hero it warns, fires\n"
+    "' once and rests.\n"
     "#cyclef 10\n"
     ":drift\n"
-    "#if aligned @fire\n"
+    "#if aligned @aim\n"
     "? rnd\n"
     "@drift\n"
-    ":fire\n"
+    ":aim\n"
+    "#char 19 14 16 -1\n"
+    "#sound vault_warn.wav 3 once\n"
+    "/i &3\n"
     "#shoot seek\n"
-    "/i\n"
+    "#char 1 13 16 -1\n"
+    "/i &10\n"
     "@drift\n"
     ":shot\n"
     "#sound vault_pop.wav 2 once\n"
@@ -264,12 +343,18 @@ constexpr std::string_view kDoorScript =
     "#die\n";
 
 constexpr std::string_view kAmmoScript =
-    "' A box of bullets.\n"
+    "' A crate of bullets that never runs dry: it fills the hero up to\n"
+    "' twenty, so no fight can leave the game unwinnable.\n"
     "#end\n"
     ":touch\n"
-    "#give ammo 8\n"
-    "Eight more bullets.\n"
-    "#die\n";
+    "#ifex ammo >= 20 @full\n"
+    "#set ammo 20\n"
+    "#play \"sc g\"\n"
+    "You fill your pouch: twenty bullets.\n"
+    "#end\n"
+    ":full\n"
+    "Your pouch is full.\n"
+    "#end\n";
 
 constexpr std::string_view kShedScript =
     "' A shed the hero can walk into, with a box of bullets inside.\n"
@@ -314,8 +399,8 @@ constexpr std::string_view kNestScript =
 
 // The bat template on the spawn board; the nest puts copies out.
 constexpr std::string_view kBatScript =
-    "' A bat: flutters about, spits along rows and columns, and falls to\n"
-    "' one bullet.\n"
+    "' A bat: flutters about, spits along rows and columns now and then,\n"
+    "' and falls to one bullet.\n"
     "#cyclef 9\n"
     ":flap\n"
     "#if aligned @spit\n"
@@ -323,8 +408,7 @@ constexpr std::string_view kBatScript =
     "@flap\n"
     ":spit\n"
     "#shoot seek\n"
-    "/i\n"
-    "/i\n"
+    "/i &6\n"
     "@flap\n"
     ":shot\n"
     "#sound vault_pop.wav 2 once\n"
@@ -338,9 +422,7 @@ constexpr std::string_view kExitScript =
     ":touch\n"
     "#if lost #end\n"
     "#set won 1\n"
-    "#play \"ic e g c e g q+c\"\n"
-    "You climb out into the daylight with the vault's secrets. Well done, $vname !\n"
-    "#endgame\n"
+    "#switch Won\n"
     "#end\n";
 
 // A counter on the overlay: a few cells repainted a few times a second,
@@ -358,14 +440,31 @@ std::string CounterScript(std::string_view variable, int fg)
 
 constexpr std::string_view kBulletScript =
     "' A bullet flies over rubble to break it, and is spent on whatever\n"
-    "' it meets; two bullets that meet are both spent.\n"
+    "' it meets; bullets pass one another, so no shot cancels another.\n"
     "#collide fly\n"
+    "#collide exclude\n"
     "#cyclef 1\n"
     "#end\n"
     ":thud\n"
     "#die\n"
     ":shot\n"
     "#die\n";
+
+// The endings: a board of their own, so the banner lasts and fits the
+// screen; the board's script plays the jingle and says what to do next.
+constexpr std::string_view kWonScript =
+    "' The game is won.\n"
+    "#stopsong\n"
+    "#play \"ic e g c e g q+c\"\n"
+    "Well done, $vname !\n"
+    "#end\n";
+
+constexpr std::string_view kLostScript =
+    "' The game is lost.\n"
+    "#stopsong\n"
+    "#play \"qg e!h.c\"\n"
+    "You fall. The vault keeps its secrets, $vname .\n"
+    "#end\n";
 
 constexpr std::string_view kSaveScript =
     "' Runs right after the game was saved to a slot.\n"
@@ -382,6 +481,17 @@ constexpr std::string_view kLoadScript =
 
 // ---------------------------------------------------------------- boards
 
+constexpr CellLook kHero{2, 15, 16, kFree};
+constexpr CellLook kCrate{254, 14, 6, kFree};  // not the crystals' diamond
+
+// The hero with the trigger inside it, and the lantern that follows it.
+void AddHero(Kinterface& engine, Kobject& board, int x, int y)
+{
+    Kobject* hero = AddObject(engine, board, "player", x, y, kHero, kPlayerScript);
+    AddObject(engine, *hero, "trigger", 0, 0, kClear, kTriggerScript);
+    AddObject(engine, board, "lantern", x, y, kClear, kLanternScript);
+}
+
 void MakeTitle(Kinterface& engine)
 {
     Kobject* title = AddBoard(engine, "Title", 0);
@@ -389,7 +499,8 @@ void MakeTitle(Kinterface& engine)
     Fill(*title, 0, 0, kWidth, 1, kStone);
     Fill(*title, 0, kHeight - 1, kWidth, 1, kStone);
     CentredText(*title, 6, "THE VAULT OF QUAV", 14, 1);
-    CentredText(*title, kHeight - 4, "Up and Down choose, Enter follows. Enter shows the menu again.", 7, 1);
+    CentredText(*title, kHeight - 5, "Up and Down choose, Enter follows. Enter shows the menu again.", 7, 1);
+    CentredText(*title, kHeight - 3, "Esc: menu, then Q quits.", 7, 1);
     AddObject(engine, *title, "Welcome", 1, 1, CellLook{0, 1, 1, kFree}, kMenuScript);
 }
 
@@ -410,11 +521,12 @@ void MakeVault(Kinterface& engine)
     Fill(*vault, 44, 2, 12, 1, kRubble);  // a little cell around the key
     Fill(*vault, 44, 2, 1, 8, kRubble);
     Fill(*vault, 44, 10, 12, 1, kRubble);
-    Fill(*vault, 20, 20, 2, 20, kStone);  // pillars to hide behind
+    Fill(*vault, 20, 20, 2, 8, kStone);  // pillars to hide behind, with the
+    Fill(*vault, 20, 33, 2, 7, kStone);  // door's row open between them
     Fill(*vault, 34, 34, 10, 2, kStone);
     Text(*vault, 59, 4, "STAIR", 10, 16);
 
-    AddObject(engine, *vault, "player", 6, 30, CellLook{2, 15, 16, kFree}, kPlayerScript);
+    AddHero(engine, *vault, 6, 30);
     AddObject(engine, *vault, "sign", 6, 27, CellLook{244, 14, 6, kFree}, kSignScript);
     AddObject(engine, *vault, "key", 50, 6, CellLook{12, 14, 16, kFree}, kKeyScript);
     AddObject(engine, *vault, "door", 56, 30, CellLook{8, 14, 6, kFree}, kDoorScript);
@@ -422,7 +534,7 @@ void MakeVault(Kinterface& engine)
     shed->Create("shed", 12, 6);
     Fill(*shed, 0, 0, 12, 6, CellLook{250, 6, 4, kFree});
     Text(*shed, 4, 0, "SHED", 14, 4);
-    AddObject(engine, *shed, "ammo box", 8, 3, CellLook{4, 11, 4, kFree}, kAmmoScript);
+    AddObject(engine, *shed, "crate", 8, 3, kCrate, kAmmoScript);
     AddObject(engine, *vault, "stair", 62, 6, CellLook{240, 10, 2, kFree}, kStairScript);
     AddObject(engine, *vault, "hunter", 30, 48, CellLook{1, 12, 16, kFree}, kHunterScript);
     AddObject(engine, *vault, "wanderer", 68, 40, CellLook{1, 13, 16, kFree}, kWandererScript);
@@ -453,13 +565,13 @@ void MakeCave(Kinterface& engine)
     for (const Area& pillar : kCavePillars) Fill(*cave, pillar.x, pillar.y, pillar.w, pillar.h, kRock);
     Text(*cave, 73, 27, "EXIT", 10, 16);
 
-    AddObject(engine, *cave, "player", 3, 30, CellLook{2, 15, 16, kFree}, kPlayerScript);
+    AddHero(engine, *cave, 3, 30);
     AddObject(engine, *cave, "nest", 38, 12, CellLook{15, 6, 16, kFree}, kNestScript);
     for (const auto& [x, y] : {std::pair{19, 10}, std::pair{47, 30}, std::pair{63, 50}, std::pair{28, 51}}) {
         AddObject(engine, *cave, "crystal", x, y, CellLook{4, 11, 16, kFree}, kCrystalScript);
     }
-    AddObject(engine, *cave, "ammo box", 30, 30, CellLook{4, 11, 16, kFree}, kAmmoScript);
-    AddObject(engine, *cave, "ammo box", 56, 48, CellLook{4, 11, 16, kFree}, kAmmoScript);
+    AddObject(engine, *cave, "crate", 8, 32, kCrate, kAmmoScript);
+    AddObject(engine, *cave, "crate", 56, 48, kCrate, kAmmoScript);
     AddObject(engine, *cave, "exit", 77, 28, CellLook{240, 10, 2, kFree}, kExitScript);
 }
 
@@ -486,8 +598,25 @@ void MakeOverlay(Kinterface& engine)
     Text(*overlay, 1, 0, "Ammo:", 15, 1);
     Text(*overlay, 13, 0, "Health:", 15, 1);
     Text(*overlay, 42, 0, "Arrows walk, Space shoots, Esc: menu", 7, 1);
+    // A dark band under the bottom messages, so they read on any board.
+    Fill(*overlay, 0, kHeight - 3, kWidth, 3, CellLook{32, 15, 1, kFree});
     AddCounter(engine, *overlay, "ammo", 7, 14);
     AddCounter(engine, *overlay, "health", 21, 12);
+}
+
+// An ending: a banner board with the outcome and what to do next.
+void MakeEnding(Kinterface& engine, std::string_view name, int z, std::string_view headline, std::string_view story,
+                int colour, std::string_view script)
+{
+    Kobject* board = AddBoard(engine, name, z);
+    board->source = std::string(script);
+    Fill(*board, 0, 0, kWidth, kHeight, CellLook{0, 1, 1, kFree});
+    Fill(*board, 10, 20, 60, 16, CellLook{32, 15, colour, kFree});
+    Fill(*board, 10, 20, 60, 1, kStone);
+    Fill(*board, 10, 35, 60, 1, kStone);
+    CentredText(*board, 24, headline, 15, colour);
+    CentredText(*board, 27, story, 14, colour);
+    CentredText(*board, 31, "Press Esc for the menu: R plays again, Q quits.", 15, colour);
 }
 
 // Templates: the bullet every shot copies, the bat the nest puts out, and
@@ -517,6 +646,9 @@ int main(int argc, char** argv)
     MakeDark(engine);
     MakeOverlay(engine);
     MakeSpawn(engine);
+    MakeEnding(engine, "Won", 6, "YOU ESCAPED THE VAULT", "You climb out into the daylight with its secrets.", 2,
+               kWonScript);
+    MakeEnding(engine, "Lost", 7, "YOU FELL IN THE VAULT", "The vault keeps its secrets, for now.", 4, kLostScript);
     if (!WriteVaultMedia("Worlds")) return 1;
     return SaveWorld(engine, "Worlds/vault.zqav") ? 0 : 1;
 }

@@ -6,64 +6,137 @@ replays play with seed 0, so the sentries and bats move the same way each
 run; after a change to the vault's scripts or boards, run this again and
 check the replays still end as tests/runner/vault_test.cpp expects.
 
-    tools/write_vault_replays.py [FOLDER]   (default: Worlds/ of the sources)
+Presses:
+    ('key_x', count, gap)        count taps one tick long, gap ticks apart
+    ('key_x', count, gap, hold)  the same, each tap held hold ticks
+    ('wait', ticks)              nothing for a while
+    ('type', text)               text typed into the open window
+
+The hero steps on the tick after a fresh press and every fourth tick while
+the key stays down; one press of Space is one shot, with a reload of 8 ticks.
+
+    tools/write_vault_replays.py [FOLDER [NAME...]]   (default: Worlds/ of the sources)
 """
 import os
 import sys
 
-WALK = 6   # ticks between two steps of the hero (it moves every 3 ticks)
+WALK = 6   # ticks between two machine taps of an arrow
+SHOOT = 12  # ticks between two machine taps of Space (longer than the reload)
 MENU = 2   # ticks between two keys in a menu or a scroll window
+
+# A human: every key stays down 5 to 8 ticks, walking is a key held down
+# (a step every fourth tick), and nothing hangs on a single tick.
+HUMAN_TAP = 6
+HUMAN_GAP = 14
+
+
+def human_walk(key, cells):
+    """Holds an arrow for cells steps: the first at once, then one every 4 ticks."""
+    return (key, 1, 4 * cells + 8, 4 * cells - 2)
+
+
+def human_taps(key, count):
+    return (key, count, HUMAN_TAP + HUMAN_GAP, HUMAN_TAP)
+
 
 TITLE = ('Title menu: four steps down to "Enter the vault", then Enter.',
          [('key_down', 4, MENU), ('key_enter', 1, MENU), ('wait', 8)])
 
 SIGN_AS = lambda name: (
-    'Up to the sign, which asks for a name: down to its field, rub out '
-    '"Stranger", type %s and close it.' % name,
-    [('key_up', 3, WALK), ('wait', 10), ('key_down', 3, MENU), ('key_backspace', 8, MENU),
-     ('type', name), ('key_enter', 1, MENU), ('wait', 20)])
+    'Up to the sign, whose window opens on its empty name field: type %s at once '
+    'and close it with Enter.' % name,
+    [('key_up', 3, WALK), ('wait', 10), ('type', name), ('key_enter', 1, MENU), ('wait', 20)])
 
 TO_THE_KEY = [
     ('one step east of the sign, then up to the row of the key', [('key_right', 1, WALK), ('key_up', 22, WALK)]),
     ('east to the rubble', [('key_right', 36, WALK)]),
-    ('shoot a hole into it', [('key_space', 1, WALK)]),
+    ('shoot a hole into it', [('key_space', 1, SHOOT)]),
     ('in, and take the key', [('key_right', 7, WALK)]),
 ]
 
 THROUGH_THE_DOOR = [
     ('back out', [('key_left', 6, WALK)]),
     ("down to the door's row", [('key_down', 24, WALK)]),
-    ('the hunter waits in that row: turn west and shoot it down', [('key_left', 1, WALK), ('key_space', 8, WALK)]),
+    ('the hunter comes along that row: turn west and shoot it down', [('key_left', 1, WALK), ('key_space', 6, SHOOT)]),
     ('east to the door, open it and step through', [('key_right', 16, WALK)]),
     ("up to the stair's row", [('key_up', 24, WALK)]),
     ('east onto the stair, down into the cave', [('key_right', 5, WALK), ('wait', 20)]),
 ]
 
 THROUGH_THE_CAVE = [
-    ('east along the tunnel, over a box of bullets, into the cavern', [('key_right', 35, WALK)]),
+    ('east along the tunnel, over a crate, into the cavern', [('key_right', 35, WALK)]),
     ('up two rows', [('key_up', 2, WALK)]),
     ('east across the cavern and along the far tunnel onto the exit', [('key_right', 40, WALK)]),
 ]
 
+HUMAN_WIN = [
+    TITLE,
+    ('Up to the sign, type Ann, Enter', [human_walk('key_up', 3), ('wait', 20), ('type', 'Ann'),
+                                        ('key_enter', 1, 12, HUMAN_TAP), ('wait', 20)]),
+    ('a step east, then up to the row of the key', [human_walk('key_right', 1), human_walk('key_up', 22)]),
+    ('east to the rubble', [human_walk('key_right', 36)]),
+    ('shoot a hole into it', [human_taps('key_space', 1)]),
+    ('in, and take the key', [human_walk('key_right', 7)]),
+    ('back out', [human_walk('key_left', 6)]),
+    ("down to the door's row", [human_walk('key_down', 24)]),
+    ('turn west; six taps a second bring the hunter down', [human_walk('key_left', 1), human_taps('key_space', 6)]),
+    ('east to the door, through it', [human_walk('key_right', 16)]),
+    ("up to the stair's row", [human_walk('key_up', 24)]),
+    ('onto the stair', [human_walk('key_right', 5), ('wait', 20)]),
+    ('through the cave', [human_walk('key_right', 35), human_walk('key_up', 2), human_walk('key_right', 40)]),
+]
+
 REPLAYS = {
-    'win': ('The vault, won: the sign, the key behind the rubble, the door, '
+    'win': ('The vault, won: the sign, the key behind the rubble, the hunter, the door, '
             'the stair and the dark cave to the exit.',
-            1800, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + THROUGH_THE_CAVE),
-    'lose': ('The vault, lost: the hero stands in the hunter\'s row until shot down.',
-             900, [TITLE, ('down into the hunter\'s row, and stand there', [('key_down', 18, WALK)])]),
-    'shed': ('The vault, explored: the hero walks into the shed and takes its box of bullets.',
-             900, [TITLE, ('down into the shed', [('key_down', 24, WALK)]),
-                   ('east to the box', [('key_right', 8, WALK)])]),
+            1900, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + THROUGH_THE_CAVE),
+    'human': ('The vault, won at a human pace: every key held 5 to 8 ticks or longer, '
+              'walking on held arrows, shots tapped six times a second.',
+              3000, HUMAN_WIN),
+    'lose': ('The vault, lost: the hero stands in the hunter\'s row, ignoring every warning, until shot down.',
+             1500, [TITLE, ('down into the hunter\'s row, and stand there', [('key_down', 18, WALK)])]),
+    'shed': ('The vault, explored: every bullet spent into the wall, the hero walks into the shed and '
+             'its crate fills the pouch again, twice.',
+             500, [TITLE, ('twelve shots west into the wall, then three more that find no bullet', [
+                 ('key_left', 1, WALK), ('key_space', 15, SHOOT)]),
+                 ('down into the shed', [('key_down', 24, WALK)]),
+                 ('east to the crate, which fills the pouch', [('key_right', 8, WALK)]),
+                 ('two shots, and into the crate again, which fills it up once more', [
+                     ('key_space', 2, SHOOT), ('key_right', 1, WALK)])]),
     'save': ('The vault, saved: the key taken, the game saved in slot 1, then quit.',
              900, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + [
                  ('Escape opens the menu; S, then F1 saves in slot 1', [
                      ('wait', 10), ('key_esc', 1, MENU), ('key_s', 1, MENU), ('key_f1', 1, MENU), ('wait', 30)]),
                  ('Escape, then Q quits', [('key_esc', 1, MENU), ('key_q', 1, MENU)])]),
-    'load': ('The vault, loaded: from the title, slot 1 is loaded (see vault.save.replay) and the game '
-             'goes on: the hero steps back out of the cell of the key.',
-             150, [('Escape closes the title menu; Escape again opens the game menu; L, then F1 loads slot 1', [
-                 ('wait', 4), ('key_esc', 1, MENU), ('wait', 4), ('key_esc', 1, MENU), ('key_l', 1, MENU),
-                 ('key_f1', 1, MENU), ('wait', 30)])] + THROUGH_THE_DOOR[:1]),
+    'load': ('The vault, loaded: the vault is entered from the title, slot 1 is loaded (see '
+             'vault.save.replay) and the game goes on: the hero steps back out of the cell of the key.',
+             200, [TITLE, ('Escape opens the game menu; L, then F1 loads slot 1', [
+                 ('wait', 4), ('key_esc', 1, MENU), ('key_l', 1, MENU), ('key_f1', 1, MENU), ('wait', 30)])]
+             + THROUGH_THE_DOOR[:1]),
+    'shots': ('Checks the trigger: Space held a whole second, then five taps of 6 ticks and five of '
+              '1 tick, all into the west wall: eleven shots.',
+              400, [TITLE, ('turn west', [('key_left', 1, WALK)]),
+                    ('hold Space for a second', [('key_space', 1, 70, 60)]),
+                    ('five human taps', [('key_space', 5, 14, 6)]),
+                    ('five short taps', [('key_space', 5, 12)])]),
+    'quit': ('Checks the title: Quit tells how to quit and leaves the title working; Enter shows the menu '
+             'again and the vault is entered; before that, the game menu opened on the title offers no Save.',
+             200, [('down to "Quit", then Enter', [('key_down', 6, MENU), ('key_enter', 1, MENU), ('wait', 30)]),
+                   ('Enter closes the window; Escape opens the game menu, Escape closes it', [
+                       ('key_enter', 1, MENU), ('wait', 10), ('key_esc', 1, 10), ('key_esc', 1, 10)]),
+                   ('Enter shows the title menu again: into the vault', [('key_enter', 1, 10)] + TITLE[1])]),
+    'sign': ('Checks the sign: a name typed at once, another written later, and an empty one, which '
+             'stays Stranger.',
+             400, [TITLE, SIGN_AS('Ann'), ('a step back, and up to the sign again: its greeting offers another name', [
+                 ('key_down', 1, WALK), ('key_up', 2, WALK), ('wait', 10), ('key_down', 3, MENU),
+                 ('key_enter', 1, MENU), ('wait', 10), ('type', 'Bo'), ('key_enter', 1, MENU), ('wait', 20)]),
+                 ('once more, but Enter with the field left empty', [
+                     ('key_down', 1, WALK), ('key_up', 2, WALK), ('wait', 10), ('key_down', 3, MENU),
+                     ('key_enter', 1, MENU), ('wait', 10), ('key_enter', 1, MENU), ('wait', 20)])]),
+    'dark': ('Checks the lantern: the whole route to the cave, then the right arrow held for 80 ticks '
+             'in the dark; the run ends with the key still down.',
+             1640, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + [
+                 ('hold the right arrow in the dark', [('key_right', 1, 90, 85)])]),
 }
 
 
@@ -80,10 +153,11 @@ def write(folder, name, about, ticks, legs):
                 lines.append('%d type %s' % (tick, press[1]))
                 tick += MENU
             else:
-                key, count, gap = press
+                key, count, gap = press[:3]
+                hold = press[3] if len(press) > 3 else 1
                 for _ in range(count):
                     lines.append('%d %s down' % (tick, key))
-                    lines.append('%d %s up' % (tick + 1, key))
+                    lines.append('%d %s up' % (tick + hold, key))
                     tick += gap
     with open(os.path.join(folder, 'vault.%s.replay' % name), 'w') as out:
         out.write('\n'.join(lines) + '\n')
