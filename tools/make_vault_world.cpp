@@ -1,15 +1,21 @@
 // make_vault_world OUTPUT_DIR — writes OUTPUT_DIR/Worlds/vault.zqav, a small
 // game made through the engine and the world writer, and its sound files
-// beside it: a title board with a menu; a vault guarded by two sentries,
-// with a sign that asks the hero's name, a key behind breakable walls, a
-// shed to walk into and a locked door; beyond it a stair down into a dark
-// cave where bats breed and only the hero's lantern and a few crystals
-// give light, and the way out. An overlay board shows ammunition and
-// health; "save" and "load" on the spawn board answer the menu's slots.
+// beside it. A title board with a menu; the vault, guarded by a hunter and
+// a wanderer, with a sign that asks the hero's name, a key behind breakable
+// walls, a shed to walk into and a locked door; beyond it a stair down into
+// a dark cave where bats breed and only the hero's lantern and a few
+// crystals give light; up into the crypt, whose gate opens when a boulder
+// is pushed onto a plate, past a marching guard and a ghost; the armory
+// with its red and blue keys and doors and a turret; and the last hall,
+// twice as wide as the screen, where the way out must be reached before the
+// portcullis falls. An overlay board shows ammunition, health and the keys
+// found; "save" and "load" on the spawn board answer the menu's slots; the
+// endings are banner boards of their own.
 //
-// The boards are listed so that the title comes first and is the board the
-// game starts on; "Dark", "Overlay" and "Spawn" follow and are never shown
-// as ordinary boards. The overlay stands in front of the darkness.
+// The boards are ordered by depth: the title comes first and is the board
+// the game starts on; the playing boards follow, then "Dark" and "Overlay"
+// (shown in front of them; the overlay in front of the darkness) and
+// "Spawn", which is never shown; the endings come last, in front of all.
 
 #include "KGeneratorStart.h"
 #include "KWorldFile.h"
@@ -223,11 +229,11 @@ constexpr std::string_view kLanternScript =
     "#collide none\n"
     "#cyclef 0\n"
     ":glow\n"
-    "#if not dark #end\n"
+    "/i\n"
+    "#if not dark @glow\n"
     "#mod posx player_x\n"
     "#mod posy player_y\n"
     "#light 9 96 0 256\n"
-    "/i\n"
     "@glow\n";
 
 constexpr std::string_view kSignScript =
@@ -371,6 +377,7 @@ constexpr std::string_view kStairScript =
 constexpr std::string_view kCaveScript =
     "' Down in the cave no torch burns at all; the nest starts empty.\n"
     "#set dark 1\n"
+    "#song vault_cave.mid 1\n"
     "#set bats 0\n"
     "The stair ends in a cave. Wings flutter in the dark.\n"
     "#end\n";
@@ -417,13 +424,261 @@ constexpr std::string_view kBatScript =
     "#die\n";
 
 constexpr std::string_view kExitScript =
+    "' The far tunnel: up a stair into the crypt.\n"
+    "#end\n"
+    ":touch\n"
+    "#switch Crypt\n"
+    "#end\n";
+
+// ------------------------------------------------ the crypt: a push puzzle
+
+constexpr std::string_view kCryptScript =
+    "' The crypt is lit by torches again; its gate opens when the boulder\n"
+    "' rests on the plate.\n"
+    "#clear dark\n"
+    "#song vault_crypt.mid 1\n"
+    "Push the boulder onto the yellow plate. The lever puts it back.\n"
+    "#end\n";
+
+constexpr std::string_view kBoulderScript =
+    "' A boulder: pushed, it rolls one cell away from the hero. Resting on\n"
+    "' the plate (30, 25) it opens the gate and wakes the runes.\n"
+    "#cyclef 1\n"
+    "#end\n"
+    ":touch\n"
+    "? opp seek\n"
+    "#get posx bx\n"
+    "#get posy by\n"
+    "#ifex bx == 30 #ifex by == 25 @home\n"
+    "#end\n"
+    ":home\n"
+    "#zap touch\n"
+    "#change 15 -1 -1 -1 15 10 16 0\n"
+    ".gate @open\n"
+    "#end\n"
+    ":reset\n"
+    "' Pushed astray: the lever rolls it back, so no push is fatal.\n"
+    "#mod posx 30\n"
+    "#mod posy 35\n"
+    "#end\n";
+
+constexpr std::string_view kLeverScript =
+    "' The lever rolls the boulder back to where it started.\n"
+    "#end\n"
+    ":touch\n"
+    ".boulder @reset\n"
+    "#play \"sc<c\"\n"
+    "The boulder rumbles back to its place.\n"
+    "#end\n";
+
+constexpr std::string_view kGateScript =
+    "' The crypt's gate: opened by the boulder on the plate, it crumbles\n"
+    "' into the floor.\n"
+    "#end\n"
+    ":touch\n"
+    "The gate does not move. Something must weigh on the plate.\n"
+    "#end\n"
+    ":open\n"
+    "#sound vault_door.wav 2 once\n"
+    "The runes glow green and the gate sinks into the floor.\n"
+    "#become 250 8 16 0\n";
+
+constexpr std::string_view kGhostScript =
+    "' A ghost drifts through walls toward the hero, slowly; bullets pass\n"
+    "' through it. Its touch chills, and it flees back to its corner.\n"
+    "#collide none\n"
+    "#cycle 3\n"
+    ":drift\n"
+    "#if inside @haunt\n"
+    "? seek\n"
+    "@drift\n"
+    ":haunt\n"
+    ".player @shot\n"
+    "Cold hands pass through you!\n"
+    "#mod posx 75\n"
+    "#mod posy 55\n"
+    "@drift\n";
+
+constexpr std::string_view kGuardScript =
+    "' A guard marches up and down its column and turns at walls. Its\n"
+    "' touch hurts; one bullet breaks its nerve and it takes the coward's\n"
+    "' program from the spawn board.\n"
+    "#cyclef 8\n"
+    "#walk n\n"
+    "#end\n"
+    ":thud\n"
+    "#walk opp flow\n"
+    "#end\n"
+    ":touch\n"
+    ".player @shot\n"
+    "#walk opp flow\n"
+    "#end\n"
+    ":shot\n"
+    "#walk i\n"
+    "#bind coward\n";
+
+constexpr std::string_view kCowardScript =
+    "' A guard that lost its nerve: grey, it runs from the hero; a second\n"
+    "' bullet leaves only its bones on the floor.\n"
+    "#char 1 8 16 -1\n"
+    "#cyclef 6\n"
+    ":run\n"
+    "? opp seek\n"
+    "@run\n"
+    ":shot\n"
+    "#sound vault_pop.wav 2 once\n"
+    "#give downed 1\n"
+    "#become 37 7 16 0\n";
+
+constexpr std::string_view kCryptStairScript =
+    "' The stair up into the armory.\n"
+    "#end\n"
+    ":touch\n"
+    "#switch Armory\n"
+    "#end\n";
+
+// ------------------------------------- the armory: coloured keys and doors
+
+constexpr std::string_view kArmoryScript =
+    "' The armory: a red door, a blue door, and their keys.\n"
+    "#clear dark\n"
+    "#song vault_crypt.mid 1\n"
+    "The armory. The red key is kept in the storeroom.\n"
+    "#end\n";
+
+constexpr std::string_view kStoreroomScript =
+    "' A storeroom the hero walks into; the red key lies inside.\n"
+    "#enterable yes\n"
+    "#end\n";
+
+// A coloured key; its colour word names the variable and the overlay's icon.
+std::string KeyScript(std::string_view colour)
+{
+    const std::string c(colour);
+    return "' The " + c + " key: taken, it shows on the key ring of the overlay.\n"
+           "#end\n"
+           ":touch\n"
+           "#give " + c + "key 1\n"
+           ".top.overlay.keyring @" + c + "\n"
+           "#play \"sc e g +c\"\n"
+           "You take the " + c + " key.\n"
+           "#die\n";
+}
+
+// A coloured door opens for the key of its colour and keeps it.
+std::string DoorScript(std::string_view colour)
+{
+    const std::string c(colour);
+    return "' The " + c + " door: opens for the " + c + " key, and keeps it.\n"
+           "#end\n"
+           ":touch\n"
+           "#if " + c + "key @open\n"
+           "A " + c + " door. It wants the " + c + " key.\n"
+           "#end\n"
+           ":open\n"
+           "#take " + c + "key 1\n"
+           "#sound vault_door.wav 2 once\n"
+           "The " + c + " door swings open.\n"
+           "#die\n";
+}
+
+constexpr std::string_view kTurretScript =
+    "' A turret: it cannot move, but lined up with the hero it glows,\n"
+    "' then throws a fireball and cools down. Three bullets silence it.\n"
+    "#cyclef 10\n"
+    "#set heat 0\n"
+    ":watch\n"
+    "#if aligned @aim\n"
+    "/i\n"
+    "@watch\n"
+    ":aim\n"
+    "#char 15 14 16 -1\n"
+    "#sound vault_warn.wav 3 once\n"
+    "/i &3\n"
+    "#throw seek fireball\n"
+    "#char 15 4 16 -1\n"
+    "/i &10\n"
+    "@watch\n"
+    ":shot\n"
+    "#give heat 1\n"
+    "#ifex heat < 3 @watch\n"
+    "#sound vault_pop.wav 2 once\n"
+    "#give downed 1\n"
+    "The turret falls silent.\n"
+    "#become 177 8 16 1\n";
+
+constexpr std::string_view kLiftScript =
+    "' The lift up to the last hall.\n"
+    "#end\n"
+    ":touch\n"
+    "#switch Gate\n"
+    "#end\n";
+
+// ------------------------------------------ the gate: a race against time
+
+constexpr std::string_view kGateHallScript =
+    "' The last hall, twice as wide as the screen: the view follows the\n"
+    "' hero. The portcullis at the far end falls in forty seconds.\n"
+    "#clear dark\n"
+    "#fadeout\n"
+    "#fadein\n"
+    "#song vault_theme.mid 1\n"
+    "#set timer 40\n"
+    "#notify timer\n"
+    "Run! The portcullis at the far east end is falling.\n"
+    "#cyclef 0\n"
+    ":follow\n"
+    "#focus player\n"
+    "/i\n"
+    "@follow\n";
+
+constexpr std::string_view kClockScript =
+    "' Counts the seconds down; at zero the portcullis crashes and the\n"
+    "' hero is carried back to the start with a fresh forty seconds.\n"
+    "#cyclef 59\n"
+    ":tick\n"
+    "/i\n"
+    "#take timer 1 @late\n"
+    "@tick\n"
+    ":late\n"
+    "#sound vault_hit.wav 1 once\n"
+    "Too slow! The portcullis crashes down, and slowly rises again.\n"
+    ".player #mod posx 3\n"
+    ".player #mod posy 30\n"
+    "#set timer 40\n"
+    "@tick\n";
+
+constexpr std::string_view kWayOutScript =
     "' The way out: reaching it wins the game.\n"
     "#end\n"
     ":touch\n"
     "#if lost #end\n"
+    "#denotify timer\n"
     "#set won 1\n"
     "#switch Won\n"
     "#end\n";
+
+// The key ring on the overlay: each key taken hangs its icon here.
+constexpr std::string_view kKeyringScript =
+    "' The key ring: icons of the keys found, attached from the spawn board.\n"
+    "#end\n"
+    ":red\n"
+    "#attach redicon 0 0\n"
+    "#end\n"
+    ":blue\n"
+    "#attach blueicon 1 0\n"
+    "#end\n";
+
+constexpr std::string_view kFireballScript =
+    "' A fireball: thrown, it flies and burns whatever it meets.\n"
+    "#collide fly\n"
+    "#collide exclude\n"
+    "#cyclef 2\n"
+    "#end\n"
+    ":thud\n"
+    "#die\n"
+    ":shot\n"
+    "#die\n";
 
 // A counter on the overlay: a few cells repainted a few times a second,
 // so it follows every shot, hit and box picked up.
@@ -480,6 +735,16 @@ constexpr std::string_view kLoadScript =
     "#end\n";
 
 // ---------------------------------------------------------------- boards
+
+// Walls all round a board, a floor inside.
+void Room(Kobject& board, const CellLook& floor, const CellLook& wall)
+{
+    Fill(board, 0, 0, board.width, board.height, floor);
+    Fill(board, 0, 1, board.width, 1, wall);
+    Fill(board, 0, board.height - 1, board.width, 1, wall);
+    Fill(board, 0, 1, 1, board.height - 1, wall);
+    Fill(board, board.width - 1, 1, 1, board.height - 1, wall);
+}
 
 constexpr CellLook kHero{2, 15, 16, kFree};
 constexpr CellLook kCrate{254, 14, 6, kFree};  // not the crystals' diamond
@@ -575,9 +840,87 @@ void MakeCave(Kinterface& engine)
     AddObject(engine, *cave, "exit", 77, 28, CellLook{240, 10, 2, kFree}, kExitScript);
 }
 
+constexpr CellLook kCryptFloor{250, 5, 16, kFree};
+constexpr CellLook kCryptWall{219, 5, 8, kWall};
+
+// The crypt: a boulder to push north onto the plate, a lever that puts it
+// back, a guard marching in column 45, a ghost in the far corner, and the
+// gate in the wall at x = 60 with the stair beyond.
+void MakeCrypt(Kinterface& engine)
+{
+    Kobject* crypt = AddBoard(engine, "Crypt", 3);
+    crypt->source = std::string(kCryptScript);
+    Room(*crypt, kCryptFloor, kCryptWall);
+    Fill(*crypt, 60, 1, 1, kHeight - 1, kCryptWall);
+    Fill(*crypt, 60, 30, 1, 1, kCryptFloor);  // closed by the gate object
+    for (const auto& [x, y] : {std::pair{10, 10}, std::pair{50, 10}, std::pair{10, 50}, std::pair{50, 50}}) {
+        crypt->SetCell(x, y, 15, 4, 16, kFree);  // runes, green once the gate opens
+    }
+    crypt->SetCell(30, 25, 9, 14, 16, kFree);  // the plate
+    Text(*crypt, 25, 23, "PLATE", 14, 16);
+    Text(*crypt, 66, 28, "STAIR", 10, 16);
+
+    AddHero(engine, *crypt, 3, 30);
+    AddObject(engine, *crypt, "boulder", 30, 35, CellLook{79, 7, 16, kFree}, kBoulderScript);
+    AddObject(engine, *crypt, "lever", 24, 45, CellLook{47, 14, 16, kFree}, kLeverScript);
+    AddObject(engine, *crypt, "gate", 60, 30, CellLook{178, 6, 8, kFree}, kGateScript);
+    AddObject(engine, *crypt, "guard", 45, 10, CellLook{1, 11, 16, kFree}, kGuardScript);
+    AddObject(engine, *crypt, "ghost", 75, 55, CellLook{234, 15, 0, kFree}, kGhostScript);
+    AddObject(engine, *crypt, "stair", 70, 30, CellLook{240, 10, 2, kFree}, kCryptStairScript);
+}
+
+constexpr CellLook kArmoryFloor{250, 6, 16, kFree};
+
+// The armory: the red key in a storeroom to walk into, the red door in
+// the wall at x = 40, a turret watching the blue key, and the blue door
+// at x = 65 before the lift.
+void MakeArmory(Kinterface& engine)
+{
+    Kobject* armory = AddBoard(engine, "Armory", 4);
+    armory->source = std::string(kArmoryScript);
+    Room(*armory, kArmoryFloor, kStone);
+    Fill(*armory, 40, 1, 1, kHeight - 1, kStone);
+    Fill(*armory, 40, 30, 1, 1, kArmoryFloor);
+    Fill(*armory, 65, 1, 1, kHeight - 1, kStone);
+    Fill(*armory, 65, 30, 1, 1, kArmoryFloor);
+    Text(*armory, 70, 28, "LIFT", 10, 16);
+
+    AddHero(engine, *armory, 3, 30);
+    Kobject* store = AddObject(engine, *armory, "storeroom", 10, 42, kArmoryFloor, kStoreroomScript);
+    store->Create("storeroom", 14, 8);
+    Fill(*store, 0, 0, 14, 8, CellLook{250, 6, 5, kFree});
+    Text(*store, 2, 0, "STOREROOM", 14, 5);
+    AddObject(engine, *store, "red key", 10, 4, CellLook{12, 12, 5, kFree}, KeyScript("red"));
+    AddObject(engine, *armory, "red door", 40, 30, CellLook{8, 12, 4, kFree}, DoorScript("red"));
+    AddObject(engine, *armory, "turret", 55, 15, CellLook{15, 4, 16, kFree}, kTurretScript);
+    AddObject(engine, *armory, "blue key", 52, 45, CellLook{12, 9, 16, kFree}, KeyScript("blue"));
+    AddObject(engine, *armory, "blue door", 65, 30, CellLook{8, 9, 1, kFree}, DoorScript("blue"));
+    AddObject(engine, *armory, "crate", 30, 10, kCrate, kAmmoScript);
+    AddObject(engine, *armory, "lift", 72, 30, CellLook{240, 10, 2, kFree}, kLiftScript);
+}
+
+// The last hall, 160 cells wide and scrolled by its own script, with a
+// clock and the way out at the far east end.
+void MakeGateHall(Kinterface& engine)
+{
+    Kobject* hall = AddBoard(engine, "Gate", 5);
+    hall->Create("Gate", 2 * kWidth, kHeight);
+    hall->vieww = kWidth;
+    hall->source = std::string(kGateHallScript);
+    Room(*hall, kFloor, kStone);
+    for (int x = 20; x < 150; x += 16) {
+        Fill(*hall, x, 10, 3, 14, kStone);  // pillars above and below the run
+        Fill(*hall, x + 8, 36, 3, 14, kStone);
+    }
+    Text(*hall, 148, 28, "OUT", 10, 16);
+    AddHero(engine, *hall, 3, 30);
+    AddObject(engine, *hall, "clock", 1, 1, kClear, kClockScript);
+    AddObject(engine, *hall, "way out", 152, 30, CellLook{240, 10, 2, kFree}, kWayOutScript);
+}
+
 // Darkness over the vault once its torches are out (the variable dark);
 // lights open holes into it.
-void MakeDark(Kinterface& engine) { AddBoard(engine, "Dark", 3); }
+void MakeDark(Kinterface& engine) { AddBoard(engine, "Dark", 6); }
 
 // A four-cell counter of variable at x on the overlay's top row.
 void AddCounter(Kinterface& engine, Kobject& overlay, std::string_view variable, int x, int fg)
@@ -592,7 +935,7 @@ void AddCounter(Kinterface& engine, Kobject& overlay, std::string_view variable,
 // Clear everywhere but the top row, which shows ammunition and health.
 void MakeOverlay(Kinterface& engine)
 {
-    Kobject* overlay = AddBoard(engine, "Overlay", 4);
+    Kobject* overlay = AddBoard(engine, "Overlay", 7);
     Fill(*overlay, 0, 0, kWidth, kHeight, kClear);
     Fill(*overlay, 0, 0, kWidth, 1, CellLook{32, 14, 1, kFree});
     Text(*overlay, 1, 0, "Ammo:", 15, 1);
@@ -602,6 +945,10 @@ void MakeOverlay(Kinterface& engine)
     Fill(*overlay, 0, kHeight - 3, kWidth, 3, CellLook{32, 15, 1, kFree});
     AddCounter(engine, *overlay, "ammo", 7, 14);
     AddCounter(engine, *overlay, "health", 21, 12);
+    Text(*overlay, 27, 0, "Keys:", 15, 1);
+    Kobject* ring = AddObject(engine, *overlay, "keyring", 33, 0, CellLook{32, 15, 1, kFree}, kKeyringScript);
+    ring->Create("keyring", 4, 1);
+    Fill(*ring, 0, 0, 4, 1, CellLook{32, 15, 1, kFree});
 }
 
 // An ending: a banner board with the outcome and what to do next.
@@ -623,11 +970,15 @@ void MakeEnding(Kinterface& engine, std::string_view name, int z, std::string_vi
 // the objects that answer the menu's save and load.
 void MakeSpawn(Kinterface& engine)
 {
-    Kobject* spawn = AddBoard(engine, "Spawn", 5);
+    Kobject* spawn = AddBoard(engine, "Spawn", 8);
     Fill(*spawn, 0, 0, kWidth, kHeight, kClear);
     AddObject(engine, *spawn, "bullet", 1, 1, CellLook{7, 15, 16, kFree}, kBulletScript);
     AddObject(engine, *spawn, "bat", 3, 1, CellLook{94, 13, 16, kFree}, kBatScript);
     AddObject(engine, *spawn, "save", 5, 1, kClear, kSaveScript);
+    AddObject(engine, *spawn, "fireball", 9, 1, CellLook{15, 12, 16, kFree}, kFireballScript);
+    AddObject(engine, *spawn, "coward", 11, 1, CellLook{1, 8, 16, kFree}, kCowardScript);
+    AddObject(engine, *spawn, "redicon", 13, 1, CellLook{12, 12, 1, kFree}, "' The red key on the key ring.\n");
+    AddObject(engine, *spawn, "blueicon", 15, 1, CellLook{12, 9, 1, kFree}, "' The blue key on the key ring.\n");
     AddObject(engine, *spawn, "load", 7, 1, kClear, kLoadScript);
 }
 
@@ -646,9 +997,12 @@ int main(int argc, char** argv)
     MakeDark(engine);
     MakeOverlay(engine);
     MakeSpawn(engine);
-    MakeEnding(engine, "Won", 6, "YOU ESCAPED THE VAULT", "You climb out into the daylight with its secrets.", 2,
+    MakeCrypt(engine);
+    MakeArmory(engine);
+    MakeGateHall(engine);
+    MakeEnding(engine, "Won", 9, "YOU ESCAPED THE VAULT", "You climb out into the daylight with its secrets.", 2,
                kWonScript);
-    MakeEnding(engine, "Lost", 7, "YOU FELL IN THE VAULT", "The vault keeps its secrets, for now.", 4, kLostScript);
+    MakeEnding(engine, "Lost", 10, "YOU FELL IN THE VAULT", "The vault keeps its secrets, for now.", 4, kLostScript);
     if (!WriteVaultMedia("Worlds")) return 1;
     return SaveWorld(engine, "Worlds/vault.zqav") ? 0 : 1;
 }

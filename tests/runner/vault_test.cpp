@@ -64,8 +64,8 @@ struct EndingCase {
 };
 
 constexpr EndingCase kEndings[] = {
-    {"win", 1900, "won", "Ann", "YOU ESCAPED THE VAULT", 2},
-    {"human", 3000, "won", "Ann", "YOU ESCAPED THE VAULT", 2},
+    {"win", 4300, "won", "Ann", "YOU ESCAPED THE VAULT", 2},
+    {"human", 3400, "won", "Ann", "YOU ESCAPED THE VAULT", 2},
     {"lose", 1500, "lost", "Stranger", "YOU FELL IN THE VAULT", 4},
 };
 
@@ -86,11 +86,16 @@ TEST(Vault, ShippedReplaysWinAtMachineAndHumanSpeedAndLose)
         const std::string tree = sandbox.Tree();
         const bool won = std::string(replay.ending) == "won";
         if (won) {
-            EXPECT_EQ(tree.find("\"name\": \"door\""), std::string::npos) << "the door was opened";
-            EXPECT_EQ(tree.find("\"name\": \"hunter\""), std::string::npos) << "the hunter was shot down";
+            // Every lock of the way was opened, and the boulder rests on the plate.
+            for (const char* gone : {"door", "hunter", "gate", "red door", "blue door", "red key", "blue key"}) {
+                EXPECT_EQ(CountNodes(tree, gone), 0) << gone;
+            }
+            EXPECT_EQ(IntField(tree, "boulder", "posx"), 30);
+            EXPECT_EQ(IntField(tree, "boulder", "posy"), 25);
+            EXPECT_EQ(CountNodes(tree, "redicon") + CountNodes(tree, "blueicon"), 4) << "templates and the key ring";
             EXPECT_GT(sandbox.Number("health"), 0);
         }
-        EXPECT_EQ(CountNodes(tree, "player"), 2) << "the heroes of the vault and the cave are never removed";
+        EXPECT_EQ(CountNodes(tree, "player"), 5) << "the hero of each playing board is never removed";
 
         ShotScreen shot = sandbox.Shot();
         ASSERT_TRUE(shot.Loaded());
@@ -132,7 +137,7 @@ TEST(Vault, BulletsCanAlwaysBeFoundAgain)
     sandbox.Play("shed", 500);
     EXPECT_EQ(sandbox.Number("ammo"), 20) << sandbox.Vars();
     EXPECT_NE(sandbox.Tree().find("\"name\": \"player\", \"depth\": 2"), std::string::npos) << "in the shed";
-    EXPECT_EQ(CountNodes(sandbox.Tree(), "crate"), 3);
+    EXPECT_EQ(CountNodes(sandbox.Tree(), "crate"), 4) << "the shed's, the cave's two and the armory's";
 
     ShotScreen shot = sandbox.Shot();
     ASSERT_TRUE(shot.Loaded());
@@ -200,12 +205,12 @@ TEST(Vault, CratesAndCrystalsLookApart)
 }
 
 // The won game with its sound: the theme streams from the sound file beside
-// the world, and the jingles of the title, the key and the ending play on
-// the sequencer's melody channel.
+// the world, and the jingles of the title, the three keys and the ending
+// play on the sequencer's melody channel.
 TEST(Vault, TheWonGameIsHeard)
 {
     VaultSandbox sandbox;
-    sandbox.Play("win", 1900, "--audio sound.wav --midi-log midi.txt");
+    sandbox.Play("win", 4300, "--audio sound.wav --midi-log midi.txt");
     std::istringstream midi(ReadFileBytes(sandbox.Box().File("midi.txt")));
     std::string keys;
     for (std::string line; std::getline(midi, line);) {
@@ -215,7 +220,9 @@ TEST(Vault, TheWonGameIsHeard)
         int key = 0;
         if (fields >> tick >> status >> key && status == 0x9e) keys += std::to_string(key) + ' ';
     }
-    EXPECT_EQ(keys, "52 47 48 52 55 60 48 52 55 60 48 52 55 48 52 55 60 ");
+    // The title's jingle, the arpeggios of the vault's key, the red key and
+    // the blue key, then the fanfare of the ending.
+    EXPECT_EQ(keys, "52 47 48 52 55 60 48 52 55 60 48 52 55 60 48 52 55 60 48 52 55 48 52 55 60 ");
     const std::string sound = ReadFileBytes(sandbox.Box().File("sound.wav"));
     ASSERT_GT(sound.size(), 44u);
     size_t loud = 0;
