@@ -69,7 +69,9 @@ struct Arrangement {
 
 constexpr Arrangement kVaultTheme{0, 73, 33, 600000};   // flute over a fingered bass
 constexpr Arrangement kCaveTheme{-5, 11, 32, 800000};   // a slow vibraphone, deep in the dark
-constexpr Arrangement kCryptTheme{2, 19, 43, 500000};   // church organ and cello, hurried
+constexpr Arrangement kCryptTheme{2, 19, 43, 700000};   // church organ and cello, solemn
+constexpr Arrangement kArmoryTheme{-2, 61, 58, 560000};  // brass over a tuba, marching
+constexpr Arrangement kRaceTheme{7, 81, 38, 330000};     // a saw lead over a synth bass, racing
 
 // Eight bars in A minor (Am F G E, twice): a melody over a plucked bass and
 // a quiet hi-hat, slow enough to sneak to.
@@ -227,6 +229,8 @@ bool WriteVaultMedia(const std::string& folder)
     bool written = WriteFile(at + "vault_theme.mid", ThemeMidi(kVaultTheme));
     written = WriteFile(at + "vault_cave.mid", ThemeMidi(kCaveTheme)) && written;
     written = WriteFile(at + "vault_crypt.mid", ThemeMidi(kCryptTheme)) && written;
+    written = WriteFile(at + "vault_armory.mid", ThemeMidi(kArmoryTheme)) && written;
+    written = WriteFile(at + "vault_race.mid", ThemeMidi(kRaceTheme)) && written;
     written = WriteFile(at + "vault_shot.wav", Wave(Sweep(0.12f, 900, 250, true, 0.35f))) && written;
     written = WriteFile(at + "vault_hit.wav", Wave(Burst(0.3f, 12, 0.9f))) && written;
     written = WriteFile(at + "vault_door.wav", Wave(Creak(0.7f))) && written;

@@ -542,7 +542,7 @@ constexpr std::string_view kCryptStairScript =
 constexpr std::string_view kArmoryScript =
     "' The armory: a red door, a blue door, and their keys.\n"
     "#clear dark\n"
-    "#song vault_crypt.mid 1\n"
+    "#song vault_armory.mid 1\n"
     "The armory. The red key is kept in the storeroom.\n"
     "#end\n";
 
@@ -622,7 +622,7 @@ constexpr std::string_view kGateHallScript =
     "#clear dark\n"
     "#fadeout\n"
     "#fadein\n"
-    "#song vault_theme.mid 1\n"
+    "#song vault_race.mid 1\n"
     "#set timer 40\n"
     "#notify timer\n"
     "Run! The portcullis at the far east end is falling.\n"
@@ -642,6 +642,7 @@ constexpr std::string_view kClockScript =
     "@tick\n"
     ":late\n"
     "#sound vault_hit.wav 1 once\n"
+    "#give late 1\n"
     "Too slow! The portcullis crashes down, and slowly rises again.\n"
     ".player #mod posx 3\n"
     ".player #mod posy 30\n"

@@ -158,6 +158,14 @@ REPLAYS = {
                  ('once more, but Enter with the field left empty', [
                      ('key_down', 1, WALK), ('key_up', 2, WALK), ('wait', 10), ('key_down', 3, MENU),
                      ('key_enter', 1, MENU), ('wait', 10), ('key_enter', 1, MENU), ('wait', 20)])]),
+    'crypt': ('Checks the crypt: the boulder pushed the wrong way, east, and the lever rolls it back.',
+              2100, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + THROUGH_THE_CAVE + [
+                  ('east, down to the boulder\'s row, and two pushes east', [
+                      ('key_right', 25, WALK), ('key_down', 5, WALK), ('key_right', 4, WALK)]),
+                  ('down and west to the lever', [('key_down', 10, WALK), ('key_left', 6, WALK)])]),
+    'late': ('Checks the last hall: the hero dawdles until the clock runs out, is carried back to the '
+             'start, and then runs through.',
+             7000, WIN[:-1] + [('wait for the portcullis', [('wait', 2600)])] + THROUGH_THE_GATE),
     'dark': ('Checks the lantern: the whole route to the cave, then the right arrow held for 80 ticks '
              'in the dark; the run ends with the key still down.',
              1640, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + [
