@@ -424,9 +424,11 @@ constexpr std::string_view kBatScript =
     "#die\n";
 
 constexpr std::string_view kExitScript =
-    "' The far tunnel: up a stair into the crypt.\n"
+    "' The far tunnel: up a stair into the crypt (once the game is lost,\n"
+    "' nothing leads on).\n"
     "#end\n"
     ":touch\n"
+    "#if lost #end\n"
     "#switch Crypt\n"
     "#end\n";
 
