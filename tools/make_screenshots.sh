@@ -15,8 +15,8 @@ shoot() {
 shoot 6 title
 shoot 470 play
 shoot 1330 cave
-shoot 2000 crypt
-shoot 2780 armory
-shoot 3500 hall
-shoot 4200 won
+shoot 2100 crypt
+shoot 2870 armory
+shoot 3600 hall
+shoot 4250 won
 echo "Screenshots in $out/"

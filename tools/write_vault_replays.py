@@ -12,8 +12,9 @@ Presses:
     ('wait', ticks)              nothing for a while
     ('type', text)               text typed into the open window
 
-The hero steps on the tick after a fresh press and every fourth tick while
-the key stays down; one press of Space is one shot, with a reload of 8 ticks.
+The hero steps on the tick after a fresh press; a key held on steps again
+nine ticks later and then every fourth tick. One press of Space is one
+shot, with a reload of 8 ticks.
 
     tools/write_vault_replays.py [FOLDER [NAME...]]   (default: Worlds/ of the sources)
 """
@@ -24,15 +25,10 @@ WALK = 6   # ticks between two machine taps of an arrow
 SHOOT = 12  # ticks between two machine taps of Space (longer than the reload)
 MENU = 2   # ticks between two keys in a menu or a scroll window
 
-# A human: every key stays down 5 to 8 ticks, walking is a key held down
-# (a step every fourth tick), and nothing hangs on a single tick.
+# A human: every key stays down 6 ticks and up at least 6 more, so every
+# press is a tap of 5 to 8 ticks and nothing hangs on a single tick.
 HUMAN_TAP = 6
-HUMAN_GAP = 14
-
-
-def human_walk(key, cells):
-    """Holds an arrow for cells steps: the first at once, then one every 4 ticks."""
-    return (key, 1, 4 * cells + 8, 4 * cells - 2)
+HUMAN_GAP = 6
 
 
 def human_taps(key, count):
@@ -66,42 +62,46 @@ THROUGH_THE_DOOR = [
 THROUGH_THE_CAVE = [
     ('east along the tunnel, over a crate, into the cavern', [('key_right', 35, WALK)]),
     ('up two rows', [('key_up', 2, WALK)]),
-    ('east across the cavern and along the far tunnel onto the stair up', [('key_right', 39, WALK), ('wait', 20)]),
+    ('east across the cavern and along the far tunnel onto the stair up', [('key_right', 42, WALK), ('wait', 20)]),
 ]
 
 THROUGH_THE_CRYPT = [
-    ('east, then down and round to the south side of the boulder', [
-        ('key_right', 25, WALK), ('key_down', 7, WALK), ('key_right', 2, WALK), ('key_up', 1, WALK)]),
+    ('west against the wall, whatever steps the last board left over, then east, down and round to the '
+     'south side of the boulder', [
+        ('key_left', 10, WALK), ('key_right', 27, WALK), ('key_down', 7, WALK), ('key_right', 2, WALK), ('key_up', 1, WALK)]),
     ('push it north onto the plate: each push is a bump, then a step', [('key_up', 20, WALK)]),
     ('down to the gate\'s row and east through the open gate onto the stair', [
-        ('key_down', 4, WALK), ('key_right', 40, WALK), ('wait', 20)]),
+        ('key_down', 4, WALK), ('key_right', 42, WALK), ('wait', 20)]),
 ]
 
 THROUGH_THE_ARMORY = [
-    ('east, then down into the storeroom', [('key_right', 7, WALK), ('key_down', 13, WALK)]),
+    ('west against the wall, then east, and down into the storeroom', [
+        ('key_left', 10, WALK), ('key_right', 9, WALK), ('key_down', 13, WALK)]),
     ('down and east to the red key', [('key_down', 3, WALK), ('key_right', 10, WALK)]),
     ('out of the storeroom and up to the door\'s row', [('key_up', 16, WALK)]),
     ('east through the red door', [('key_right', 23, WALK)]),
     ('down to the blue key\'s row, east to the key', [('key_down', 15, WALK), ('key_right', 11, WALK)]),
     ('up to the door\'s row and east through the blue door onto the lift', [
-        ('key_up', 15, WALK), ('key_right', 22, WALK), ('wait', 30)]),
+        ('key_up', 15, WALK), ('key_right', 24, WALK), ('wait', 30)]),
 ]
 
 THROUGH_THE_GATE = [
-    ('east the whole length of the hall, out before the portcullis falls', [('key_right', 150, WALK), ('wait', 20)]),
+    ('west against the wall, then east the whole length of the hall, out before the portcullis falls', [
+        ('key_left', 10, WALK), ('key_right', 152, WALK), ('wait', 20)]),
 ]
 
 def human(legs):
-    """The same legs at a human pace: arrows held for their steps, every
-    other key tapped for 6 ticks with 14 between, waits a little longer."""
+    """The same legs at a human pace: every key tapped for 6 ticks, Space
+    with 14 ticks between taps and the other keys with 6, waits a little
+    longer."""
     slow = []
     for comment, presses in legs:
         paced = []
         for press in presses:
             if press[0] in ('wait', 'type'):
                 paced.append(press if press[0] == 'type' else ('wait', press[1] + 10))
-            elif press[0] in ('key_up', 'key_down', 'key_left', 'key_right') and press[2] == WALK:
-                paced.append(human_walk(press[0], press[1]))
+            elif press[0] == 'key_space':
+                paced.append((press[0], press[1], HUMAN_TAP + 14, HUMAN_TAP))
             else:
                 paced.append(human_taps(press[0], press[1]))
         slow.append((comment, paced))
@@ -111,13 +111,20 @@ def human(legs):
 WIN = ([TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + THROUGH_THE_CAVE + THROUGH_THE_CRYPT
        + THROUGH_THE_ARMORY + THROUGH_THE_GATE)
 
+# A human in the door's row waits for the hunter instead of shooting
+# blind: when it lines up in the hero's column and flashes its warning,
+# the hero turns north (a step), shoots it down and steps back.
+HUMAN_DUEL = ('wait in the door\'s row for the hunter; when it lines up to the north, turn and shoot it down',
+              [('wait', 210), ('key_up', 1, WALK), ('key_space', 4, SHOOT), ('wait', 50), ('key_down', 1, WALK)])
+HUMAN_WIN = [HUMAN_DUEL if leg is THROUGH_THE_DOOR[2] else leg for leg in WIN]
+
 REPLAYS = {
     'win': ('The vault, won: the sign, the key behind the rubble, the hunter, the door, the stair, '
             'the dark cave, the boulder of the crypt, the keys of the armory and the race through the last hall.',
             4300, WIN),
-    'human': ('The vault, won at a human pace: the route of vault.win.replay with every key held 6 ticks '
-              'or, to walk, as long as the steps take; shots tapped three times a second.',
-              3400, human(WIN)),
+    'human': ('The vault, won at a human pace: the route of vault.win.replay with every key a tap of 6 ticks, '
+              'five steps a second and three shots a second.',
+              8700, human(HUMAN_WIN)),
     'lose': ('The vault, lost: the hero stands in the hunter\'s row, ignoring every warning, until shot down.',
              1500, [TITLE, ('down into the hunter\'s row, and stand there', [('key_down', 18, WALK)])]),
     'shed': ('The vault, explored: every bullet spent into the wall, the hero walks into the shed and '
@@ -160,8 +167,8 @@ REPLAYS = {
                      ('key_enter', 1, MENU), ('wait', 10), ('key_enter', 1, MENU), ('wait', 20)])]),
     'crypt': ('Checks the crypt: the boulder pushed the wrong way, east, and the lever rolls it back.',
               2100, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + THROUGH_THE_CAVE + [
-                  ('east, down to the boulder\'s row, and two pushes east', [
-                      ('key_right', 25, WALK), ('key_down', 5, WALK), ('key_right', 4, WALK)]),
+                  ('west against the wall, east, down to the boulder\'s row, and two pushes east', [
+                      ('key_left', 10, WALK), ('key_right', 27, WALK), ('key_down', 5, WALK), ('key_right', 4, WALK)]),
                   ('down and west to the lever', [('key_down', 10, WALK), ('key_left', 6, WALK)])]),
     'late': ('Checks the last hall: the hero dawdles until the clock runs out, is carried back to the '
              'start, and then runs through.',
