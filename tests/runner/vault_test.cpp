@@ -117,12 +117,20 @@ TEST(Vault, OnePressOfSpaceIsOneShot)
     EXPECT_EQ(sandbox.Number("ammo"), 1) << sandbox.Vars();
 }
 
-// Standing in the hunter's row, ignoring its warnings: it fires once and
-// rests, so after ten seconds the hero still stands (the lose replay then
-// falls after four hits).
+// Standing in the hunter's row, ignoring its warnings: half a second
+// before it fires it shows a yellow double bang, it fires once and rests,
+// so after ten seconds the hero still stands (the lose replay then falls
+// after four hits).
 TEST(Vault, TheHunterGivesAHumanTime)
 {
     VaultSandbox sandbox;
+    sandbox.Play("lose", 390);
+    const auto hunter = CellsOf(sandbox.Tree(), "hunter");
+    ASSERT_FALSE(hunter.empty());
+    EXPECT_EQ(hunter[0][0], 19) << "the warning";
+    EXPECT_EQ(hunter[0][1], 14);
+    EXPECT_EQ(sandbox.Number("health"), 100) << "a warning comes before the shot";
+
     sandbox.Play("lose", 600);
     EXPECT_GE(sandbox.Number("health"), 50) << sandbox.Vars();
     EXPECT_NE(sandbox.Number("lost"), 1);
