@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -43,6 +46,27 @@ private:
 
 constexpr int kColumns = 80;
 
+// The shortest and the longest time a key stays down in a replay file.
+std::pair<int, int> TapLengths(const std::string& replay)
+{
+    std::istringstream lines(replay);
+    std::map<std::string, int> downAt;
+    std::pair<int, int> lengths{1 << 30, 0};
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        int tick = 0;
+        std::string key;
+        std::string state;
+        if (!(fields >> tick >> key >> state)) continue;
+        if (state == "down") downAt[key] = tick;
+        if (state == "up" && downAt.count(key) != 0) {
+            lengths.first = std::min(lengths.first, tick - downAt[key]);
+            lengths.second = std::max(lengths.second, tick - downAt[key]);
+        }
+    }
+    return lengths;
+}
+
 // Where a centred line of text starts.
 int Centred(const std::string& text) { return (kColumns - static_cast<int>(text.size())) / 2; }
 
@@ -76,6 +100,9 @@ constexpr EndingCase kEndings[] = {
 TEST(Vault, ShippedReplaysWinAtMachineAndHumanSpeedAndLose)
 {
     VaultSandbox sandbox;
+    const auto [shortest, longest] = TapLengths(ReadFileBytes(sandbox.Box().File("Worlds/vault.human.replay")));
+    EXPECT_GE(shortest, 5) << "the human replay has no frame-perfect tap";
+    EXPECT_LE(longest, 8);
     for (const EndingCase& replay : kEndings) {
         SCOPED_TRACE(replay.replay);
         sandbox.Play(replay.replay, replay.ticks);
