@@ -246,6 +246,13 @@ constexpr std::string_view kLanternScript =
     "#if not dark @glow\n"
     "#mod posx player_x\n"
     "#mod posy player_y\n"
+    "' In the vault's shed the hero's place counts from the shed's corner.\n"
+    "#if not scope .shed.player #light 9 96 0 256\n"
+    "#if not scope .shed.player @glow\n"
+    ".shed #get posx shed_x\n"
+    ".shed #get posy shed_y\n"
+    "#mod posx (player_x+shed_x)\n"
+    "#mod posy (player_y+shed_y)\n"
     "#light 9 96 0 256\n"
     "@glow\n";
 

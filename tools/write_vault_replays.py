@@ -173,6 +173,10 @@ REPLAYS = {
     'late': ('Checks the last hall: the hero dawdles until the clock runs out, is carried back to the '
              'start, and then runs through.',
              7000, WIN[:-1] + [('wait for the portcullis', [('wait', 2600)])] + THROUGH_THE_GATE),
+    'darkshed': ('Checks the lantern in the shed: after the door has put the torches out, the hero walks back '
+                 'west and into the shed, and the lantern lights round it there.',
+                 1500, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR[:4] + [
+                     ('back west and down into the shed', [('key_left', 50, WALK), ('key_down', 23, WALK)])]),
     'dark': ('Checks the lantern: the whole route to the cave, then the right arrow held for 80 ticks '
              'in the dark; the run ends with the key still down.',
              1640, [TITLE, SIGN_AS('Ann')] + TO_THE_KEY + THROUGH_THE_DOOR + [

@@ -195,6 +195,16 @@ TEST(Vault, TheLanternLightsTheWalkAtWalkingSpeed)
     ShotScreen shot = sandbox.Shot();
     ASSERT_TRUE(shot.Loaded());
     EXPECT_GT(shot.Pixels(x - 4, 26, 9, 9, 7), 20) << "the cave floor around the hero is lit";
+
+    // Inside the shed the hero's place counts from the shed's corner: the
+    // floor just north of the shed is lit, the far corner of the hall not.
+    sandbox.Play("darkshed", 1500);
+    EXPECT_EQ(sandbox.Number("dark"), 1);
+    EXPECT_NE(sandbox.Tree().find("\"name\": \"player\", \"depth\": 2"), std::string::npos) << "in the shed";
+    ShotScreen shed = sandbox.Shot();
+    ASSERT_TRUE(shed.Loaded());
+    EXPECT_GT(shed.Pixels(2, 47, 10, 3, 8), 20);
+    EXPECT_EQ(shed.Pixels(1, 2, 10, 6, 8), 0);
 }
 
 // A name typed as soon as the sign opens; touched again, the sign offers
