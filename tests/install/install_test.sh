@@ -94,7 +94,7 @@ play() {
 }
 var() { grep -Eq "\"$1\": \"?$2\"?(,|\$)" "$out/vars.json" || fail "$1 is not $2 after $3: $(cat "$out/vars.json")"; }
 
-play --ticks 1800 --input "$worlds/vault.win.replay" --dump-vars "$out/vars.json" "$worlds/vault.zqav"
+play --ticks 4300 --input "$worlds/vault.win.replay" --dump-vars "$out/vars.json" "$worlds/vault.zqav"
 var won 1 "the win replay"
 games=$home/.local/share/quav/Worlds
 for copied in vault.zqav vault_theme.mid vault_hit.wav vault.save.replay; do
