@@ -206,6 +206,21 @@ TEST_F(Window, PrintScreenShowsWhatAHeadlessRunShowsAndCloseEndsTheGame)
     EXPECT_TRUE(windowed == ReadFileBytes(sandbox.File("headless.bmp"))) << "the window's picture differs";
 }
 
+// An instrumented build spends several times the processor on each frame
+// it does draw, so its bound is looser; the frame rate read from the
+// screen below holds it to the timer all the same.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kIdleShareBound = 0.35;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr double kIdleShareBound = 0.35;
+#else
+constexpr double kIdleShareBound = 0.12;
+#endif
+#else
+constexpr double kIdleShareBound = 0.12;
+#endif
+
 // An idle game draws a frame per tick, not as many as the processor
 // allows: the process's processor time over some seconds stays far below
 // the fifth of a core the spinning loop took, and the frame rate shown
@@ -220,7 +235,7 @@ TEST_F(Window, AnIdleGameWaitsForTheTimer)
     const double before = CpuSeconds(runner->Pid());
     Pause(5);
     const double share = (CpuSeconds(runner->Pid()) - before) / 5;
-    EXPECT_LT(share, 0.12) << "of a core, sitting on the title";
+    EXPECT_LT(share, kIdleShareBound) << "of a core, sitting on the title";
 
     server->Run("xdotool windowfocus --sync " + window +
                 " keydown grave sleep 1.5 keydown Print sleep 0.3 keyup Print sleep 0.3 keyup grave");
