@@ -27,6 +27,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QSlider>
 
@@ -57,20 +59,26 @@ void StartUpToDrawnWindow(benchmark::State& state)
 }
 BENCHMARK(StartUpToDrawnWindow)->Unit(benchmark::kMillisecond);
 
-void TreeRedraw10000Nodes(benchmark::State& state)
+// 10 boards of 999 objects each.
+void Add10000Nodes(Kinterface& engine)
 {
-    auto engine = BenchEngine(KParts{KFlavour::Editor});
     for (int b = 0; b < kBoards; ++b) {
-        Kobject* board = engine->vMain->Spawn_Back(engine->TakeNextId(), 0);
+        Kobject* board = engine.vMain->Spawn_Back(engine.TakeNextId(), 0);
         board->Create("board" + std::to_string(b), 40, 30);
         Kobject* parent = board;
         for (int o = 0; o < kObjectsPerBoard; ++o) {
             // Every tenth object nests under the one before, for indents.
-            Kobject* object = parent->Spawn(engine->TakeNextId(), 0);
+            Kobject* object = parent->Spawn(engine.TakeNextId(), 0);
             object->Create("object" + std::to_string(o), 1, 1);
             parent = o % 10 == 9 ? object : board;
         }
     }
+}
+
+void TreeRedraw10000Nodes(benchmark::State& state)
+{
+    auto engine = BenchEngine(KParts{KFlavour::Editor});
+    Add10000Nodes(*engine);
     KBitmap pane = KMakeBitmap(200, 700);
     const int rowOffset = static_cast<int>(state.range(0));
     for (auto _ : state) {
@@ -79,6 +87,65 @@ void TreeRedraw10000Nodes(benchmark::State& state)
     state.counters["rows"] = static_cast<double>(KTreeRowCount(*engine));
 }
 BENCHMARK(TreeRedraw10000Nodes)->Arg(0)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+// The main window on the 10,000-node world, its tree pane 700 pixels high,
+// an object in the middle of the list selected and shown.
+struct TreeFrame {
+    TreeFrame()
+    {
+        Add10000Nodes(*engine);
+        KFrameHooks hooks;
+        // The menu is laid out and popped up, then closed again at once.
+        hooks.runMenu = [](QMenu& menu, const QPoint& at) {
+            menu.popup(at);
+            menu.hide();
+        };
+        frame = std::make_unique<CMainFrame>(doc, hooks);
+        frame->resize(1024, 720);
+        frame->show();
+        doc.Select(5000);
+        frame->Tree().ShowCurrent();
+        const QPixmap first = frame->grab();
+    }
+    std::unique_ptr<Kinterface> engine = BenchEngine(KParts{KFlavour::Editor});
+    KEditorDoc doc{*engine};
+    std::unique_ptr<CMainFrame> frame;
+};
+
+// A right-click on the selected object's row: the hit test, the selection,
+// and the object menu built and popped up ("Move" is filled when opened).
+void TreeRightClickMenu10000Nodes(benchmark::State& state)
+{
+    TreeFrame shown;
+    CSelectView& tree = shown.frame->Tree();
+    const int64_t row = KTreeRowOf(*shown.engine, shown.doc.CurrentNode());
+    const QPointF at(30, 15 + kTreeRowPixels * (row - tree.RowOffset()));
+    for (auto _ : state) {
+        QMouseEvent press(QEvent::MouseButtonPress, at, tree.mapToGlobal(at), Qt::RightButton, Qt::RightButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&tree, &press);
+    }
+    state.counters["current"] = static_cast<double>(shown.doc.CurrentNode());
+}
+BENCHMARK(TreeRightClickMenu10000Nodes)->Unit(benchmark::kMillisecond);
+
+// Page Down (and Page Up, by turns) in the tree pane, and the pane drawn
+// again with the selection moved and kept in view.
+void TreePageDown10000Nodes(benchmark::State& state)
+{
+    TreeFrame shown;
+    CSelectView& tree = shown.frame->Tree();
+    bool down = true;
+    for (auto _ : state) {
+        QKeyEvent key(QEvent::KeyPress, down ? Qt::Key_PageDown : Qt::Key_PageUp, Qt::NoModifier);
+        QApplication::sendEvent(&tree, &key);
+        const QPixmap drawn = tree.grab();
+        benchmark::DoNotOptimize(drawn.width());
+        down = !down;
+    }
+    state.counters["rows_shown"] = static_cast<double>(tree.VisibleRows());
+}
+BENCHMARK(TreePageDown10000Nodes)->Unit(benchmark::kMillisecond);
 
 // Labels, commands with arguments, messages, comments and text lines.
 std::string LongScript()

@@ -113,6 +113,35 @@ void RunnerTick(Kinterface& engine)
     if (engine.vSoundBox) engine.vSoundBox->Update();
 }
 
+// The worst and mean ticks of a run, in wall time and in the game thread's
+// processor time.
+struct TickTimes {
+    double worst = 0.0;
+    double worstCpu = 0.0;
+    double total = 0.0;
+    int worstAt = 0;
+
+    template <typename Tick>
+    void Time(int tick, Tick&& run)
+    {
+        const Clock::time_point start = Clock::now();
+        const double cpuStart = ThreadCpuMs();
+        run();
+        worstCpu = std::max(worstCpu, ThreadCpuMs() - cpuStart);
+        const double ms = MsSince(start);
+        if (ms > worst) worstAt = tick;
+        worst = std::max(worst, ms);
+        total += ms;
+    }
+    void Report(benchmark::State& state, int ticks) const
+    {
+        state.counters["worst_tick_ms"] = worst;
+        state.counters["worst_tick_cpu_ms"] = worstCpu;
+        state.counters["worst_tick_at"] = worstAt;
+        state.counters["mean_tick_ms"] = total / ticks;
+    }
+};
+
 // Compiles and plays the world; reports the compile time and the worst and
 // the mean tick.
 void Play(benchmark::State& state, HostileWorld& world, int ticks = kTicks)
@@ -123,10 +152,7 @@ void Play(benchmark::State& state, HostileWorld& world, int ticks = kTicks)
         world.lastNotice = body;
     });
     state.counters["file_kib"] = WorldFileKiB(engine);
-    double worst = 0.0;
-    double worstCpu = 0.0;
-    int worstAt = 0;
-    double total = 0.0;
+    TickTimes times;
     double compile = 0.0;
     // As the runner does when play starts.
     if (engine.vSoundBox) engine.vSoundBox->PrepareSongs();
@@ -137,23 +163,11 @@ void Play(benchmark::State& state, HostileWorld& world, int ticks = kTicks)
         compile = MsSince(compileStart);
         engine.ChooseActiveBoard();
         engine.vPlay.Reset();
-        for (int tick = 0; tick < ticks; ++tick) {
-            const Clock::time_point start = Clock::now();
-            const double cpuStart = ThreadCpuMs();
-            RunnerTick(engine);
-            worstCpu = std::max(worstCpu, ThreadCpuMs() - cpuStart);
-            const double ms = MsSince(start);
-            if (ms > worst) worstAt = tick;
-            worst = std::max(worst, ms);
-            total += ms;
-        }
-        state.SetIterationTime(total / 1000.0);
+        for (int tick = 0; tick < ticks; ++tick) times.Time(tick, [&engine] { RunnerTick(engine); });
+        state.SetIterationTime(times.total / 1000.0);
     }
     state.counters["compile_ms"] = compile;
-    state.counters["worst_tick_ms"] = worst;
-    state.counters["worst_tick_cpu_ms"] = worstCpu;
-    state.counters["worst_tick_at"] = worstAt;
-    state.counters["mean_tick_ms"] = total / ticks;
+    times.Report(state, ticks);
     state.counters["notices"] = world.notices;
 }
 
@@ -352,30 +366,19 @@ void PlayInTheDark(benchmark::State& state, HostileWorld& world, Kobject& dark, 
     engine.ChooseActiveBoard();
     engine.vPlay.Reset();
     RedrawDarkness(engine, dark);
-    double worst = 0.0;
-    double total = 0.0;
-    double worstCpu = 0.0;
-    int worstAt = 0;
+    TickTimes times;
     int64_t mostDrawn = 0;
     for (auto _ : state) {
         for (int tick = 0; tick < ticks; ++tick) {
-            const Clock::time_point start = Clock::now();
-            const double cpuStart = ThreadCpuMs();
-            for (KCell& cell : dark.cells) cell.fg = cell.bg = 255;
-            RunnerTick(engine);
-            mostDrawn = std::max(mostDrawn, RedrawDarkness(engine, dark));
-            worstCpu = std::max(worstCpu, ThreadCpuMs() - cpuStart);
-            const double ms = MsSince(start);
-            if (ms > worst) worstAt = tick;
-            worst = std::max(worst, ms);
-            total += ms;
+            times.Time(tick, [&] {
+                for (KCell& cell : dark.cells) cell.fg = cell.bg = 255;
+                RunnerTick(engine);
+                mostDrawn = std::max(mostDrawn, RedrawDarkness(engine, dark));
+            });
         }
-        state.SetIterationTime(total / 1000.0);
+        state.SetIterationTime(times.total / 1000.0);
     }
-    state.counters["worst_tick_ms"] = worst;
-    state.counters["worst_tick_cpu_ms"] = worstCpu;
-    state.counters["worst_tick_at"] = worstAt;
-    state.counters["mean_tick_ms"] = total / ticks;
+    times.Report(state, ticks);
     state.counters["most_cells_drawn"] = static_cast<double>(mostDrawn);
 }
 
@@ -614,6 +617,15 @@ void BM_DenseMidi(benchmark::State& state)
     SoundCounters(state, world);
 }
 
+// A play string from the first tick: its synthesiser loads a sound font.
+void BM_FirstPlayString(benchmark::State& state)
+{
+    HostileWorld world = NewSoundWorld();
+    AddObject(world, *world.board, "tune", "#play \"cdefgab+c\"\n#end\n");
+    Play(state, world, 60);
+    SoundCounters(state, world);
+}
+
 void Hostile(benchmark::internal::Benchmark* bench)
 {
     bench->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -633,6 +645,7 @@ BENCHMARK(BM_SongLoop)->Apply(Hostile);
 BENCHMARK(BM_LongSampleLoads)->Apply(Hostile);
 BENCHMARK(BM_MediaBombs)->Apply(Hostile);
 BENCHMARK(BM_DenseMidi)->Apply(Hostile);
+BENCHMARK(BM_FirstPlayString)->Apply(Hostile);
 
 // Second hardening round.
 BENCHMARK(BM_PutBigProgram)->Apply(Hostile);

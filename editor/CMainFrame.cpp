@@ -8,7 +8,9 @@
 #include "CViews.h"
 #include "KDialogs.h"
 #include "KSettings.h"
+#include "KScreenshot.h"
 #include "KTreeEdits.h"
+#include "KUserWorlds.h"
 #include "Kfont.h"
 #include "Kinterface.h"
 
@@ -27,6 +29,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr const char* kFileFilter = "QUAV! game Files (*.zqav)";
@@ -35,13 +39,22 @@ constexpr const char* kVideoTexts[4] = {"320 x 240", "640 x 480", "800 x 600", "
 constexpr const char* kLockTexts[3] = {"CAP", "NUM", "SCRL"};
 // The lock keys change outside the editor's windows too, so they are polled.
 constexpr int kLockPollMs = 250;
+constexpr const char* kIdlePrompt = "Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.";
+// A refusal stays in the status bar this long before the prompt returns.
+constexpr int kRefusalMs = 10000;
 
-QString AskPath(QWidget* parent, bool save)
+// Where the world dialogs start when no folder is given: the shipped
+// Worlds folder in a build, the per-user one when that cannot be written
+// (an installed tree).
+QString WorldsHome() { return QString::fromStdString(KWorldsHome(kShippedWorldsFolder)); }
+
+QString AskPath(QWidget* parent, bool save, const QString& given)
 {
+    const QString folder = given.isEmpty() ? WorldsHome() : given;
     const QFileDialog::Options options = QFileDialog::DontConfirmOverwrite;
-    QString path = save ? QFileDialog::getSaveFileName(parent, "Save As", QString(), kFileFilter, nullptr,
+    QString path = save ? QFileDialog::getSaveFileName(parent, "Save As", folder, kFileFilter, nullptr,
                                                        QFileDialog::Options())
-                        : QFileDialog::getOpenFileName(parent, "Open", QString(), kFileFilter, nullptr, options);
+                        : QFileDialog::getOpenFileName(parent, "Open", folder, kFileFilter, nullptr, options);
     if (save && !path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += ".zqav";
     return path;
 }
@@ -71,8 +84,9 @@ KFrameHooks WithDefaults(KFrameHooks hooks, QWidget* parent)
                    QMessageBox::Ok;
         };
     }
-    if (!hooks.chooseOpenPath) hooks.chooseOpenPath = [parent] { return AskPath(parent, false); };
-    if (!hooks.chooseSavePath) hooks.chooseSavePath = [parent] { return AskPath(parent, true); };
+    const QString startFolder = hooks.documentsFolder;
+    if (!hooks.chooseOpenPath) hooks.chooseOpenPath = [parent, startFolder] { return AskPath(parent, false, startFolder); };
+    if (!hooks.chooseSavePath) hooks.chooseSavePath = [parent, startFolder] { return AskPath(parent, true, startFolder); };
     if (!hooks.notifyRun) {
         hooks.notifyRun = [parent] {
             CSaveNotifyDialog dialog(parent);
@@ -184,7 +198,11 @@ void CMainFrame::ShowLowerPane(bool paint)
 
 void CMainFrame::BuildStatusBar()
 {
-    statusBar()->showMessage("Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.");
+    // A widget of the message pane, not a message: the menus' prompts and
+    // refusals cover it while they show, and it comes back when they clear.
+    idlePrompt_ = new QLabel(kIdlePrompt, this);
+    idlePrompt_->setObjectName("idlePrompt");
+    statusBar()->addWidget(idlePrompt_, 1);
     canvasStatus_ = new QLabel(this);
     canvasStatus_->setObjectName("canvasStatus");
     statusBar()->addPermanentWidget(canvasStatus_);
@@ -222,7 +240,13 @@ void CMainFrame::BuildMenus()
     add(file, "&Save", "Save the currently loaded QUAV! game", &CMainFrame::FileSave, QKeySequence("Ctrl+S"));
     add(file, "Save &As...", "Save the currently loaded QUAV! game with a new name", &CMainFrame::FileSaveAs);
     add(file, "&Run", "Run the currently loaded QUAV! game", &CMainFrame::FileRun, QKeySequence("Ctrl+R"));
+    // "Hide this message" in the notice hides it for good; this brings it back.
+    runNotice_ = add(file, "Run &Notice", "Show the save notification before Run", [](bool on) { KSetNotify(on ? 1 : 0); });
+    runNotice_->setCheckable(true);
+    connect(file, &QMenu::aboutToShow, runNotice_, [this] { runNotice_->setChecked(KNotify() != 0); });
     recent_ = file->addMenu("Recent File");
+    // Files come and go while the editor runs: the list is looked at anew.
+    connect(recent_, &QMenu::aboutToShow, this, &CMainFrame::UpdateRecentMenu);
     UpdateRecentMenu();
     add(file, "E&xit", "Quit QUAV!; prompts to save currently loaded QUAV! game", &QWidget::close);
 
@@ -266,7 +290,17 @@ void CMainFrame::UpdateRecentMenu()
 {
     recent_->clear();
     for (const QString& path : KRecentFileList()) {
-        QAction* action = recent_->addAction(QFileInfo(path).fileName(), this, [this, path] {
+        const QString name = QFileInfo(path).fileName();
+        if (!QFileInfo::exists(path)) {
+            QAction* action = recent_->addAction(name + " (missing)", this, [this, path] {
+                KRemoveRecentFile(path);
+                UpdateRecentMenu();
+                statusBar()->showMessage(path + " no longer exists; it was taken off the recent files.", kRefusalMs);
+            });
+            action->setStatusTip(path + " no longer exists; choose it to take it off the list");
+            continue;
+        }
+        QAction* action = recent_->addAction(name, this, [this, path] {
             if (MayDropChanges()) OpenPath(path);
         });
         action->setStatusTip("Open this QUAV! game");
@@ -298,6 +332,7 @@ void CMainFrame::Repaint()
         // Another world: its boards start at the origin again.
         shownLoads_ = doc_.LoadCount();
         canvas_->ResetView();
+        tree_->ResetView();
     }
     if (const int dropped = doc_.TakeDroppedSteps(); dropped > 0) {
         statusBar()->showMessage(QString("Undo memory full: the oldest %1 step(s) can no longer be undone.").arg(dropped));
@@ -437,9 +472,19 @@ bool CMainFrame::SaveToChosenPath()
     return true;
 }
 
+namespace {
+
+// A world the user cannot write (an installed one) is saved somewhere else.
+bool CanSaveInPlace(const std::string& path)
+{
+    return KCanWriteFolder(KFolderOf(path)) && (access(path.c_str(), F_OK) != 0 || access(path.c_str(), W_OK) == 0);
+}
+
+}  // namespace
+
 bool CMainFrame::FileSave()
 {
-    if (doc_.NeedsName()) return SaveToChosenPath();
+    if (doc_.NeedsName() || !CanSaveInPlace(doc_.Path())) return SaveToChosenPath();
     const bool saved = doc_.SaveTo(doc_.Path());
     Repaint();
     return saved;
@@ -449,12 +494,17 @@ bool CMainFrame::FileSaveAs() { return SaveToChosenPath(); }
 
 void CMainFrame::FileRun()
 {
+    const QString folder = ProgramFolder();
+    const QString runner = folder + "/" + kRunnerName;
+    if (!QFileInfo(runner).isExecutable()) {
+        Refuse(QString(kRunnerName) + " was not found in " + folder + ", so the world cannot be run from here.");
+        return;
+    }
     if (KNotify() != 0 && !hooks_.notifyRun()) return;
     if (!FileSave()) return;
-    const QString folder = ProgramFolder();
     // The runner takes one world path; QProcess passes it as one argument,
     // which is what the quotes around it achieve on a command line.
-    hooks_.startDetached(folder + "/" + kRunnerName, {QString::fromStdString(doc_.Path())}, folder);
+    hooks_.startDetached(runner, {QString::fromStdString(doc_.Path())}, folder);
 }
 
 void CMainFrame::About()
@@ -484,19 +534,27 @@ void CMainFrame::Apply(const std::function<bool(KEditorDoc&)>& edit)
 
 bool CMainFrame::Exec(QDialog& dialog) { return hooks_.runDialog(dialog); }
 
+void CMainFrame::Refuse(const QString& why) { statusBar()->showMessage(why, kRefusalMs); }
+
 void CMainFrame::AddBoard()
 {
     if (KAddBoard(doc_)) {
+        tree_->ShowCurrent();
         Repaint();
         EditName();
+    } else {
+        Refuse("A new board would make the world larger than it may be.");
     }
 }
 
 void CMainFrame::AddObject()
 {
     if (KAddObject(doc_)) {
+        tree_->ShowCurrent();
         Repaint();
         EditName();
+    } else if (doc_.Current() != nullptr) {
+        Refuse("A new object would make the world larger than it may be.");
     }
 }
 
@@ -518,6 +576,7 @@ void CMainFrame::EditLocation()
     if (Exec(dialog)) {
         const QList<int> v = dialog.Values();
         KSetLocation(doc_, v[0], v[1], v[2]);
+        tree_->ShowCurrent();
     }
     Repaint();
 }
@@ -529,6 +588,8 @@ void CMainFrame::EditSize()
     CNumbersDialog dialog("Size", {"Width", "Height"}, {node->width, node->height}, 0, "Change Viewport", this);
     if (Exec(dialog)) {
         const QList<int> v = dialog.Values();
+        const std::string why = KSizeRefusal(doc_, v[0], v[1]);
+        if (!why.empty()) Refuse(QString::fromStdString(why));
         KSetSize(doc_, v[0], v[1], dialog.Checked());
     }
     Repaint();
@@ -541,6 +602,8 @@ void CMainFrame::EditViewport()
     CNumbersDialog dialog("Viewport", {"Width", "Height"}, {node->vieww, node->viewh}, 0, QString(), this);
     if (Exec(dialog)) {
         const QList<int> v = dialog.Values();
+        const std::string why = KViewportRefusal(doc_, v[0], v[1]);
+        if (!why.empty()) Refuse(QString::fromStdString(why));
         KSetViewport(doc_, v[0], v[1]);
     }
     Repaint();
@@ -592,19 +655,41 @@ void CMainFrame::DeleteNode(const QString& question)
 {
     const Kobject* node = doc_.Current();
     if (node == nullptr) return;
-    if (hooks_.confirm(QString::fromStdString(node->name), question)) KDeleteCurrent(doc_);
+    // Refused before the question, which would otherwise be asked in vain.
+    if (const std::string why = KDeleteRefusal(doc_); !why.empty()) {
+        Refuse(QString::fromStdString(why));
+        return;
+    }
+    if (hooks_.confirm(QString::fromStdString(node->name), question) && KDeleteCurrent(doc_)) tree_->ShowCurrent();
     Repaint();
 }
 
-void CMainFrame::MoveCurrentTo(int32_t targetId) { Apply([targetId](KEditorDoc& d) { return KMoveCurrent(d, targetId); }); }
+void CMainFrame::DeleteCurrent()
+{
+    const Kobject* node = doc_.Current();
+    if (node != nullptr) DeleteNode(node->IsBoard() ? "Delete Board?" : "Delete Object?");
+}
+
+void CMainFrame::MoveCurrentTo(int32_t targetId)
+{
+    if (const std::string why = KMoveRefusal(doc_, targetId); !why.empty()) {
+        Refuse(QString::fromStdString(why));
+        return;
+    }
+    if (KMoveCurrent(doc_, targetId)) tree_->ShowCurrent();
+    Repaint();
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (!quitConfirmed_ && !hooks_.confirm("Confirm Quit", "Do you want to quit?")) {
+    // Unsaved work asks once: Save, Discard or Cancel; a clean world asks
+    // whether to quit.
+    const bool asked = quitConfirmed_ || doc_.IsModified();
+    if (!asked && !hooks_.confirm("Confirm Quit", "Do you want to quit?")) {
         event->ignore();
         return;
     }
-    if (!MayDropChanges()) {
+    if (!quitConfirmed_ && !MayDropChanges()) {
         event->ignore();
         return;
     }

@@ -58,6 +58,9 @@ struct KFrameHooks {
     std::function<int()> askBmpAs;
     // Where quav-runner is found and started; empty: the editor's own folder.
     QString programFolder;
+    // Where the open and save dialogs start (the folder the editor was
+    // started from); empty: the current folder.
+    QString documentsFolder;
 };
 
 class CMainFrame : public QMainWindow {
@@ -85,6 +88,9 @@ public:
     QString ProgramFolder() const;
     // The status bar's caps, num and scroll lock panes, in that order.
     QLabel& LockPane(int index) const { return *lockPanes_[index]; }
+    // The message pane's prompt, shown whenever no other message is.
+    QLabel& IdlePrompt() const { return *idlePrompt_; }
+    QMenu& RecentMenu() const { return *recent_; }
 
 public slots:
     void Repaint();
@@ -109,6 +115,8 @@ public slots:
     void ToggleDisplayFlag(int flag);
     void CopyNode(bool wholeBoard);
     void DeleteNode(const QString& question);
+    // Delete with the board's or the object's question.
+    void DeleteCurrent();
     void MoveCurrentTo(int32_t targetId);
     // Runs an edit and repaints.
     void Apply(const std::function<bool(KEditorDoc&)>& edit);
@@ -132,6 +140,8 @@ public slots:
     void ObjectClipboard();
     // "Font Edit": OK keeps the edited sheet as one undo step.
     void FontEdit();
+    // Says in the status bar why a command did nothing.
+    void Refuse(const QString& why);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -166,6 +176,8 @@ private:
     QMenu* recent_ = nullptr;
     QList<QAction*> videoActions_;
     QLabel* lockPanes_[3] = {};
+    QLabel* idlePrompt_ = nullptr;
+    QAction* runNotice_ = nullptr;
     QAction* windowed_ = nullptr;
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -146,6 +147,7 @@ CScriptDialog::CScriptDialog(KScriptDialogSetup setup, QWidget* parent)
     connect(checkTimer_, &QTimer::timeout, this, &CScriptDialog::CheckNow);
     connect(editor_, &QsciScintilla::textChanged, checkTimer_, qOverload<>(&QTimer::start));
     editor_->viewport()->installEventFilter(this);
+    editor_->installEventFilter(this);
     CheckNow();
 }
 
@@ -196,15 +198,19 @@ QString CScriptDialog::Text() const
     return editor_->text();
 }
 
-int CScriptDialog::StyleAt(long position) const
+int CScriptDialog::StyleAt(long position, long through) const
 {
     if (position < 0) return kStyleDefault;
-    // Styling is done lazily, as text is shown; what is asked about must be
-    // styled. Colouring from an earlier place would throw away the styles
-    // from there on, so it starts where styling stopped.
+    // Styling is done lazily, as text is shown; the line must be styled up
+    // to and with the character just typed, for that character decides what
+    // the blanks before it are: a blank that ends a line is plain, the same
+    // blank inside a comment, a text line or a quoted text is part of it.
+    // Colouring from an earlier place would throw away the styles from
+    // there on, so it starts where styling stopped (the lexer itself goes
+    // back to the start of the line).
     const long styled = editor_->SendScintilla(QsciScintillaBase::SCI_GETENDSTYLED);
-    if (styled <= position) {
-        editor_->SendScintilla(QsciScintillaBase::SCI_COLOURISE, static_cast<unsigned long>(styled), position + 1);
+    if (styled < through) {
+        editor_->SendScintilla(QsciScintillaBase::SCI_COLOURISE, static_cast<unsigned long>(styled), through);
     }
     return static_cast<int>(editor_->SendScintilla(QsciScintillaBase::SCI_GETSTYLEAT, static_cast<unsigned long>(position)));
 }
@@ -212,7 +218,7 @@ int CScriptDialog::StyleAt(long position) const
 void CScriptDialog::CharAdded(int c)
 {
     const long position = editor_->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
-    const int before = StyleAt(position - 2);
+    const int before = StyleAt(position - 2, position);
     switch (c) {
     case '#':
         if (KOffersCommands(before)) ShowCompletion(KCommandList());
@@ -285,8 +291,32 @@ QString CScriptDialog::ErrorsOfLine(int line) const
     return messages.join('\n');
 }
 
+bool CScriptDialog::EnterAcceptsTypedWord()
+{
+    if (editor_->SendScintilla(QsciScintillaBase::SCI_AUTOCACTIVE) == 0) return false;
+    // Every list is shown with one character (the "#" or ".") entered.
+    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_AUTOCPOSSTART) - 1;
+    const long position = editor_->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    if (start < 0 || position <= start) return false;
+    const QByteArray typed = TextBytes(*editor_, start, position);
+    const long length = editor_->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0UL, static_cast<long>(0));
+    QByteArray chosen(static_cast<qsizetype>(std::max(0L, length)) + 1, '\0');
+    editor_->SendScintilla(QsciScintillaBase::SCI_AUTOCGETCURRENTTEXT, 0UL, chosen.data());
+    chosen.truncate(static_cast<qsizetype>(std::max(0L, length)));
+    if (typed != chosen) return false;
+    // Taking the entry would change nothing; the key is the line break.
+    editor_->SendScintilla(QsciScintillaBase::SCI_AUTOCCANCEL);
+    return true;
+}
+
 bool CScriptDialog::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        // The list closes and the key goes on to the editor as a line break.
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) EnterAcceptsTypedWord();
+        return QDialog::eventFilter(watched, event);
+    }
     if (watched != editor_->viewport() || event->type() != QEvent::ToolTip) return QDialog::eventFilter(watched, event);
     const auto* help = static_cast<QHelpEvent*>(event);
     const long margins = editor_->SendScintilla(QsciScintillaBase::SCI_GETMARGINWIDTHN, 0UL) +

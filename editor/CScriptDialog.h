@@ -75,7 +75,11 @@ private:
     void SpaceTyped(long position);
     void ShowCompletion(const std::string& list);
     void PopUpFonts();
-    int StyleAt(long position) const;
+    // The style at position, once the text is styled up to through.
+    int StyleAt(long position, long through) const;
+    // Enter with the completion list open, when the typed word is already
+    // the chosen entry: closes the list, so Enter breaks the line.
+    bool EnterAcceptsTypedWord();
 
     KScriptDialogSetup setup_;
     QsciScintilla* editor_;

@@ -10,6 +10,7 @@
 #include <allegro.h>
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,8 +18,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QWheelEvent>
 
+#include <algorithm>
+#include <climits>
+#include <memory>
 #include <string>
 
 namespace {
@@ -43,25 +48,136 @@ void Blit(QWidget& widget, BITMAP* bitmap, const Kinterface& engine)
 
 // --- World tree ---------------------------------------------------------------------
 
-CSelectView::CSelectView(KEditorDoc& doc, CMainFrame& frame) : doc_(doc), frame_(frame)
+CSelectView::CSelectView(KEditorDoc& doc, CMainFrame& frame)
+    : doc_(doc), frame_(frame), scrollBar_(new QScrollBar(Qt::Vertical, this))
 {
     setObjectName("tree");
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumWidth(40);
+    // Clicked, the list takes the keyboard for its arrows and commands.
+    setFocusPolicy(Qt::ClickFocus);
+    scrollBar_->setFocusPolicy(Qt::NoFocus);
+    scrollBar_->setSingleStep(1);
+    connect(scrollBar_, &QScrollBar::valueChanged, this, [this](int value) {
+        if (value == rowOffset_) return;
+        rowOffset_ = value;
+        update();
+    });
+}
+
+int CSelectView::VisibleRows() const { return KTreeVisibleRows(height()); }
+
+void CSelectView::resizeEvent(QResizeEvent*)
+{
+    const int barWidth = scrollBar_->sizeHint().width();
+    scrollBar_->setGeometry(width() - barWidth, 0, barWidth, height());
+    SyncScrollBar();
+}
+
+void CSelectView::SyncScrollBar()
+{
+    // One step is one row; past the last row only where the wheel went.
+    const int64_t rows = KTreeRowCount(doc_.Engine(), &folds_);
+    const int64_t last = std::max<int64_t>(0, rows - VisibleRows());
+    const QSignalBlocker quiet(scrollBar_);
+    scrollBar_->setRange(0, static_cast<int>(std::min<int64_t>(std::max<int64_t>(last, rowOffset_), INT_MAX)));
+    scrollBar_->setPageStep(VisibleRows());
+    scrollBar_->setValue(rowOffset_);
+}
+
+void CSelectView::SetRowOffset(int offset)
+{
+    rowOffset_ = std::max(0, offset);
+    SyncScrollBar();
+    update();
 }
 
 void CSelectView::paintEvent(QPaintEvent*)
 {
-    BITMAP* target = SizedBitmap(bitmap_, std::max(1, width()), std::max(1, height()));
-    rowsDrawn_ = KDrawTree(target, doc_.Engine(), doc_.CurrentNode(), doc_.CurrentBoard(), columnOffset_, rowOffset_);
+    const int listWidth = std::max(1, width() - scrollBar_->width());
+    BITMAP* target = SizedBitmap(bitmap_, listWidth, std::max(1, height()));
+    rowsDrawn_ = KDrawTree(target, doc_.Engine(), doc_.CurrentNode(), doc_.CurrentBoard(), columnOffset_, rowOffset_,
+                           &folds_);
     Blit(*this, target, doc_.Engine());
+    SyncScrollBar();
+}
+
+void CSelectView::ResetView()
+{
+    folds_.clear();
+    columnOffset_ = 0;
+    SetRowOffset(0);
+}
+
+void CSelectView::ShowCurrent()
+{
+    const Kobject* board = doc_.CurrentBoardNode();
+    if (board != nullptr && doc_.CurrentNode() != board->id) folds_.erase(board->id);
+    const int64_t row = KTreeRowOf(doc_.Engine(), doc_.CurrentNode(), &folds_);
+    SetRowOffset(KTreeOffsetShowing(row, rowOffset_, VisibleRows()));
+}
+
+void CSelectView::SetFolded(int32_t boardId, bool folded)
+{
+    if (folded) {
+        folds_.insert(boardId);
+        // An object of a folded board has no row: its board takes the selection.
+        const Kobject* current = doc_.Current();
+        if (current != nullptr && !current->IsBoard() && doc_.CurrentBoard() == boardId) doc_.Select(boardId);
+    } else {
+        folds_.erase(boardId);
+    }
+    SyncScrollBar();
+    frame_.Repaint();
+}
+
+void CSelectView::UnfoldAll()
+{
+    folds_.clear();
+    SyncScrollBar();
+    update();
 }
 
 void CSelectView::SelectAt(int y)
 {
-    const int32_t id = KTreeHitTest(doc_.Engine(), y, rowOffset_);
+    const int32_t id = KTreeHitTest(doc_.Engine(), y, rowOffset_, &folds_);
     if (id > 0) doc_.Select(id);
     frame_.Repaint();
+}
+
+void CSelectView::SelectRow(int64_t row)
+{
+    const int64_t rows = KTreeRowCount(doc_.Engine(), &folds_);
+    if (rows <= 0) return;
+    const int32_t id = KTreeNodeAtRow(doc_.Engine(), std::clamp<int64_t>(row, 0, rows - 1), &folds_);
+    if (id > 0) doc_.Select(id);
+    ShowCurrent();
+    frame_.Repaint();
+}
+
+void CSelectView::StepSelection(int64_t rows)
+{
+    const int64_t row = KTreeRowOf(doc_.Engine(), doc_.CurrentNode(), &folds_);
+    SelectRow(row < 0 ? 0 : row + rows);
+}
+
+void CSelectView::keyPressEvent(QKeyEvent* event)
+{
+    const int page = std::max(1, VisibleRows() - 1);
+    switch (event->key()) {
+    case Qt::Key_Up: StepSelection(-1); break;
+    case Qt::Key_Down: StepSelection(1); break;
+    case Qt::Key_PageUp: StepSelection(-page); break;
+    case Qt::Key_PageDown: StepSelection(page); break;
+    case Qt::Key_Home: SelectRow(0); break;
+    case Qt::Key_End: SelectRow(KTreeRowCount(doc_.Engine(), &folds_) - 1); break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: frame_.EditScript(); break;
+    case Qt::Key_F2: frame_.EditName(); break;
+    case Qt::Key_Delete: frame_.DeleteCurrent(); break;
+    default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
 }
 
 void CSelectView::mousePressEvent(QMouseEvent* event)
@@ -70,11 +186,9 @@ void CSelectView::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::RightButton) {
         SelectAt(at.y());
         if (doc_.Current() == nullptr) return;
-        QMenu* menu = BuildContextMenu();
+        std::unique_ptr<QMenu> menu(BuildContextMenu());
         // Opens on the next multiple of 10 below the pointer.
-        const QPoint global = mapToGlobal(QPoint(at.x(), (at.y() / 10 + 1) * 10));
-        menu->exec(global);
-        menu->deleteLater();
+        frame_.RunMenu(*menu, mapToGlobal(QPoint(at.x(), (at.y() / 10 + 1) * 10)));
         return;
     }
     if (event->button() != Qt::LeftButton) return;
@@ -83,6 +197,13 @@ void CSelectView::mousePressEvent(QMouseEvent* event)
         dragStart_ = at;
         dragRowOffset_ = rowOffset_;
         dragColumnOffset_ = columnOffset_;
+        return;
+    }
+    const int32_t hit = KTreeHitTest(doc_.Engine(), at.y(), rowOffset_, &folds_);
+    const Kobject* node = hit > 0 ? doc_.FindNode(hit) : nullptr;
+    if (node != nullptr && node->IsBoard() && KTreeMarkerHit(at.x(), columnOffset_)) {
+        doc_.Select(hit);
+        SetFolded(hit, !IsFolded(hit));
         return;
     }
     SelectAt(at.y());
@@ -94,8 +215,7 @@ void CSelectView::mouseMoveEvent(QMouseEvent* event)
     const QPoint at = event->position().toPoint();
     if (mode_ == Mode::DragView) {
         columnOffset_ = KDragOffset(dragColumnOffset_, dragStart_.x(), at.x());
-        rowOffset_ = KDragOffset(dragRowOffset_, dragStart_.y(), at.y());
-        update();
+        SetRowOffset(KDragOffset(dragRowOffset_, dragStart_.y(), at.y()));
     } else if (mode_ == Mode::DragSelect) {
         SelectAt(at.y());
     }
@@ -115,16 +235,26 @@ void CSelectView::mouseDoubleClickEvent(QMouseEvent* event)
 void CSelectView::wheelEvent(QWheelEvent* event)
 {
     // Turning the wheel towards the user scrolls down the list.
-    rowOffset_ = KWheelRowOffset(rowOffset_, -event->angleDelta().y());
-    update();
+    SetRowOffset(KWheelRowOffset(rowOffset_, -event->angleDelta().y()));
 }
 
-void CSelectView::AddMoveMenu(QMenu& parent, const Kobject& node)
+void CSelectView::FillMoveMenu(QMenu& menu, int32_t id)
+{
+    const Kobject* node = id == 0 ? doc_.Engine().vMain.get() : doc_.FindNode(id);
+    if (node == nullptr) return;
+    if (id != 0) menu.addAction("&Here ...", &frame_, [this, id] { frame_.MoveCurrentTo(id); });
+    for (const auto& child : node->children) AddMoveSubMenu(menu, *child);
+}
+
+void CSelectView::AddMoveSubMenu(QMenu& parent, const Kobject& node)
 {
     QMenu* sub = parent.addMenu(QString::fromStdString(node.name));
     const int32_t id = node.id;
-    sub->addAction("&Here ...", &frame_, [this, id] { frame_.MoveCurrentTo(id); });
-    for (const auto& child : node.children) AddMoveMenu(*sub, *child);
+    // A world of thousands of nodes would make thousands of menus on every
+    // right-click; each level is made only when it is opened.
+    connect(sub, &QMenu::aboutToShow, sub, [this, sub, id] {
+        if (sub->isEmpty()) FillMoveMenu(*sub, id);
+    });
 }
 
 QMenu* CSelectView::BuildContextMenu()
@@ -151,7 +281,9 @@ QMenu* CSelectView::BuildContextMenu()
         QMenu* edit = menu->addMenu("&Edit");
         edit->addAction("&Copy", frame, [frame] { frame->CopyNode(false); });
         QMenu* move = edit->addMenu("Move");
-        for (const auto& board : doc_.Engine().vMain->children) AddMoveMenu(*move, *board);
+        connect(move, &QMenu::aboutToShow, move, [this, move] {
+            if (move->isEmpty()) FillMoveMenu(*move, 0);
+        });
         menu->addAction("&Delete", frame, [frame] { frame->DeleteNode("Delete Object?"); });
     }
     menu->addAction("&Name", frame, &CMainFrame::EditName);
@@ -160,7 +292,12 @@ QMenu* CSelectView::BuildContextMenu()
     menu->addAction("&Size", frame, &CMainFrame::EditSize);
     menu->addAction("&Viewport", frame, &CMainFrame::EditViewport);
     if (node != nullptr && node->IsBoard()) {
-        menu->addAction("&Expand All", frame, [frame] { frame->Apply(KExpandAll); });
+        menu->addAction("&Expand All", frame, [this, frame] {
+            UnfoldAll();
+            frame->Apply(KExpandAll);
+        });
+        const int32_t id = node->id;
+        menu->addAction(IsFolded(id) ? "Un&fold" : "&Fold", this, [this, id] { SetFolded(id, !IsFolded(id)); });
     } else {
         QAction* hide = menu->addAction("&Hide", frame, [frame] { frame->Apply(KToggleHidden); });
         hide->setCheckable(true);

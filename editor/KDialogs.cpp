@@ -28,6 +28,8 @@ CNameDialog::CNameDialog(const QString& name, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle("Name");
     field_->setMaxLength(50);
+    // Typing replaces the old name.
+    field_->selectAll();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(field_);
     layout->addWidget(OkCancel(this));

@@ -17,6 +17,13 @@ void KAddRecentFile(const QString& path)
     KEditorSettings().setValue("Recent File List", files);
 }
 
+void KRemoveRecentFile(const QString& path)
+{
+    QStringList files = KRecentFileList();
+    files.removeAll(path);
+    KEditorSettings().setValue("Recent File List", files);
+}
+
 QString KScriptFontFace() { return KEditorSettings().value("Font/Face").toString(); }
 
 void KSetScriptFontFace(const QString& face) { KEditorSettings().setValue("Font/Face", face); }

@@ -16,3 +16,4 @@ QString KScriptFontFace();
 void KSetScriptFontFace(const QString& face);
 // Puts path first in the recent list, keeping six entries.
 void KAddRecentFile(const QString& path);
+void KRemoveRecentFile(const QString& path);

@@ -7,6 +7,7 @@
 #include <allegro.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 
 namespace {
@@ -63,6 +64,26 @@ const NameTable& Names()
 {
     static const NameTable table;
     return table;
+}
+
+// Presses seen by the keyboard driver's thread (or replayed) since the
+// frame's keys were last taken, and the keys of that frame.
+constexpr size_t kLibraryKeys = 128;
+static_assert(KEY_MAX <= static_cast<int>(kLibraryKeys));
+std::array<std::atomic<uint8_t>, kLibraryKeys> gPressedSinceFrame{};
+std::array<uint8_t, kLibraryKeys> gFrameKeys{};
+static_assert(std::atomic<uint8_t>::is_always_lock_free, "the keyboard thread latches without a lock");
+std::atomic<int> gMouseScale{1};
+
+void LatchPress(int libraryKey)
+{
+    if (libraryKey > 0 && libraryKey < static_cast<int>(kLibraryKeys)) gPressedSinceFrame[static_cast<size_t>(libraryKey)] = 1;
+}
+
+// The keyboard driver's thread: the scancode, with bit 7 set on a release.
+void LowLevelKeyHook(int scancode)
+{
+    if ((scancode & 0x80) == 0) LatchPress(scancode & 0x7f);
 }
 
 void Count(uint8_t& counter, bool down) { counter = down ? static_cast<uint8_t>(counter + 1) : 0; }
@@ -135,9 +156,10 @@ KPhysicalInput KReadLibraryInput()
     poll_keyboard();
     poll_mouse();
     poll_joystick();
-    for (size_t k = 0; k < input.keys.size() && k < KEY_MAX; ++k) input.keys[k] = key[k] != 0;
-    input.mouseX = mouse_x;
-    input.mouseY = mouse_y;
+    for (size_t k = 0; k < input.keys.size() && k < KEY_MAX; ++k) input.keys[k] = key[k] != 0 || gFrameKeys[k] != 0;
+    const int scale = std::max(gMouseScale.load(), 1);
+    input.mouseX = mouse_x / scale;
+    input.mouseY = mouse_y / scale;
     input.mouseZ = mouse_z;
     input.mouseButtons = mouse_b;
     input.joystickCount = std::clamp(num_joysticks, 0, kJoysticks);
@@ -156,10 +178,36 @@ KPhysicalInput KReadLibraryInput()
     return input;
 }
 
+void KLatchKeyPresses() { keyboard_lowlevel_callback = LowLevelKeyHook; }
+
+void KTakeFrameKeys()
+{
+    for (size_t k = 0; k < kLibraryKeys; ++k) {
+        const bool held = k < static_cast<size_t>(KEY_MAX) && key[k] != 0;
+        gFrameKeys[k] = gPressedSinceFrame[k].exchange(0) != 0 || held ? 1 : 0;
+    }
+}
+
+bool KFrameKeyDown(int libraryKey)
+{
+    return libraryKey >= 0 && libraryKey < static_cast<int>(kLibraryKeys) && gFrameKeys[static_cast<size_t>(libraryKey)] != 0;
+}
+
+void KForgetFrameKeys()
+{
+    for (auto& pressed : gPressedSinceFrame) pressed = 0;
+    gFrameKeys.fill(0);
+}
+
+void KSetMouseScale(int scale) { gMouseScale = std::max(scale, 1); }
+
 void KSetLibraryInput(int slot, bool down)
 {
     switch (KInputKindOfSlot(slot)) {
-    case KInputKind::Key: key[KLibraryKeyOfSlot(slot)] = down ? 1 : 0; break;
+    case KInputKind::Key:
+        key[KLibraryKeyOfSlot(slot)] = down ? 1 : 0;
+        if (down) LatchPress(KLibraryKeyOfSlot(slot));
+        break;
     case KInputKind::MouseButton: {
         const int bit = 1 << (slot - kSlotMouse1);
         mouse_b = down ? (mouse_b | bit) : (mouse_b & ~bit);

@@ -61,8 +61,28 @@ enum class KInputKind : uint8_t { None = 0, Key = 1, Derived = 2, MouseButton = 
 KInputKind KInputKindOfSlot(int slot);
 
 // Reads the library's key array, mouse and joysticks (polling the drivers
-// that are installed).
+// that are installed). A key counts as down when it is held now or was down
+// when the frame's keys were taken (KTakeFrameKeys).
 KPhysicalInput KReadLibraryInput();
+
+// --- Keys of a frame ------------------------------------------------------------
+// A key pressed and let go between two looks at the key array would never
+// be seen: every press is latched until the next frame takes it. The
+// keyboard's low-level hook latches real presses; KSetLibraryInput latches
+// replayed ones.
+// Hooks the latch into the keyboard driver (after install_keyboard).
+void KLatchKeyPresses();
+// Takes the frame's keys: each is down when held now or pressed since the
+// frame before. Clears the latch.
+void KTakeFrameKeys();
+// Whether the key was down in the frame taken last.
+bool KFrameKeyDown(int libraryKey);
+// Forgets the latched presses and the frame's keys (a new game, a new window).
+void KForgetFrameKeys();
+
+// The window shows the game enlarged this many times: mouse positions are
+// divided by it, so scripts see game pixels.
+void KSetMouseScale(int scale);
 
 // Writes the library's physical state as a device would: the headless
 // replay presses and releases keys, buttons and joystick directions here,

@@ -2,6 +2,7 @@
 
 #include "KModalHost.h"
 
+#include "KInput.h"
 #include "Kinterface.h"
 
 #include <allegro.h>
@@ -43,7 +44,9 @@ bool Kinterface::CloseRequested()
 bool Kinterface::WaitForRelease(int libraryKey)
 {
     if (libraryKey < 0 || libraryKey >= KEY_MAX) return true;
-    while (key[libraryKey] != 0) {
+    // A press shorter than a frame counts as held for that frame: one more
+    // frame takes the keys afresh.
+    while (key[libraryKey] != 0 || KFrameKeyDown(libraryKey)) {
         if (RunModalPass() != KModalPass::Ran) return false;
     }
     return true;

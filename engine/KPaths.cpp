@@ -66,7 +66,17 @@ std::string KAbsolutePath(std::string_view path)
     return absolute;
 }
 
-bool KEnterExecutableDir() { return chdir(KExecutableDir().c_str()) == 0; }
+std::string KDataDir()
+{
+    const std::string programs = KExecutableDir();
+    const std::string beside = programs == "/" ? std::string() : programs;
+    for (const std::string& candidate : {beside, beside + "/../share/quav"}) {
+        if (KKindOfFile(candidate + "/Library") == KFileKind::Folder) return candidate.empty() ? "/" : candidate;
+    }
+    return programs;
+}
+
+bool KEnterDataDir() { return chdir(KDataDir().c_str()) == 0; }
 
 std::string KUnquoted(std::string_view argument)
 {

@@ -13,8 +13,15 @@ std::string KExecutableDir();
 // absolute already or empty).
 std::string KAbsolutePath(std::string_view path);
 
-// Makes the executable's folder the current directory; false when it cannot.
-bool KEnterExecutableDir();
+// The folder that holds Library/ and Worlds/: the executable's own folder
+// (a build) when Library/ is there, else "../share/quav" from it (an
+// installed tree, wherever its prefix was moved). The executable's folder
+// when neither holds a Library/.
+std::string KDataDir();
+
+// Makes the data folder the current directory, so that "Library/..." and
+// "Worlds/..." resolve; false when it cannot.
+bool KEnterDataDir();
 
 // A path argument without the double quotes that may surround it.
 std::string KUnquoted(std::string_view argument);

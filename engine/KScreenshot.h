@@ -9,6 +9,8 @@
 struct BITMAP;
 
 inline constexpr const char* kScreensFolder = "Worlds/Screens";
+// The shipped worlds' folder, relative to the data folder.
+inline constexpr const char* kShippedWorldsFolder = "Worlds";
 // Numbers run 00000 .. 99999; when all are taken no screenshot is saved.
 inline constexpr int kMaxScreenshots = 100000;
 

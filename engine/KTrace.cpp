@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 bool gKTraceEnabled = false;
@@ -43,9 +44,15 @@ void KTracePrintf(const char* format, ...)
         text.assign(buffer.data(), static_cast<size_t>(length));
     }
     va_end(args);
+    // The library's log is a file in the current directory, which the
+    // programs enter before they trace; in an installed, read-only tree the
+    // lines go to standard error instead of nowhere.
+    static const bool logWritable = access(".", W_OK) == 0;
     if (TraceSink()) {
         TraceSink()(text);
-    } else {
+    } else if (logWritable) {
         al_trace("%s", text.c_str());
+    } else {
+        std::fwrite(text.data(), 1, text.size(), stderr);
     }
 }

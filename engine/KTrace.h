@@ -1,6 +1,7 @@
 #pragma once
-// Progress trace. Lines go to the game library's trace log only while tracing
-// is switched on; when it is off a trace costs one predictable branch and the
+// Progress trace. Lines go to the game library's trace log (standard error
+// when the current directory cannot be written) only while tracing is
+// switched on; when it is off a trace costs one predictable branch and the
 // arguments are never formatted.
 
 #include <functional>

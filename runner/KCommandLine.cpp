@@ -2,6 +2,7 @@
 
 #include "KParseNumber.h"
 #include "KPaths.h"
+#include "KVersion.h"
 
 #include <algorithm>
 #include <limits>
@@ -86,6 +87,13 @@ bool SetSeed(KRunnerOptions& options, std::string_view value, std::string& error
     return false;
 }
 
+bool SetScale(KRunnerOptions& options, std::string_view value, std::string& error)
+{
+    if (KParseNumber<int>(value, 1, 4, options.scale)) return true;
+    error = "--scale wants 1, 2, 3 or 4, not '" + std::string(value) + "'";
+    return false;
+}
+
 bool SetInput(KRunnerOptions& options, std::string_view value, std::string& error)
 {
     options.inputPath = value;
@@ -134,6 +142,7 @@ constexpr OptionRow kOptions[] = {
     {"--input", "FILE", SetInput, true, "replay the inputs of FILE (see below)"},
     {"--screenshot", "FILE", SetScreenshot, true, "save the last frame as FILE: PNG when it ends in .png, else BMP"},
     {"--seed", "S", SetSeed, false, "seed the game's random numbers"},
+    {"--scale", "N", SetScale, false, "show the game N times larger (1 to 4); kept for later runs"},
     {"--dump-vars", "FILE", SetDumpVars, true, "write the variables at exit as a JSON object (- for standard output)"},
     {"--dump-tree", "FILE", SetDumpTree, true, "write the world tree at exit as JSON (- for standard output)"},
     {"--dump-tree-cells", "", SetDumpTreeCells, true, "with --dump-tree: every node's cells too"},
@@ -225,7 +234,7 @@ bool KParseCommandLine(const std::vector<std::string_view>& args, KRunnerOptions
     return CheckCombination(options, error);
 }
 
-std::string KVersionText() { return "QUAV! Runner " QUAV_VERSION "\n"; }
+std::string KVersionText() { return "quav-runner (QUAV!) " QUAV_VERSION "\n"; }
 
 std::string KUsageText()
 {
@@ -247,6 +256,10 @@ std::string KUsageText()
     }
     text +=
         "\n"
+        "In a window, F11 cycles the enlargement through 1x to 4x; the last one\n"
+        "chosen is kept in quav/runner.cfg under $XDG_CONFIG_HOME (or ~/.config).\n"
+        "Screenshots keep the game's own size. Headless play is never enlarged.\n"
+        "\n"
         "Headless play starts the game library without a system driver and draws\n"
         "into a memory bitmap of the world's video mode; there is no window and no\n"
         "timer, so a run with the same world, inputs and seed plays the same way.\n"
@@ -264,8 +277,8 @@ std::string KUsageText()
         "j1_up .. j4_b9 and the rest of the key names. key_sleft .. key_sdown,\n"
         "key_shift, key_ctrl and key_alt follow from the keys held and cannot be\n"
         "replayed. Blank lines and lines starting with # are skipped. Escape and\n"
-        "Print Screen act as in a window; screenshots go to Worlds/Screens/ beside\n"
-        "the program.\n"
+        "Print Screen act as in a window; screenshots go to Worlds/Screens/ (see\n"
+        "Files).\n"
         "\n"
         "Windows that wait for the player inside a tick (the scroll window, the\n"
         "menu, a held Escape) run no game ticks, but every frame they show takes\n"
@@ -314,6 +327,14 @@ std::string KUsageText()
         "\"markers\": [{\"name\", \"line\", \"command\", \"active\"}],\n"
         "\"keymarkers\": [{\"input\", \"marker\"}]}; each code byte is the character\n"
         "with the same number.\n"
+        "\n"
+        "Files: Library/ and Worlds/ are found beside the program (a build) or in\n"
+        "../share/quav from it (an installed tree). A world in a folder the user\n"
+        "cannot write is played from its copy in $XDG_DATA_HOME/quav/Worlds\n"
+        "(~/.local/share/quav/Worlds), made at first use with the files beside it\n"
+        "that are named after it (vault_theme.mid, vault.win.replay); its saved\n"
+        "games and #save files go there, and screenshots go to Screens/ there\n"
+        "when Worlds/ cannot be written.\n"
         "\n"
         "Exit status: 0 done, 1 the world could not be loaded (or no screen could\n"
         "be had, or an output file could not be written; --check: compile errors),\n"

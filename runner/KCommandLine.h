@@ -21,6 +21,7 @@ struct KRunnerOptions {
     std::string audioPath;     // the mixed sound as a WAV file
     std::string midiLogPath;   // every MIDI message sent, one a line
     bool dumpTreeCells = false;
+    int scale = 0;  // 1..4: the window's enlargement; 0: the one kept from the last run
     bool seeded = false;
     uint64_t seed = 0;
     std::string worldPath;  // unquoted; empty for the launcher

@@ -1,5 +1,6 @@
 #include "KGameMenu.h"
 
+#include "KInput.h"
 #include "KPaths.h"
 #include "KRunnerShell.h"
 #include "KSavedGame.h"
@@ -70,10 +71,10 @@ constexpr int kSlotsPerColumn = 6;
 constexpr int32_t kFirstSlotRow = 4;
 constexpr int32_t kKeyColumn[] = {1, 19};
 
-// The keys the menu reacts to; only their presses are tracked.
-constexpr int kMenuKeys[] = {KEY_PRTSCR, KEY_ESC, KEY_Q,  KEY_R,  KEY_S,  KEY_L,   KEY_F1,  KEY_F2,
-                             KEY_F3,     KEY_F4,  KEY_F5, KEY_F6, KEY_F7, KEY_F8, KEY_F9, KEY_F10,
-                             KEY_F11,    KEY_F12};
+// The keys the menu reacts to; only their presses are tracked. Print Screen
+// is the shell's, in the menu as everywhere.
+constexpr int kMenuKeys[] = {KEY_ESC, KEY_Q,  KEY_R,  KEY_S,  KEY_L,  KEY_F1,  KEY_F2,  KEY_F3, KEY_F4,
+                             KEY_F5,  KEY_F6, KEY_F7, KEY_F8, KEY_F9, KEY_F10, KEY_F11, KEY_F12};
 
 }  // namespace
 
@@ -209,20 +210,19 @@ void KGameMenu::DrawSlotPage()
 bool KGameMenu::NextFrame()
 {
     if (engine_.RunModalPass() != KModalPass::Ran) return false;
+    // The frame's keys: a press shorter than a frame counts too.
     for (const int k : kMenuKeys) {
-        const uint8_t now = key[k] != 0 ? 1 : 0;
+        const uint8_t now = KFrameKeyDown(k) ? 1 : 0;
         down_[k] = now != 0 && held_[k] == 0 ? 1 : 0;
         held_[k] = now;
     }
-    // One screenshot per press, on every page.
-    if (Pressed(KEY_PRTSCR)) shell_.SaveScreenshot();
     return true;
 }
 
 void KGameMenu::ArmKeys()
 {
     for (const int k : kMenuKeys) {
-        held_[k] = key[k] != 0 ? 1 : 0;
+        held_[k] = KFrameKeyDown(k) ? 1 : 0;
         down_[k] = 0;
     }
 }

@@ -1,6 +1,10 @@
 #include "KLauncher.h"
 
+#include "KPaths.h"
 #include "KRunnerShell.h"
+#include "KScreenshot.h"
+#include "KUserWorlds.h"
+#include "KVersion.h"
 #include "Kinterface.h"
 
 #include <allegro.h>
@@ -9,13 +13,18 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int kWidth = 784;
 constexpr int kHeight = 96;
+// While the file selector is open the window grows to give it room.
+constexpr int kRoomHeight = 480;
+constexpr int kSelectorWidth = 560;
+constexpr int kSelectorHeight = 400;
+// The game that ships with the runner, in its Worlds folder.
+constexpr const char* kShippedWorld = "vault.zqav";
 constexpr int kPathChars = 1000;
 constexpr int kButtonY = 60;
 constexpr int kButtonW = 64;
@@ -115,15 +124,15 @@ Choice RunDialog(LauncherDialog& dialog)
     return choice;
 }
 
-bool OpenLauncherWindow()
+// The launcher's window at a height; its look and handlers come back with
+// every mode set.
+bool SetLauncherMode(int height)
 {
+    const KRunnerShell::StopSignalsHeld held;
     set_color_depth(8);
-    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, kWidth, kHeight, 0, 0) != 0) return false;
+    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, kWidth, height, 0, 0) != 0) return false;
     set_window_title("QUAV! Runner");
     set_palette(default_palette);
-    install_timer();
-    install_keyboard();
-    install_mouse();
     set_close_button_callback(KRunnerShell::RequestClose);
     gui_fg_color = makecol(0, 0, 0);
     gui_bg_color = makecol(255, 255, 255);
@@ -131,50 +140,128 @@ bool OpenLauncherWindow()
     return true;
 }
 
-bool IsFolder(const std::string& path)
+bool OpenLauncherWindow()
 {
-    struct stat info{};
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (!SetLauncherMode(kHeight)) return false;
+    const KRunnerShell::StopSignalsHeld held;
+    install_timer();
+    install_keyboard();
+    install_mouse();
+    return true;
 }
 
-// The shipped worlds are built into the Worlds folder beside the program;
-// a Worlds folder in the current directory is the next best place.
+// The library's own modal dialogs (the file selector) run their loops
+// without asking anybody: asked to stop, the launcher answers them Escape
+// through the mouse hook that every pass of their loop calls.
+int (*gLibraryMouseButtons)() = nullptr;
+bool gEscapeSent = false;
+
+int MouseButtonsOrStop()
+{
+    if (KRunnerShell::CloseRequested() && !gEscapeSent) {
+        gEscapeSent = true;
+        simulate_keypress((KEY_ESC << 8) | 27);
+    }
+    return gLibraryMouseButtons != nullptr ? gLibraryMouseButtons() : mouse_b;
+}
+
+// Hooks the stop into the library's dialogs for as long as it lives.
+class StopHook {
+public:
+    StopHook() : saved_(gui_mouse_b)
+    {
+        gLibraryMouseButtons = saved_;
+        gEscapeSent = false;
+        gui_mouse_b = MouseButtonsOrStop;
+    }
+    ~StopHook()
+    {
+        gui_mouse_b = saved_;
+        gLibraryMouseButtons = nullptr;
+        if (gEscapeSent) clear_keybuf();
+    }
+    StopHook(const StopHook&) = delete;
+    StopHook& operator=(const StopHook&) = delete;
+
+private:
+    int (*saved_)();
+};
+
+// Open starts where the games live: the Worlds folder of the data folder
+// (the current directory) when it can be written, else the per-user copy.
 std::string WorldsFolder()
 {
-    std::array<char, 4096> program{};
-    get_executable_name(program.data(), static_cast<int>(program.size()));
-    std::string beside(program.data());
-    const size_t slash = beside.rfind('/');
-    if (slash != std::string::npos) {
-        beside = beside.substr(0, slash) + "/Worlds/";
-        if (IsFolder(beside)) return beside;
-    }
+    const std::string home = KWorldsHome(kShippedWorldsFolder);
+    if (home.empty() || home.front() == '/') return home.empty() ? "Worlds/" : home + "/";
     std::array<char, 4096> cwd{};
-    if (getcwd(cwd.data(), cwd.size()) == nullptr) return "Worlds/";
-    return std::string(cwd.data()) + "/Worlds/";
+    if (getcwd(cwd.data(), cwd.size()) == nullptr) return home + "/";
+    return std::string(cwd.data()) + "/" + home + "/";
 }
 
-// The file selector, starting in the Worlds folder and showing world files;
-// the current directory stays as it is.
+// The shipped game, when it is there: the path the launcher starts with.
+std::string ShippedWorld()
+{
+    const std::string path = WorldsFolder() + kShippedWorld;
+    return KKindOfFile(path) == KFileKind::Regular ? path : std::string();
+}
+
+// The file selector, in a window grown to give it room, starting in the
+// Worlds folder on the shipped game (else on the world in the path field)
+// and showing world files; the current directory stays as it is.
 void OpenWorld(std::string& worldPath)
 {
     std::array<char, 6 * 1024> chosen{};
-    const std::string start = WorldsFolder();
-    std::strncpy(chosen.data(), start.c_str(), chosen.size() - 1);
-    if (file_select_ex("Open a QUAV! world", chosen.data(), "zqav;/-h", static_cast<int>(chosen.size()), 0, 0) != 0) {
-        worldPath = chosen.data();
+    std::string start = WorldsFolder();
+    if (worldPath.rfind(start, 0) == 0 && KKindOfFile(worldPath) == KFileKind::Regular) {
+        start = worldPath;
+    } else if (const std::string shipped = ShippedWorld(); !shipped.empty()) {
+        start = shipped;
     }
+    std::strncpy(chosen.data(), start.c_str(), chosen.size() - 1);
+    if (!SetLauncherMode(kRoomHeight)) return;
+    int picked = 0;
+    {
+        const StopHook stop;
+        // Keys typed for the launcher's field are not the selector's.
+        clear_keybuf();
+        show_mouse(screen);
+        picked = file_select_ex("Open a QUAV! world", chosen.data(), "zqav;/-h", static_cast<int>(chosen.size()),
+                                kSelectorWidth, kSelectorHeight);
+        show_mouse(nullptr);
+    }
+    if (picked != 0) worldPath = chosen.data();
+    SetLauncherMode(kHeight);
 }
 
+// The About box, drawn inside the launcher's window so none of it is cut.
 void ShowAbout()
 {
-    alert("QUAV! Runner " QUAV_VERSION, "Plays the worlds made with Vantor.", "A QUAV! kit program.", "OK", nullptr, 0, 0);
+    static constexpr char kTitle[] = "About QUAV Runner";
+    static constexpr char kName[] = "QUAV! Runner " QUAV_VERSION;
+    static constexpr char kCredits[] = "Plays the worlds made with Vantor.  A QUAV! kit program.";
+    std::array<DIALOG, 6> about{{
+        {d_shadow_box_proc, 4, 2, kWidth - 10, kHeight - 6, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+        {d_ctext_proc, kWidth / 2, 10, 0, 8, 0, 0, 0, 0, 0, 0, const_cast<char*>(kTitle), nullptr, nullptr},
+        {d_ctext_proc, kWidth / 2, 30, 0, 8, 0, 0, 0, 0, 0, 0, const_cast<char*>(kName), nullptr, nullptr},
+        {d_ctext_proc, kWidth / 2, 44, 0, 8, 0, 0, 0, 0, 0, 0, const_cast<char*>(kCredits), nullptr, nullptr},
+        {d_button_proc, kWidth / 2 - kButtonW / 2, kButtonY, kButtonW, kButtonH, 0, 0, 'o', D_EXIT, 0, 0,
+         const_cast<char*>("&OK"), nullptr, nullptr},
+        {nullptr, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    }};
+    set_dialog_color(about.data(), gui_fg_color, gui_bg_color);
+    show_mouse(screen);
+    DIALOG_PLAYER* player = init_dialog(about.data(), 4);
+    while (!KRunnerShell::CloseRequested() && update_dialog(player)) rest(1);
+    shutdown_dialog(player);
+    show_mouse(nullptr);
 }
 
 }  // namespace
 
 int KRunLauncher(Kinterface& engine, std::string& worldPath, KPlayFunction play)
 {
+    // Play works at once, on the game that ships with the runner.
+    if (worldPath.empty()) worldPath = ShippedWorld();
     bool windowOpen = false;
     for (;;) {
         if (!windowOpen) {

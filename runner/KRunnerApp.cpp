@@ -1,5 +1,6 @@
 #include "KRunnerApp.h"
 
+#include "KAlsaTrace.h"
 #include "KCommandLine.h"
 #include "KInputReplay.h"
 #include "KLauncher.h"
@@ -7,11 +8,13 @@
 #include "KAscii.h"
 #include "KPaths.h"
 #include "KRunnerParts.h"
+#include "KRunnerSettings.h"
 #include "KRunnerShell.h"
 #include "KScreenshot.h"
 #include "KScriptTools.h"
 #include "KTrace.h"
 #include "KTreeDump.h"
+#include "KUserWorlds.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
@@ -26,6 +29,10 @@ constexpr int kExitDone = 0;
 constexpr int kExitNoWorld = 1;
 constexpr int kExitBadArguments = 2;
 
+// The enlargement given with --scale, for every game of this run; 0 when
+// the kept one is used.
+int gScaleAsked = 0;
+
 // Paths from the command line are taken relative to the shell's current
 // directory, before the program moves into its own folder.
 void ResolvePaths(KRunnerOptions& options)
@@ -37,6 +44,16 @@ void ResolvePaths(KRunnerOptions& options)
     for (std::string* path : {&options.dumpVarsPath, &options.dumpTreePath}) {
         if (*path != "-") *path = KAbsolutePath(*path);
     }
+}
+
+// A world in a folder the user cannot write (an installed one) is played
+// from its per-user copy, where its saves and #save files can go.
+std::string PlayableWorld(const std::string& worldPath)
+{
+    std::string error;
+    std::string playable = KPlayableWorld(worldPath, error);
+    if (!error.empty()) std::fprintf(stderr, "quav-runner: %s\n", KPrintable(error).c_str());
+    return playable;
 }
 
 // A folder would read as an empty replay and a pipe would wait for a
@@ -124,6 +141,8 @@ bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 {
     KShellConfig config;
     config.worldPath = worldPath;
+    config.scale = gScaleAsked != 0 ? gScaleAsked : KLoadScale();
+    config.keepScale = true;
     KRunnerShell shell(engine, config);
     bool started = false;
     {
@@ -140,17 +159,30 @@ bool PlayLoadedWorld(Kinterface& engine, const std::string& worldPath)
 // The launcher's Play: the world is read again from its file every time.
 void PlayFromLauncher(Kinterface& engine, const std::string& worldPath)
 {
-    if (LoadWindowed(engine, worldPath)) PlayLoadedWorld(engine, worldPath);
+    const std::string playable = PlayableWorld(worldPath);
+    if (LoadWindowed(engine, playable)) PlayLoadedWorld(engine, playable);
 }
 
 int RunWindowed(KRunnerOptions& options)
 {
-    if (allegro_init() != 0) {
+    KRunnerShell::InstallSignalHandlers();
+    int started = 0;
+    {
+        // The library's threads start here; its handlers would end the
+        // process under them.
+        const KRunnerShell::StopSignalsHeld held;
+        started = allegro_init();
+    }
+    if (started != 0) {
         std::fprintf(stderr, "quav-runner: cannot start the game library: %s\n"
                              "(without a display, quav-runner --headless plays a world)\n", allegro_error);
         return kExitNoWorld;
     }
-    KRunnerShell::InstallSignalHandlers();
+    KRouteAlsaErrorsToTrace();
+    if (options.scale != 0) {
+        gScaleAsked = options.scale;
+        if (!KSaveScale(options.scale)) KTRACE("The scale could not be kept in %s\n", KRunnerSettingsPath().c_str());
+    }
     set_window_title("QUAV! Console");
     set_color_depth(8);
     Kinterface engine(KRunnerParts());
@@ -199,8 +231,8 @@ int KRunnerMain(const std::vector<std::string_view>& args)
     case KRunMode::DumpProgram: break;
     }
     ResolvePaths(options);
-    if (!KEnterExecutableDir()) {
-        std::fprintf(stderr, "quav-runner: cannot enter the program's folder\n");
+    if (!KEnterDataDir()) {
+        std::fprintf(stderr, "quav-runner: cannot enter the program's data folder\n");
         return kExitNoWorld;
     }
     if (options.trace) {
@@ -211,5 +243,6 @@ int KRunnerMain(const std::vector<std::string_view>& args)
     // Texts are 8-bit: one byte, one character.
     set_uformat(U_ASCII);
     if (options.mode == KRunMode::Check || options.mode == KRunMode::DumpProgram) return RunScriptTool(options);
+    if (!options.worldPath.empty()) options.worldPath = PlayableWorld(options.worldPath);
     return options.headless ? RunHeadless(options) : RunWindowed(options);
 }

@@ -1,9 +1,12 @@
 #include "KRunnerShell.h"
 
 #include "KGameMenu.h"
+#include "KInput.h"
 #include "KInputReplay.h"
 #include "KJson.h"
 #include "KScreenshot.h"
+#include "KRunnerSettings.h"
+#include "KUserWorlds.h"
 #include "KSavedGame.h"
 #include "KSoundBox.h"
 #include "KWorldFile.h"
@@ -12,7 +15,12 @@
 
 #include <allegro.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 
 namespace {
 
@@ -23,6 +31,8 @@ constexpr int kLineHeight = 8;
 constexpr int kTicksPerSecond = 60;
 constexpr int kFrameRateSampleMs = 1000;
 constexpr int kDarkColour = 255;
+// Cycles the window's enlargement; F11 is the usual key for the window's size.
+constexpr int kScaleKey = KEY_F11;
 
 std::atomic<int32_t> gFrameCount{0};
 std::atomic<int32_t> gFrameRate{0};
@@ -34,10 +44,26 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler stores
 
 void StopSignalHandler(int) { gStopSignalled = true; }
 
+// The main loop sleeps on this until the timer counts a tick. Signals cannot
+// wake it (a handler may not take a lock), so the sleep is also cut short
+// now and then to look at the stop flags.
+std::mutex gTickMutex;
+std::condition_variable gTickCounted;
+constexpr auto kStopLookEvery = std::chrono::milliseconds(20);
+
+void WakeMainLoop()
+{
+    // Taking the lock orders this wake-up after a sleeper's last look at
+    // the counter, so none is lost.
+    { const std::lock_guard<std::mutex> lock(gTickMutex); }
+    gTickCounted.notify_all();
+}
+
 // Timer thread: counts the tick for the main loop.
 void TickCallback()
 {
     if (Kinterface* engine = KEngine()) ++engine->vPlay.pendingTicks;
+    WakeMainLoop();
 }
 
 // Timer thread: once a second, the frames drawn in that second.
@@ -60,7 +86,11 @@ bool KVideoModeSize(int mode, KVideoSize& size)
     return true;
 }
 
-void KRunnerShell::RequestClose() { gCloseRequested = true; }
+void KRunnerShell::RequestClose()
+{
+    gCloseRequested = true;
+    WakeMainLoop();
+}
 bool KRunnerShell::CloseRequested() { return gCloseRequested || gStopSignalled; }
 
 void KRunnerShell::InstallSignalHandlers()
@@ -84,19 +114,54 @@ void KRunnerShell::InstallSignalHandlers()
 
 void KRunnerShell::ClearCloseRequest() { gCloseRequested = false; }
 
-KRunnerShell::KRunnerShell(Kinterface& engine, const KShellConfig& config) : engine_(engine), config_(config) {}
+namespace {
+
+sigset_t StopSignals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    return signals;
+}
+
+}  // namespace
+
+KRunnerShell::StopSignalsHeld::StopSignalsHeld()
+{
+    const sigset_t signals = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+KRunnerShell::StopSignalsHeld::~StopSignalsHeld()
+{
+    InstallSignalHandlers();
+    const sigset_t signals = StopSignals();
+    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
+KRunnerShell::KRunnerShell(Kinterface& engine, const KShellConfig& config)
+    : engine_(engine), config_(config), printScreen_{KEY_PRTSCR, false, false}, scaleKey_{kScaleKey, false, false},
+      scale_(std::clamp(config.scale, kMinScale, kMaxScale))
+{
+}
 
 KRunnerShell::~KRunnerShell() { Shutdown(); }
 
 bool KRunnerShell::Start(int windowed, int videoMode)
 {
     ClearCloseRequest();
-    if (!StartDevices() || !SetScreen(windowed, videoMode)) return false;
-    StartSound();
-    // After the libraries, which install handlers of their own as they start.
-    InstallSignalHandlers();
-    const int w = Headless() ? headlessScreen_->w : SCREEN_W;
-    const int h = Headless() ? headlessScreen_->h : SCREEN_H;
+    // Presses left from an earlier game are not this game's.
+    KForgetFrameKeys();
+    {
+        // The libraries start threads and install handlers of their own.
+        const StopSignalsHeld held;
+        if (!StartDevices() || !SetScreen(windowed, videoMode)) return false;
+        StartSound();
+    }
+    // The game keeps its own size; the window may show it enlarged.
+    const int w = Headless() ? headlessScreen_->w : SCREEN_W / scale_;
+    const int h = Headless() ? headlessScreen_->h : SCREEN_H / scale_;
     backBuffer_ = KMakeBitmap(w, h);
     if (!backBuffer_) {
         engine_.Report("Unable to create the back buffer", __FILE_NAME__, __LINE__);
@@ -134,6 +199,7 @@ bool KRunnerShell::StartDevices()
     install_keyboard();
     install_mouse();
     devicesInstalled_ = true;
+    KLatchKeyPresses();
     if (install_sound(DIGI_NONE, MIDI_AUTODETECT, nullptr) != 0) {
         engine_.Report("Error Initing Midi", allegro_error, __LINE__);
     }
@@ -170,21 +236,53 @@ bool KRunnerShell::SetScreen(int windowed, int videoMode)
         return headlessScreen_ != nullptr;
     }
     set_color_depth(8);
+    gameSize_ = known ? size : kFallbackSize;
     const int card = windowed == 0 ? GFX_AUTODETECT : GFX_AUTODETECT_WINDOWED;
-    bool set = known && (windowed == 0 || windowed == 1) && set_gfx_mode(card, size.width, size.height, 0, 0) == 0;
-    if (!set) {
-        // A world asking for a mode that does not exist (or cannot be had
-        // full screen) still plays, in a window.
-        if (!known) size = kFallbackSize;
-        set = set_gfx_mode(GFX_AUTODETECT_WINDOWED, size.width, size.height, 0, 0) == 0;
-    }
+    // A world asking for a mode that does not exist (or cannot be had full
+    // screen) still plays, in a window; a window too large for the display
+    // shows the game at its own size.
+    const int wanted = scale_;
+    bool set = known && (windowed == 0 || windowed == 1) && SetGraphicsMode(card, wanted);
+    if (!set) set = SetGraphicsMode(GFX_AUTODETECT_WINDOWED, wanted);
+    if (!set && wanted != 1) set = SetGraphicsMode(GFX_AUTODETECT_WINDOWED, 1);
     if (!set) {
         engine_.Report(std::string("Unable to set a graphics mode: ") + allegro_error, __FILE_NAME__, __LINE__);
         return false;
     }
+    return true;
+}
+
+bool KRunnerShell::SetGraphicsMode(int card, int scale)
+{
+    if (set_gfx_mode(card, gameSize_.width * scale, gameSize_.height * scale, 0, 0) != 0) return false;
+    // A driver that gave another size than asked shows the game unscaled.
+    scale_ = SCREEN_W == gameSize_.width * scale && SCREEN_H == gameSize_.height * scale ? scale : 1;
+    card_ = card;
+    // A new mode starts with a blank screen.
+    screenStale_ = true;
+    KSetMouseScale(scale_);
+    DressWindow();
+    return true;
+}
+
+void KRunnerShell::DressWindow()
+{
     set_window_title("QUAV! Console");
     set_close_button_callback(CloseButtonCallback);
-    return true;
+}
+
+void KRunnerShell::CycleScale()
+{
+    const int before = scale_;
+    const int next = scale_ % kMaxScale + 1;
+    // A size the display cannot have is skipped; the game's own size always fits.
+    bool set = SetGraphicsMode(card_, next);
+    if (!set && next != 1) set = SetGraphicsMode(card_, 1);
+    if (!set) set = SetGraphicsMode(GFX_AUTODETECT_WINDOWED, before);
+    // A new mode starts with the library's palette.
+    engine_.ApplyPalette();
+    KTRACE("Scale %ix\n", scale_);
+    if (config_.keepScale && scale_ != before && !KSaveScale(scale_)) KTRACE("The scale could not be kept\n");
 }
 
 void KRunnerShell::StartTimers()
@@ -254,7 +352,11 @@ int KRunnerShell::Run()
 
 bool KRunnerShell::RunPass()
 {
+    // A window draws when the game has moved on, not as often as the
+    // processor allows: the pass waits for the timer's tick.
+    if (!Headless()) WaitForTick();
     TakeInputs();
+    if (scaleKey_.pressed && !Headless()) CycleScale();
     if (KeyDown(KEY_ESC) || engine_.vPlay.menuAsked) {
         engine_.vPlay.menuAsked = false;
         if (engine_.WaitForRelease(KEY_ESC)) quit_ = RunMenu();
@@ -263,7 +365,6 @@ bool KRunnerShell::RunPass()
     }
     // Headless, every pass is one tick; in a window the timer counts them.
     if (Headless()) engine_.vPlay.pendingTicks = 1;
-    const bool idle = engine_.vPlay.pendingTicks == 0;
     ticksRun_ += engine_.vPlay.RunPendingTicks([this] { RunTick(); });
     if (runOver_) return EndInsideModal();
     // Typed characters last for the tick they came in; play itself reads
@@ -271,16 +372,18 @@ bool KRunnerShell::RunPass()
     if (config_.replay != nullptr) config_.replay->DropTyped();
     if (!Headless()) clear_keybuf();
     DrawFrame();
-    // One screenshot per press, however long the key is held.
-    const bool printScreen = KeyDown(KEY_PRTSCR);
-    if (printScreen && !printScreenHeld_) SaveScreenshot();
-    printScreenHeld_ = printScreen;
+    TakeScreenshotKey();
     ++gFrameCount;
     ++pass_;
     if (CloseRequested()) quit_ = 1;
-    // Nothing was due: give the processor back for a moment.
-    if (!Headless() && idle) rest(1);
     return quit_ == 0;
+}
+
+void KRunnerShell::WaitForTick() const
+{
+    const auto due = [this] { return engine_.vPlay.pendingTicks != 0 || CloseRequested(); };
+    std::unique_lock<std::mutex> lock(gTickMutex);
+    while (!due()) gTickCounted.wait_for(lock, kStopLookEvery);
 }
 
 void KRunnerShell::TakeInputs()
@@ -290,6 +393,20 @@ void KRunnerShell::TakeInputs()
     } else {
         poll_keyboard();
     }
+    // Everything this frame reads of the keys, taps shorter than a frame included.
+    KTakeFrameKeys();
+    for (KeyEdge* edge : {&printScreen_, &scaleKey_}) {
+        const bool down = KFrameKeyDown(edge->libraryKey);
+        edge->pressed = down && !edge->held;
+        edge->held = down;
+    }
+}
+
+void KRunnerShell::TakeScreenshotKey()
+{
+    // One screenshot per press, however long the key is held.
+    if (printScreen_.pressed) SaveScreenshot();
+    printScreen_.pressed = false;
 }
 
 bool KRunnerShell::EndInsideModal()
@@ -367,12 +484,32 @@ void KRunnerShell::CopyToScreen()
         blit(back, headlessScreen_.get(), 0, 0, 0, 0, back->w, back->h);
         return;
     }
+    // A frame like the one on screen is not sent again: a title or a
+    // waiting window costs the compositing only, not the display's copy.
+    if (SameAsShown(back)) return;
     acquire_screen();
-    blit(back, screen, 0, 0, 0, 0, back->w, back->h);
+    if (scale_ == 1) {
+        blit(back, screen, 0, 0, 0, 0, back->w, back->h);
+    } else {
+        // Every game pixel becomes a square of scale x scale screen pixels.
+        stretch_blit(back, screen, 0, 0, back->w, back->h, 0, 0, back->w * scale_, back->h * scale_);
+    }
     release_screen();
 }
 
-bool KRunnerShell::KeyDown(int libraryKey) const { return key[libraryKey] != 0; }
+bool KRunnerShell::SameAsShown(BITMAP* back)
+{
+    BITMAP* shown = shownFrame_.get();
+    bool same = shown != nullptr && !screenStale_ && shown->w == back->w && shown->h == back->h;
+    for (int y = 0; same && y < back->h; ++y) same = std::memcmp(shown->line[y], back->line[y], static_cast<size_t>(back->w)) == 0;
+    if (same) return true;
+    if (shown == nullptr || shown->w != back->w || shown->h != back->h) shownFrame_ = KMakeBitmap(back->w, back->h);
+    if (shownFrame_) blit(back, shownFrame_.get(), 0, 0, 0, 0, back->w, back->h);
+    screenStale_ = false;
+    return false;
+}
+
+bool KRunnerShell::KeyDown(int libraryKey) const { return KFrameKeyDown(libraryKey); }
 
 KModalPass KRunnerShell::RunModalPass()
 {
@@ -385,6 +522,8 @@ KModalPass KRunnerShell::RunModalPass()
     // or the menu is open, and headless sound keeps its 1/60 s a frame.
     if (engine_.vSoundBox) engine_.vSoundBox->Update();
     engine_.PollInput();
+    // Every window that waits for the player takes screenshots as play does.
+    TakeScreenshotKey();
     return KModalPass::Ran;
 }
 
@@ -401,7 +540,7 @@ bool KRunnerShell::TakeNextReplayTick()
 
 bool KRunnerShell::AwaitTimerTick()
 {
-    while (engine_.vPlay.pendingTicks == 0 && !CloseRequested()) rest(1);
+    WaitForTick();
     // The game does not tick meanwhile, so the time spent here is never
     // caught up.
     engine_.vPlay.pendingTicks = 0;
@@ -424,6 +563,7 @@ int KRunnerShell::NextTypedChar()
 void KRunnerShell::ShowPalette(const KPalette& palette)
 {
     if (!Headless() && gfx_driver != nullptr) set_palette(reinterpret_cast<const RGB*>(palette.data()));
+    screenStale_ = true;
 }
 
 int KRunnerShell::RunMenu()
@@ -460,7 +600,8 @@ void KRunnerShell::ResetGameState()
 
 bool KRunnerShell::SaveScreenshot()
 {
-    const std::string name = KNextScreenshotName();
+    const std::string folder = KScreensFolderFor(kShippedWorldsFolder);
+    const std::string name = folder.empty() ? std::string() : KNextScreenshotName(folder);
     const bool saved = !name.empty() && SaveFrame(name);
     KTRACE("Screenshot %s: %s\n", name.c_str(), saved ? "saved" : "not saved");
     return saved;
@@ -481,12 +622,16 @@ void KRunnerShell::Shutdown()
     engine_.ResetHandles();
     engine_.vBackBuffer = nullptr;
     backBuffer_.reset();
+    shownFrame_.reset();
     if (timersInstalled_) {
         remove_int(TickCallback);
         remove_int(FrameRateCallback);
         timersInstalled_ = false;
     }
+    KSetMouseScale(1);
+    KForgetFrameKeys();
     if (devicesInstalled_) {
+        keyboard_lowlevel_callback = nullptr;
         set_close_button_callback(nullptr);
         remove_joystick();
         remove_sound();

@@ -26,6 +26,8 @@ struct KShellConfig {
     std::string worldPath;             // the world file in play (the menu restarts from it)
     std::string audioPath;             // headless: the mixed sound as a WAV file, or none
     std::string midiLogPath;           // headless: every MIDI message sent, or none
+    int scale = 1;                     // window: the game shown this many times larger (1..4)
+    bool keepScale = false;            // window: the scale chosen with the cycle key is kept for later runs
 };
 
 // Screen sizes of the video modes 0..3, in pixels.
@@ -57,7 +59,8 @@ public:
     // The dark board, the world, the message lines and the frame rate into
     // the back buffer, then the back buffer onto the screen.
     void DrawFrame();
-    // Saves the screen as the next free "Worlds/Screens/%.5i.bmp".
+    // Saves the screen as the next free "Worlds/Screens/%.5i.bmp", or in
+    // the per-user folder's Screens/ when Worlds/ cannot be written.
     bool SaveScreenshot();
     // Saves the screen as path with the shown palette (PNG or BMP by name).
     bool SaveFrame(const std::string& path) const;
@@ -82,6 +85,7 @@ public:
     bool Ending() const { return runOver_ || CloseRequested(); }
 
     BITMAP* BackBuffer() const { return backBuffer_.get(); }
+    int Scale() const { return scale_; }
     int64_t TicksRun() const { return ticksRun_; }
     int64_t PassesRun() const { return pass_; }
     // False when the sound's output files could not be written.
@@ -96,12 +100,30 @@ public:
     // ignored, so a write past a file-size limit fails instead of killing
     // the game.
     static void InstallSignalHandlers();
+    // SIGINT and SIGTERM wait while the libraries start: the threads they
+    // start never take them, and a signal that comes meanwhile reaches the
+    // runner's handlers once the hold ends (the handlers are put back then,
+    // over any the libraries installed).
+    class StopSignalsHeld {
+    public:
+        StopSignalsHeld();
+        ~StopSignalsHeld();
+        StopSignalsHeld(const StopSignalsHeld&) = delete;
+        StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+    };
 
 private:
     bool StartDevices();
     void StartSound();
     void StopSound();
     bool SetScreen(int windowed, int videoMode);
+    // A window (or screen) for the game at the given enlargement; false
+    // when the library cannot give one.
+    bool SetGraphicsMode(int card, int scale);
+    // The cycle key: the next enlargement, 1x after 4x.
+    void CycleScale();
+    // Names the window and routes its close button, after every mode set.
+    void DressWindow();
     void StartTimers();
     void CalibrateJoysticks();
     void ResetDarkBoard();
@@ -115,6 +137,9 @@ private:
     void RedrawDarkness();
     void DrawMessages();
     void CopyToScreen();
+    // Whether back holds the frame on screen already; else it is kept as
+    // the frame about to be shown.
+    bool SameAsShown(BITMAP* back);
     bool KeyDown(int libraryKey) const;
     // The replay's events of this pass (headless) or the keyboard (window).
     void TakeInputs();
@@ -122,6 +147,10 @@ private:
     bool TakeNextReplayTick();
     // Window: waits for the timer's next tick; false when the window closes.
     bool AwaitTimerTick();
+    // Window: sleeps until the timer has counted a tick (or the game ends).
+    void WaitForTick() const;
+    // Print Screen pressed in this frame: one screenshot per press.
+    void TakeScreenshotKey();
     // A modal loop used up the run: this pass ends it, drawing nothing more.
     bool EndInsideModal();
     // The in-game menu: returns 1 when the player quits.
@@ -133,10 +162,22 @@ private:
     KShellConfig config_;
     KBitmap backBuffer_;
     KBitmap headlessScreen_;  // the screen of a headless run
+    KBitmap shownFrame_;      // window: the frame last sent to the screen
+    bool screenStale_ = true;  // window: the screen may not show shownFrame_
     bool started_ = false;
     bool devicesInstalled_ = false;
     bool timersInstalled_ = false;
-    bool printScreenHeld_ = false;
+    // The shell's own keys, pressed in this frame (down now, up the frame before).
+    struct KeyEdge {
+        int libraryKey;
+        bool held;
+        bool pressed;
+    };
+    KeyEdge printScreen_;
+    KeyEdge scaleKey_;
+    int scale_ = 1;
+    KVideoSize gameSize_;  // the game's own screen size in pixels
+    int card_ = 0;  // the graphics driver asked for
     bool runOver_ = false;
     bool soundStarted_ = false;
     bool soundWritten_ = true;

@@ -9,6 +9,7 @@
 #include "KAppearance.h"
 
 #include "KHandlers.h"
+#include "KInput.h"
 #include "Kinterface.h"
 #include "Kobject.h"
 
@@ -310,7 +311,7 @@ void KFadePalette(Kinterface& engine, const KPalette& from, const KPalette& to)
         if (pass == KModalPass::NoHost) break;
         // The game is ending: the palette stays as last shown.
         if (pass != KModalPass::Ran) return;
-        if (key[KEY_ESC] != 0) play.menuAsked = true;
+        if (key[KEY_ESC] != 0 || KFrameKeyDown(KEY_ESC)) play.menuAsked = true;
     }
     engine.ShowPalette(to);
 }

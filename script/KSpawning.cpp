@@ -233,6 +233,10 @@ int HandleBind(Kexec& exec, Kobject& object, KCompiledCommand& command)
         object.currentCommand = 0;
         object.running = 1;
         object.wait = 0;
+    } else {
+        // Nothing to run: stopped where no program is, not at its start
+        // (the turn would otherwise stop it on line 0).
+        object.running = 0;
     }
     // The running object goes on with its new first command in this turn;
     // asking any other command to repeat would hold the running object on

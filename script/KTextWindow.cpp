@@ -141,6 +141,8 @@ private:
     int64_t Selected() const { return int64_t{look_.height / 2} - areaY_ - 3; }
     WindowLine* SelectedLine();
     WindowLine* SelectedInput();
+    // Selects the first input line, when there is one.
+    void SelectFirstInput();
     bool MoveArea(int32_t rows);
     void StoreField(const WindowLine& line);
 
@@ -499,11 +501,24 @@ void TextWindow::TakeTyped()
 {
     // Typed characters are always taken, so none is left for later.
     for (int typed = engine_.NextTypedChar(); typed >= 0; typed = engine_.NextTypedChar()) {
+        if (typed < 32 || typed > 126) continue;
+        // Typing before the selection reaches a field goes to the first
+        // field, which becomes the selected line.
+        if (SelectedInput() == nullptr) SelectFirstInput();
         WindowLine* line = SelectedInput();
-        if (line == nullptr || typed < 32 || typed > 126 || line->field.size() >= line->maxLength) continue;
+        if (line == nullptr || line->field.size() >= line->maxLength) continue;
         line->field.insert(line->cursor, 1, static_cast<char>(typed));
         ++line->cursor;
         StoreField(*line);
+    }
+}
+
+void TextWindow::SelectFirstInput()
+{
+    for (size_t row = 0; row < lines_.size(); ++row) {
+        if (lines_[row].text.kind != kInputLine) continue;
+        MoveArea(static_cast<int32_t>(Selected() - static_cast<int64_t>(row)));
+        return;
     }
 }
 

@@ -316,6 +316,8 @@ bool KAudioOutput::Close()
     decodedBytes_ = 0;
     audioSynth_ = nullptr;
     audioSongSynth_ = nullptr;
+    if (synthMaking_.valid()) synthMaking_.wait();
+    synthMaking_ = {};
     synth_.reset();
     synthTried_ = false;
     if (open_) Mix_Quit();
@@ -798,11 +800,17 @@ void KAudioOutput::PublishState()
 
 // --- Play-string synthesiser ---------------------------------------------------------------
 
+void KAudioOutput::PreparePlaySynth()
+{
+    if (!open_ || synthTried_ || synthMaking_.valid() || FindSoundFont().empty()) return;
+    synthMaking_ = std::async(std::launch::async, [] { return MakeSynth<Synth>("play strings"); });
+}
+
 bool KAudioOutput::EnsureSynth()
 {
     if (!synthTried_) {
         synthTried_ = true;
-        synth_ = MakeSynth<Synth>("play strings");
+        synth_ = synthMaking_.valid() ? synthMaking_.get() : MakeSynth<Synth>("play strings");
     }
     return synth_ != nullptr;
 }

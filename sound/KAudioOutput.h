@@ -114,6 +114,10 @@ public:
     void PrepareSongSynth();
     // Waits until the synthesiser asked for by PrepareSongSynth is made.
     void AwaitSongSynth() { EnsureSongSynth(); }
+    // The same for the play strings' synthesiser.
+    void PreparePlaySynth();
+    void AwaitPlaySynth() { EnsureSynth(); }
+    bool HasPlaySynth() const { return synth_ != nullptr; }
     // Whether a MIDI song can start without waiting for its synthesiser.
     // In game time a song waits for it instead, so runs repeat exactly.
     bool SongSynthReady();
@@ -237,10 +241,12 @@ private:
     _fluid_synth_t* audioSongSynth_ = nullptr;
     std::vector<int16_t> synthBuffer_;
 
-    // The play-string synthesiser, made at the first message.
+    // The play-string synthesiser, made while the world starts when its
+    // scripts play strings, else at the first message.
     struct Synth;
     std::unique_ptr<Synth> synth_;
     bool synthTried_ = false;
+    std::future<std::unique_ptr<Synth>> synthMaking_;
     std::unique_ptr<Synth> songSynth_;
     bool songSynthTried_ = false;
     std::future<std::unique_ptr<Synth>> songSynthMaking_;

@@ -46,19 +46,27 @@ int32_t PlayModeOf(int32_t loopMode)
     return 0;
 }
 
-// Whether any script of the world names a MIDI file. A name built from
-// pieces at run time escapes this, and its song then waits for the
-// synthesiser in the tick it starts, as every song did before.
-bool ScriptsNameMidi(const Kobject& root)
+// What the world's scripts hold that needs a synthesiser: the name of a
+// MIDI file, or a play string. A name built from pieces at run time escapes
+// this, and its song then waits for the synthesiser in the tick it starts.
+struct KSynthNeeds {
+    bool songs = false;
+    bool playStrings = false;
+};
+
+KSynthNeeds SynthNeedsOf(const Kobject& root)
 {
+    KSynthNeeds needs;
     std::vector<const Kobject*> pending{&root};
-    while (!pending.empty()) {
+    while (!pending.empty() && !(needs.songs && needs.playStrings)) {
         const Kobject* node = pending.back();
         pending.pop_back();
-        if (std::string_view(node->source.Text()).find(".mid") != std::string_view::npos) return true;
+        const std::string_view script = node->source.Text();
+        needs.songs = needs.songs || script.find(".mid") != std::string_view::npos;
+        needs.playStrings = needs.playStrings || script.find("#play") != std::string_view::npos;
         for (const std::unique_ptr<Kobject>& child : node->children) pending.push_back(child.get());
     }
-    return false;
+    return needs;
 }
 
 bool IsSampleChannel(int32_t channel) { return channel >= 0 && channel < kSampleChannels; }
@@ -139,12 +147,17 @@ bool KSoundBox::StopAudio()
 bool KSoundBox::PrepareSongs()
 {
     const Kinterface* engine = KEngine();
-    if (engine == nullptr || engine->vMain == nullptr || !output_.IsOpen() || !ScriptsNameMidi(*engine->vMain)) return false;
-    output_.PrepareSongSynth();
-    // Game time plays the same song at the same tick every run, so the
-    // synthesiser must be there before the first tick rather than late.
-    if (output_.Mode() == KAudioMode::GameTime) output_.AwaitSongSynth();
-    return true;
+    if (engine == nullptr || engine->vMain == nullptr || !output_.IsOpen()) return false;
+    const KSynthNeeds needs = SynthNeedsOf(*engine->vMain);
+    if (needs.songs) output_.PrepareSongSynth();
+    if (needs.playStrings) output_.PreparePlaySynth();
+    // Game time plays the same note at the same tick every run, so the
+    // synthesisers must be there before the first tick rather than late.
+    if (output_.Mode() == KAudioMode::GameTime) {
+        if (needs.songs) output_.AwaitSongSynth();
+        if (needs.playStrings) output_.AwaitPlaySynth();
+    }
+    return needs.songs;
 }
 
 KSoundWork KSoundBox::PlaySong(std::string_view name, int32_t repeat)

@@ -39,10 +39,11 @@ public:
     void StartAudio(const KAudioSettings& settings, const std::string& midiLogPath);
     // False when the WAV file or the MIDI log could not be written.
     bool StopAudio();
-    // When the world's scripts name MIDI files, makes their synthesiser now,
-    // before play starts, rather than in the tick of the first song (loading
-    // a sound font takes a good part of a second). In game time it waits
-    // for it here. True when one is named.
+    // When the world's scripts name MIDI files or play strings, makes their
+    // synthesisers now, before play starts, rather than in the tick of the
+    // first song or note (loading a sound font takes a good part of a
+    // second). In game time it waits for them here. True when a MIDI file
+    // is named.
     bool PrepareSongs();
 
     // The song starts with the tick's Update: of many asked for in one tick

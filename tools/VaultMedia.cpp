@@ -58,9 +58,24 @@ void AddNote(std::vector<MidiEvent>& events, uint32_t start, uint32_t length, in
     events.push_back({start + length, static_cast<uint8_t>(0x80 | channel), static_cast<uint8_t>(key), 0});
 }
 
-// Eight bars in A minor (Am F G E, twice): a flute over a plucked bass and
+// How one area plays the theme: transposed, on its own instruments and at
+// its own pace.
+struct Arrangement {
+    int transpose;         // semitones
+    int melody;            // General MIDI programs
+    int bass;
+    uint32_t microseconds;  // a quarter note
+};
+
+constexpr Arrangement kVaultTheme{0, 73, 33, 600000};   // flute over a fingered bass
+constexpr Arrangement kCaveTheme{-5, 11, 32, 800000};   // a slow vibraphone, deep in the dark
+constexpr Arrangement kCryptTheme{2, 19, 43, 700000};   // church organ and cello, solemn
+constexpr Arrangement kArmoryTheme{-2, 61, 58, 560000};  // brass over a tuba, marching
+constexpr Arrangement kRaceTheme{7, 81, 38, 330000};     // a saw lead over a synth bass, racing
+
+// Eight bars in A minor (Am F G E, twice): a melody over a plucked bass and
 // a quiet hi-hat, slow enough to sneak to.
-Bytes ThemeMidi()
+Bytes ThemeMidi(const Arrangement& arrangement)
 {
     constexpr uint32_t kBar = kTicksPerQuarter * 4;
     constexpr int kRoots[] = {45, 41, 43, 40};  // A2 F2 G2 E2
@@ -75,22 +90,23 @@ Bytes ThemeMidi()
         {67, 16, 3}, {71, 19, 1}, {74, 20, 4}, {71, 24, 2}, {68, 26, 2}, {64, 28, 4},
     };
     std::vector<MidiEvent> events;
-    events.push_back({0, 0xc0, 73, 0});  // flute
-    events.push_back({0, 0xc1, 33, 0});  // fingered bass
+    events.push_back({0, 0xc0, static_cast<uint8_t>(arrangement.melody), 0});
+    events.push_back({0, 0xc1, static_cast<uint8_t>(arrangement.bass), 0});
     for (int pass = 0; pass < 2; ++pass) {
         const uint32_t passStart = static_cast<uint32_t>(pass) * 4 * kBar;
         for (int bar = 0; bar < 4; ++bar) {
             const uint32_t barStart = passStart + static_cast<uint32_t>(bar) * kBar;
             for (int beat = 0; beat < 4; ++beat) {
                 const uint32_t at = barStart + static_cast<uint32_t>(beat) * kTicksPerQuarter;
-                AddNote(events, at, kTicksPerQuarter - 8, 1, kRoots[bar] + (beat == 2 ? 7 : 0), 90);
+                const int root = kRoots[bar] + arrangement.transpose;
+                AddNote(events, at, kTicksPerQuarter - 8, 1, root + (beat == 2 ? 7 : 0), 90);
                 AddNote(events, at + kTicksPerQuarter / 2, 12, 9, 42, 40);
             }
         }
         for (const Note& note : kMelody) {
             const uint32_t start = passStart + static_cast<uint32_t>(note.start) * kTicksPerQuarter / 2;
-            AddNote(events, start, static_cast<uint32_t>(note.length) * kTicksPerQuarter / 2 - 6, 0, note.key,
-                    pass == 0 ? 80 : 95);
+            AddNote(events, start, static_cast<uint32_t>(note.length) * kTicksPerQuarter / 2 - 6, 0,
+                    note.key + arrangement.transpose, pass == 0 ? 80 : 95);
         }
     }
     std::stable_sort(events.begin(), events.end(),
@@ -98,7 +114,8 @@ Bytes ThemeMidi()
 
     Bytes track;
     PutVariableLength(track, 0);
-    for (uint8_t byte : {0xff, 0x51, 0x03, 0x09, 0x27, 0xc0}) track.push_back(byte);  // 600,000 µs a quarter
+    for (uint8_t byte : {0xff, 0x51, 0x03}) track.push_back(byte);  // the tempo: µs a quarter
+    PutBigEndian(track, arrangement.microseconds, 3);
     uint32_t now = 0;
     for (const MidiEvent& event : events) {
         PutVariableLength(track, event.time - now);
@@ -209,10 +226,16 @@ std::vector<float> Creak(float seconds)
 bool WriteVaultMedia(const std::string& folder)
 {
     const std::string at = folder + "/";
-    bool written = WriteFile(at + "vault_theme.mid", ThemeMidi());
+    bool written = WriteFile(at + "vault_theme.mid", ThemeMidi(kVaultTheme));
+    written = WriteFile(at + "vault_cave.mid", ThemeMidi(kCaveTheme)) && written;
+    written = WriteFile(at + "vault_crypt.mid", ThemeMidi(kCryptTheme)) && written;
+    written = WriteFile(at + "vault_armory.mid", ThemeMidi(kArmoryTheme)) && written;
+    written = WriteFile(at + "vault_race.mid", ThemeMidi(kRaceTheme)) && written;
     written = WriteFile(at + "vault_shot.wav", Wave(Sweep(0.12f, 900, 250, true, 0.35f))) && written;
     written = WriteFile(at + "vault_hit.wav", Wave(Burst(0.3f, 12, 0.9f))) && written;
     written = WriteFile(at + "vault_door.wav", Wave(Creak(0.7f))) && written;
     written = WriteFile(at + "vault_pop.wav", Wave(Sweep(0.1f, 300, 1200, false, 0.6f))) && written;
+    // The hunter's warning before it fires: a rising hiss a human can react to.
+    written = WriteFile(at + "vault_warn.wav", Wave(Sweep(0.35f, 200, 700, true, 0.3f))) && written;
     return written;
 }

@@ -10,7 +10,8 @@ zlib1g-dev libminizip-dev
 libgtest-dev libbenchmark-dev
 python3 xvfb xauth xdotool libx11-dev
 qt6-base-dev libqscintilla2-qt6-dev
-libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev libsndfile1-dev libopenmpt-dev libvorbis-dev timgm6mb-soundfont vorbis-tools
+libasound2-dev libsdl2-dev libsdl2-mixer-dev libfluidsynth-dev libsndfile1-dev libopenmpt-dev libvorbis-dev timgm6mb-soundfont vorbis-tools
+help2man gzip desktop-file-utils dpkg-dev file lintian
 "
 
 missing=""

@@ -10,6 +10,7 @@
 #include "KJson.h"
 #include "KPaths.h"
 #include "KTrace.h"
+#include "KVersion.h"
 #include "KWorldFile.h"
 #include "Kinterface.h"
 
@@ -22,8 +23,26 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quav-world info [--json] [--trace] WORLD\n"
+    "Usage: quav-world info [--json] [--trace] WORLD\n"
     "       quav-world tree [--json] [--trace] WORLD\n";
+
+constexpr const char* kHelpDetails =
+    "\n"
+    "Looks inside a QUAV! world file (.zqav) without playing it.\n"
+    "\n"
+    "Commands:\n"
+    "  info          the video mode, the window flag, the font sheet and the boards\n"
+    "  tree          every node, depth first: name, id, depth, position, size, view\n"
+    "                and the length of its script\n"
+    "\n"
+    "Options:\n"
+    "  --json        write JSON instead of text\n"
+    "  --trace       switch on the engine's trace log\n"
+    "  -h, --help    show this help and exit\n"
+    "  --version     show the program's name and version and exit\n"
+    "\n"
+    "Exit status: 0 done, 1 the world could not be loaded (the reason is on\n"
+    "standard error), 2 bad arguments.\n";
 
 // Whole texts, NUL bytes included; a failed write is an error like any other.
 bool Print(const std::string& text)
@@ -141,6 +160,10 @@ int main(int argc, char** argv)
             KTraceEnable(true);
         } else if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
+            std::fputs(kHelpDetails, stdout);
+            return 0;
+        } else if (argument == "--version") {
+            std::fputs("quav-world (QUAV!) " QUAV_VERSION "\n", stdout);
             return 0;
         } else if (command.empty()) {
             command = argument;
@@ -156,11 +179,11 @@ int main(int argc, char** argv)
         return 2;
     }
     world = KAbsolutePath(world);
-    KTraceEnableFromEnvironment();
-    if (!KEnterExecutableDir() || !KStartLibraryHeadless()) {
+    if (!KEnterDataDir() || !KStartLibraryHeadless()) {
         std::fputs("quav-world: unable to start\n", stderr);
         return 1;
     }
+    KTraceEnableFromEnvironment();
     Kinterface engine(KParts{KFlavour::Runner});
     engine.SetNoticeSink(ReportPrintably);
     if (!LoadWorld(engine, world)) return 1;

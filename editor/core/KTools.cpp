@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <climits>
+#include <utility>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -55,6 +56,19 @@ void ClampedBox(KToolRegion& region, int x1, int y1, int x2, int y2)
     region.centreY = top + region.height / 2;
 }
 
+// The region with the bounds of its marked cells and the fill's start as
+// its centre.
+KToolRegion Bounded(KToolRegion region, int left, int top, int right, int bottom, int startX, int startY)
+{
+    region.left = left;
+    region.top = top;
+    region.width = right - left + 1;
+    region.height = bottom - top + 1;
+    region.centreX = startX;
+    region.centreY = startY;
+    return region;
+}
+
 bool SameLook(const KCell& a, const KCell& b) { return a.chr == b.chr && a.fg == b.fg && a.bg == b.bg && a.attrib == b.attrib; }
 
 KToolRegion Flood(const Kobject& node, int startX, int startY)
@@ -95,13 +109,7 @@ KToolRegion Flood(const Kobject& node, int startX, int startY)
             if (y + 1 < region.rows) visit(at + stride);
             if (y > 0) visit(at - stride);
         }
-        region.left = left;
-        region.top = top;
-        region.width = right - left + 1;
-        region.height = bottom - top + 1;
-        region.centreX = startX;
-        region.centreY = startY;
-        return region;
+        return Bounded(std::move(region), left, top, right, bottom, startX, startY);
     }
     std::vector<uint32_t> queue{static_cast<uint32_t>(startY) * stride + static_cast<uint32_t>(startX)};
     queue.reserve(region.mask.size());
@@ -122,13 +130,7 @@ KToolRegion Flood(const Kobject& node, int startX, int startY)
         if (y + 1 < region.rows && region.mask[at + stride] == 0) queue.push_back(at + stride);
         if (y > 0 && region.mask[at - stride] == 0) queue.push_back(at - stride);
     }
-    region.left = left;
-    region.top = top;
-    region.width = right - left + 1;
-    region.height = bottom - top + 1;
-    region.centreX = startX;
-    region.centreY = startY;
-    return region;
+    return Bounded(std::move(region), left, top, right, bottom, startX, startY);
 }
 
 KToolRegion SameAs(const Kobject& node, int startX, int startY)

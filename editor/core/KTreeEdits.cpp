@@ -146,11 +146,28 @@ bool KPasteObject(KEditorDoc& doc, bool intoBoard)
     return doc.Edit(ChildrenOf(target->id), [&] { return KCopyNodeInto(doc.Engine(), *clip, *target) != nullptr; });
 }
 
+// Where the author goes on after node is deleted: its next sibling, else
+// its parent, else (a last board) the board before it.
+int32_t NextSelectionAfterDelete(const Kobject& node)
+{
+    const Kobject* parent = node.parent;
+    if (parent == nullptr) return -1;
+    const auto& siblings = parent->children;
+    for (size_t i = 0; i < siblings.size(); ++i) {
+        if (siblings[i].get() != &node) continue;
+        if (i + 1 < siblings.size()) return siblings[i + 1]->id;
+        if (!parent->IsRoot()) return parent->id;
+        return i > 0 ? siblings[i - 1]->id : -1;
+    }
+    return -1;
+}
+
 bool KDeleteCurrent(KEditorDoc& doc)
 {
     Kobject* node = doc.Current();
-    if (node == nullptr) return false;
+    if (node == nullptr || !KDeleteRefusal(doc).empty()) return false;
     Kinterface& engine = doc.Engine();
+    const int32_t next = NextSelectionAfterDelete(*node);
     KEditScope scope = ChildrenOf(node->parent != nullptr && !node->parent->IsRoot() ? node->parent->id : 0);
     scope.leaving.push_back(node->id);
     const bool changed = doc.Edit(scope, [&] {
@@ -160,7 +177,7 @@ bool KDeleteCurrent(KEditorDoc& doc)
         if (!deleted && handle > 0) engine.ReleaseHandle(handle);
         return deleted;
     });
-    doc.SelectFirstRow();
+    if (changed && !doc.Select(next)) doc.SelectFirstRow();
     return changed;
 }
 
@@ -168,19 +185,64 @@ bool KMoveCurrent(KEditorDoc& doc, int32_t targetId)
 {
     Kobject* node = doc.Current();
     Kobject* target = doc.FindNode(targetId);
+    if (!KMoveRefusal(doc, targetId).empty()) return false;
     // Moving a node where it already is moves nothing.
-    if (node == nullptr || target == nullptr || node == target || node->IsAncestorOf(target) || node->parent == target) {
-        return false;
-    }
+    if (node == nullptr || target == nullptr || node->parent == target) return false;
     Kinterface& engine = doc.Engine();
     ScopedHandle moved(engine, node);
     ScopedHandle destination(engine, target);
     KEditScope scope = ChildrenOf(node->parent->IsRoot() ? 0 : node->parent->id);
     scope.parents.push_back(target->id);
     scope.leaving.push_back(node->id);
+    const int32_t movedId = node->id;
     const bool changed = doc.Edit(scope, [&] { return engine.MoveNode(moved.Get(), destination.Get()); });
-    if (changed) doc.SelectFirstRow();
+    // Its new board becomes the current board.
+    if (changed) doc.Select(movedId);
     return changed;
+}
+
+std::string KDeleteRefusal(const KEditorDoc& doc)
+{
+    const Kobject* node = doc.Current();
+    if (node == nullptr) return "Nothing is selected to delete.";
+    if (doc.Engine().vMain->children.size() <= 1) {
+        // The rule holds for objects too: a world of one board keeps all it holds.
+        if (node->IsBoard()) return "The world's only board cannot be deleted: a world keeps at least one board.";
+        return "Nothing is deleted from a world of one board; add another board first.";
+    }
+    return {};
+}
+
+std::string KMoveRefusal(const KEditorDoc& doc, int32_t targetId)
+{
+    const Kobject* node = doc.Current();
+    const Kobject* target = doc.FindNode(targetId);
+    if (node == nullptr || target == nullptr) return "There is nothing to move, or nowhere to move it.";
+    if (node == target || node->IsAncestorOf(target)) {
+        return "\"" + node->name + "\" cannot be moved into itself or into one of its own objects.";
+    }
+    return {};
+}
+
+std::string KSizeRefusal(const KEditorDoc& doc, int width, int height)
+{
+    const Kobject* node = doc.Current();
+    if (node == nullptr) return "Nothing is selected to resize.";
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (!doc.Engine().MayResize(*node, width, height)) {
+        return std::to_string(width) + " x " + std::to_string(height) +
+               " cells is more than the world may hold; the size was not changed.";
+    }
+    return {};
+}
+
+std::string KViewportRefusal(const KEditorDoc& doc, int width, int height)
+{
+    const Kobject* node = doc.Current();
+    if (node == nullptr) return "Nothing is selected to resize.";
+    // A viewport larger than the node grows the node to it.
+    return KSizeRefusal(doc, std::max(width, node->width), std::max(height, node->height));
 }
 
 bool KRenameCurrent(KEditorDoc& doc, std::string_view typed)
@@ -195,7 +257,15 @@ bool KRenameCurrent(KEditorDoc& doc, std::string_view typed)
     });
 }
 
-bool KSetLocation(KEditorDoc& doc, int x, int y, int z) { return SetProperties(doc, {{0, x}, {1, y}, {2, z}}, false); }
+bool KSetLocation(KEditorDoc& doc, int x, int y, int z)
+{
+    const Kobject* node = doc.Current();
+    if (node == nullptr) return false;
+    // Storing z links the node anew among its siblings, which changes the
+    // order of turns and of collisions: only a new depth may do that.
+    if (node->posz == z) return SetProperties(doc, {{0, x}, {1, y}}, false);
+    return SetProperties(doc, {{0, x}, {1, y}, {2, z}}, false);
+}
 
 bool KSetSize(KEditorDoc& doc, int width, int height, bool changeViewport)
 {

@@ -33,13 +33,22 @@ bool KCopyToClipboard(KEditorDoc& doc, bool wholeBoard);
 bool KPasteBoard(KEditorDoc& doc);
 // Into the current board (board menu) or the current node (object menu).
 bool KPasteObject(KEditorDoc& doc, bool intoBoard);
-// Removes the current node unless the world holds a single board; the tree
-// then selects its first row.
+// Removes the current node unless the world holds a single board; the
+// selection goes to its next sibling, else its parent (a board's: the board
+// before it).
 bool KDeleteCurrent(KEditorDoc& doc);
-// Moves the current node under the node of targetId; refused for the node
-// itself, its own subtree, or an unknown id.
+// Moves the current node under the node of targetId, and it stays current;
+// refused for the node itself, its own subtree, or an unknown id.
 bool KMoveCurrent(KEditorDoc& doc, int32_t targetId);
+
+// Why a command would be refused, in the words the status bar shows; empty
+// when it would not be.
+std::string KDeleteRefusal(const KEditorDoc& doc);
+std::string KMoveRefusal(const KEditorDoc& doc, int32_t targetId);
+std::string KSizeRefusal(const KEditorDoc& doc, int width, int height);
+std::string KViewportRefusal(const KEditorDoc& doc, int width, int height);
 bool KRenameCurrent(KEditorDoc& doc, std::string_view typed);
+// The node keeps its place among its siblings unless z changes.
 bool KSetLocation(KEditorDoc& doc, int x, int y, int z);
 bool KSetSize(KEditorDoc& doc, int width, int height, bool changeViewport);
 bool KSetViewport(KEditorDoc& doc, int width, int height);

@@ -11,9 +11,10 @@ namespace {
 
 // Depth-first visit of the rows in drawing order, with each node's depth
 // (0 for boards). The visitor returns false to stop. Iterative, so a world
-// nested as deep as a file allows cannot overflow the stack.
+// nested as deep as a file allows cannot overflow the stack. The objects of
+// folded boards are passed over.
 template <typename Visit>
-void WalkRows(const Kinterface& engine, Visit&& visit)
+void WalkRows(const Kinterface& engine, const KTreeFolds* folds, Visit&& visit)
 {
     struct Frame {
         const Kobject* node;
@@ -30,6 +31,7 @@ void WalkRows(const Kinterface& engine, Visit&& visit)
         const Kobject& child = *top.node->children[top.next++];
         const int depth = static_cast<int>(stack.size()) - 1;
         if (!visit(child, depth, row++)) return;
+        if (depth == 0 && folds != nullptr && folds->count(child.id) != 0) continue;
         stack.push_back(Frame{&child, 0});
     }
 }
@@ -46,12 +48,12 @@ int64_t RowTop(int64_t row, int rowOffset) { return 3 + kTreeRowPixels * (row + 
 
 }  // namespace
 
-std::string KTreeRowText(const Kobject& node, int32_t currentNode, int32_t currentBoard)
+std::string KTreeRowText(const Kobject& node, int32_t currentNode, int32_t currentBoard, bool folded)
 {
     const std::string label = Label(node, currentBoard);
     const bool current = node.id == currentNode;
     if (node.IsBoard()) {
-        std::string text = "-- " + label + " ";
+        std::string text = (folded ? "+- " : "-- ") + label + " ";
         if (current) text += "z = " + std::to_string(node.posz) + " ";
         return text + std::string(kBoardDashes, '-');
     }
@@ -65,14 +67,46 @@ KTreeRowStyle KTreeRowColours(const Kobject& node, int32_t currentNode)
     return KTreeRowStyle{255, -1};
 }
 
-int32_t KTreeHitTest(const Kinterface& engine, int y, int rowOffset)
+int32_t KTreeHitTest(const Kinterface& engine, int y, int rowOffset, const KTreeFolds* folds)
 {
     // Row k is hit for 3 - r < y < 11 - r with r = 10 * offset - 10 - 10 * k.
     const int64_t t = int64_t{y} - 13 + int64_t{kTreeScrollPixels} * rowOffset;
     if (t <= 0 || (t - 1) % kTreeRowPixels >= 7) return -1;
-    const int64_t wanted = (t - 1) / kTreeRowPixels;
+    return KTreeNodeAtRow(engine, (t - 1) / kTreeRowPixels, folds);
+}
+
+bool KTreeMarkerHit(int x, int columnOffset)
+{
+    const int left = 3 - kTreeScrollPixels * columnOffset;
+    return x >= left && x < left + kFoldMarkerPixels;
+}
+
+int64_t KTreeRowCount(const Kinterface& engine, const KTreeFolds* folds)
+{
+    int64_t count = 0;
+    WalkRows(engine, folds, [&](const Kobject&, int, int64_t) {
+        ++count;
+        return true;
+    });
+    return count;
+}
+
+int64_t KTreeRowOf(const Kinterface& engine, int32_t id, const KTreeFolds* folds)
+{
+    int64_t found = -1;
+    WalkRows(engine, folds, [&](const Kobject& node, int, int64_t row) {
+        if (node.id != id) return true;
+        found = row;
+        return false;
+    });
+    return found;
+}
+
+int32_t KTreeNodeAtRow(const Kinterface& engine, int64_t wanted, const KTreeFolds* folds)
+{
     int32_t found = -1;
-    WalkRows(engine, [&](const Kobject& node, int, int64_t row) {
+    if (wanted < 0) return found;
+    WalkRows(engine, folds, [&](const Kobject& node, int, int64_t row) {
         if (row != wanted) return true;
         found = node.id;
         return false;
@@ -80,18 +114,22 @@ int32_t KTreeHitTest(const Kinterface& engine, int y, int rowOffset)
     return found;
 }
 
-int64_t KTreeRowCount(const Kinterface& engine)
+int KTreeVisibleRows(int paneHeight)
 {
-    int64_t count = 0;
-    WalkRows(engine, [&](const Kobject&, int, int64_t) {
-        ++count;
-        return true;
-    });
-    return count;
+    // Row k - offset = 0 starts at y 13; a row's text is 8 pixels high.
+    return std::max(1, (paneHeight - 13 - 8) / kTreeRowPixels + 1);
+}
+
+int KTreeOffsetShowing(int64_t row, int rowOffset, int visibleRows)
+{
+    if (row < 0) return rowOffset;
+    if (row < rowOffset) return static_cast<int>(row);
+    if (row > int64_t{rowOffset} + visibleRows - 1) return static_cast<int>(row - visibleRows + 1);
+    return rowOffset;
 }
 
 int KDrawTree(BITMAP* target, Kinterface& engine, int32_t currentNode, int32_t currentBoard, int columnOffset,
-              int rowOffset)
+              int rowOffset, const KTreeFolds* folds)
 {
     if (target == nullptr || !engine.vFont) return 0;
     clear_to_color(target, 15);
@@ -99,12 +137,13 @@ int KDrawTree(BITMAP* target, Kinterface& engine, int32_t currentNode, int32_t c
     const int x0 = 3 - kTreeScrollPixels * columnOffset;
     glyphs.DrawTextAtPixel(target, "Board / Object List", 255, -1, x0, 3 - kTreeScrollPixels * rowOffset);
     int drawn = 0;
-    WalkRows(engine, [&](const Kobject& node, int depth, int64_t row) {
+    WalkRows(engine, folds, [&](const Kobject& node, int depth, int64_t row) {
         const int64_t top = RowTop(row, rowOffset);
         if (top >= target->h) return false;
         if (top + 8 <= 0) return true;
         const KTreeRowStyle style = KTreeRowColours(node, currentNode);
-        glyphs.DrawTextAtPixel(target, KTreeRowText(node, currentNode, currentBoard), style.fg, style.bg,
+        const bool folded = depth == 0 && folds != nullptr && folds->count(node.id) != 0;
+        glyphs.DrawTextAtPixel(target, KTreeRowText(node, currentNode, currentBoard, folded), style.fg, style.bg,
                         x0 + kTreeRowPixels * depth, static_cast<int32_t>(top));
         ++drawn;
         return true;

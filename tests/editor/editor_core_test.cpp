@@ -67,6 +67,31 @@ TEST_F(EditorCore, HitTestFindsRowsInDrawingOrderAndNothingBetweenThem)
     EXPECT_EQ(KTreeRowCount(*engine), 5);
 }
 
+TEST_F(EditorCore, FoldedBoardsHideTheirObjectsFromRowsHitsAndDrawing)
+{
+    const KTreeFolds folds{a->id};
+    EXPECT_EQ(KTreeRowCount(*engine, &folds), 2);
+    EXPECT_EQ(KTreeHitTest(*engine, 25, 0, &folds), b->id);
+    EXPECT_EQ(KTreeRowOf(*engine, b->id, &folds), 1);
+    EXPECT_EQ(KTreeRowOf(*engine, a2->id, &folds), -1);
+    EXPECT_EQ(KTreeRowOf(*engine, a2->id), 2);
+    EXPECT_EQ(KTreeNodeAtRow(*engine, 3), a3->id);
+    EXPECT_EQ(KTreeNodeAtRow(*engine, 5), -1);
+    EXPECT_EQ(KTreeRowText(*a, -1, -1, true), "+- a " + std::string(188, '-'));
+    KBitmap pane = KMakeBitmap(200, 100);
+    EXPECT_EQ(KDrawTree(pane.get(), *engine, a->id, a->id, 0, 0, &folds), 2);
+    // The marker is the row's first two characters, wherever it has scrolled.
+    EXPECT_TRUE(KTreeMarkerHit(3, 0));
+    EXPECT_TRUE(KTreeMarkerHit(18, 0));
+    EXPECT_FALSE(KTreeMarkerHit(19, 0));
+    EXPECT_FALSE(KTreeMarkerHit(9, 1));
+    // Keeping a row in view: a pane of 100 pixels shows 8 whole rows.
+    EXPECT_EQ(KTreeVisibleRows(100), 8);
+    EXPECT_EQ(KTreeOffsetShowing(20, 0, 8), 13);
+    EXPECT_EQ(KTreeOffsetShowing(2, 5, 8), 2);
+    EXPECT_EQ(KTreeOffsetShowing(9, 5, 8), 5);
+}
+
 TEST_F(EditorCore, RowTextsMarkTheCurrentBoardNodeAndHiddenObjects)
 {
     doc.Select(a1->id);
@@ -149,29 +174,53 @@ TEST_F(EditorCore, CopyPasteAndDuplicateMakeDeepCopiesWithFreshIds)
     EXPECT_EQ(Names(*a3), (std::vector<std::string>{"a"}));
 }
 
-TEST_F(EditorCore, MoveRefusesTheNodesOwnSubtree)
+TEST_F(EditorCore, MoveRefusesTheNodesOwnSubtreeSayingWhyAndKeepsTheMovedNodeSelected)
 {
     doc.Select(a1->id);
     EXPECT_FALSE(KMoveCurrent(doc, a1->id));
     EXPECT_FALSE(KMoveCurrent(doc, a2->id));
+    EXPECT_EQ(KMoveRefusal(doc, a2->id), "\"a1\" cannot be moved into itself or into one of its own objects.");
     EXPECT_FALSE(KMoveCurrent(doc, 999));
     EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(KMoveRefusal(doc, b->id), "");
     EXPECT_TRUE(KMoveCurrent(doc, b->id));
     EXPECT_EQ(Names(*b), (std::vector<std::string>{"a1"}));
     EXPECT_EQ(Names(*a1), (std::vector<std::string>{"a2"}));
-    EXPECT_EQ(doc.CurrentNode(), a->id);  // the first row again
+    EXPECT_EQ(doc.CurrentNode(), a1->id);
+    EXPECT_EQ(doc.CurrentBoard(), b->id);
 }
 
-TEST_F(EditorCore, DeleteKeepsTheLastBoardAndSelectsTheFirstRow)
+TEST_F(EditorCore, DeleteSelectsTheNextSiblingOrParentAndKeepsTheLastBoardSayingWhy)
 {
-    doc.Select(a->id);
+    doc.Select(a1->id);
     ASSERT_TRUE(KDeleteCurrent(doc));
-    EXPECT_EQ(Names(*engine->vMain), (std::vector<std::string>{"b"}));
-    EXPECT_EQ(doc.CurrentNode(), b->id);
+    EXPECT_EQ(doc.CurrentNode(), a3->id);  // the next sibling
+    ASSERT_TRUE(KDeleteCurrent(doc));
+    EXPECT_EQ(doc.CurrentNode(), a->id);  // the last child: its parent
+    doc.Select(b->id);
+    ASSERT_TRUE(KDeleteCurrent(doc));
+    EXPECT_EQ(doc.CurrentNode(), a->id);  // the last board: the board before
+    EXPECT_EQ(Names(*engine->vMain), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(KDeleteRefusal(doc), "The world's only board cannot be deleted: a world keeps at least one board.");
     ASSERT_TRUE(KAddObject(doc));
     EXPECT_FALSE(KDeleteCurrent(doc));  // an object, but the world has one board
-    EXPECT_FALSE(KDeleteCurrent(doc));
+    EXPECT_EQ(KDeleteRefusal(doc), "Nothing is deleted from a world of one board; add another board first.");
     EXPECT_EQ(engine->HandlesInUse(), 1);
+}
+
+TEST_F(EditorCore, LocationKeepsTheTurnOrderUnlessTheDepthChanges)
+{
+    // a1 (z 5) and a3 (z 0): a sibling of a3's depth added behind it.
+    Kobject* a4 = engine.AddObject(*a, "a4", 1, 1, 0, 4, 4);
+    ASSERT_EQ(Names(*a), (std::vector<std::string>{"a1", "a3", "a4"}));
+    doc.Select(a4->id);
+    ASSERT_TRUE(KSetLocation(doc, 6, 7, 0));
+    EXPECT_EQ(Names(*a), (std::vector<std::string>{"a1", "a3", "a4"}));
+    EXPECT_EQ((std::vector<int>{a4->posx, a4->posy}), (std::vector<int>{6, 7}));
+    doc.Select(a3->id);
+    ASSERT_TRUE(KSetLocation(doc, 3, 3, 9));
+    EXPECT_EQ(Names(*a), (std::vector<std::string>{"a3", "a1", "a4"}));
+    EXPECT_EQ(doc.CurrentNode(), a3->id);
 }
 
 TEST_F(EditorCore, NamesStoreBlanksAsUnderscoresAndKeepFiftyCharacters)
@@ -201,7 +250,10 @@ TEST_F(EditorCore, SizesPastTheWorldBoundsAreRefused)
 {
     doc.Select(a->id);
     EXPECT_FALSE(KSetSize(doc, 5000, 10, true));
+    EXPECT_EQ(KSizeRefusal(doc, 5000, 10), "5000 x 10 cells is more than the world may hold; the size was not changed.");
     EXPECT_FALSE(KSetViewport(doc, 10, 5000));
+    EXPECT_NE(KViewportRefusal(doc, 10, 5000), "");
+    EXPECT_EQ(KSizeRefusal(doc, 20, 12), "");
     EXPECT_EQ(a->width, 10);
     EXPECT_EQ(a->viewh, 8);
     EXPECT_TRUE(KSetSize(doc, 20, 12, true));

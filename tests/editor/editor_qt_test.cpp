@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QApplication>
@@ -26,6 +27,8 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QMenu>
 #include <QSplitter>
 #include <QTest>
@@ -35,7 +38,9 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <sstream>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -157,6 +162,13 @@ protected:
         onMenu = nullptr;
     }
 
+    // A menu as it is about to show, for those that fill themselves then.
+    static QMenu& Opened(QMenu& menu)
+    {
+        emit menu.aboutToShow();
+        return menu;
+    }
+
     static QAction* FindIn(QMenu& menu, const QString& text)
     {
         for (QAction* action : menu.actions()) {
@@ -202,11 +214,14 @@ TEST_F(Frame, BuildsAWorldThroughMenusAndSavesIt)
     EXPECT_EQ(menu->objectName(), "SV_OBJMENU");
     QMenu* edit = FindIn(*menu, "&Edit")->menu();
     QMenu* move = FindIn(*edit, "Move")->menu();
+    EXPECT_TRUE(move->isEmpty()) << "made only when opened";
+    Opened(*move);
     QStringList boards;
     for (QAction* action : move->actions()) boards << action->text();
     EXPECT_EQ(boards, (QStringList{"NewBoard", "Spawn", "Castle_Gate"}));
     QMenu* target = FindIn(*move, "NewBoard")->menu();
-    FindIn(*target, "&Here ...")->trigger();
+    FindIn(Opened(*target), "&Here ...")->trigger();
+    EXPECT_EQ(doc.Current()->name, "door");
 
     ASSERT_TRUE(frame->FileSave());
     EXPECT_FALSE(doc.IsModified());
@@ -251,6 +266,28 @@ TEST_F(Frame, RunSavesAndStartsTheRunnerWithThePathFromTheProgramFolder)
     EXPECT_TRUE(KRecentFileList().contains(savePath));
 }
 
+// An installed world lies in a folder the user cannot write: Save asks for
+// another place instead of failing there. Root writes anywhere, so for root
+// the folder is taken away as well.
+TEST_F(Frame, SaveOnAWorldThatCannotBeWrittenAsksForAnotherPlace)
+{
+    const std::string shared = dir.File("shared");
+    ASSERT_EQ(RunCommand("mkdir '" + shared + "' && cp '" + dir.File("start.zqav") + "' '" + shared + "/'"), 0);
+    auto frame = MakeFrame();
+    frame->OpenPath(QString::fromStdString(shared + "/start.zqav"));
+    ASSERT_EQ(doc.Path(), shared + "/start.zqav");
+    ASSERT_EQ(RunCommand("chmod a-w '" + shared + "'" + (geteuid() == 0 ? " && mv '" + shared + "' '" + shared + ".gone'" : "")), 0);
+
+    savePath.clear();
+    EXPECT_FALSE(frame->FileSave()) << "the dialog cancelled";
+    EXPECT_EQ(doc.Path(), shared + "/start.zqav");
+    savePath = QString::fromStdString(dir.File("mine.zqav"));
+    EXPECT_TRUE(frame->FileSave());
+    EXPECT_EQ(doc.Path(), dir.File("mine.zqav"));
+    EXPECT_TRUE(FileExists(dir.File("mine.zqav")));
+    RunCommand("chmod -R u+w '" + dir.Path() + "'");
+}
+
 TEST_F(Frame, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered)
 {
     auto frame = MakeFrame();
@@ -264,18 +301,18 @@ TEST_F(Frame, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered)
     EXPECT_FALSE(frame->close());
 
     unsavedAnswer = KUnsavedAnswer::Discard;
-    confirmAnswer = false;
-    EXPECT_FALSE(frame->close());  // "Do you want to quit?" answered Cancel
-    EXPECT_EQ(confirmations.back(), "Confirm Quit|Do you want to quit?");
     frame->FileNew();
     EXPECT_EQ(engine->vMain->children.size(), 2u);
     EXPECT_TRUE(doc.NeedsName());
+    confirmAnswer = false;
+    EXPECT_FALSE(frame->close());  // nothing unsaved: "Do you want to quit?" answered Cancel
+    EXPECT_EQ(confirmations, QStringList{"Confirm Quit|Do you want to quit?"});
 
     frame->OpenPath(QString::fromStdString(dir.File("start.zqav")));
     frame->AddBoard();
     unsavedAnswer = KUnsavedAnswer::Save;
-    confirmAnswer = true;
     EXPECT_TRUE(frame->close());
+    EXPECT_EQ(confirmations.size(), 1) << "unsaved work asks one question";
     std::string json;
     ASSERT_EQ(RunCommand("./quav-world tree --json '" + dir.File("start.zqav") + "'", &json), 0);
     EXPECT_NE(json.find("\"name\": \"NewBoard\", \"id\": 3"), std::string::npos) << json;
@@ -323,6 +360,308 @@ TEST_F(Frame, TheTreePaneSelectsScrollsAndDrawsOnlyVisibleRows)
     EXPECT_NE(frame->findChild<CToolView*>("props"), nullptr);
     frame->grab();
     EXPECT_EQ(frame->Inner().sizes().value(1), kBarHeight);
+}
+
+TEST_F(Frame, TheTreeAtScaleMovesByBarAndKeysFoldsBoardsAndKeepsTheWorkInView)
+{
+    auto frame = ShownFrame();
+    Kobject* board = engine->vMain->children[0].get();
+    for (int i = 0; i < 300; ++i) engine.AddObject(*board, "o" + std::to_string(i), 1, 1, 0, 2, 2);
+    frame->Repaint();
+    CSelectView& tree = frame->Tree();
+    tree.grab();
+    const int visible = tree.VisibleRows();
+    const int64_t rows = KTreeRowCount(*engine);
+    ASSERT_EQ(rows, 302);
+    ASSERT_LT(visible, 100);
+    QScrollBar& bar = tree.ScrollBar();
+    EXPECT_EQ(bar.maximum(), rows - visible);
+    bar.setValue(50);
+    EXPECT_EQ(tree.RowOffset(), 50);
+
+    // The keys move the selection and keep its row in view.
+    auto row = [&] { return KTreeRowOf(*engine, doc.CurrentNode()); };
+    QTest::keyClick(&tree, Qt::Key_End);
+    EXPECT_EQ(doc.Current()->name, "Spawn");
+    EXPECT_EQ(tree.RowOffset(), rows - visible);
+    QTest::keyClick(&tree, Qt::Key_Home);
+    EXPECT_EQ(row(), 0);
+    EXPECT_EQ(tree.RowOffset(), 0);
+    QTest::keyClick(&tree, Qt::Key_PageDown);
+    EXPECT_EQ(row(), visible - 1);
+    EXPECT_EQ(tree.RowOffset(), 0);
+    QTest::keyClick(&tree, Qt::Key_PageDown);
+    EXPECT_EQ(row(), 2 * (visible - 1));
+    EXPECT_EQ(tree.RowOffset(), 2 * (visible - 1) - visible + 1);
+    QTest::keyClick(&tree, Qt::Key_Up);
+    QTest::keyClick(&tree, Qt::Key_Up);
+    QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(row(), 2 * (visible - 1) - 1);
+    EXPECT_EQ(bar.value(), tree.RowOffset());
+
+    // F2 names, Enter programs, Delete deletes, each for the selected row.
+    names = {"hero"};
+    QTest::keyClick(&tree, Qt::Key_F2);
+    EXPECT_EQ(doc.Current()->name, "hero");
+    int scripts = 0;
+    onDialog = [&scripts](QDialog& dialog) {
+        scripts += qobject_cast<CScriptDialog*>(&dialog) != nullptr ? 1 : 0;
+        return false;
+    };
+    QTest::keyClick(&tree, Qt::Key_Return);
+    EXPECT_EQ(scripts, 1);
+    onDialog = nullptr;
+    const int64_t heroRow = row();
+    const int32_t next = KTreeNodeAtRow(*engine, heroRow + 1);
+    QTest::keyClick(&tree, Qt::Key_Delete);
+    EXPECT_EQ(confirmations.back(), "hero|Delete Object?");
+    EXPECT_EQ(doc.CurrentNode(), next) << "the next sibling";
+    EXPECT_EQ(row(), heroRow);
+
+    const int32_t placed = doc.CurrentNode();
+
+    // Move: the moved node stays selected, its row in view.
+    frame->MoveCurrentTo(engine->vMain->children[1]->id);
+    EXPECT_EQ(doc.CurrentNode(), placed);
+    EXPECT_EQ(row(), rows - 2);
+    EXPECT_EQ(tree.RowOffset(), rows - 1 - visible);
+
+    // A click on a board's marker folds it; the board menu unfolds it, and
+    // Expand All unfolds every board.
+    QTest::keyClick(&tree, Qt::Key_Home);
+    QTest::mouseClick(&tree, Qt::LeftButton, Qt::NoModifier, QPoint(5, 15));
+    EXPECT_TRUE(tree.IsFolded(board->id));
+    tree.grab();
+    EXPECT_EQ(bar.maximum(), 0);
+    EXPECT_EQ(tree.RowsDrawn(), 3);  // NewBoard, Spawn and the node moved there
+    QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(doc.Current()->name, "Spawn") << "a folded board's objects have no rows";
+    QTest::keyClick(&tree, Qt::Key_Up);
+    std::unique_ptr<QMenu> menu(tree.BuildContextMenu());
+    FindIn(*menu, "Un&fold")->trigger();
+    EXPECT_FALSE(tree.IsFolded(board->id));
+    menu.reset(tree.BuildContextMenu());
+    FindIn(*menu, "&Fold")->trigger();
+    doc.Select(engine->vMain->children[1]->id);
+    menu.reset(tree.BuildContextMenu());
+    FindIn(*menu, "&Expand All")->trigger();
+    EXPECT_FALSE(tree.IsFolded(board->id));
+
+    // Another world starts at the top of its list.
+    bar.setValue(40);
+    ASSERT_EQ(tree.RowOffset(), 40);
+    frame->OpenPath(QString::fromStdString(dir.File("start.zqav")));
+    EXPECT_EQ(tree.RowOffset(), 0);
+    EXPECT_EQ(bar.value(), 0);
+}
+
+TEST_F(Frame, TheStatusBarSaysWhyCommandsAreRefusedAndItsPromptComesBack)
+{
+    auto frame = ShownFrame();
+    QStatusBar* status = frame->statusBar();
+    const QString idle = "Use arrow keys to move cursor.  Ctrl + Left mouse button drags the view.";
+    EXPECT_EQ(frame->IdlePrompt().text(), idle);
+    EXPECT_TRUE(frame->IdlePrompt().isVisible());
+    // A menu item's prompt while it is highlighted, then the idle prompt again.
+    QStatusTipEvent hover("Run the currently loaded QUAV! game");
+    QApplication::sendEvent(frame.get(), &hover);
+    EXPECT_FALSE(frame->IdlePrompt().isVisible());
+    QStatusTipEvent left{QString()};
+    QApplication::sendEvent(frame.get(), &left);
+    EXPECT_TRUE(frame->IdlePrompt().isVisible());
+    EXPECT_EQ(status->currentMessage(), "");
+
+    // Run without quav-runner beside the editor: no notice, no save.
+    frame->FileRun();
+    EXPECT_EQ(status->currentMessage(), "quav-runner was not found in " + QString::fromStdString(dir.Path()) +
+                                            ", so the world cannot be run from here.");
+    EXPECT_EQ(notified, 0);
+
+    // Moving a node into its own object.
+    names = {"outer", "inner"};
+    frame->AddObject();
+    const int32_t outer = doc.CurrentNode();
+    frame->AddObject();
+    const int32_t inner = doc.CurrentNode();
+    doc.Select(outer);
+    frame->MoveCurrentTo(inner);
+    EXPECT_EQ(status->currentMessage(), "\"outer\" cannot be moved into itself or into one of its own objects.");
+
+    // A size past the world's bounds.
+    onDialog = [](QDialog& dialog) {
+        if (auto* width = dialog.findChild<QSpinBox*>("Width"); width != nullptr) width->setValue(100000);
+        return true;
+    };
+    frame->EditSize();
+    onDialog = nullptr;
+    EXPECT_TRUE(status->currentMessage().contains("is more than the world may hold")) << status->currentMessage().toStdString();
+    EXPECT_EQ(doc.Current()->width, 1);
+
+    // The last board: refused before the question.
+    doc.Select(engine->vMain->children[1]->id);
+    frame->DeleteCurrent();
+    ASSERT_EQ(engine->vMain->children.size(), 1u);
+    const qsizetype questions = confirmations.size();
+    frame->DeleteCurrent();
+    EXPECT_EQ(confirmations.size(), questions);
+    EXPECT_EQ(status->currentMessage(), "The world's only board cannot be deleted: a world keeps at least one board.");
+    EXPECT_EQ(engine->vMain->children.size(), 1u);
+}
+
+TEST_F(Frame, RecentFilesShowMissingOnesForRemovalAndTheRunNoticeComesBack)
+{
+    const QString gone = QString::fromStdString(dir.File("gone.zqav"));
+    WriteFileBytes(gone.toStdString(), ReadFileBytes("Library/default.zqav"));
+    KAddRecentFile(gone);
+    auto frame = ShownFrame();
+    QMenu& recent = frame->RecentMenu();
+    ASSERT_NE(FindIn(Opened(recent), "gone.zqav"), nullptr);
+    ASSERT_EQ(std::remove(gone.toStdString().c_str()), 0);
+    QAction* missing = FindIn(Opened(recent), "gone.zqav (missing)");
+    ASSERT_NE(missing, nullptr);
+    missing->trigger();
+    EXPECT_FALSE(KRecentFileList().contains(gone));
+    EXPECT_EQ(FindIn(Opened(recent), "gone.zqav (missing)"), nullptr);
+    EXPECT_TRUE(KRecentFileList().contains(QString::fromStdString(dir.File("start.zqav"))));
+
+    // "Hide this message" hides the notice for good; File > Run Notice brings it back.
+    KSetNotify(0);
+    QAction* notice = frame->FindAction("Run &Notice");
+    ASSERT_NE(notice, nullptr);
+    Opened(*qobject_cast<QMenu*>(notice->parent()));
+    EXPECT_FALSE(notice->isChecked());
+    notice->trigger();
+    EXPECT_EQ(KNotify(), 1);
+}
+
+// The indented blocks of README.md's "Make your first game", in order, as
+// lines without their indent.
+std::vector<std::vector<std::string>> GuideBlocks()
+{
+    const std::string readme = ReadFileBytes(std::string(QUAV_SOURCE_DIR) + "/README.md");
+    const size_t from = readme.find("## Make your first game");
+    const size_t to = readme.find("\n## ", from + 1);
+    std::vector<std::vector<std::string>> blocks;
+    if (from == std::string::npos) return blocks;
+    std::istringstream in(readme.substr(from, to - from));
+    bool inBlock = false;
+    for (std::string line; std::getline(in, line);) {
+        const bool code = line.rfind("       ", 0) == 0;
+        if (code && !inBlock) blocks.emplace_back();
+        if (code) blocks.back().push_back(line.substr(7));
+        if (!line.empty() || !code) inBlock = code;
+    }
+    return blocks;
+}
+
+// The guide, step by step, through the menus and dialogs a newcomer uses;
+// then the saved world is checked and played headless with the guide's
+// replay, and its player must have walked.
+TEST_F(Frame, TheFirstGameGuideWorks)
+{
+    const std::vector<std::vector<std::string>> blocks = GuideBlocks();
+    ASSERT_GE(blocks.size(), 3u) << "the script, the replay and the headless command";
+    const std::vector<std::string>& script = blocks[0];
+    ASSERT_EQ(script.front().substr(0, 1), "'");
+
+    // 1. The new world from the template.
+    auto frame = MakeFrame();
+    frame->FileNew();
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    CSelectView& tree = frame->Tree();
+    ASSERT_EQ(KTreeNodeAtRow(*engine, 0), engine->vMain->FindByName("NewBoard")->id);
+
+    // Each dialog is shown and typed into; then its OK is clicked.
+    QStringList typedInto;
+    onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        typedInto << dialog.windowTitle();
+        if (auto* name = qobject_cast<CNameDialog*>(&dialog); name != nullptr) {
+            EXPECT_EQ(name->Field()->selectedText(), name->Field()->text()) << "typing replaces the old name";
+            QTest::keyClicks(name->Field(), "player");
+        } else if (auto* editor = qobject_cast<CScriptDialog*>(&dialog); editor != nullptr) {
+            for (const std::string& line : script) {
+                QTest::keyClicks(&editor->Editor(), QString::fromStdString(line));
+                QTest::keyClick(&editor->Editor(), Qt::Key_Return);
+            }
+        } else if (dialog.windowTitle() == "Location") {
+            for (const char* label : {"X Coord", "Y Coord"}) {
+                auto* field = dialog.findChild<QSpinBox*>(label);
+                field->selectAll();
+                QTest::keyClicks(field, "10");
+            }
+        }
+        QPushButton* ok = nullptr;
+        if (auto* box = dialog.findChild<QDialogButtonBox*>(); box != nullptr) ok = box->button(QDialogButtonBox::Ok);
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            if (ok == nullptr && button->text() == "OK") ok = button;
+        }
+        EXPECT_NE(ok, nullptr) << dialog.windowTitle().toStdString();
+        if (ok != nullptr) QTest::mouseClick(ok, Qt::LeftButton);
+        return dialog.result() == QDialog::Accepted;
+    };
+    // A right-click on a row of the list, then the item at path.
+    auto rightClick = [&](int row, const QStringList& path) {
+        onMenu = [path](QMenu& menu) {
+            QAction* action = MenuPath(menu, path);
+            ASSERT_NE(action, nullptr) << path.join(">").toStdString();
+            action->trigger();
+        };
+        const QPoint at(30, 15 + kTreeRowPixels * row);
+        SendMouse(tree, QEvent::MouseButtonPress, at, Qt::RightButton, Qt::RightButton);
+        SendMouse(tree, QEvent::MouseButtonRelease, at, Qt::RightButton, Qt::NoButton);
+        onMenu = nullptr;
+    };
+
+    // 2. Add, Object on "NewBoard": the Name dialog opens by itself.
+    rightClick(0, {"&Add", "&Object"});
+    ASSERT_EQ(doc.Current()->name, "player");
+    EXPECT_EQ(KTreeRowOf(*engine, doc.CurrentNode()), 1);
+    // 3. Location 10, 10; 4. Programming, typed key by key.
+    rightClick(1, {"&Location"});
+    rightClick(1, {"&Programming"});
+    EXPECT_EQ(typedInto, (QStringList{"Name", "Location", "Programming"}));
+    const Kobject* player = doc.Current();
+    ASSERT_EQ(player->name, "player");
+    EXPECT_EQ((std::vector<int>{player->posx, player->posy, player->posz}), (std::vector<int>{10, 10, 0}));
+    std::string typed;
+    for (const std::string& line : script) typed += line + "\n";
+    EXPECT_EQ(player->source, typed);
+
+    // 5. Save asks for a name; 6. Run shows the notice and hands the world over.
+    const std::string log = dir.File("args.txt");
+    WriteFileBytes(dir.File("quav-runner"), "#!/bin/sh\necho \"$1\" > '" + log + "'\n");
+    ASSERT_EQ(RunCommand("chmod +x '" + dir.File("quav-runner") + "'"), 0);
+    const std::string world = dir.File("first.zqav");
+    savePath = QString::fromStdString(world);
+    frame->FindAction("&Save")->trigger();
+    EXPECT_EQ(doc.Title(), "first.zqav");
+    EXPECT_FALSE(doc.IsModified());
+    frame->FindAction("&Run")->trigger();
+    EXPECT_EQ(notified, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ReadFileBytes(log) == world + "\n"; }, 5000)) << ReadFileBytes(log);
+
+    // 7. The check; 8. the replay, played headless.
+    std::string output;
+    EXPECT_EQ(RunCommand("./quav-runner --check '" + world + "'", &output), 0) << output;
+    EXPECT_EQ(output, "");
+    std::string replay;
+    for (const std::string& line : blocks[1]) replay += line + "\n";
+    ASSERT_NE(replay.find("key_right down"), std::string::npos) << replay;
+    WriteFileBytes(dir.File("first.replay"), replay);
+    const std::string command = "./quav-runner --headless --ticks 120 --seed 0 --input '" + dir.File("first.replay") +
+                                "' --dump-tree '" + dir.File("first.json") + "' '" + world + "'";
+    ASSERT_EQ(RunCommand(command, &output), 0) << output;
+    const std::string played = ReadFileBytes(dir.File("first.json"));
+    const size_t at = played.find("{\"name\": \"player\"");
+    ASSERT_NE(at, std::string::npos) << played;
+    const std::string node = played.substr(at, played.find('}', at) - at);
+    const size_t posx = node.find("\"posx\": ");
+    ASSERT_NE(posx, std::string::npos) << node;
+    EXPECT_GT(std::stoi(node.substr(posx + 8)), 10) << node;
+    EXPECT_NE(node.find("\"posy\": 10,"), std::string::npos) << node;
 }
 
 TEST_F(Frame, VideoModeMenuSizesNewBoardsAndTheNotificationBoxCanBeCleared)

@@ -79,6 +79,35 @@ TEST_F(ScriptDialog, ListsAreOfferedOnlyWhereTheStyleAllows)
     EXPECT_TRUE(ListShown(*dialog));
 }
 
+TEST_F(ScriptDialog, AHashAfterABlankOffersTheListOnlyOutsideCommentsTextAndQuotes)
+{
+    // The blank before the "#" is plain until the "#" is styled with its line.
+    const struct {
+        const char* text;
+        bool offered;
+    } cases[] = {{"' a note ", false}, {"hello there ", false}, {"#write 1 1 \"a b ", false}, {"#put n ", true}};
+    for (const auto& c : cases) {
+        auto dialog = Make(c.text);
+        TypeAt(*dialog, "#");
+        EXPECT_EQ(ListShown(*dialog), c.offered) << c.text;
+    }
+}
+
+TEST_F(ScriptDialog, EnterBreaksTheLineWhenTheListWouldChangeNothing)
+{
+    // Typed key by key, as an author writes; the list opens at every "#".
+    auto dialog = Make("");
+    QTest::keyClicks(&dialog->Editor(), "#end");
+    QTest::keyClick(&dialog->Editor(), Qt::Key_Return);
+    QTest::keyClicks(&dialog->Editor(), ":key_right");
+    QTest::keyClick(&dialog->Editor(), Qt::Key_Return);
+    QTest::keyClicks(&dialog->Editor(), "#char 2 15 0 0");
+    QTest::keyClick(&dialog->Editor(), Qt::Key_Return);
+    QTest::keyClicks(&dialog->Editor(), "#wal");
+    QTest::keyClick(&dialog->Editor(), Qt::Key_Return);  // takes "#walk", no line break
+    EXPECT_EQ(dialog->Text(), "#end\n:key_right\n#char 2 15 0 0\n#walk");
+}
+
 TEST_F(ScriptDialog, ASpaceAfterACommandShowsItsTipUntilTheFourthSpace)
 {
     auto dialog = Make("#nothing\n#sound");

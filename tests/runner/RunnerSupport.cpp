@@ -98,6 +98,8 @@ bool ChildProcess::Running()
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
         ended_ = true;
         status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        endSignal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        dumpedCore_ = WIFSIGNALED(status) && WCOREDUMP(status);
         return false;
     }
     return true;
@@ -112,7 +114,7 @@ int ChildProcess::Wait(double seconds)
     return ended_ ? status_ : -1;
 }
 
-XServer::XServer()
+XServer::XServer(const std::string& screenSize)
 {
     if (!HaveProgram("Xvfb")) return;
     // Xvfb chooses a free display itself and writes its number to
@@ -120,7 +122,7 @@ XServer::XServer()
     int pipeFds[2] = {-1, -1};
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
     auto server = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", screenSize, "-nolisten", "tcp"},
         std::vector<std::string>{}, "", "/dev/null", pipeFds[1]);
     close(pipeFds[1]);
     std::string number;
@@ -159,6 +161,19 @@ std::string XServer::FindWindow(const std::string& title, double seconds) const
         Pause(0.1);
     } while (std::chrono::steady_clock::now() < deadline);
     return {};
+}
+
+std::string XServer::WindowSize(const std::string& window) const
+{
+    std::string geometry;
+    if (Run("xdotool getwindowgeometry --shell " + window + " 2>/dev/null", &geometry) != 0) return {};
+    const auto field = [&geometry](const std::string& name) {
+        const size_t at = geometry.find(name + "=");
+        if (at == std::string::npos) return std::string();
+        const size_t from = at + name.size() + 1;
+        return geometry.substr(from, geometry.find('\n', from) - from);
+    };
+    return field("WIDTH") + "x" + field("HEIGHT");
 }
 
 std::string Press(int tick, const std::string& name)
@@ -296,6 +311,22 @@ ShotScreen::ShotScreen(const std::string& bmp)
     glyph_ = KMakeBitmap(8, 8);
     if (shot_ == nullptr) return;
     for (size_t i = 0; i < reds_.size(); ++i) reds_[i] = palette[i].r;
+}
+
+bool ShotScreen::ShowsLibraryText(int x, int y, const std::string& text, int colour) const
+{
+    if (shot_ == nullptr) return false;
+    const int w = text_length(font, text.c_str()) + 8;
+    KBitmap expected = KMakeBitmap(w, 8);
+    clear_to_color(expected.get(), 0);
+    textout_ex(expected.get(), font, text.c_str(), 0, 0, colour, -1);
+    for (int row = 0; row < 8; ++row) {
+        for (int column = 0; column < w; ++column) {
+            const int shown = getpixel(shot_.get(), x + column, y + row);
+            if ((shown == colour) != (expected->line[row][column] == colour)) return false;
+        }
+    }
+    return true;
 }
 
 bool ShotScreen::Shows(int x, int y, int chr, int fg, int bg)

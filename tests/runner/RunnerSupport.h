@@ -120,6 +120,10 @@ public:
     // the screen's edge.
     int Pixels(int x, int y, int w, int h, int colour) const;
     int Rows() const;
+    // Whether text in the game library's own font (messages, the frame
+    // rate) shows in colour at pixel (x, y), with nothing more of that
+    // colour in the next character's place.
+    bool ShowsLibraryText(int x, int y, const std::string& text, int colour) const;
     // The red part (0 to 63) of a colour of the palette the shot was saved with.
     int PaletteRed(int index) const { return reds_[static_cast<size_t>(index)]; }
 
@@ -150,17 +154,25 @@ public:
     // Waits up to seconds for the end; the exit status, or -1 (still
     // running or killed by a signal).
     int Wait(double seconds);
+    // The signal that ended the child, or 0.
+    int EndSignal() const { return endSignal_; }
+    // Whether it left a core file as it ended.
+    bool DumpedCore() const { return dumpedCore_; }
+    pid_t Pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
     int status_ = -1;
+    int endSignal_ = 0;
+    bool dumpedCore_ = false;
     bool ended_ = false;
 };
 
 // Xvfb on a display number it picks itself, for as long as the object lives.
 class XServer {
 public:
-    XServer();
+    // screenSize: Xvfb's screen as WIDTHxHEIGHTxDEPTH.
+    explicit XServer(const std::string& screenSize = "1024x768x24");
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -170,6 +182,8 @@ public:
     int Run(const std::string& command, std::string* output = nullptr) const;
     // The first window whose title is exactly title, waiting up to seconds; "" if none.
     std::string FindWindow(const std::string& title, double seconds) const;
+    // The window's size in pixels as "WIDTHxHEIGHT", "" when it cannot be read.
+    std::string WindowSize(const std::string& window) const;
 
 private:
     int number_ = 0;

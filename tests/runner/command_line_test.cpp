@@ -1,4 +1,5 @@
 #include "KCommandLine.h"
+#include "KRunnerSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,10 @@ TEST(CommandLine, WorldPathIsOptionalInAWindowHelpAndVersion)
     EXPECT_FALSE(none.headless);
     KRunnerOptions seeded;
     ASSERT_TRUE(Parse({"--seed", "7", "w.zqav"}, seeded, error)) << "seed and trace also fit a window";
+    KRunnerOptions scaled;
+    ASSERT_TRUE(Parse({"--scale", "4", "w.zqav"}, scaled, error)) << error;
+    EXPECT_EQ(scaled.scale, 4);
+    EXPECT_EQ(none.scale, 0) << "the kept scale";
     KRunnerOptions help;
     ASSERT_TRUE(Parse({"--help"}, help, error));
     EXPECT_EQ(help.mode, KRunMode::Help);
@@ -65,6 +70,8 @@ TEST(CommandLine, BadArgumentsAreRefusedWithAReason)
         {{"--ticks", "5", "w"}, "--ticks needs --headless"},
         {{"--screenshot", "x.png", "w"}, "--screenshot needs --headless"},
         {{"--headless", "--ticks", "5"}, "--headless needs a world file"},
+        {{"--scale", "5", "w"}, "--scale wants 1, 2, 3 or 4, not '5'"},
+        {{"--scale", "0", "w"}, "--scale wants"},
     };
     for (const Case& c : cases) {
         KRunnerOptions options;
@@ -72,6 +79,20 @@ TEST(CommandLine, BadArgumentsAreRefusedWithAReason)
         EXPECT_FALSE(Parse(c.args, options, error)) << c.reason;
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
     }
+}
+
+// The settings file is the player's own but may hold anything: only a
+// "scale N" line with N from 1 to 4 counts, else the game's own size.
+TEST(RunnerSettings, ScaleIsReadFromAnyText)
+{
+    const struct {
+        const char* text;
+        int scale;
+    } cases[] = {
+        {"scale 3\n", 3}, {"other 2\nscale 2", 2}, {"", 1},           {"scale 9\n", 1},     {"scale -2\n", 1},
+        {"scale\n", 1},    {"scales 2\n", 1},      {"scale 2x\n", 1}, {"\xff\x00scale 4", 1}, {"scale 99999999999999\n", 1},
+    };
+    for (const auto& c : cases) EXPECT_EQ(KScaleFromSettings(c.text), c.scale) << c.text;
 }
 
 }  // namespace

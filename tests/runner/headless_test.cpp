@@ -1,6 +1,7 @@
 // The real quav-runner, played headless from a sandbox folder.
 
 #include "RunnerSupport.h"
+#include "KVersion.h"
 
 #include <allegro.h>
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ TEST(HeadlessRunner, ExitStatusesTellWhatHappened)
     EXPECT_NE(output.find("unknown option --tics\nTry 'quav-runner --help'."), std::string::npos) << output;
     EXPECT_EQ(sandbox.Run("--ticks 2 Worlds/welcome.zqav", &output), 2);
     EXPECT_EQ(sandbox.Run("--version", &output), 0);
-    EXPECT_EQ(output, "QUAV! Runner 1.1.0\n");
+    EXPECT_EQ(output, "quav-runner (QUAV!) " QUAV_VERSION "\n");
     EXPECT_EQ(sandbox.Run("--help", &output), 0);
     EXPECT_NE(output.find("--headless"), std::string::npos);
 }

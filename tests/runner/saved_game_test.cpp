@@ -436,6 +436,14 @@ TEST(GameMenu, RestartResetsNosaveHidesSavingQuitEndsAndAHeldEscapeDoesNotReopen
     WriteTestWorld(sandbox.File("clock.zqav"), kClockWorld);
     EXPECT_EQ(VarText(sandbox.Play("clock.zqav", 100, "--input in.txt").vars, "t"), "9");
 
+    // Keys pressed and let go within one tick: a tap counts in play, opens
+    // the menu and quits from it.
+    WriteFileBytes(sandbox.File("in.txt"), "1 key_a down\n3 key_b down\n3 key_b up\n10 key_esc down\n10 key_esc up\n"
+                                           "12 key_q down\n12 key_q up\n");
+    const std::string tapped = sandbox.Play("clock.zqav", 100, "--input in.txt").vars;
+    EXPECT_EQ(VarInt(tapped, "late"), 1) << tapped;
+    EXPECT_EQ(VarText(tapped, "t"), "9") << tapped;
+
     // Opened at 10, closed by Escape at 14, which is held until 40: the
     // clock stands still from 10 to 40 and then runs on to the end, the
     // menu not opened again.

@@ -32,7 +32,8 @@ TestBoard SpawnBoard()
              {"dart", "#end", 5, 1, 1, 1},
              {"bullet", "#collide fly\n#end\n:thud\n#walk opp flow\n#end", 7, 1, 1, 1},
              {"brain", "#give bound 1\n#end", 9, 1, 1, 1},
-             {"chain", "#give chained 1\n#put n chain", 11, 1, 1, 1}}};
+             {"chain", "#give chained 1\n#put n chain", 11, 1, 1, 1},
+             {"hollow", "", 13, 1, 1, 1}}};
 }
 
 TEST(Spawning, PutThrowBindAndTheirBounds)
@@ -45,6 +46,9 @@ TEST(Spawning, PutThrowBindAndTheirBounds)
                          {"binder", "#bind brain\n#give after 1", 20, 20, 1, 1},
                          {"remote", ".binder2 #bind brain\n#give remoteafter 1\n#end", 22, 20, 1, 1},
                          {"binder2", "#end", 24, 20, 1, 1},
+                         {"emptied", "#bind hollow\n#give emptiedafter 1", 26, 20, 1, 1},
+                         {"hollower", ".emptied2 #bind hollow\n#end", 28, 20, 1, 1},
+                         {"emptied2", "#end", 30, 20, 1, 1},
                          {"chainer", "#put n chain\n#end", 30, 29, 1, 1},
                          {"nameless", "#put n no-such-thing\n#put n my-bullet\n#end", 2, 2, 1, 1}}},
                        SpawnBoard()});
@@ -71,6 +75,13 @@ TEST(Spawning, PutThrowBindAndTheirBounds)
     EXPECT_EQ(VarInt(played.vars, "bound"), 2) << "binder's new first command ran in the same turn, binder2's in its own";
     EXPECT_EQ(VarInt(played.vars, "after"), kMissing);
     EXPECT_EQ(VarInt(played.vars, "remoteafter"), 1) << "binding another object does not hold the binder";
+    // A program without commands leaves no current line, bound by the
+    // object itself or by another.
+    for (const char* name : {"emptied", "emptied2"}) {
+        EXPECT_EQ(IntField(played.tree, name, "current_line"), -1) << name;
+        EXPECT_EQ(IntField(played.tree, name, "running"), 0) << name;
+    }
+    EXPECT_EQ(VarInt(played.vars, "emptiedafter"), kMissing);
 
     // A template that puts itself: the chain ends at the top edge (no
     // parent there to stop it, it runs into the tick's allowance or the

@@ -133,6 +133,32 @@ TEST(TextWindow, TypingEditsTheVariableAtOnce)
     EXPECT_EQ(VarText(sandbox.Play("w.zqav", 40, "--input in.txt").vars, "name"), "\"Bob\"");
 }
 
+// Keys pressed and let go within one tick still act, typing before any
+// field is selected goes to the first field and selects it, and Print
+// Screen saves what the window shows.
+TEST(TextWindow, TapsTypingAheadAndScreenshots)
+{
+    RunnerSandbox sandbox;
+    WriteWorld(sandbox.File("w.zqav"), {{"talker", "#set name Al\n#end\n:key_t\nHello\nName: $i name 8\n$l go Go\n#end\n"
+                                                   ":go\n#give went 1\n#end"}});
+    const auto tap = [](int tick, const std::string& name) {
+        return std::to_string(tick) + " " + name + " down\n" + std::to_string(tick) + " " + name + " up\n";
+    };
+    // Opened by a tap at 2; "Bob" typed at 5 lands in the field; Print
+    // Screen at 7; Down to the link and Enter, both taps, follow it.
+    WriteFileBytes(sandbox.File("in.txt"), tap(2, "key_t") + "5 type Bob\n" + tap(7, "key_printscreen") + tap(9, "key_down") +
+                                               tap(11, "key_enter"));
+    const Played played = sandbox.Play("w.zqav", 20, "--input in.txt");
+    EXPECT_EQ(VarText(played.vars, "name"), "\"AlBob\"") << played.vars;
+    EXPECT_EQ(VarText(played.vars, "went"), "1") << "Down and Enter as taps: " << played.vars;
+    const std::vector<std::string> shots = FilesIn(sandbox.Screens());
+    ASSERT_EQ(shots.size(), 1u);
+    ShotScreen screen(sandbox.Screens() + "/" + shots[0]);
+    EXPECT_EQ(screen.Row(kAreaX, kMiddleRow, 11, 15, 255), "Name: AlBob") << "the field is the selected line";
+    EXPECT_TRUE(screen.Shows(kAreaX + 11, kMiddleRow, 219, 15, 255)) << "with the cursor after the text";
+    EXPECT_EQ(screen.Row(kAreaX, kMiddleRow - 1, 5, 15, 1), "Hello");
+}
+
 TEST(TextWindow, DefaultFrameCellByCell)
 {
     RunnerSandbox sandbox;

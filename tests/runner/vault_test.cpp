@@ -1,12 +1,17 @@
 // The shipped game played end to end: its scripts compile cleanly, and its
-// shipped replays, played headless, win, lose, enter the shed, and save a
-// game that a second run loads again.
+// shipped replays, played headless, win at machine and at human speed,
+// lose, save a game that a second run loads again, and check the faults a
+// newcomer met: the trigger, the hunter, running out of bullets, the
+// lantern, the endings, the sign, the title and the bottom messages.
 
 #include "RunnerSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -32,11 +37,38 @@ public:
     const std::string& Tree() const { return played_.tree; }
     int Number(const std::string& name) const { return VarInt(played_.vars, name); }
     std::string Text(const std::string& name) const { return VarText(played_.vars, name); }
+    ShotScreen Shot() const { return ShotScreen(box_.File("end.bmp")); }
 
 private:
     RunnerSandbox box_;
     Played played_;
 };
+
+constexpr int kColumns = 80;
+
+// The shortest and the longest time a key stays down in a replay file.
+std::pair<int, int> TapLengths(const std::string& replay)
+{
+    std::istringstream lines(replay);
+    std::map<std::string, int> downAt;
+    std::pair<int, int> lengths{1 << 30, 0};
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        int tick = 0;
+        std::string key;
+        std::string state;
+        if (!(fields >> tick >> key >> state)) continue;
+        if (state == "down") downAt[key] = tick;
+        if (state == "up" && downAt.count(key) != 0) {
+            lengths.first = std::min(lengths.first, tick - downAt[key]);
+            lengths.second = std::max(lengths.second, tick - downAt[key]);
+        }
+    }
+    return lengths;
+}
+
+// Where a centred line of text starts.
+int Centred(const std::string& text) { return (kColumns - static_cast<int>(text.size())) / 2; }
 
 TEST(Vault, ItsScriptsCompileWithoutErrorsOrWarnings)
 {
@@ -46,25 +78,32 @@ TEST(Vault, ItsScriptsCompileWithoutErrorsOrWarnings)
     EXPECT_EQ(output.find("warning"), std::string::npos) << output;
 }
 
-struct ReplayCase {
+struct EndingCase {
     const char* replay;
     int ticks;
-    const char* ending;  // the variable the game ends with set to 1, or ""
-    const char* name;    // given at the sign, or the default
-    bool inCave;         // ends in the dark cave, so the vault's rubble is not shown
-    int playerDepth;     // of the vault's hero: 1 on the board, 2 inside the shed
+    const char* ending;    // the variable the game ends with set to 1
+    const char* name;      // given at the sign, or the default
+    const char* headline;  // of the ending's banner
+    int banner;            // the banner's background colour
 };
 
-constexpr ReplayCase kReplays[] = {
-    {"win", 1800, "won", "Ann", true, 1},
-    {"lose", 900, "lost", "Stranger", false, 1},
-    {"shed", 900, "", "Stranger", false, 2},
+constexpr EndingCase kEndings[] = {
+    {"win", 4300, "won", "Ann", "YOU ESCAPED THE VAULT", 2},
+    {"human", 8700, "won", "Ann", "YOU ESCAPED THE VAULT", 2},
+    {"lose", 1500, "lost", "Stranger", "YOU FELL IN THE VAULT", 4},
 };
 
-TEST(Vault, ShippedReplaysWinLoseAndEnterTheShed)
+// Won at machine speed and by a human (every key a tap of 6 ticks, five
+// steps and three shots a second), and lost by standing in the hunter's
+// row: each ends on a banner that lasts, fits the screen and says what to
+// do next, and a win never says "Game Over".
+TEST(Vault, ShippedReplaysWinAtMachineAndHumanSpeedAndLose)
 {
     VaultSandbox sandbox;
-    for (const ReplayCase& replay : kReplays) {
+    const auto [shortest, longest] = TapLengths(ReadFileBytes(sandbox.Box().File("Worlds/vault.human.replay")));
+    EXPECT_GE(shortest, 5) << "the human replay has no frame-perfect tap";
+    EXPECT_LE(longest, 8);
+    for (const EndingCase& replay : kEndings) {
         SCOPED_TRACE(replay.replay);
         sandbox.Play(replay.replay, replay.ticks);
         for (const std::string ending : {"won", "lost"}) {
@@ -72,29 +111,169 @@ TEST(Vault, ShippedReplaysWinLoseAndEnterTheShed)
         }
         EXPECT_EQ(sandbox.Text("name"), std::string("\"") + replay.name + "\"");
         const std::string tree = sandbox.Tree();
-        EXPECT_EQ(tree.find("\"name\": \"door\"") == std::string::npos, replay.inCave);
-        EXPECT_NE(tree.find("\"name\": \"player\", \"depth\": " + std::to_string(replay.playerDepth)), std::string::npos)
-            << "the hero is never removed";
+        const bool won = std::string(replay.ending) == "won";
+        if (won) {
+            // Every lock of the way was opened, and the boulder rests on the plate.
+            for (const char* gone : {"door", "hunter", "gate", "red door", "blue door", "red key", "blue key"}) {
+                EXPECT_EQ(CountNodes(tree, gone), 0) << gone;
+            }
+            EXPECT_EQ(IntField(tree, "boulder", "posx"), 30);
+            EXPECT_EQ(IntField(tree, "boulder", "posy"), 25);
+            EXPECT_EQ(CountNodes(tree, "redicon") + CountNodes(tree, "blueicon"), 4) << "templates and the key ring";
+            EXPECT_GT(sandbox.Number("health"), 0);
+        }
+        EXPECT_EQ(CountNodes(tree, "player"), 5) << "the hero of each playing board is never removed";
 
-        // The rubble cell west of the key (44, 6) on the vault; in the cave
-        // the same cell is rock far from any light, so it is dark.
-        const ShotScreen shot(sandbox.Box().File("end.bmp"));
+        ShotScreen shot = sandbox.Shot();
         ASSERT_TRUE(shot.Loaded());
-        EXPECT_EQ(shot.Pixels(44, 6, 1, 1, 255), replay.inCave ? 64 : 0);
-        EXPECT_EQ(shot.Pixels(44, 6, 1, 1, 6) > 0, !replay.inCave);
+        const std::string headline = replay.headline;
+        EXPECT_EQ(shot.Row(Centred(headline), 24, static_cast<int>(headline.size()), 15, replay.banner), headline);
+        const std::string next = "Press Esc for the menu: R plays again, Q quits.";
+        EXPECT_EQ(shot.Row(Centred(next), 31, static_cast<int>(next.size()), 15, replay.banner), next);
+        const std::string over = "!!! Game Over !!!";
+        EXPECT_NE(shot.Strokes(Centred(over), shot.Rows() - 1, static_cast<int>(over.size()), 15), over);
     }
 }
 
+// Space held for a second, five taps of 6 ticks and five of one tick: one
+// shot each, eleven of the twelve bullets.
+TEST(Vault, OnePressOfSpaceIsOneShot)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("shots", 400);
+    EXPECT_EQ(sandbox.Number("ammo"), 1) << sandbox.Vars();
+}
+
+// Standing in the hunter's row, ignoring its warnings: half a second
+// before it fires it shows a yellow double bang, it fires once and rests,
+// so after ten seconds the hero still stands (the lose replay then falls
+// after four hits).
+TEST(Vault, TheHunterGivesAHumanTime)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("lose", 390);
+    const auto hunter = CellsOf(sandbox.Tree(), "hunter");
+    ASSERT_FALSE(hunter.empty());
+    EXPECT_EQ(hunter[0][0], 19) << "the warning";
+    EXPECT_EQ(hunter[0][1], 14);
+    EXPECT_EQ(sandbox.Number("health"), 100) << "a warning comes before the shot";
+
+    sandbox.Play("lose", 600);
+    EXPECT_GE(sandbox.Number("health"), 50) << sandbox.Vars();
+    EXPECT_NE(sandbox.Number("lost"), 1);
+}
+
+// Every bullet spent into a wall: the crate in the shed fills the pouch,
+// and again after two more shots, and it is still there; the bottom
+// message sits on a dark band.
+TEST(Vault, BulletsCanAlwaysBeFoundAgain)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("shed", 500);
+    EXPECT_EQ(sandbox.Number("ammo"), 20) << sandbox.Vars();
+    EXPECT_NE(sandbox.Tree().find("\"name\": \"player\", \"depth\": 2"), std::string::npos) << "in the shed";
+    EXPECT_EQ(CountNodes(sandbox.Tree(), "crate"), 4) << "the shed's, the cave's two and the armory's";
+
+    ShotScreen shot = sandbox.Shot();
+    ASSERT_TRUE(shot.Loaded());
+    const int bottom = shot.Rows() - 1;
+    EXPECT_EQ(shot.Pixels(0, bottom - 2, -1, 3, 7), 0) << "no light grey under the messages";
+    EXPECT_GT(shot.Pixels(0, bottom, -1, 1, 15), 0) << "a message is shown";
+}
+
+// In the dark cave, the right arrow held for 85 ticks: a step at once,
+// the next nine ticks later, then one every fourth tick (20 in all), and
+// the lantern lights the hero's surroundings while walking.
+TEST(Vault, TheLanternLightsTheWalkAtWalkingSpeed)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("dark", 1640);
+    EXPECT_EQ(sandbox.Number("dark"), 1);
+    const int x = sandbox.Number("player_x");
+    EXPECT_GE(x, 3 + 19);
+    EXPECT_LE(x, 3 + 21);
+    ShotScreen shot = sandbox.Shot();
+    ASSERT_TRUE(shot.Loaded());
+    EXPECT_GT(shot.Pixels(x - 4, 26, 9, 9, 7), 20) << "the cave floor around the hero is lit";
+
+    // Inside the shed the hero's place counts from the shed's corner: the
+    // floor just north of the shed is lit, the far corner of the hall not.
+    sandbox.Play("darkshed", 1500);
+    EXPECT_EQ(sandbox.Number("dark"), 1);
+    EXPECT_NE(sandbox.Tree().find("\"name\": \"player\", \"depth\": 2"), std::string::npos) << "in the shed";
+    ShotScreen shed = sandbox.Shot();
+    ASSERT_TRUE(shed.Loaded());
+    EXPECT_GT(shed.Pixels(2, 47, 10, 3, 8), 20);
+    EXPECT_EQ(shed.Pixels(1, 2, 10, 6, 8), 0);
+}
+
+// A name typed as soon as the sign opens; touched again, the sign offers
+// another name; a name left empty stays Stranger.
+TEST(Vault, TheSignTakesANameAtOnceAndAnotherLater)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("sign", 90);
+    EXPECT_EQ(sandbox.Text("name"), "\"Ann\"");
+    sandbox.Play("sign", 150);
+    EXPECT_EQ(sandbox.Text("name"), "\"Bo\"");
+    sandbox.Play("sign", 400);
+    EXPECT_EQ(sandbox.Text("name"), "\"Stranger\"");
+}
+
+// The title's Quit says how to quit and leaves the title working; the game
+// menu opened on the title offers no Save or Load.
+TEST(Vault, TheTitleOffersWhatWorks)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("quit", 65);
+    EXPECT_EQ(sandbox.Number("nosave"), 1);
+    ShotScreen menu = sandbox.Shot();
+    ASSERT_TRUE(menu.Loaded());
+    EXPECT_EQ(menu.Strokes(23, 25, 6, 255), "(Q)uit");
+    EXPECT_NE(menu.Strokes(23, 27, 6, 255), "(S)ave");
+    EXPECT_EQ(menu.Strokes(23, 31, 9, 255), "(R)estart");
+
+    sandbox.Play("quit", 200);
+    EXPECT_EQ(sandbox.Number("player_x"), 6) << "the vault was entered after Quit";
+    EXPECT_EQ(sandbox.Number("nosave"), 0);
+}
+
+// No puzzle leaves the game unwinnable: a boulder pushed astray in the
+// crypt is rolled back by the lever, and a hero too slow in the last hall
+// is carried back to its start with the clock wound again, and wins.
+TEST(Vault, NoPuzzleIsADeadEnd)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("crypt", 1798);
+    EXPECT_EQ(IntField(sandbox.Tree(), "boulder", "posx"), 32) << "pushed east, the wrong way";
+    sandbox.Play("crypt", 2100);
+    EXPECT_EQ(IntField(sandbox.Tree(), "boulder", "posx"), 30);
+    EXPECT_EQ(IntField(sandbox.Tree(), "boulder", "posy"), 35);
+
+    sandbox.Play("late", 7000);
+    EXPECT_EQ(sandbox.Number("late"), 1);
+    EXPECT_EQ(sandbox.Number("won"), 1);
+}
+
+// The crates of bullets do not look like the crystals.
+TEST(Vault, CratesAndCrystalsLookApart)
+{
+    VaultSandbox sandbox;
+    sandbox.Play("quit", 1);
+    const auto crate = CellsOf(sandbox.Tree(), "crate");
+    const auto crystal = CellsOf(sandbox.Tree(), "crystal");
+    ASSERT_FALSE(crate.empty());
+    ASSERT_FALSE(crystal.empty());
+    EXPECT_NE(crate[0][0], crystal[0][0]);
+}
+
 // The won game with its sound: the theme streams from the sound file beside
-// the world, and the jingles of the key and the exit play on the sequencer's
-// melody channel.
+// the world, and the jingles of the title, the three keys and the ending
+// play on the sequencer's melody channel.
 TEST(Vault, TheWonGameIsHeard)
 {
     VaultSandbox sandbox;
-    sandbox.Play("win", 1800, "--audio sound.wav --midi-log midi.txt");
-    // Keys of the melody channel's notes, in order: the title's jingle, the
-    // key's arpeggio, and the exit's fanfare, which plays on while the last
-    // words are shown in the scroll window.
+    sandbox.Play("win", 4300, "--audio sound.wav --midi-log midi.txt");
     std::istringstream midi(ReadFileBytes(sandbox.Box().File("midi.txt")));
     std::string keys;
     for (std::string line; std::getline(midi, line);) {
@@ -104,7 +283,9 @@ TEST(Vault, TheWonGameIsHeard)
         int key = 0;
         if (fields >> tick >> status >> key && status == 0x9e) keys += std::to_string(key) + ' ';
     }
-    EXPECT_EQ(keys, "52 47 48 52 55 60 48 52 55 60 48 52 55 48 52 55 60 ");
+    // The title's jingle, the arpeggios of the vault's key, the red key and
+    // the blue key, then the fanfare of the ending.
+    EXPECT_EQ(keys, "52 47 48 52 55 60 48 52 55 60 48 52 55 60 48 52 55 60 48 52 55 48 52 55 60 ");
     const std::string sound = ReadFileBytes(sandbox.Box().File("sound.wav"));
     ASSERT_GT(sound.size(), 44u);
     size_t loud = 0;
@@ -115,7 +296,7 @@ TEST(Vault, TheWonGameIsHeard)
     EXPECT_GT(loud, sound.size() / 100) << "the theme and the effects are audible";
 }
 
-// Saved in slot 1 and quit; a new run loads slot 1 from the title and
+// Saved in slot 1 and quit; a new run enters the vault, loads slot 1 and
 // plays on from where the game was saved.
 TEST(Vault, AGameSavedAndQuitIsLoadedByTheNextRun)
 {
@@ -125,7 +306,7 @@ TEST(Vault, AGameSavedAndQuitIsLoadedByTheNextRun)
     ASSERT_TRUE(FileExists(sandbox.Box().File("Worlds/vault.1.qsg")));
     EXPECT_EQ(sandbox.Text("loaded"), "missing");
 
-    sandbox.Play("load", 150);
+    sandbox.Play("load", 200);
     EXPECT_EQ(sandbox.Number("loaded"), 1) << "the load object ran";
     EXPECT_EQ(sandbox.Number("keys"), 1);
     EXPECT_EQ(sandbox.Text("name"), "\"Ann\"");

@@ -343,11 +343,16 @@ TEST_F(SoundBoxTest, DecodingStopsAtTheLimitsWhateverTheFileSays)
 // MIDI song plays on the one synthesiser; one with nothing in it plays once.
 TEST_F(SoundBoxTest, SongsInALoopLoadOnceATickOnOneSynthesiser)
 {
-    // The synthesiser is made before the first tick, and only for a world
-    // whose scripts name a MIDI file.
+    // The synthesisers are made before the first tick, and only for a world
+    // whose scripts name a MIDI file or play a string.
     EXPECT_FALSE(box().PrepareSongs());
     EXPECT_EQ(box().Output().SongSynthsMade(), 0);
+    EXPECT_FALSE(box().Output().HasPlaySynth());
     Kobject& board = *engine_->vMain->Spawn_Back(engine_->TakeNextId(), 0);
+    board.source = "#play \"c\"\n";
+    EXPECT_FALSE(box().PrepareSongs());
+    EXPECT_EQ(box().Output().SongSynthsMade(), 0);
+    EXPECT_TRUE(box().Output().HasPlaySynth());
     board.source = "#song song.mid 1\n";
     EXPECT_TRUE(box().PrepareSongs());
     EXPECT_EQ(box().Output().SongSynthsMade(), 1);
