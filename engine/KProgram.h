@@ -8,6 +8,7 @@
 // read position) is the node's own, and a node that changes its markers
 // gets its own markers first.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,11 +16,69 @@
 #include <utility>
 #include <vector>
 
+// What an argument of a command read as, learnt the first time it was read
+// (code never changes once compiled): a number stays that number, and a
+// word names the same variable for as long as the store keeps the same set
+// of names.
+struct KArgMemo {
+    int32_t start = -1;  // the cursor it was read from; -1: not in use
+    int32_t reader = 0;  // how it was read (the executor's readers differ)
+    int32_t next = 0;    // the cursor after it and its spaces
+    int32_t value = 0;   // a number; for a word, its value as text when no variable has its name
+    int32_t wordAt = 0;  // a word: where it stands in the code, and its length
+    int32_t wordSize = 0;
+    int32_t place = -1;  // a word: its variable's place in the store, or -1
+    uint64_t names = 0;  // a word: the store's set of names place was found in (0: a number)
+};
+
+// A command's memos, made when it first runs. A copy of a command starts
+// without any: they are learnt again, never shared.
+class KArgMemos {
+public:
+    static constexpr size_t kCount = 3;
+    KArgMemos() = default;
+    KArgMemos(const KArgMemos&) {}
+    KArgMemos& operator=(const KArgMemos&)
+    {
+        memos_.reset();
+        return *this;
+    }
+    KArgMemos(KArgMemos&&) noexcept = default;
+    KArgMemos& operator=(KArgMemos&&) noexcept = default;
+
+    KArgMemo* Find(int32_t start, int32_t reader) const
+    {
+        if (!memos_) return nullptr;
+        for (KArgMemo& memo : *memos_) {
+            if (memo.start == start && memo.reader == reader) return &memo;
+        }
+        return nullptr;
+    }
+    // A memo not yet in use, or none when all are.
+    KArgMemo* Free()
+    {
+        if (!memos_) memos_ = std::make_unique<std::array<KArgMemo, kCount>>();
+        for (KArgMemo& memo : *memos_) {
+            if (memo.start < 0) return &memo;
+        }
+        return nullptr;
+    }
+
+private:
+    std::unique_ptr<std::array<KArgMemo, kCount>> memos_;
+};
+
 struct KCompiledCommand {
     std::string code;             // opcode byte, then the arguments
     int32_t cursor = 0;           // read position of the running handler inside code
     std::string target = ".self"; // address of the node the command applies to
+    KArgMemos memos;              // its arguments as first read
 };
+
+// What a command's own part (code and target holders, cursor) counts for in
+// the compile and copy budgets. The memos are left out: a world that fitted
+// its budgets fits them still.
+inline constexpr size_t kCommandFixedBytes = 2 * sizeof(std::string) + 8;
 
 struct KProgramLine {
     std::vector<KCompiledCommand> commands;

@@ -25,7 +25,8 @@ int KHandleGive(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
     const std::string_view name = exec.NameView(command);
-    exec.Engine().GiveVar(name, exec.IntArg(command));
+    const int32_t amount = exec.IntArg(command);
+    KVariables::GiveTo(exec.VariableNamed(command, 1, name), amount);
     return kAdvance;
 }
 
@@ -33,7 +34,8 @@ int KHandleTake(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
     const std::string_view name = exec.NameView(command);
-    const bool failed = exec.Engine().TakeVar(name, exec.IntArg(command));
+    const int32_t amount = exec.IntArg(command);
+    const bool failed = KVariables::TakeFrom(exec.VariableNamed(command, 1, name), amount);
     return failed ? kAdvance : kSkipLine;
 }
 

@@ -70,7 +70,7 @@ size_t Kcompiler::RepeatBudgetFor(size_t sourceBytes)
 
 size_t Kcompiler::CopyCost(const KCompiledCommand& command)
 {
-    return sizeof(KCompiledCommand) + command.code.size() + command.target.size();
+    return kCommandFixedBytes + command.code.size() + command.target.size();
 }
 
 // --- Tokenizer --------------------------------------------------------------------

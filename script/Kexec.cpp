@@ -344,7 +344,81 @@ int Kexec::SendMarker(Kobject& object, std::string_view name)
     return 0;
 }
 
-int32_t Kexec::IntArg(KCompiledCommand& command) { return evaluator_.GetIntArg(command.code, command.cursor); }
+namespace {
+enum : int32_t { kIntReader = 1, kVariableReader = 2 };
+}
+
+// Numbers and bare words are read once a command: later runs take the
+// number, or the variable the word named, from the memo. Anything else
+// (quoted, an expression) is read afresh every time.
+int32_t Kexec::IntArg(KCompiledCommand& command)
+{
+    if (KArgMemo* memo = command.memos.Find(command.cursor, kIntReader)) {
+        command.cursor = memo->next;
+        if (memo->names == 0) return memo->value;
+        const KVariable* variable = MemoVariable(*memo, command);
+        return variable != nullptr ? KVariables::ReadInt(*variable) : memo->value;
+    }
+    const int32_t start = command.cursor;
+    const int32_t value = evaluator_.GetIntArg(command.code, command.cursor);
+    const KEvaluator::Form form = evaluator_.LastForm();
+    if (form == KEvaluator::kOtherForm) return value;
+    KArgMemo* memo = command.memos.Free();
+    if (memo == nullptr) return value;
+    memo->start = start;
+    memo->reader = kIntReader;
+    memo->next = command.cursor;
+    if (form == KEvaluator::kBareNumber) {
+        memo->value = value;
+        memo->names = 0;
+    } else {
+        const std::string_view word = evaluator_.LastBare();
+        memo->value = KTextToInt(word);
+        RememberWord(*memo, command, word);
+    }
+    return value;
+}
+
+KVariable& Kexec::VariableNamed(KCompiledCommand& command, int32_t nameAt, std::string_view name)
+{
+    KArgMemo* memo = command.memos.Find(nameAt, kVariableReader);
+    if (memo != nullptr) {
+        if (KVariable* variable = MemoVariable(*memo, command)) return *variable;
+    }
+    KVariable& variable = engine_.vVariables.FindOrCreate(name);
+    const std::string_view code(command.code);
+    const bool inCode = name.data() >= code.data() && name.data() + name.size() <= code.data() + code.size();
+    if (memo == nullptr && inCode) {
+        memo = command.memos.Free();
+        if (memo != nullptr) {
+            memo->start = nameAt;
+            memo->reader = kVariableReader;
+        }
+    }
+    if (memo != nullptr) RememberWord(*memo, command, name);
+    return variable;
+}
+
+void Kexec::RememberWord(KArgMemo& memo, const KCompiledCommand& command, std::string_view word)
+{
+    memo.wordAt = static_cast<int32_t>(word.data() - command.code.data());
+    memo.wordSize = static_cast<int32_t>(word.size());
+    memo.place = engine_.vVariables.PlaceOf(word);
+    memo.names = engine_.vVariables.Names();
+}
+
+KVariable* Kexec::MemoVariable(KArgMemo& memo, const KCompiledCommand& command)
+{
+    KVariables& store = engine_.vVariables;
+    if (memo.names != store.Names()) {
+        // Variables were made or erased since: the word is looked up again.
+        const std::string_view word = std::string_view(command.code).substr(static_cast<size_t>(memo.wordAt),
+                                                                             static_cast<size_t>(memo.wordSize));
+        memo.place = store.PlaceOf(word);
+        memo.names = store.Names();
+    }
+    return memo.place >= 0 ? &store.At(static_cast<size_t>(memo.place)) : nullptr;
+}
 
 std::string Kexec::TextArg(KCompiledCommand& command) { return evaluator_.GetStrArg(command.code, command.cursor, 1); }
 

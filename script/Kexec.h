@@ -17,6 +17,7 @@
 class Kinterface;
 class Kobject;
 struct KCompiledCommand;
+struct KVariable;
 
 class Kexec;
 
@@ -80,6 +81,9 @@ public:
     // quoted name, the executor's scratch text, valid until the next call).
     std::string_view NameView(KCompiledCommand& command);
     bool HasArg(const KCompiledCommand& command) const;
+    // The variable of a name read (by NameView) at nameAt, made when there
+    // is none.
+    KVariable& VariableNamed(KCompiledCommand& command, int32_t nameAt, std::string_view name);
 
     // The object whose program is running (the innermost, during turns
     // taken at once), or none between turns.
@@ -126,6 +130,8 @@ private:
     void RunKeyMarkers(Kobject& object);
     void Walk(Kobject& object);
     bool ValidPosition(const Kobject& object) const;
+    void RememberWord(KArgMemo& memo, const KCompiledCommand& command, std::string_view word);
+    KVariable* MemoVariable(KArgMemo& memo, const KCompiledCommand& command);
 
     Kinterface& engine_;
     KEvaluator evaluator_;

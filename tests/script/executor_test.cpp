@@ -255,6 +255,38 @@ TEST_F(Play, VariablesErasedAndMadeAgainAroundASavedGame)
     EXPECT_EQ(names(), "x=6 y=hello z=2 w=1 ");
 }
 
+// A word read as a number is the variable of that name while there is one
+// (0 while there is none), however the store changed since the command last
+// ran; a text variable reads as its leading digits.
+TEST_F(Play, AWordReadAsANumberFollowsTheVariablesOfItsName)
+{
+    Add("o", "#end\n:r\n#give out v\n#give out w\n#ifex v > 6 #give big 1\n#end");
+    Start(1);
+    const auto read = [&] {
+        world_->SetVar("out", 0);
+        world_->SetVar("big", 0);
+        Kobject* object = world_->vActiveBoard->FindByName("o");
+        EXPECT_EQ(Exec().SendMarker(*object, "r"), 1);
+        object->running = 1;
+        object->wait = 0;
+        Ticks(1);
+        return std::to_string(Var("out")) + " " + std::to_string(Var("big"));
+    };
+    EXPECT_EQ(read(), "0 0");
+    world_->SetVar("v", 7);
+    EXPECT_EQ(read(), "7 1");
+    world_->SetVarString("v", "12abc");
+    EXPECT_EQ(read(), "12 1");
+    world_->SetVar("w", 1);
+    EXPECT_EQ(read(), "13 1");
+    world_->vVariables.EraseAll();
+    EXPECT_EQ(read(), "0 0");
+    world_->SetVar("a", 1);
+    world_->SetVar("b", 2);
+    world_->SetVar("v", 3);
+    EXPECT_EQ(read(), "3 0") << "v made again at another place";
+}
+
 // One object's script played for a tick, and the variables it leaves.
 TEST(OneTurn, ConditionsAndVariableCommandsSetTheirVariables)
 {
