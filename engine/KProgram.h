@@ -21,21 +21,29 @@
 // word names the same variable for as long as the store keeps the same set
 // of names.
 struct KArgMemo {
-    int32_t start = -1;  // the cursor it was read from; -1: not in use
-    int32_t reader = 0;  // how it was read (the executor's readers differ)
+    static constexpr uint64_t kUnused = ~uint64_t{0};
+    uint64_t key = kUnused;  // the command of the line, the reader and the cursor it was read from
     int32_t next = 0;    // the cursor after it and its spaces
     int32_t value = 0;   // a number; for a word, its value as text when no variable has its name
     int32_t wordAt = 0;  // a word: where it stands in the code, and its length
     int32_t wordSize = 0;
     int32_t place = -1;  // a word: its variable's place in the store, or -1
     uint64_t names = 0;  // a word: the store's set of names place was found in (0: a number)
+
+    // Readers are small numbers (0 or 1).
+    static uint64_t Key(int32_t command, int32_t reader, int32_t start)
+    {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(command)) << 33) |
+               (static_cast<uint64_t>(reader & 1) << 32) | static_cast<uint32_t>(start);
+    }
 };
 
-// A command's memos, made when it first runs. A copy of a command starts
-// without any: they are learnt again, never shared.
+// A line's memos, made when one of its commands first reads a number or a
+// word. A copy of a line starts without any: they are learnt again, never
+// shared. A line of many commands keeps memos for the first few reads.
 class KArgMemos {
 public:
-    static constexpr size_t kCount = 3;
+    static constexpr size_t kCount = 4;
     KArgMemos() = default;
     KArgMemos(const KArgMemos&) {}
     KArgMemos& operator=(const KArgMemos&)
@@ -46,11 +54,11 @@ public:
     KArgMemos(KArgMemos&&) noexcept = default;
     KArgMemos& operator=(KArgMemos&&) noexcept = default;
 
-    KArgMemo* Find(int32_t start, int32_t reader) const
+    KArgMemo* Find(uint64_t key) const
     {
         if (!memos_) return nullptr;
         for (KArgMemo& memo : *memos_) {
-            if (memo.start == start && memo.reader == reader) return &memo;
+            if (memo.key == key) return &memo;
         }
         return nullptr;
     }
@@ -59,7 +67,7 @@ public:
     {
         if (!memos_) memos_ = std::make_unique<std::array<KArgMemo, kCount>>();
         for (KArgMemo& memo : *memos_) {
-            if (memo.start < 0) return &memo;
+            if (memo.key == KArgMemo::kUnused) return &memo;
         }
         return nullptr;
     }
@@ -72,16 +80,11 @@ struct KCompiledCommand {
     std::string code;             // opcode byte, then the arguments
     int32_t cursor = 0;           // read position of the running handler inside code
     std::string target = ".self"; // address of the node the command applies to
-    KArgMemos memos;              // its arguments as first read
 };
-
-// What a command's own part (code and target holders, cursor) counts for in
-// the compile and copy budgets. The memos are left out: a world that fitted
-// its budgets fits them still.
-inline constexpr size_t kCommandFixedBytes = 2 * sizeof(std::string) + 8;
 
 struct KProgramLine {
     std::vector<KCompiledCommand> commands;
+    KArgMemos memos;  // its commands' arguments as first read
 };
 
 struct KMarker {

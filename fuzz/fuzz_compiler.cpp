@@ -29,9 +29,9 @@ void CheckProgram(const Kobject& node, size_t sourceBytes)
     }
     // Without repeats a command takes at least one byte of script and
     // holds at most the whole script.
-    const size_t plainBytes = sourceBytes * (kCommandFixedBytes + sourceBytes + 6);
+    const size_t plainBytes = sourceBytes * (sizeof(KCompiledCommand) + sourceBytes + 6);
     FuzzRequire(repeatedBytes <= plainBytes + Kcompiler::RepeatBudgetFor(sourceBytes));
-    FuzzRequire(commands <= sourceBytes + Kcompiler::RepeatBudgetFor(sourceBytes) / kCommandFixedBytes);
+    FuzzRequire(commands <= sourceBytes + Kcompiler::RepeatBudgetFor(sourceBytes) / sizeof(KCompiledCommand));
     FuzzRequire(node.currentLine == (node.lines.empty() ? -1 : 0));
     for (const KMarker& marker : node.markers) {
         FuzzRequire(marker.line >= 0 && static_cast<size_t>(marker.line) < node.lines.size());

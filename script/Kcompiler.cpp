@@ -71,7 +71,7 @@ size_t Kcompiler::RepeatBudgetFor(size_t sourceBytes)
 
 size_t Kcompiler::CopyCost(const KCompiledCommand& command)
 {
-    return kCommandFixedBytes + command.code.size() + command.target.size();
+    return sizeof(KCompiledCommand) + command.code.size() + command.target.size();
 }
 
 // --- Tokenizer --------------------------------------------------------------------

@@ -221,7 +221,7 @@ bool Kexec::RunProgram(Kobject& object)
             break;
         }
         const KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
-        const int result = RunCommand(object, line.commands[static_cast<size_t>(object.currentCommand)]);
+        const int result = RunCommand(object, line, object.currentCommand);
         switch (result) {
         case kAdvance: Advance(object); break;
         case kSkipLine:
@@ -248,8 +248,9 @@ bool Kexec::RunProgram(Kobject& object)
     return true;
 }
 
-int Kexec::RunCommand(Kobject& object, const KCompiledCommand& stored)
+int Kexec::RunCommand(Kobject& object, const KProgramLine& line, int32_t index)
 {
+    const KCompiledCommand& stored = line.commands[static_cast<size_t>(index)];
     const int opcode = Opcode(stored);
     if (opcode < 0 || opcode >= kOpcodeCount) return kAdvance;
     // The handler reads the stored command in place; only its read position
@@ -262,6 +263,11 @@ int Kexec::RunCommand(Kobject& object, const KCompiledCommand& stored)
     const void* const program = object.lines.Identity();
     const int32_t outerCursor = command.cursor;
     command.cursor = 0;
+    // The argument readers keep what they learn in the line's memos while
+    // they read this very command (not a copy made for several targets). A
+    // turn taken inside the handler runs commands of its own: the handler
+    // then reads on without memos.
+    memoPlace_ = MemoPlace{&command, &const_cast<KProgramLine&>(line).memos, index};
     const int result = Dispatch(object, command);
     if (object.lines.Identity() == program) command.cursor = outerCursor;
     return result;
@@ -345,7 +351,7 @@ int Kexec::SendMarker(Kobject& object, std::string_view name)
 }
 
 namespace {
-enum : int32_t { kIntReader = 1, kVariableReader = 2 };
+enum : int32_t { kIntReader = 0, kVariableReader = 1 };
 }
 
 // Numbers and bare words are read once a command: later runs take the
@@ -353,7 +359,9 @@ enum : int32_t { kIntReader = 1, kVariableReader = 2 };
 // (quoted, an expression) is read afresh every time.
 int32_t Kexec::IntArg(KCompiledCommand& command)
 {
-    if (KArgMemo* memo = command.memos.Find(command.cursor, kIntReader)) {
+    KArgMemos* const memos = MemosOf(command);
+    if (memos == nullptr) return evaluator_.GetIntArg(command.code, command.cursor);
+    if (KArgMemo* memo = memos->Find(KArgMemo::Key(memoPlace_.index, kIntReader, command.cursor))) {
         command.cursor = memo->next;
         if (memo->names == 0) return memo->value;
         const KVariable* variable = MemoVariable(*memo, command);
@@ -363,10 +371,9 @@ int32_t Kexec::IntArg(KCompiledCommand& command)
     const int32_t value = evaluator_.GetIntArg(command.code, command.cursor);
     const KEvaluator::Form form = evaluator_.LastForm();
     if (form == KEvaluator::kOtherForm) return value;
-    KArgMemo* memo = command.memos.Free();
+    KArgMemo* memo = memos->Free();
     if (memo == nullptr) return value;
-    memo->start = start;
-    memo->reader = kIntReader;
+    memo->key = KArgMemo::Key(memoPlace_.index, kIntReader, start);
     memo->next = command.cursor;
     if (form == KEvaluator::kBareNumber) {
         memo->value = value;
@@ -381,18 +388,19 @@ int32_t Kexec::IntArg(KCompiledCommand& command)
 
 KVariable& Kexec::VariableNamed(KCompiledCommand& command, int32_t nameAt, std::string_view name)
 {
-    KArgMemo* memo = command.memos.Find(nameAt, kVariableReader);
+    KArgMemos* const memos = MemosOf(command);
+    const uint64_t key = KArgMemo::Key(memoPlace_.index, kVariableReader, nameAt);
+    KArgMemo* memo = memos != nullptr ? memos->Find(key) : nullptr;
     if (memo != nullptr) {
         if (KVariable* variable = MemoVariable(*memo, command)) return *variable;
     }
     KVariable& variable = engine_.vVariables.FindOrCreate(name);
     const std::string_view code(command.code);
     const bool inCode = name.data() >= code.data() && name.data() + name.size() <= code.data() + code.size();
-    if (memo == nullptr && inCode) {
-        memo = command.memos.Free();
+    if (memo == nullptr && inCode && memos != nullptr) {
+        memo = memos->Free();
         if (memo != nullptr) {
-            memo->start = nameAt;
-            memo->reader = kVariableReader;
+            memo->key = key;
         }
     }
     if (memo != nullptr) RememberWord(*memo, command, name);

@@ -123,13 +123,18 @@ public:
 private:
     void StepChildren(Kobject& object);
     bool RunProgram(Kobject& object);  // false when the object died
-    int RunCommand(Kobject& object, const KCompiledCommand& stored);
+    int RunCommand(Kobject& object, const KProgramLine& line, int32_t index);
     void Advance(Kobject& object);
     void NextLine(Kobject& object);
     void StopProgram(Kobject& object);
     void RunKeyMarkers(Kobject& object);
     void Walk(Kobject& object);
     bool ValidPosition(const Kobject& object) const;
+    // The memos of the command being run, when command is that very one.
+    KArgMemos* MemosOf(const KCompiledCommand& command) const
+    {
+        return &command == memoPlace_.command ? memoPlace_.memos : nullptr;
+    }
     void RememberWord(KArgMemo& memo, const KCompiledCommand& command, std::string_view word);
     KVariable* MemoVariable(KArgMemo& memo, const KCompiledCommand& command);
 
@@ -138,6 +143,13 @@ private:
     KHandlerTable handlers_;
     std::vector<std::string> pendingText_;
     std::string nameScratch_;
+    // The command being run in place, its line's memos and its place in the line.
+    struct MemoPlace {
+        const KCompiledCommand* command = nullptr;
+        KArgMemos* memos = nullptr;
+        int32_t index = 0;
+    };
+    MemoPlace memoPlace_;
     std::vector<const Kobject*> inTurn_;
     int immediateTurns_ = 0;
     Kobject* runningObject_ = nullptr;
