@@ -266,9 +266,10 @@ int Kexec::RunCommand(Kobject& object, const KProgramLine& line, int32_t index)
     // The argument readers keep what they learn in the line's memos while
     // they read this very command (not a copy made for several targets). A
     // turn taken inside the handler runs commands of its own: the handler
-    // then reads on without memos.
+    // then reads on without memos. None are known between commands.
     memoPlace_ = MemoPlace{&command, &const_cast<KProgramLine&>(line).memos, index};
     const int result = Dispatch(object, command);
+    memoPlace_ = MemoPlace{};
     if (object.lines.Identity() == program) command.cursor = outerCursor;
     return result;
 }
