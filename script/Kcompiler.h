@@ -139,7 +139,7 @@ private:
         size_t bytes = 0;
         uint64_t pass = 0;  // the Compile that kept it
     };
-    static constexpr size_t kScriptSlots = 4096;
+    static constexpr size_t kScriptSlots = 512;
     bool CompileFromCache(Kobject& node);
     void KeepInCache(const Kobject& node, size_t reportedBefore);
     static uint64_t SampleHash(std::string_view text);
