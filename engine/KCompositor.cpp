@@ -315,12 +315,16 @@ private:
             const CellKind kind = KindOf(job.cells[c]);
             if (kind == CellKind::Transparent) continue;
             Render(job, c);
+            if (kind == CellKind::Opaque) {
+                OpaqueUnderPartial(job, c);
+                continue;
+            }
             const int64_t at = c * kCellPixels;
             int marked = 0;
             for (int py = 0; py < kCellPixels; ++py) {
                 const uint64_t pixels = Load(job.surface[py] + at);
                 const uint64_t taken = WidenMarks(Load(job.marks[py] + at));
-                const uint64_t drawn = kind == CellKind::Opaque ? ~taken : NonZeroBytes(pixels) & ~taken;
+                const uint64_t drawn = NonZeroBytes(pixels) & ~taken;
                 Store(job.target[py] + at, (Load(job.target[py] + at) & ~drawn) | (pixels & drawn));
                 const uint64_t nowTaken = (taken | drawn) & kByteOnes;
                 Store(job.marks[py] + at, nowTaken);
@@ -328,6 +332,19 @@ private:
             }
             SetCoverage(job, c, marked);
         }
+    }
+
+    // An opaque cell fills every pixel still free and so covers its screen
+    // cell: its marks are not read again this frame and are left as they are.
+    void OpaqueUnderPartial(RowJob& job, int64_t c)
+    {
+        const int64_t at = c * kCellPixels;
+        for (int py = 0; py < kCellPixels; ++py) {
+            const uint64_t taken = WidenMarks(Load(job.marks[py] + at));
+            Store(job.target[py] + at, (Load(job.target[py] + at) & taken) | (Load(job.surface[py] + at) & ~taken));
+        }
+        job.coverage[c] = kCovered;
+        CountCovered(job, 1);
     }
 
     // A cell with all 64 pixels marked is covered, else partly covered.

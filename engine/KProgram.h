@@ -8,12 +8,73 @@
 // read position) is the node's own, and a node that changes its markers
 // gets its own markers first.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+// What an argument of a command read as, learnt the first time it was read
+// (code never changes once compiled): a number stays that number, and a
+// word names the same variable for as long as the store keeps the same set
+// of names.
+struct KArgMemo {
+    static constexpr uint64_t kUnused = ~uint64_t{0};
+    uint64_t key = kUnused;  // the command of the line, the reader and the cursor it was read from
+    int32_t next = 0;    // the cursor after it and its spaces
+    int32_t value = 0;   // a number; for a word, its value as text when no variable has its name
+    int32_t wordAt = 0;  // a word: where it stands in the code, and its length
+    int32_t wordSize = 0;
+    int32_t place = -1;  // a word: its variable's place in the store, or -1
+    uint64_t names = 0;  // a word: the store's set of names place was found in (0: a number)
+
+    // Readers are small numbers (0 or 1).
+    static uint64_t Key(int32_t command, int32_t reader, int32_t start)
+    {
+        return (static_cast<uint64_t>(static_cast<uint32_t>(command)) << 33) |
+               (static_cast<uint64_t>(reader & 1) << 32) | static_cast<uint32_t>(start);
+    }
+};
+
+// A line's memos, made when one of its commands first reads a number or a
+// word. A copy of a line starts without any: they are learnt again, never
+// shared. A line of many commands keeps memos for the first few reads.
+class KArgMemos {
+public:
+    static constexpr size_t kCount = 4;
+    KArgMemos() = default;
+    KArgMemos(const KArgMemos&) {}
+    KArgMemos& operator=(const KArgMemos&)
+    {
+        memos_.reset();
+        return *this;
+    }
+    KArgMemos(KArgMemos&&) noexcept = default;
+    KArgMemos& operator=(KArgMemos&&) noexcept = default;
+
+    KArgMemo* Find(uint64_t key) const
+    {
+        if (!memos_) return nullptr;
+        for (KArgMemo& memo : *memos_) {
+            if (memo.key == key) return &memo;
+        }
+        return nullptr;
+    }
+    // A memo not yet in use, or none when all are.
+    KArgMemo* Free()
+    {
+        if (!memos_) memos_ = std::make_unique<std::array<KArgMemo, kCount>>();
+        for (KArgMemo& memo : *memos_) {
+            if (memo.key == KArgMemo::kUnused) return &memo;
+        }
+        return nullptr;
+    }
+
+private:
+    std::unique_ptr<std::array<KArgMemo, kCount>> memos_;
+};
 
 struct KCompiledCommand {
     std::string code;             // opcode byte, then the arguments
@@ -23,6 +84,7 @@ struct KCompiledCommand {
 
 struct KProgramLine {
     std::vector<KCompiledCommand> commands;
+    KArgMemos memos;  // its commands' arguments as first read
 };
 
 struct KMarker {
@@ -68,6 +130,9 @@ public:
     // Holders of these items, this one included (0 when empty and unshared).
     long Holders() const { return items_ ? items_.use_count() : 0; }
     bool SameAs(const KShared& other) const { return items_ == other.items_; }
+    // Which items this holder holds (null when none): equal while they are
+    // the same items.
+    const void* Identity() const { return items_.get(); }
     void clear() { items_.reset(); }
 
 private:

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // A text value keeps at most this many bytes; the rest is cut off.
@@ -43,17 +42,38 @@ public:
     int32_t Changed(std::string_view name);
     void EraseAll();
 
+    // The variable at a place in creation order (place < Count()).
+    KVariable& At(size_t place) { return list_[place]; }
+    // The place of the variable of that name, or -1.
+    int32_t PlaceOf(std::string_view name) const;
+    // Names the current set of variable names: it changes whenever a
+    // variable is made or all are erased, and no two stores share one.
+    uint64_t Names() const { return names_; }
+
     const std::vector<KVariable>& All() const { return list_; }
     size_t Count() const { return list_.size(); }
 
     static int32_t IntOf(KVariable& variable);
+    // The integer a variable reads as, leaving its form as it is.
+    static int32_t ReadInt(const KVariable& variable);
+    static void GiveTo(KVariable& variable, int32_t amount);
+    static bool TakeFrom(KVariable& variable, int32_t amount);  // true when it failed
     static std::string StringOf(const KVariable& variable);
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    // Names to places in list_: open addressing over a power-of-two table of
+    // list indices plus one (0: empty), each next to the hash of its name,
+    // so a look-up compares whole names only when their hashes agree.
+    struct Slot {
+        uint32_t hash = 0;
+        uint32_t place = 0;
     };
+    static uint32_t HashOf(std::string_view name);
+    size_t SlotOf(std::string_view name, uint32_t hash) const;
+    void Grow();
+
     std::vector<KVariable> list_;
-    std::unordered_map<std::string, size_t, Hash, std::equal_to<>> index_;
+    std::vector<Slot> slots_;
+    uint64_t names_ = NewNames();
+    static uint64_t NewNames();
 };

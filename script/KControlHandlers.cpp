@@ -50,9 +50,9 @@ int KHandleMessage(Kexec& exec, Kobject& object, KCompiledCommand& command)
 {
     if (object.locked != 0 && !exec.IsRunningObject(object)) return kAdvance;
     command.cursor = 1;
-    std::string name = exec.NameArg(command);
+    std::string_view name = exec.NameView(command);
     const bool immediate = !name.empty() && name.front() == '*';
-    if (immediate) name.erase(0, 1);
+    if (immediate) name.remove_prefix(1);
     const bool wasRunning = object.running != 0;
     if (exec.SendMarker(object, name) == 0) return kAdvance;
     if (!wasRunning) {

@@ -110,6 +110,7 @@ void KEvaluator::Evaluate(std::string_view code, int32_t& cursor, bool resolve)
     const size_t start = cursor >= 0 && static_cast<size_t>(cursor) <= code.size() ? static_cast<size_t>(cursor)
                                                                                    : code.size();
     const Extent extent = ScanArgument(code, start);
+    lastForm_ = kOtherForm;
     size_t end = extent.end;
     if (extent.expression) {
         end = ExpressionEnd(code, start);
@@ -137,30 +138,38 @@ std::string KEvaluator::GetStrArg(std::string_view code, int32_t& cursor, bool r
 
 void KEvaluator::ReadText(std::string_view code, size_t start, const Extent& extent, bool resolve)
 {
-    textResult_.clear();
-    if (start < extent.end && code[start] == '"') {
+    // A bare word is read where it stands; only a quoted one is copied out
+    // of its quotes, and only a text result is kept as text.
+    const bool quoted = start < extent.end && code[start] == '"';
+    std::string_view text = code.substr(start, extent.end - start);
+    if (quoted) {
+        textResult_.clear();
         const size_t close = extent.closingQuote != std::string_view::npos ? extent.closingQuote : extent.end;
         for (size_t at = start + 1; at < close; ++at) {
             if (code[at] == '\\' && at + 1 < close) ++at;  // the next character, taken literally
             textResult_ += code[at];
         }
-    } else {
-        textResult_.assign(code.substr(start, extent.end - start));
+        text = textResult_;
     }
-    if (!textResult_.empty() && (IsDigit(textResult_[0]) || textResult_[0] == '-')) {
+    if (!quoted) {
+        lastBare_ = text;
+        lastForm_ = kBareWord;
+    }
+    if (!text.empty() && (IsDigit(text[0]) || text[0] == '-')) {
+        if (!quoted) lastForm_ = kBareNumber;
         kind_ = kInteger;
-        intResult_ = KTextToInt(textResult_);
+        intResult_ = KTextToInt(text);
         return;
     }
     kind_ = kText;
-    if (!resolve) return;
-    const KVariable* variable = engine_.vVariables.Find(textResult_);
-    if (variable == nullptr) return;
-    if (variable->kind == 1) {
-        textResult_ = variable->strValue;
-    } else {
+    const KVariable* variable = resolve ? engine_.vVariables.Find(text) : nullptr;
+    if (variable != nullptr && variable->kind != 1) {
         kind_ = kInteger;
         intResult_ = variable->intValue;
+    } else if (variable != nullptr) {
+        textResult_ = variable->strValue;
+    } else if (!quoted) {
+        textResult_.assign(text);
     }
 }
 

@@ -43,6 +43,13 @@ public:
     // The argument as text; an integer comes out in decimal.
     std::string GetStrArg(std::string_view code, int32_t& cursor, bool resolve);
 
+    // How the last argument was written: a bare number, a bare word (that
+    // may name a variable), or anything else (quoted, an expression).
+    enum Form : int32_t { kOtherForm = 0, kBareNumber = 1, kBareWord = 2 };
+    Form LastForm() const { return lastForm_; }
+    // The bare number or word last read, viewed in the code it was read from.
+    std::string_view LastBare() const { return lastBare_; }
+
     int32_t ResultKind() const { return kind_; }
     int32_t IntResult() const { return intResult_; }
     const std::string& TextResult() const { return textResult_; }
@@ -75,4 +82,6 @@ private:
     std::string textResult_;
     std::vector<Entry> stack_;
     bool evaluating_ = false;
+    Form lastForm_ = kOtherForm;
+    std::string_view lastBare_;
 };

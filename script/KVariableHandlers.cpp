@@ -24,16 +24,18 @@ int KHandleSet(Kexec& exec, Kobject&, KCompiledCommand& command)
 int KHandleGive(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
-    const std::string name = exec.NameArg(command);
-    exec.Engine().GiveVar(name, exec.IntArg(command));
+    const std::string_view name = exec.NameView(command);
+    const int32_t amount = exec.IntArg(command);
+    KVariables::GiveTo(exec.VariableNamed(command, 1, name), amount);
     return kAdvance;
 }
 
 int KHandleTake(Kexec& exec, Kobject&, KCompiledCommand& command)
 {
     command.cursor = 1;
-    const std::string name = exec.NameArg(command);
-    const bool failed = exec.Engine().TakeVar(name, exec.IntArg(command));
+    const std::string_view name = exec.NameView(command);
+    const int32_t amount = exec.IntArg(command);
+    const bool failed = KVariables::TakeFrom(exec.VariableNamed(command, 1, name), amount);
     return failed ? kAdvance : kSkipLine;
 }
 

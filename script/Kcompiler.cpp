@@ -5,6 +5,7 @@
 #include "Kinterface.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -84,8 +85,10 @@ void Kcompiler::SetSource(std::string_view text)
 
 KToken Kcompiler::GetToken()
 {
+    // The scanner builds each token in tokenText_, which keeps its buffer
+    // from token to token; the token returned gets a copy.
+    KToken token;
     tokenKind_ = kTokEndOfProgram;
-    tokenText_ = "EOP";
     state_ = kStart;
     tokenStart_ = std::min(position_, source_.size());
     if (position_ < source_.size()) {
@@ -104,14 +107,12 @@ KToken Kcompiler::GetToken()
         // an indented command is a command. Tabs stay.
         SkipSpaces();
         state_ = kDone;
+        if (tokenKind_ == kTokQuoted) tokenKind_ = kTokWord;
+        token.text.assign(tokenText_);
     }
-    if (tokenKind_ == kTokQuoted) tokenKind_ = kTokWord;
-    KTRACE("GetToken: (%s)\n", tokenText_.c_str());
-    KToken token;
+    KTRACE("GetToken: (%s)\n", token.text.c_str());
     token.kind = tokenKind_;
-    token.text = std::move(tokenText_);
     token.start = tokenStart_;
-    tokenText_.clear();
     return token;
 }
 
@@ -218,6 +219,9 @@ void Kcompiler::Compile(Kobject& node)
     // Depth first, each node before its children, without recursion: the
     // tree may be deeper than the stack allows.
     worldBytes_ = 0;
+    // What a pass keeps is for that pass only: nodes may change between them.
+    ++pass_;
+    if (compiledScripts_.empty()) compiledScripts_.resize(kScriptSlots);
     std::vector<Kobject*> pending{&node};
     while (!pending.empty()) {
         Kobject* current = pending.back();
@@ -229,9 +233,59 @@ void Kcompiler::Compile(Kobject& node)
     }
 }
 
+bool Kcompiler::CompileFromCache(Kobject& node)
+{
+    keptSlot_ = kNoSlot;
+    // A traced compile writes every command it compiles: it is done in full.
+    if (gKTraceEnabled) return false;
+    const std::string& text = node.source.Text();
+    const uint64_t hash = SampleHash(text);
+    const size_t slot = static_cast<size_t>(hash) & (kScriptSlots - 1);
+    CompiledScript& compiled = compiledScripts_[slot];
+    const bool same = compiled.pass == pass_ && compiled.hash == hash &&
+                      (compiled.node->source.SameAs(node.source) || compiled.node->source.Text() == text);
+    if (!same) {
+        // The slot goes to this script if it compiles cleanly.
+        keptSlot_ = slot;
+        return false;
+    }
+    // Near the world's bound the compile runs in full, to stop where it would.
+    if (worldBytes_ + compiled.bytes > worldBound_) return false;
+    worldBytes_ += compiled.bytes;
+    node.lines = compiled.node->lines;
+    node.markers = KMarkers(compiled.node->markers.View());
+    node.keyMarkers = compiled.node->keyMarkers;
+    node.currentLine = node.lines.empty() ? -1 : 0;
+    node.currentCommand = 0;
+    return true;
+}
+
+// A hash of a script's length and its first and last sixteen bytes: a few
+// loads, whatever the script's length. Scripts it cannot tell apart share a
+// slot, and a hit compares whole texts.
+uint64_t Kcompiler::SampleHash(std::string_view text)
+{
+    constexpr size_t kEnd = 16;
+    uint64_t words[4] = {};
+    std::memcpy(words, text.data(), std::min(text.size(), kEnd));
+    const size_t tail = std::min(text.size(), kEnd);
+    std::memcpy(reinterpret_cast<char*>(words + 2) + (kEnd - tail), text.data() + text.size() - tail, tail);
+    uint64_t hash = text.size() * 0x9e3779b97f4a7c15ull;
+    for (const uint64_t word : words) hash = (hash ^ word) * 0xff51afd7ed558ccdull + (hash >> 29);
+    return hash ^ (hash >> 32);
+}
+
+void Kcompiler::KeepInCache(const Kobject& node, size_t reportedBefore)
+{
+    if (keptSlot_ == kNoSlot || reported_ != reportedBefore || node.lines.empty()) return;
+    compiledScripts_[keptSlot_] = CompiledScript{SampleHash(node.source.Text()), &node, nodeBytes_, pass_};
+}
+
 void Kcompiler::CompileNode(Kobject& node)
 {
     KTRACE("----------- Compiling: %s -----------\n", node.name.c_str());
+    if (CompileFromCache(node)) return;
+    const size_t reportedBefore = reported_;
     node_ = &node;
     SetSource(node.source.Text());
     lineCachePosition_ = 0;
@@ -282,6 +336,7 @@ void Kcompiler::CompileNode(Kobject& node)
         node.currentLine = -1;
     }
     KTRACE("----------------- Finished Compiling ( %s,%i )\n", node.name.c_str(), node.currentLine);
+    KeepInCache(node, reportedBefore);
     node_ = nullptr;
 }
 
@@ -344,6 +399,7 @@ void Kcompiler::Error(const char* what, const KToken& token)
 
 void Kcompiler::ErrorAtNode(std::string message, size_t position)
 {
+    ++reported_;
     const int line = LineAt(position == std::string::npos ? token_.start : position);
     if (Kinterface* engine = KEngine()) engine->Report(message, node_->name, line);
     if (collected_ != nullptr) collected_->push_back(KCompileError{node_->name, line, std::move(message)});
@@ -448,6 +504,7 @@ void Kcompiler::WarnIfIndentedCommand(const KToken& line)
     std::string message = "this line is text, not a command: it starts with ";
     message += line.text.find('\t') < first ? "a tab" : "a space";
     message += " (indent with spaces)";
+    ++reported_;
     collected_->push_back(KCompileError{node_->name, LineAt(line.start), std::move(message), true});
 }
 

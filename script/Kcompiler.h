@@ -126,6 +126,24 @@ private:
 
     int LineAt(size_t position);
 
+    // Scripts of the same text compile to the same program: within one
+    // Compile, a node whose script compiled without a message is kept in a
+    // small table by a hash of its text (nodes do not change while the tree
+    // compiles), and a later node with that text shares its lines and key
+    // markers (never changed while playing) and gets a copy of its markers
+    // (#zap and #restore change those, per node). The table forgets: a
+    // script whose slot another took since compiles in full, as any would.
+    struct CompiledScript {
+        uint64_t hash = 0;
+        const Kobject* node = nullptr;
+        size_t bytes = 0;
+        uint64_t pass = 0;  // the Compile that kept it
+    };
+    static constexpr size_t kScriptSlots = 512;
+    bool CompileFromCache(Kobject& node);
+    void KeepInCache(const Kobject& node, size_t reportedBefore);
+    static uint64_t SampleHash(std::string_view text);
+
     // --- Tokenizer state ---
     std::string source_;
     int32_t state_ = kStart;
@@ -152,6 +170,11 @@ private:
     size_t lineCachePosition_ = 0;
     int lineCacheNumber_ = 1;
     std::vector<KCompileError>* collected_ = nullptr;
+    size_t reported_ = 0;  // messages reported (errors and warnings) so far
+    static constexpr size_t kNoSlot = ~size_t{0};
+    std::vector<CompiledScript> compiledScripts_;
+    uint64_t pass_ = 0;
+    size_t keptSlot_ = kNoSlot;  // where the node being compiled is kept
 };
 
 // Makes the compiler one of the program's parts: the engine root builds it

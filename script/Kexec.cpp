@@ -7,6 +7,7 @@
 #include "Kobject.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace {
@@ -25,6 +26,19 @@ public:
 private:
     std::vector<const Kobject*>& inTurn_;
 };
+
+bool IsSelfTarget(const std::string& target)
+{
+    return target.size() == 5 && std::string_view(target) == std::string_view(".self", 5);
+}
+
+// Names of labels mostly differ in length or first letter: those are
+// looked at before the bytes are compared.
+bool SameName(const std::string& stored, std::string_view name)
+{
+    return stored.size() == name.size() &&
+           (name.empty() || (stored[0] == name[0] && std::memcmp(stored.data(), name.data(), name.size()) == 0));
+}
 
 int Opcode(const KCompiledCommand& command)
 {
@@ -197,10 +211,6 @@ bool Kexec::RunProgram(Kobject& object)
     turnEnded = false;
     Kobject* const outerRunning = runningObject_;
     runningObject_ = &object;
-    // The program may be shared with other copies of a template: the
-    // command runs from a copy that holds this turn's read position, and a
-    // handler that replaces the program leaves that copy intact.
-    KCompiledCommand command;
     for (int count = 0; count < kMaxCommandsPerTurn && object.running != 0 && !turnEnded; ++count) {
         // Past the tick's work the command stays current for the next tick.
         if (!engine_.vWork.Spend(1)) break;
@@ -211,12 +221,7 @@ bool Kexec::RunProgram(Kobject& object)
             break;
         }
         const KProgramLine& line = object.lines[static_cast<size_t>(object.currentLine)];
-        const KCompiledCommand& stored = line.commands[static_cast<size_t>(object.currentCommand)];
-        command.code = stored.code;
-        command.target = stored.target;
-        command.cursor = 0;
-        const int opcode = Opcode(command);
-        const int result = opcode < 0 || opcode >= kOpcodeCount ? kAdvance : Dispatch(object, command);
+        const int result = RunCommand(object, line, object.currentCommand);
         switch (result) {
         case kAdvance: Advance(object); break;
         case kSkipLine:
@@ -243,6 +248,32 @@ bool Kexec::RunProgram(Kobject& object)
     return true;
 }
 
+int Kexec::RunCommand(Kobject& object, const KProgramLine& line, int32_t index)
+{
+    const KCompiledCommand& stored = line.commands[static_cast<size_t>(index)];
+    const int opcode = Opcode(stored);
+    if (opcode < 0 || opcode >= kOpcodeCount) return kAdvance;
+    // The handler reads the stored command in place; only its read position
+    // changes. Programs are shared by copies of a template, and a handler may
+    // take a whole turn of another object that runs this same command: each
+    // run puts back the position it found, so an outer run reads on where it
+    // stood. A handler may also replace the object's program (rebinding):
+    // then the old one may be gone and is not written to again.
+    auto& command = const_cast<KCompiledCommand&>(stored);
+    const void* const program = object.lines.Identity();
+    const int32_t outerCursor = command.cursor;
+    command.cursor = 0;
+    // The argument readers keep what they learn in the line's memos while
+    // they read this very command (not a copy made for several targets). A
+    // turn taken inside the handler runs commands of its own: the handler
+    // then reads on without memos. None are known between commands.
+    memoPlace_ = MemoPlace{&command, &const_cast<KProgramLine&>(line).memos, index};
+    const int result = Dispatch(object, command);
+    memoPlace_ = MemoPlace{};
+    if (object.lines.Identity() == program) command.cursor = outerCursor;
+    return result;
+}
+
 void Kexec::Walk(Kobject& object)
 {
     if (object.walkDir == -1) return;
@@ -265,8 +296,8 @@ void Kexec::RunKeyMarkers(Kobject& object)
         const uint8_t held = engine_.vInputs[static_cast<size_t>(key.input)];
         if (held == 0) continue;
         if (held > 1 && object.wait != 0 && object.running != 0) continue;
-        const std::string name = object.markers[static_cast<size_t>(key.marker)].name;
-        if (SendMarker(object, name) != 0) {
+        // Sending reads the markers and changes none of them.
+        if (SendMarker(object, object.markers[static_cast<size_t>(key.marker)].name) != 0) {
             object.running = 1;
             object.wait = 0;
         }
@@ -279,7 +310,7 @@ int Kexec::Dispatch(Kobject& object, KCompiledCommand& command)
     const int opcode = Opcode(command);
     if (opcode < 0 || opcode >= kOpcodeCount) return kAdvance;
     const KHandler handler = handlers_[static_cast<size_t>(opcode)];
-    if (command.target == ".self") return handler(*this, object, command);
+    if (IsSelfTarget(command.target)) return handler(*this, object, command);
 
     const int self = engine_.AllocHandle(&object);
     if (self < 0) return kAdvance;
@@ -308,25 +339,117 @@ int Kexec::SendMarker(Kobject& object, std::string_view name)
     for (const KMarker& marker : object.markers) {
         // Long tables of labels cost the tick their length.
         if ((++scanned & (kMarkersPerUnit - 1)) == 0 && !engine_.vWork.Spend(1)) return 0;
-        if (marker.active == 0 || marker.name != name) continue;
+        if (marker.active == 0 || !SameName(marker.name, name)) continue;
         if (marker.line < 0 || static_cast<size_t>(marker.line) >= object.lines.size()) return 0;
         const KProgramLine& line = object.lines[static_cast<size_t>(marker.line)];
         if (marker.command < 0 || static_cast<size_t>(marker.command) >= line.commands.size()) return 0;
         object.currentLine = marker.line;
         object.currentCommand = marker.command;
-        object.lastMarker.assign(name);
+        if (!SameName(object.lastMarker, name)) object.lastMarker.assign(name);
         return 1;
     }
     return 0;
 }
 
-int32_t Kexec::IntArg(KCompiledCommand& command) { return evaluator_.GetIntArg(command.code, command.cursor); }
+namespace {
+enum : int32_t { kIntReader = 0, kVariableReader = 1 };
+}
+
+// Numbers and bare words are read once a command: later runs take the
+// number, or the variable the word named, from the memo. Anything else
+// (quoted, an expression) is read afresh every time.
+int32_t Kexec::IntArg(KCompiledCommand& command)
+{
+    KArgMemos* const memos = MemosOf(command);
+    if (memos == nullptr) return evaluator_.GetIntArg(command.code, command.cursor);
+    if (KArgMemo* memo = memos->Find(KArgMemo::Key(memoPlace_.index, kIntReader, command.cursor))) {
+        command.cursor = memo->next;
+        if (memo->names == 0) return memo->value;
+        const KVariable* variable = MemoVariable(*memo, command);
+        return variable != nullptr ? KVariables::ReadInt(*variable) : memo->value;
+    }
+    const int32_t start = command.cursor;
+    const int32_t value = evaluator_.GetIntArg(command.code, command.cursor);
+    const KEvaluator::Form form = evaluator_.LastForm();
+    if (form == KEvaluator::kOtherForm) return value;
+    KArgMemo* memo = memos->Free();
+    if (memo == nullptr) return value;
+    memo->key = KArgMemo::Key(memoPlace_.index, kIntReader, start);
+    memo->next = command.cursor;
+    if (form == KEvaluator::kBareNumber) {
+        memo->value = value;
+        memo->names = 0;
+    } else {
+        const std::string_view word = evaluator_.LastBare();
+        memo->value = KTextToInt(word);
+        RememberWord(*memo, command, word);
+    }
+    return value;
+}
+
+KVariable& Kexec::VariableNamed(KCompiledCommand& command, int32_t nameAt, std::string_view name)
+{
+    KArgMemos* const memos = MemosOf(command);
+    const uint64_t key = KArgMemo::Key(memoPlace_.index, kVariableReader, nameAt);
+    KArgMemo* memo = memos != nullptr ? memos->Find(key) : nullptr;
+    if (memo != nullptr) {
+        if (KVariable* variable = MemoVariable(*memo, command)) return *variable;
+    }
+    KVariable& variable = engine_.vVariables.FindOrCreate(name);
+    const std::string_view code(command.code);
+    const bool inCode = name.data() >= code.data() && name.data() + name.size() <= code.data() + code.size();
+    if (memo == nullptr && inCode && memos != nullptr) {
+        memo = memos->Free();
+        if (memo != nullptr) {
+            memo->key = key;
+        }
+    }
+    if (memo != nullptr) RememberWord(*memo, command, name);
+    return variable;
+}
+
+void Kexec::RememberWord(KArgMemo& memo, const KCompiledCommand& command, std::string_view word)
+{
+    memo.wordAt = static_cast<int32_t>(word.data() - command.code.data());
+    memo.wordSize = static_cast<int32_t>(word.size());
+    memo.place = engine_.vVariables.PlaceOf(word);
+    memo.names = engine_.vVariables.Names();
+}
+
+KVariable* Kexec::MemoVariable(KArgMemo& memo, const KCompiledCommand& command)
+{
+    KVariables& store = engine_.vVariables;
+    if (memo.names != store.Names()) {
+        // Variables were made or erased since: the word is looked up again.
+        const std::string_view word = std::string_view(command.code).substr(static_cast<size_t>(memo.wordAt),
+                                                                             static_cast<size_t>(memo.wordSize));
+        memo.place = store.PlaceOf(word);
+        memo.names = store.Names();
+    }
+    return memo.place >= 0 ? &store.At(static_cast<size_t>(memo.place)) : nullptr;
+}
 
 std::string Kexec::TextArg(KCompiledCommand& command) { return evaluator_.GetStrArg(command.code, command.cursor, 1); }
 
 bool Kexec::HasArg(const KCompiledCommand& command) const
 {
     return command.cursor >= 0 && static_cast<size_t>(command.cursor) < command.code.size();
+}
+
+std::string_view Kexec::NameView(KCompiledCommand& command)
+{
+    const std::string& code = command.code;
+    size_t at = command.cursor < 0 ? code.size() : static_cast<size_t>(command.cursor);
+    if (at < code.size() && code[at] == '"') {
+        nameScratch_ = NameArg(command);
+        return nameScratch_;
+    }
+    const size_t start = at;
+    while (at < code.size() && code[at] != ' ') ++at;
+    const std::string_view name(code.data() + start, at - start);
+    while (at < code.size() && code[at] == ' ') ++at;
+    command.cursor = static_cast<int32_t>(at);
+    return name;
 }
 
 std::string Kexec::NameArg(KCompiledCommand& command)
@@ -342,7 +465,9 @@ std::string Kexec::NameArg(KCompiledCommand& command)
         }
         if (at < code.size()) ++at;
     } else {
-        while (at < code.size() && code[at] != ' ') name += code[at++];
+        const size_t start = at;
+        while (at < code.size() && code[at] != ' ') ++at;
+        name.assign(code, start, at - start);
     }
     while (at < code.size() && code[at] == ' ') ++at;
     command.cursor = static_cast<int32_t>(std::min(at, code.size()));

@@ -17,6 +17,7 @@
 class Kinterface;
 class Kobject;
 struct KCompiledCommand;
+struct KVariable;
 
 class Kexec;
 
@@ -76,7 +77,13 @@ public:
     // A name (variable, label, board, file): one word, or a quoted text;
     // never an expression and never looked up.
     std::string NameArg(KCompiledCommand& command);
+    // The same name without a copy: it views the command's code (or, for a
+    // quoted name, the executor's scratch text, valid until the next call).
+    std::string_view NameView(KCompiledCommand& command);
     bool HasArg(const KCompiledCommand& command) const;
+    // The variable of a name read (by NameView) at nameAt, made when there
+    // is none.
+    KVariable& VariableNamed(KCompiledCommand& command, int32_t nameAt, std::string_view name);
 
     // The object whose program is running (the innermost, during turns
     // taken at once), or none between turns.
@@ -116,17 +123,33 @@ public:
 private:
     void StepChildren(Kobject& object);
     bool RunProgram(Kobject& object);  // false when the object died
+    int RunCommand(Kobject& object, const KProgramLine& line, int32_t index);
     void Advance(Kobject& object);
     void NextLine(Kobject& object);
     void StopProgram(Kobject& object);
     void RunKeyMarkers(Kobject& object);
     void Walk(Kobject& object);
     bool ValidPosition(const Kobject& object) const;
+    // The memos of the command being run, when command is that very one.
+    KArgMemos* MemosOf(const KCompiledCommand& command) const
+    {
+        return &command == memoPlace_.command ? memoPlace_.memos : nullptr;
+    }
+    void RememberWord(KArgMemo& memo, const KCompiledCommand& command, std::string_view word);
+    KVariable* MemoVariable(KArgMemo& memo, const KCompiledCommand& command);
 
     Kinterface& engine_;
     KEvaluator evaluator_;
     KHandlerTable handlers_;
     std::vector<std::string> pendingText_;
+    std::string nameScratch_;
+    // The command being run in place, its line's memos and its place in the line.
+    struct MemoPlace {
+        const KCompiledCommand* command = nullptr;
+        KArgMemos* memos = nullptr;
+        int32_t index = 0;
+    };
+    MemoPlace memoPlace_;
     std::vector<const Kobject*> inTurn_;
     int immediateTurns_ = 0;
     Kobject* runningObject_ = nullptr;

@@ -262,6 +262,29 @@ TEST(Compiler, EveryScriptHasARepeatBudgetOfItsOwn)
     EXPECT_TRUE(engine.Reports().empty());
 }
 
+// Nodes whose scripts are the same text share one compiled program (each
+// keeps labels of its own); a script that only looks alike (same length,
+// same beginning and end) and one that reports an error compile on their own.
+TEST(Compiler, ScriptsOfOneTextShareTheirProgramAndNoOthersDo)
+{
+    TestEngine engine;
+    Kobject* board = engine.AddBoard("b", 1, 1);
+    const std::string same = ":start\n#give score 1\n#give apple 2\n#give score 3\n#end";
+    const std::string alike = ":start\n#give score 1\n#give pearl 2\n#give score 3\n#end";
+    const char* scripts[] = {same.c_str(), same.c_str(), alike.c_str(), "#foo", "#foo"};
+    for (const char* script : scripts) engine.AddObject(*board, "o", 1, 1)->source = script;
+    Kcompiler compiler;
+    compiler.Compile(*board);
+    const auto& nodes = board->children;
+    EXPECT_TRUE(nodes[1]->lines.SameAs(nodes[0]->lines));
+    EXPECT_FALSE(nodes[1]->markers.SameAs(nodes[0]->markers)) << "labels are each node's own";
+    ASSERT_FALSE(nodes[2]->lines.SameAs(nodes[0]->lines));
+    ASSERT_EQ(nodes[2]->lines.size(), 5u);
+    EXPECT_EQ(nodes[2]->lines[2].commands[0].code.substr(1), "pearl 2 ");
+    EXPECT_EQ(nodes[0]->lines[2].commands[0].code.substr(1), "apple 2 ");
+    EXPECT_EQ(engine.Reports().size(), 2u) << "each script with an error reports it";
+}
+
 TEST(Compiler, ProgramsPastTheirBoundsAreRefusedNamingTheScript)
 {
     TestEngine engine;

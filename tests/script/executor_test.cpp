@@ -2,6 +2,7 @@
 // messages, key markers, conditions and variable commands.
 
 #include "KHandlers.h"
+#include "KSavedGame.h"
 #include "KVarArchive.h"
 #include "KWorldFile.h"
 #include "KZip.h"
@@ -174,6 +175,116 @@ TEST_F(Play, ZapDisablesOneMarkerAtATimeRestoreEnablesAll)
     Ticks(1);
     EXPECT_EQ(object->markers[0].active, 1);
     EXPECT_EQ(object->markers[1].active, 1);
+}
+
+// Labels of one name, disabled and enabled again in any order: a message
+// goes to the first enabled one. Two objects with the same script share its
+// program but not its labels.
+TEST_F(Play, LabelsOfOneNameAfterZapAndRestoreInAnyOrder)
+{
+    const std::string script =
+        "#end\n:go\n#set where 1\n#end\n:go\n#set where 2\n#end\n'go\n#set where 3\n#end\n"
+        ":zap\n#zap go\n#end\n:restore\n#restore go\n#end";
+    Kobject* a = Add("a", script);
+    Kobject* b = Add("b", script);
+    Start(1);
+    ASSERT_TRUE(a->lines.SameAs(b->lines));
+    const auto send = [&](Kobject* object, const char* label) {
+        world_->SetVar("where", 0);
+        if (Exec().SendMarker(*object, label) == 0) return -1;
+        object->running = 1;
+        object->wait = 0;
+        Ticks(1);
+        return Var("where");
+    };
+    struct Step {
+        const char* label;
+        int where;  // -1: no enabled label of that name
+    };
+    const Step steps[] = {{"go", 1},      {"zap", 0}, {"go", 2},   {"zap", 0},     {"go", -1},
+                          {"restore", 0}, {"go", 1},  {"zap", 0},  {"restore", 0}, {"go", 1},
+                          {"zap", 0},     {"zap", 0}, {"zap", 0},  {"go", -1},     {"zap", 0},
+                          {"restore", 0}, {"zap", 0}, {"zap", 0},  {"go", 3},      {"restore", 0},
+                          {"go", 1}};
+    for (size_t i = 0; i < std::size(steps); ++i) EXPECT_EQ(send(a, steps[i].label), steps[i].where) << "step " << i;
+    EXPECT_EQ(send(b, "go"), 1) << "b's labels are its own";
+    EXPECT_EQ(send(b, "zap"), 0);
+    EXPECT_EQ(send(b, "go"), 2);
+    EXPECT_EQ(send(a, "go"), 1);
+}
+
+// Variables made, erased and made again in another order, around a saved
+// game: the load brings back the saved store, and scripts read and write
+// it by name afterwards.
+TEST_F(Play, VariablesErasedAndMadeAgainAroundASavedGame)
+{
+    Add("o", "#end\n:a\n#set x 5\n#set y hello\n#give z 2\n#end\n:b\n#give w 1\n#give x 1\n#end");
+    Start(1);
+    const auto send = [&](const char* label) {
+        Kobject* object = world_->vActiveBoard->FindByName("o");
+        ASSERT_NE(object, nullptr);
+        ASSERT_EQ(Exec().SendMarker(*object, label), 1);
+        object->running = 1;
+        object->wait = 0;
+        Ticks(1);
+    };
+    const auto names = [&] {
+        std::string all;
+        for (const KVariable& variable : world_->vVariables.All()) {
+            // The tick itself reads these three, making them when missing.
+            if (variable.name == "overlay" || variable.name == "dark" || variable.name == "freeze") continue;
+            all += variable.name + "=" + KVariables::StringOf(variable) + " ";
+        }
+        return all;
+    };
+    send("a");
+    EXPECT_EQ(names(), "x=5 y=hello z=2 ");
+    TempDir dir;
+    ASSERT_TRUE(KSaveGameFile(*world_, dir.File("game.qsg")));
+    world_->vVariables.EraseAll();
+    send("b");
+    send("b");
+    EXPECT_EQ(names(), "w=2 x=2 ");
+    ASSERT_EQ(KLoadGameFile(*world_, dir.File("game.qsg")), KLoadGame::Loaded);
+    EXPECT_EQ(names(), "x=5 y=hello z=2 ");
+    send("b");
+    EXPECT_EQ(names(), "x=6 y=hello z=2 w=1 ");
+    world_->vVariables.EraseAll();
+    send("a");
+    send("b");
+    EXPECT_EQ(names(), "x=6 y=hello z=2 w=1 ");
+}
+
+// A word read as a number is the variable of that name while there is one
+// (0 while there is none), however the store changed since the command last
+// ran; a text variable reads as its leading digits.
+TEST_F(Play, AWordReadAsANumberFollowsTheVariablesOfItsName)
+{
+    Add("o", "#end\n:r\n#give out v\n#give out w\n#ifex v > 6 #give big 1\n#end");
+    Start(1);
+    const auto read = [&] {
+        world_->SetVar("out", 0);
+        world_->SetVar("big", 0);
+        Kobject* object = world_->vActiveBoard->FindByName("o");
+        EXPECT_EQ(Exec().SendMarker(*object, "r"), 1);
+        object->running = 1;
+        object->wait = 0;
+        Ticks(1);
+        return std::to_string(Var("out")) + " " + std::to_string(Var("big"));
+    };
+    EXPECT_EQ(read(), "0 0");
+    world_->SetVar("v", 7);
+    EXPECT_EQ(read(), "7 1");
+    world_->SetVarString("v", "12abc");
+    EXPECT_EQ(read(), "12 1");
+    world_->SetVar("w", 1);
+    EXPECT_EQ(read(), "13 1");
+    world_->vVariables.EraseAll();
+    EXPECT_EQ(read(), "0 0");
+    world_->SetVar("a", 1);
+    world_->SetVar("b", 2);
+    world_->SetVar("v", 3);
+    EXPECT_EQ(read(), "3 0") << "v made again at another place";
 }
 
 // One object's script played for a tick, and the variables it leaves.
