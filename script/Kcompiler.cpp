@@ -247,6 +247,7 @@ bool Kcompiler::CompileFromCache(Kobject& node)
     if (!same) {
         // The slot goes to this script if it compiles cleanly.
         keptSlot_ = slot;
+        keptHash_ = hash;
         return false;
     }
     // Near the world's bound the compile runs in full, to stop where it would.
@@ -278,7 +279,7 @@ uint64_t Kcompiler::SampleHash(std::string_view text)
 void Kcompiler::KeepInCache(const Kobject& node, size_t reportedBefore)
 {
     if (keptSlot_ == kNoSlot || reported_ != reportedBefore || node.lines.empty()) return;
-    compiledScripts_[keptSlot_] = CompiledScript{SampleHash(node.source.Text()), &node, nodeBytes_, pass_};
+    compiledScripts_[keptSlot_] = CompiledScript{keptHash_, &node, nodeBytes_, pass_};
 }
 
 void Kcompiler::CompileNode(Kobject& node)

@@ -174,7 +174,8 @@ private:
     static constexpr size_t kNoSlot = ~size_t{0};
     std::vector<CompiledScript> compiledScripts_;
     uint64_t pass_ = 0;
-    size_t keptSlot_ = kNoSlot;  // where the node being compiled is kept
+    size_t keptSlot_ = kNoSlot;  // where the node being compiled is kept, and its hash
+    uint64_t keptHash_ = 0;
 };
 
 // Makes the compiler one of the program's parts: the engine root builds it

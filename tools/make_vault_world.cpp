@@ -59,6 +59,13 @@ void Fill(Kobject& node, int x0, int y0, int w, int h, const CellLook& look)
     }
 }
 
+// A wall down the whole board at column x, with a doorway of floor at row y.
+void WallWithDoorway(Kobject& node, int x, int y, const CellLook& wall, const CellLook& floor)
+{
+    Fill(node, x, 1, 1, kHeight - 1, wall);
+    Fill(node, x, y, 1, 1, floor);
+}
+
 void Text(Kobject& node, int x, int y, std::string_view text, int fg, int bg)
 {
     for (size_t i = 0; i < text.size(); ++i) {
@@ -804,8 +811,7 @@ void MakeVault(Kinterface& engine)
     Fill(*vault, 0, kHeight - 1, kWidth, 1, kStone);
     Fill(*vault, 0, 1, 1, kHeight - 1, kStone);
     Fill(*vault, kWidth - 1, 1, 1, kHeight - 1, kStone);
-    Fill(*vault, 56, 1, 1, kHeight - 1, kStone);
-    Fill(*vault, 56, 30, 1, 1, kFloor);  // the doorway, closed by the door object
+    WallWithDoorway(*vault, 56, 30, kStone, kFloor);  // the doorway, closed by the door object
     Fill(*vault, 44, 2, 12, 1, kRubble);  // a little cell around the key
     Fill(*vault, 44, 2, 1, 8, kRubble);
     Fill(*vault, 44, 10, 12, 1, kRubble);
@@ -874,8 +880,7 @@ void MakeCrypt(Kinterface& engine)
     Kobject* crypt = AddBoard(engine, "Crypt", 3);
     crypt->source = std::string(kCryptScript);
     Room(*crypt, kCryptFloor, kCryptWall);
-    Fill(*crypt, 60, 1, 1, kHeight - 1, kCryptWall);
-    Fill(*crypt, 60, 30, 1, 1, kCryptFloor);  // closed by the gate object
+    WallWithDoorway(*crypt, 60, 30, kCryptWall, kCryptFloor);  // closed by the gate object
     for (const auto& [x, y] : {std::pair{10, 10}, std::pair{50, 10}, std::pair{10, 50}, std::pair{50, 50}}) {
         crypt->SetCell(x, y, 15, 4, 16, kFree);  // runes, green once the gate opens
     }
@@ -902,10 +907,8 @@ void MakeArmory(Kinterface& engine)
     Kobject* armory = AddBoard(engine, "Armory", 4);
     armory->source = std::string(kArmoryScript);
     Room(*armory, kArmoryFloor, kStone);
-    Fill(*armory, 40, 1, 1, kHeight - 1, kStone);
-    Fill(*armory, 40, 30, 1, 1, kArmoryFloor);
-    Fill(*armory, 65, 1, 1, kHeight - 1, kStone);
-    Fill(*armory, 65, 30, 1, 1, kArmoryFloor);
+    WallWithDoorway(*armory, 40, 30, kStone, kArmoryFloor);
+    WallWithDoorway(*armory, 65, 30, kStone, kArmoryFloor);
     Text(*armory, 70, 28, "LIFT", 10, 16);
 
     AddHero(engine, *armory, 3, 30);
