@@ -254,6 +254,9 @@ bool KRunnerShell::SetScreen(int windowed, int videoMode)
 
 bool KRunnerShell::SetGraphicsMode(int card, int scale)
 {
+    // Set before the window exists: a close asked for while it is still
+    // being mapped would otherwise be dropped.
+    set_close_button_callback(CloseButtonCallback);
     if (set_gfx_mode(card, gameSize_.width * scale, gameSize_.height * scale, 0, 0) != 0) return false;
     // A driver that gave another size than asked shows the game unscaled.
     scale_ = SCREEN_W == gameSize_.width * scale && SCREEN_H == gameSize_.height * scale ? scale : 1;

@@ -119,10 +119,13 @@ XServer::XServer(const std::string& screenSize)
     if (!HaveProgram("Xvfb")) return;
     // Xvfb chooses a free display itself and writes its number to
     // descriptor 3 once it takes clients, so parallel tests never collide.
+    // Without -noreset it starts itself over whenever its last client
+    // leaves, and a program connecting in that moment is turned away: a
+    // runner started just after another one closed could not open a window.
     int pipeFds[2] = {-1, -1};
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
     auto server = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", screenSize, "-nolisten", "tcp"},
+        std::vector<std::string>{"/usr/bin/Xvfb", "-displayfd", "3", "-screen", "0", screenSize, "-nolisten", "tcp", "-noreset"},
         std::vector<std::string>{}, "", "/dev/null", pipeFds[1]);
     close(pipeFds[1]);
     std::string number;

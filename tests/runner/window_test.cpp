@@ -94,23 +94,14 @@ protected:
                                               sandbox.Dir(), sandbox.File("runner.log"));
     }
 
-    // Starts the runner and waits for its window. Now and then, on a loaded
-    // machine, the game library fails to start on a fresh X server; one more
-    // try tells that apart from a runner that never opens its window.
+    // Starts the runner and waits for its window.
     std::unique_ptr<ChildProcess> StartRunnerWindow(const std::vector<std::string>& args, const std::string& title,
                                                     std::string& window)
     {
-        std::unique_ptr<ChildProcess> runner;
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            runner = StartRunner(args);
-            window.clear();
-            for (int wait = 0; wait < 40 && window.empty() && runner->Running(); ++wait) {
-                window = server->FindWindow(title, 0.5);
-            }
-            if (!window.empty() || runner->Running()) return runner;
-            if (ReadFileBytes(sandbox.File("runner.log")).find("cannot start the game library") == std::string::npos) {
-                return runner;
-            }
+        auto runner = StartRunner(args);
+        window.clear();
+        for (int wait = 0; wait < 40 && window.empty() && runner->Running(); ++wait) {
+            window = server->FindWindow(title, 0.5);
         }
         return runner;
     }
