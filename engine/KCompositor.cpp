@@ -56,32 +56,59 @@ Rect Intersect(const Rect& a, const Rect& b)
     return Rect{left, top, right - left, bottom - top};
 }
 
-// Eight pixels at a time: each byte of a word is one pixel.
-constexpr uint64_t kLowSeven = 0x7f7f7f7f7f7f7f7full;
-constexpr uint64_t kByteOnes = 0x0101010101010101ull;
+// A cell's pixel row, or the rows of two cells side by side, as one vector
+// of bytes: the compiler keeps it in a vector register, so each operation
+// below decides eight or sixteen pixels at once.
+using OneCell = uint8_t __attribute__((vector_size(8)));
+using TwoCells = uint8_t __attribute__((vector_size(16)));
 
-uint64_t Load(const uint8_t* at)
+template <typename Pixels>
+Pixels Load(const uint8_t* at)
 {
-    uint64_t word = 0;
-    std::memcpy(&word, at, sizeof word);
-    return word;
+    Pixels pixels;
+    std::memcpy(&pixels, at, sizeof pixels);
+    return pixels;
 }
 
-void Store(uint8_t* at, uint64_t word) { std::memcpy(at, &word, sizeof word); }
+template <typename Pixels>
+void Store(uint8_t* at, Pixels pixels)
+{
+    std::memcpy(at, &pixels, sizeof pixels);
+}
 
 // 0xff in every byte that is not 0.
-uint64_t NonZeroBytes(uint64_t word)
+template <typename Pixels>
+Pixels NonZero(Pixels pixels)
 {
-    const uint64_t high = ((word & kLowSeven) + kLowSeven) | word;
-    return ((high >> 7) & kByteOnes) * 0xff;
+    return reinterpret_cast<Pixels>(pixels != 0);
 }
 
 // Marks are bytes of 0 or 1; this widens them to 0x00 or 0xff.
-uint64_t WidenMarks(uint64_t marks) { return (marks & kByteOnes) * 0xff; }
+template <typename Pixels>
+Pixels Widen(Pixels marks)
+{
+    return -marks;
+}
 
-// How many bytes are marked: the byte sum, gathered in the top byte by one
-// multiply (at most 8, so no byte overflows).
-int CountMarks(uint64_t marks) { return static_cast<int>(((marks & kByteOnes) * kByteOnes) >> 56); }
+// Marks of 0 or 1 from widened ones.
+template <typename Pixels>
+Pixels Narrow(Pixels taken)
+{
+    return taken & 1;
+}
+
+// Whether the cell's eight bytes of the eight rows folded together with &
+// are all 0xff, for the cell at index within the vector.
+template <typename Pixels>
+bool AllTaken(Pixels folded, size_t index)
+{
+    uint64_t word = 0;
+    std::memcpy(&word, reinterpret_cast<const uint8_t*>(&folded) + index * kCellPixels, sizeof word);
+    return word == ~uint64_t{0};
+}
+
+template <typename Pixels>
+constexpr size_t kCellsIn = sizeof(Pixels) / kCellPixels;
 
 // Where one row of a node's cells goes: the screen row, the node's source
 // row, and the pixel rows of the four bitmaps.
@@ -258,8 +285,15 @@ private:
             case CellKind::Transparent: ++c; break;
             case CellKind::Masked:
                 Render(job, c);
-                MaskedOnFresh(job, c);
-                ++c;
+                // Two masked cells side by side are drawn together.
+                if (c + 1 < end && KindOf(job.cells[c + 1]) == CellKind::Masked) {
+                    Render(job, c + 1);
+                    MaskedOnFresh<TwoCells>(job, c);
+                    c += 2;
+                } else {
+                    MaskedOnFresh<OneCell>(job, c);
+                    ++c;
+                }
                 break;
             case CellKind::Opaque: c = OpaqueRun(job, c, end); break;
             }
@@ -281,7 +315,7 @@ private:
             // Short runs, common between objects, are cheaper word by word.
             for (int py = 0; py < kCellPixels; ++py) {
                 for (int64_t k = 0; k < cells * kCellPixels; k += kCellPixels) {
-                    Store(job.target[py] + at + k, Load(job.surface[py] + at + k));
+                    Store(job.target[py] + at + k, Load<OneCell>(job.surface[py] + at + k));
                 }
             }
         } else {
@@ -294,63 +328,85 @@ private:
         return after;
     }
 
+    // Masked cells from c on, as many as Pixels holds, on free screen cells.
+    template <typename Pixels>
     void MaskedOnFresh(RowJob& job, int64_t c)
     {
-        int marked = 0;
+        Pixels folded = ~Pixels{};
         const int64_t at = c * kCellPixels;
         for (int py = 0; py < kCellPixels; ++py) {
-            const uint64_t pixels = Load(job.surface[py] + at);
-            const uint64_t drawn = NonZeroBytes(pixels);
-            Store(job.target[py] + at, (Load(job.target[py] + at) & ~drawn) | (pixels & drawn));
-            Store(job.marks[py] + at, drawn & kByteOnes);
-            marked += CountMarks(drawn);
+            // Where the glyph's pixel is 0 what lies behind stays; elsewhere
+            // the pixel is drawn.
+            const Pixels pixels = Load<Pixels>(job.surface[py] + at);
+            const Pixels drawn = NonZero(pixels);
+            Store(job.target[py] + at, pixels | (Load<Pixels>(job.target[py] + at) & ~drawn));
+            Store(job.marks[py] + at, Narrow(drawn));
+            folded &= drawn;
         }
-        SetCoverage(job, c, marked);
+        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(folded, i));
     }
 
     // Cells that nodes in front have covered in part.
     void PartialStretch(RowJob& job, int64_t begin, int64_t end)
     {
-        for (int64_t c = begin; c < end; ++c) {
+        int64_t c = begin;
+        while (c < end) {
             const CellKind kind = KindOf(job.cells[c]);
-            if (kind == CellKind::Transparent) continue;
-            Render(job, c);
-            if (kind == CellKind::Opaque) {
-                OpaqueUnderPartial(job, c);
+            if (kind == CellKind::Transparent) {
+                ++c;
                 continue;
             }
-            const int64_t at = c * kCellPixels;
-            int marked = 0;
-            for (int py = 0; py < kCellPixels; ++py) {
-                const uint64_t pixels = Load(job.surface[py] + at);
-                const uint64_t taken = WidenMarks(Load(job.marks[py] + at));
-                const uint64_t drawn = NonZeroBytes(pixels) & ~taken;
-                Store(job.target[py] + at, (Load(job.target[py] + at) & ~drawn) | (pixels & drawn));
-                const uint64_t nowTaken = (taken | drawn) & kByteOnes;
-                Store(job.marks[py] + at, nowTaken);
-                marked += CountMarks(nowTaken);
+            Render(job, c);
+            // Two cells of one kind side by side are drawn together.
+            const bool pair = c + 1 < end && KindOf(job.cells[c + 1]) == kind;
+            if (pair) Render(job, c + 1);
+            if (kind == CellKind::Masked) {
+                pair ? MaskedUnderPartial<TwoCells>(job, c) : MaskedUnderPartial<OneCell>(job, c);
+            } else {
+                pair ? OpaqueUnderPartial<TwoCells>(job, c) : OpaqueUnderPartial<OneCell>(job, c);
             }
-            SetCoverage(job, c, marked);
+            c += pair ? 2 : 1;
         }
     }
 
-    // An opaque cell fills every pixel still free and so covers its screen
-    // cell: its marks are not read again this frame and are left as they are.
+    // Masked cells from c on, as many as Pixels holds, on screen cells that
+    // nodes in front have covered in part.
+    template <typename Pixels>
+    void MaskedUnderPartial(RowJob& job, int64_t c)
+    {
+        const int64_t at = c * kCellPixels;
+        Pixels folded = ~Pixels{};
+        for (int py = 0; py < kCellPixels; ++py) {
+            const Pixels pixels = Load<Pixels>(job.surface[py] + at);
+            const Pixels taken = Widen(Load<Pixels>(job.marks[py] + at));
+            const Pixels drawn = NonZero(pixels) & ~taken;
+            Store(job.target[py] + at, (Load<Pixels>(job.target[py] + at) & ~drawn) | (pixels & drawn));
+            const Pixels nowTaken = taken | drawn;
+            Store(job.marks[py] + at, Narrow(nowTaken));
+            folded &= nowTaken;
+        }
+        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(folded, i));
+    }
+
+    // Opaque cells fill every pixel still free and so cover their screen
+    // cells: their marks are not read again this frame and are left as they are.
+    template <typename Pixels>
     void OpaqueUnderPartial(RowJob& job, int64_t c)
     {
         const int64_t at = c * kCellPixels;
         for (int py = 0; py < kCellPixels; ++py) {
-            const uint64_t taken = WidenMarks(Load(job.marks[py] + at));
-            Store(job.target[py] + at, (Load(job.target[py] + at) & taken) | (Load(job.surface[py] + at) & ~taken));
+            const Pixels taken = Widen(Load<Pixels>(job.marks[py] + at));
+            Store(job.target[py] + at,
+                  (Load<Pixels>(job.target[py] + at) & taken) | (Load<Pixels>(job.surface[py] + at) & ~taken));
         }
-        job.coverage[c] = kCovered;
-        CountCovered(job, 1);
+        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) job.coverage[c + static_cast<int64_t>(i)] = kCovered;
+        CountCovered(job, kCellsIn<Pixels>);
     }
 
     // A cell with all 64 pixels marked is covered, else partly covered.
-    void SetCoverage(RowJob& job, int64_t c, int marked)
+    void SetCoverage(RowJob& job, int64_t c, bool allTaken)
     {
-        if (marked == kCellPixels * kCellPixels) {
+        if (allTaken) {
             job.coverage[c] = kCovered;
             CountCovered(job, 1);
         } else {

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -322,6 +324,202 @@ TEST_F(Compositor, StrangeGeometryAndDeepNestingNeverReachOutsideAnyBitmap)
     EXPECT_EQ(small->line[19][19], 0) << "the partial cell at the edge is left alone";
     EXPECT_EQ(small->line[15][15], 3);
     engine->Draw(nullptr, 0, 0);
+}
+
+// The compositing rules written out one pixel at a time, with none of the
+// compositor's shortcuts (word-wide pixels, cells taken two at a time,
+// skipped rows), to hold the compositor to on random scenes.
+class SlowCompositor {
+public:
+    SlowCompositor(BITMAP* target, int cellsAcross, int cellsDown)
+        : target_(target), across_(cellsAcross), down_(cellsDown),
+          coverage_(static_cast<size_t>(cellsAcross * cellsDown), 0),
+          marks_(static_cast<size_t>(64 * cellsAcross * cellsDown), 0)
+    {
+    }
+
+    void Draw(Kobject& root)
+    {
+        for (size_t i = root.children.size(); i-- > 0;) {
+            Node(*root.children[i], 0, 0, root.width, root.height, 0, 0, across_, down_);
+        }
+    }
+
+    int Coverage(int x, int y) const { return coverage_[static_cast<size_t>(y * across_ + x)]; }
+
+private:
+    static int KindOf(const KCell& cell)
+    {
+        if (cell.fg == 0 && cell.bg == 0) return 0;
+        if ((cell.fg == 0) != (cell.bg == 0) || (cell.fg == -2 && cell.bg == 2)) return 1;
+        return 2;
+    }
+
+    void Node(Kobject& n, int64_t ox, int64_t oy, int64_t pw, int64_t ph, int64_t cx, int64_t cy, int64_t cw,
+              int64_t ch)
+    {
+        if (n.posx >= pw || n.posx + int64_t{n.width} <= 0 || n.posy >= ph || n.posy + int64_t{n.height} <= 0) return;
+        int64_t sx = ox + n.posx, sy = oy + n.posy, w = n.vieww, h = n.viewh, srcx = n.viewx, srcy = n.viewy;
+        if (n.posx < 0) sx -= n.posx, w += n.posx, srcx -= n.posx;
+        if (n.posx + int64_t{n.vieww} > pw) w = std::min(w, pw - std::max<int64_t>(n.posx, 0));
+        if (n.posy < 0) sy -= n.posy, h += n.posy, srcy -= n.posy;
+        if (n.posy + int64_t{n.viewh} > ph) h = std::min(h, ph - std::max<int64_t>(n.posy, 0));
+        if (sx < cx) w -= cx - sx, srcx += cx - sx, sx = cx;
+        if (sy < cy) h -= cy - sy, srcy += cy - sy, sy = cy;
+        w = std::min(w, cx + cw - sx);
+        h = std::min(h, cy + ch - sy);
+        if (w <= 0 || h <= 0) return;
+        if (n.showchildren != 0) {
+            for (const auto& child : n.children) {
+                Node(*child, ox + n.posx - n.viewx, oy + n.posy - n.viewy, n.width, n.height, sx, sy, w, h);
+            }
+        }
+        for (int64_t r = 0; r < h; ++r) Row(n, sx, sy + r, w, srcx, srcy + r);
+    }
+
+    // The node's cell at source (x, y) and where its pixels are, or nullptr
+    // outside its grid.
+    const KCell* Cell(Kobject& n, int64_t x, int64_t y)
+    {
+        if (x < 0 || y < 0 || x >= n.width || y >= n.height) return nullptr;
+        KCell& cell = n.cells[static_cast<size_t>(y * n.width + x)];
+        if (cell.drawn == 0) n.RenderCell(static_cast<int32_t>(x), static_cast<int32_t>(y));
+        return &cell;
+    }
+
+    void Row(Kobject& n, int64_t sx, int64_t sy, int64_t w, int64_t srcx, int64_t srcy)
+    {
+        int64_t c = 0;
+        while (c < w) {
+            uint8_t& state = coverage_[static_cast<size_t>(sy * across_ + sx + c)];
+            if (state == 1) {
+                ++c;
+                continue;
+            }
+            const KCell* cell = Cell(n, srcx + c, srcy);
+            const int kind = cell == nullptr ? 0 : KindOf(*cell);
+            if (state == 0 && kind == 2) {
+                // An opaque run: cells follow while they stay fresh and keep
+                // both colours away from 0.
+                int64_t end = c + 1;
+                while (end < w && coverage_[static_cast<size_t>(sy * across_ + sx + end)] == 0) {
+                    const KCell* next = Cell(n, srcx + end, srcy);
+                    if (next == nullptr || next->fg == 0 || next->bg == 0) break;
+                    ++end;
+                }
+                for (; c < end; ++c) Pixels(n, sx + c, sy, srcx + c, srcy, 2, true);
+                continue;
+            }
+            if (kind != 0) Pixels(n, sx + c, sy, srcx + c, srcy, kind, state == 0);
+            ++c;
+        }
+    }
+
+    void Pixels(Kobject& n, int64_t x, int64_t y, int64_t srcx, int64_t srcy, int kind, bool fresh)
+    {
+        BITMAP* surface = n.Surface();
+        int taken = 0;
+        for (int py = 0; py < 8; ++py) {
+            for (int px = 0; px < 8; ++px) {
+                uint8_t& mark = marks_[static_cast<size_t>(((y * 8 + py) * across_ + x) * 8 + px)];
+                if (fresh) mark = 0;
+                const uint8_t value = surface->line[srcy * 8 + py][srcx * 8 + px];
+                if (mark == 0 && (kind == 2 || value != 0)) {
+                    target_->line[y * 8 + py][x * 8 + px] = value;
+                    mark = 1;
+                }
+                taken += mark;
+            }
+        }
+        coverage_[static_cast<size_t>(y * across_ + x)] = kind == 2 || taken == 64 ? 1 : 2;
+    }
+
+    BITMAP* target_;
+    int across_;
+    int down_;
+    std::vector<uint8_t> coverage_;
+    std::vector<uint8_t> marks_;
+};
+
+// Random boards and objects of every kind of cell, nested, scrolled, cut
+// and overlapping, drawn over what an earlier frame left: the compositor
+// writes what the rules say, pixel for pixel, and leaves the same coverage.
+TEST(CompositorRules, RandomScenesMatchTheRulesPixelForPixel)
+{
+    uint32_t seed = 12345;
+    const auto next = [&seed](int below) {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<int>((seed >> 8) % static_cast<uint32_t>(below));
+    };
+    // Colour pairs: transparent, masked either way, the sheet's own colours,
+    // opaque, and a colour that leaves the surface as it was.
+    const std::array<std::pair<int, int>, 8> colours{
+        {{0, 0}, {5, 0}, {0, 6}, {-2, 2}, {7, 8}, {-2, -2}, {11, 12}, {-1, 4}}};
+    const auto fill = [&](Kobject& node) {
+        for (int y = 0; y < node.height; ++y) {
+            for (int x = 0; x < node.width; ++x) {
+                const auto& [fg, bg] = colours[static_cast<size_t>(next(static_cast<int>(colours.size())))];
+                node.SetCell(x, y, 20 + next(8), fg, bg, 0);
+            }
+        }
+    };
+    const auto place = [&](Kobject& node) {
+        node.posx = next(22) - 4;
+        node.posy = next(16) - 3;
+    };
+    for (int scene = 0; scene < 40; ++scene) {
+        TestEngine world;
+        // Glyphs of random pixels, with clear and solid rows.
+        for (int chr = 20; chr < 28; ++chr) {
+            for (int y = 0; y < 8; ++y) {
+                const int row = next(4);
+                for (int x = 0; x < 8; ++x) {
+                    world->vFont->SetGlyphPixel(chr, x, y, row == 0 ? 0 : row == 1 ? 9 : next(2) * (1 + next(200)));
+                }
+            }
+        }
+        world->SetScreenSize(17, 11);
+        std::vector<Kobject*> nodes;
+        for (int b = 0; b < 1 + next(3); ++b) {
+            Kobject* board = world.AddBoard("board", 17 + next(4), 11 + next(3), b);
+            fill(*board);
+            nodes.push_back(board);
+        }
+        for (int o = 0; o < 30; ++o) {
+            Kobject& parent = *nodes[static_cast<size_t>(next(static_cast<int>(nodes.size())))];
+            Kobject* object = world.AddObject(parent, "o", 1 + next(6), 1 + next(4), next(5), 0, 0);
+            fill(*object);
+            place(*object);
+            if (next(6) == 0) object->viewx = next(3) - 1, object->vieww = next(7);
+            if (next(8) == 0) object->showchildren = 0;
+            nodes.push_back(object);
+        }
+        KBitmap shown = KMakeBitmap(17 * 8, 11 * 8);
+        for (int y = 0; y < shown->h; ++y) {
+            for (int x = 0; x < shown->w; ++x) shown->line[y][x] = static_cast<uint8_t>(next(256));
+        }
+        world->Draw(shown.get(), 0, 0);
+        // The next frame: things moved and changed over the last one's picture.
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            if (next(3) == 0 && nodes[i]->parent != world->vMain.get()) place(*nodes[i]);
+            if (next(4) == 0) fill(*nodes[i]);
+        }
+        KBitmap expected = KMakeBitmap(17 * 8, 11 * 8);
+        blit(shown.get(), expected.get(), 0, 0, 0, 0, shown->w, shown->h);
+        world->Draw(shown.get(), 0, 0);
+        SlowCompositor slow(expected.get(), 17, 11);
+        slow.Draw(*world->vMain);
+        int differ = 0;
+        for (int y = 0; y < shown->h; ++y) {
+            for (int x = 0; x < shown->w; ++x) differ += shown->line[y][x] != expected->line[y][x] ? 1 : 0;
+        }
+        EXPECT_EQ(differ, 0) << "scene " << scene;
+        for (int y = 0; y < 11; ++y) {
+            for (int x = 0; x < 17; ++x) {
+                ASSERT_EQ(world->vClipBuffer->line[y][x], slow.Coverage(x, y)) << "scene " << scene << " " << x << "," << y;
+            }
+        }
+    }
 }
 
 }  // namespace
