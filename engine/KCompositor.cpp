@@ -76,11 +76,11 @@ void Store(uint8_t* at, Pixels pixels)
     std::memcpy(at, &pixels, sizeof pixels);
 }
 
-// 0xff in every byte that is not 0.
+// 0xff in every byte that is 0, 0 elsewhere.
 template <typename Pixels>
-Pixels NonZero(Pixels pixels)
+Pixels Zero(Pixels pixels)
 {
-    return reinterpret_cast<Pixels>(pixels != 0);
+    return reinterpret_cast<Pixels>(pixels == 0);
 }
 
 // Marks are bytes of 0 or 1; this widens them to 0x00 or 0xff.
@@ -332,18 +332,18 @@ private:
     template <typename Pixels>
     void MaskedOnFresh(RowJob& job, int64_t c)
     {
-        Pixels folded = ~Pixels{};
+        Pixels anyClear{};
         const int64_t at = c * kCellPixels;
         for (int py = 0; py < kCellPixels; ++py) {
             // Where the glyph's pixel is 0 what lies behind stays; elsewhere
             // the pixel is drawn.
             const Pixels pixels = Load<Pixels>(job.surface[py] + at);
-            const Pixels drawn = NonZero(pixels);
-            Store(job.target[py] + at, pixels | (Load<Pixels>(job.target[py] + at) & ~drawn));
-            Store(job.marks[py] + at, Narrow(drawn));
-            folded &= drawn;
+            const Pixels clear = Zero(pixels);
+            Store(job.target[py] + at, pixels | (Load<Pixels>(job.target[py] + at) & clear));
+            Store(job.marks[py] + at, Narrow(~clear));
+            anyClear |= clear;
         }
-        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(folded, i));
+        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(~anyClear, i));
     }
 
     // Cells that nodes in front have covered in part.
@@ -379,9 +379,10 @@ private:
         for (int py = 0; py < kCellPixels; ++py) {
             const Pixels pixels = Load<Pixels>(job.surface[py] + at);
             const Pixels taken = Widen(Load<Pixels>(job.marks[py] + at));
-            const Pixels drawn = NonZero(pixels) & ~taken;
-            Store(job.target[py] + at, (Load<Pixels>(job.target[py] + at) & ~drawn) | (pixels & drawn));
-            const Pixels nowTaken = taken | drawn;
+            // Taken pixels and the glyph's clear ones keep what is there.
+            const Pixels kept = taken | Zero(pixels);
+            Store(job.target[py] + at, (Load<Pixels>(job.target[py] + at) & kept) | (pixels & ~kept));
+            const Pixels nowTaken = taken | ~kept;
             Store(job.marks[py] + at, Narrow(nowTaken));
             folded &= nowTaken;
         }
