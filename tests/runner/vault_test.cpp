@@ -236,6 +236,21 @@ TEST(Vault, TheTitleOffersWhatWorks)
     sandbox.Play("quit", 200);
     EXPECT_EQ(sandbox.Number("player_x"), 6) << "the vault was entered after Quit";
     EXPECT_EQ(sandbox.Number("nosave"), 0);
+
+    // How to play, at its top and scrolled to its end: every line fits
+    // the window, whose last column (71) a longer line would fill before
+    // being cut off.
+    const std::string down{"key_down"};
+    for (const int scrolls : {0, 12}) {
+        std::string replay = Presses(2, {down, down, down, down, down, "key_enter"});
+        if (scrolls > 0) replay += Presses(40, std::vector<std::string>(static_cast<size_t>(scrolls), down));
+        WriteFileBytes(sandbox.Box().File("Worlds/vault.how.replay"), replay);
+        sandbox.Play("how", 90);
+        ShotScreen how = sandbox.Shot();
+        ASSERT_TRUE(how.Loaded());
+        EXPECT_GT(how.Pixels(8, 17, 63, 25, 14), 2000) << scrolls << ": the window's text";
+        EXPECT_EQ(how.Pixels(71, 17, 1, 25, 14), 0) << scrolls;
+    }
 }
 
 // No puzzle leaves the game unwinnable: a boulder pushed astray in the
