@@ -13,6 +13,7 @@
 
 #include "FuzzModules.h"
 #include "FuzzSupport.h"
+#include "KBitmap.h"
 #include "KPaths.h"
 #include "KRunnerParts.h"
 #include "KSoundBox.h"
@@ -39,6 +40,8 @@
 namespace {
 
 constexpr int kTicks = 30;
+// Ticks between two frames drawn.
+constexpr int kTicksPerFrame = 10;
 // A tenth of the runner's budget: the same bound, reached in a tenth of the
 // time, so the fuzzer tries ten times as many worlds.
 constexpr int64_t kFuzzTickUnits = kTickWorkUnits / 10;
@@ -136,6 +139,16 @@ void PlayTick(Kinterface& engine, int tick)
     engine.vInputs[static_cast<size_t>(tick * 7 % kInputCount)] = static_cast<uint8_t>(tick % 3);
     engine.Tick();
     engine.vSoundBox->Update();
+    // Now and then the world is drawn, as the runner draws every frame:
+    // whatever its nodes' sizes, places and views, nothing reaches past a
+    // bitmap.
+    if (tick % kTicksPerFrame == kTicksPerFrame - 1) {
+        // Kept to the end, as the engine is: the game library takes its
+        // bitmaps down at exit, before static objects would go.
+        static BITMAP* const screen =
+            KMakeBitmap(KBitmapWidth(engine.vSubClipBuffer.get()), KBitmapHeight(engine.vSubClipBuffer.get())).release();
+        engine.Draw(screen, 0, 0);
+    }
 }
 
 // Each sound file as a sample (decoded a slice a tick, as a script's load
