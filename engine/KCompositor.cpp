@@ -276,6 +276,17 @@ private:
         if (job.cells[c].drawn == 0) job.node->RenderCell(static_cast<int32_t>(job.srcX + c), static_cast<int32_t>(job.srcY));
     }
 
+    // Renders cell c, of the kind given, and the next cell too when it lies
+    // in the stretch and is of the same kind: two such cells side by side
+    // are drawn together. Returns whether there are two.
+    bool RenderPair(RowJob& job, int64_t c, int64_t end, CellKind kind)
+    {
+        Render(job, c);
+        const bool pair = c + 1 < end && KindOf(job.cells[c + 1]) == kind;
+        if (pair) Render(job, c + 1);
+        return pair;
+    }
+
     // Cells nothing has covered yet this frame.
     void FreshStretch(RowJob& job, int64_t begin, int64_t end)
     {
@@ -283,18 +294,12 @@ private:
         while (c < end) {
             switch (KindOf(job.cells[c])) {
             case CellKind::Transparent: ++c; break;
-            case CellKind::Masked:
-                Render(job, c);
-                // Two masked cells side by side are drawn together.
-                if (c + 1 < end && KindOf(job.cells[c + 1]) == CellKind::Masked) {
-                    Render(job, c + 1);
-                    MaskedOnFresh<TwoCells>(job, c);
-                    c += 2;
-                } else {
-                    MaskedOnFresh<OneCell>(job, c);
-                    ++c;
-                }
+            case CellKind::Masked: {
+                const bool pair = RenderPair(job, c, end, CellKind::Masked);
+                pair ? MaskedOnFresh<TwoCells>(job, c) : MaskedOnFresh<OneCell>(job, c);
+                c += pair ? 2 : 1;
                 break;
+            }
             case CellKind::Opaque: c = OpaqueRun(job, c, end); break;
             }
         }
@@ -356,10 +361,7 @@ private:
                 ++c;
                 continue;
             }
-            Render(job, c);
-            // Two cells of one kind side by side are drawn together.
-            const bool pair = c + 1 < end && KindOf(job.cells[c + 1]) == kind;
-            if (pair) Render(job, c + 1);
+            const bool pair = RenderPair(job, c, end, kind);
             if (kind == CellKind::Masked) {
                 pair ? MaskedUnderPartial<TwoCells>(job, c) : MaskedUnderPartial<OneCell>(job, c);
             } else {
