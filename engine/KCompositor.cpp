@@ -110,25 +110,65 @@ bool AllTaken(Pixels folded, size_t index)
 template <typename Pixels>
 constexpr size_t kCellsIn = sizeof(Pixels) / kCellPixels;
 
+// The distance in bytes between a bitmap's pixel rows, or 0 when its rows
+// are not evenly spaced (memory bitmaps and their sub-bitmaps always are).
+ptrdiff_t RowPitch(const BITMAP* bitmap)
+{
+    if (bitmap->h < 2) return bitmap->w;
+    const ptrdiff_t pitch = bitmap->line[1] - bitmap->line[0];
+    return bitmap->line[bitmap->h - 1] - bitmap->line[0] == pitch * (bitmap->h - 1) ? pitch : 0;
+}
+
 // Where one row of a node's cells goes: the screen row, the node's source
-// row, and the pixel rows of the four bitmaps.
+// row, and the first pixel row of each bitmap under it with the distance to
+// the next. The pixel work copies these into locals first: stores through
+// byte pointers may alias any memory, so fields read in the loops would be
+// read again after every store.
 struct RowJob {
     Kobject* node = nullptr;
     KCell* cells = nullptr;     // the node's cells of the source row, from column srcX
     uint8_t* coverage = nullptr;  // vClipBuffer cells of the screen row, from column sx
-    uint8_t* target[kCellPixels]{};
-    uint8_t* marks[kCellPixels]{};
-    const uint8_t* surface[kCellPixels]{};
+    uint8_t* target = nullptr;
+    uint8_t* marks = nullptr;
+    const uint8_t* surface = nullptr;
+    ptrdiff_t targetPitch = 0;
+    ptrdiff_t marksPitch = 0;
+    ptrdiff_t surfacePitch = 0;
     int64_t srcX = 0;
     int64_t srcY = 0;
     int64_t screenY = 0;
 };
 
+// The pixel rows under the cells of a row job from one cell on, held in
+// locals while the pixel work runs.
+struct CellRows {
+    uint8_t* target;
+    uint8_t* marks;
+    const uint8_t* surface;
+    ptrdiff_t targetPitch;
+    ptrdiff_t marksPitch;
+    ptrdiff_t surfacePitch;
+
+    void Next()
+    {
+        target += targetPitch;
+        marks += marksPitch;
+        surface += surfacePitch;
+    }
+};
+
+CellRows RowsAt(const RowJob& job, int64_t c)
+{
+    const int64_t at = c * kCellPixels;
+    return CellRows{job.target + at, job.marks + at, job.surface + at, job.targetPitch, job.marksPitch, job.surfacePitch};
+}
+
 class Compositor {
 public:
     Compositor(Kinterface& engine, BITMAP* target)
         : target_(target), coverage_(engine.vClipBuffer.get()), marks_(engine.vSubClipBuffer.get()),
-          editor_(engine.IsEditor())
+          editor_(engine.IsEditor()), targetPitch_(target != nullptr ? RowPitch(target) : 0),
+          marksPitch_(marks_ != nullptr ? RowPitch(marks_) : 0)
     {
     }
 
@@ -136,7 +176,7 @@ public:
     bool Ready() const
     {
         return target_ != nullptr && coverage_ != nullptr && marks_ != nullptr && is_memory_bitmap(target_) &&
-               bitmap_color_depth(target_) == 8;
+               bitmap_color_depth(target_) == 8 && targetPitch_ > 0 && marksPitch_ > 0;
     }
 
     // The screen in cells: the root's size, cut to what the target and the
@@ -225,6 +265,8 @@ private:
     {
         BITMAP* surface = node.Surface();
         if (surface == nullptr) return;
+        const ptrdiff_t surfacePitch = RowPitch(surface);
+        if (surfacePitch <= 0) return;
         // Only cells of the node's own grid are drawn; a view reaching past
         // the grid shows nothing of the node there.
         const int64_t gridW = std::min<int64_t>(node.width, surface->w / kCellPixels);
@@ -235,24 +277,25 @@ private:
         if (shown.Empty()) return;
         srcX += shown.x - window.x;
         srcY += shown.y - window.y;
-        for (int64_t r = 0; r < shown.h; ++r) DrawRow(node, surface, shown.y + r, shown.x, shown.w, srcY + r, srcX);
+        RowJob job;
+        job.node = &node;
+        job.srcX = srcX;
+        job.targetPitch = targetPitch_;
+        job.marksPitch = marksPitch_;
+        job.surfacePitch = surfacePitch;
+        for (int64_t r = 0; r < shown.h; ++r) DrawRow(job, surface, shown.y + r, shown.x, shown.w, srcY + r);
     }
 
-    void DrawRow(Kobject& node, BITMAP* surface, int64_t screenY, int64_t sx, int64_t w, int64_t srcY, int64_t srcX)
+    void DrawRow(RowJob& job, BITMAP* surface, int64_t screenY, int64_t sx, int64_t w, int64_t srcY)
     {
         if (coveredInRow_[static_cast<size_t>(screenY)] >= screenW_) return;
-        RowJob job;
         job.screenY = screenY;
-        job.node = &node;
-        job.cells = &node.cells[static_cast<size_t>(srcY * node.width + srcX)];
-        job.coverage = coverage_->line[screenY] + sx;
-        job.srcX = srcX;
         job.srcY = srcY;
-        for (int py = 0; py < kCellPixels; ++py) {
-            job.target[py] = target_->line[screenY * kCellPixels + py] + sx * kCellPixels;
-            job.marks[py] = marks_->line[screenY * kCellPixels + py] + sx * kCellPixels;
-            job.surface[py] = surface->line[srcY * kCellPixels + py] + srcX * kCellPixels;
-        }
+        job.cells = &job.node->cells[static_cast<size_t>(srcY * job.node->width + job.srcX)];
+        job.coverage = coverage_->line[screenY] + sx;
+        job.target = target_->line[screenY * kCellPixels] + sx * kCellPixels;
+        job.marks = marks_->line[screenY * kCellPixels] + sx * kCellPixels;
+        job.surface = surface->line[srcY * kCellPixels] + job.srcX * kCellPixels;
         int64_t c = 0;
         while (c < w) {
             while (c < w && job.coverage[c] == kCovered) ++c;
@@ -315,17 +358,17 @@ private:
             ++after;
         } while (after < end && ExtendsRun(job.cells[after]));
         const int64_t cells = after - c;
-        const int64_t at = c * kCellPixels;
+        CellRows rows = RowsAt(job, c);
         if (cells <= kShortRun) {
             // Short runs, common between objects, are cheaper word by word.
-            for (int py = 0; py < kCellPixels; ++py) {
+            for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
                 for (int64_t k = 0; k < cells * kCellPixels; k += kCellPixels) {
-                    Store(job.target[py] + at + k, Load<OneCell>(job.surface[py] + at + k));
+                    Store(rows.target + k, Load<OneCell>(rows.surface + k));
                 }
             }
         } else {
-            for (int py = 0; py < kCellPixels; ++py) {
-                std::memcpy(job.target[py] + at, job.surface[py] + at, static_cast<size_t>(cells * kCellPixels));
+            for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
+                std::memcpy(rows.target, rows.surface, static_cast<size_t>(cells * kCellPixels));
             }
         }
         std::memset(job.coverage + c, kCovered, static_cast<size_t>(after - c));
@@ -338,14 +381,14 @@ private:
     void MaskedOnFresh(RowJob& job, int64_t c)
     {
         Pixels anyClear{};
-        const int64_t at = c * kCellPixels;
-        for (int py = 0; py < kCellPixels; ++py) {
+        CellRows rows = RowsAt(job, c);
+        for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
             // Where the glyph's pixel is 0 what lies behind stays; elsewhere
             // the pixel is drawn.
-            const Pixels pixels = Load<Pixels>(job.surface[py] + at);
+            const Pixels pixels = Load<Pixels>(rows.surface);
             const Pixels clear = Zero(pixels);
-            Store(job.target[py] + at, pixels | (Load<Pixels>(job.target[py] + at) & clear));
-            Store(job.marks[py] + at, Narrow(~clear));
+            Store(rows.target, pixels | (Load<Pixels>(rows.target) & clear));
+            Store(rows.marks, Narrow(~clear));
             anyClear |= clear;
         }
         for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(~anyClear, i));
@@ -376,16 +419,16 @@ private:
     template <typename Pixels>
     void MaskedUnderPartial(RowJob& job, int64_t c)
     {
-        const int64_t at = c * kCellPixels;
         Pixels folded = ~Pixels{};
-        for (int py = 0; py < kCellPixels; ++py) {
-            const Pixels pixels = Load<Pixels>(job.surface[py] + at);
-            const Pixels taken = Widen(Load<Pixels>(job.marks[py] + at));
+        CellRows rows = RowsAt(job, c);
+        for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
+            const Pixels pixels = Load<Pixels>(rows.surface);
+            const Pixels taken = Widen(Load<Pixels>(rows.marks));
             // Taken pixels and the glyph's clear ones keep what is there.
             const Pixels kept = taken | Zero(pixels);
-            Store(job.target[py] + at, (Load<Pixels>(job.target[py] + at) & kept) | (pixels & ~kept));
+            Store(rows.target, (Load<Pixels>(rows.target) & kept) | (pixels & ~kept));
             const Pixels nowTaken = taken | ~kept;
-            Store(job.marks[py] + at, Narrow(nowTaken));
+            Store(rows.marks, Narrow(nowTaken));
             folded &= nowTaken;
         }
         for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(folded, i));
@@ -396,11 +439,10 @@ private:
     template <typename Pixels>
     void OpaqueUnderPartial(RowJob& job, int64_t c)
     {
-        const int64_t at = c * kCellPixels;
-        for (int py = 0; py < kCellPixels; ++py) {
-            const Pixels taken = Widen(Load<Pixels>(job.marks[py] + at));
-            Store(job.target[py] + at,
-                  (Load<Pixels>(job.target[py] + at) & taken) | (Load<Pixels>(job.surface[py] + at) & ~taken));
+        CellRows rows = RowsAt(job, c);
+        for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
+            const Pixels taken = Widen(Load<Pixels>(rows.marks));
+            Store(rows.target, (Load<Pixels>(rows.target) & taken) | (Load<Pixels>(rows.surface) & ~taken));
         }
         for (size_t i = 0; i < kCellsIn<Pixels>; ++i) job.coverage[c + static_cast<int64_t>(i)] = kCovered;
         CountCovered(job, kCellsIn<Pixels>);
@@ -428,6 +470,8 @@ private:
     BITMAP* coverage_;
     BITMAP* marks_;
     bool editor_;
+    ptrdiff_t targetPitch_;
+    ptrdiff_t marksPitch_;
     // Covered cells per screen row and rows wholly covered, this frame.
     std::vector<int64_t> coveredInRow_;
     int64_t fullRows_ = 0;
