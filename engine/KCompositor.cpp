@@ -83,18 +83,26 @@ Pixels Zero(Pixels pixels)
     return reinterpret_cast<Pixels>(pixels == 0);
 }
 
-// Marks are bytes of 0 or 1; this widens them to 0x00 or 0xff.
+// Marks are bytes of 0 (free) or 1 (taken); this gives 0xff where a pixel is
+// free and 0 where it is taken.
 template <typename Pixels>
-Pixels Widen(Pixels marks)
+Pixels Free(Pixels marks)
 {
-    return -marks;
+    return marks - 1;
 }
 
-// Marks of 0 or 1 from widened ones.
+// Marks of 1 where a pixel is drawn, from 0xff where it is left clear.
 template <typename Pixels>
-Pixels Narrow(Pixels taken)
+Pixels DrawnMarks(Pixels clear)
 {
-    return taken & 1;
+    return clear + 1;
+}
+
+// yes where where is 0xff, no where it is 0.
+template <typename Pixels>
+Pixels Select(Pixels where, Pixels yes, Pixels no)
+{
+    return no ^ ((no ^ yes) & where);
 }
 
 // Whether the cell's eight bytes of the eight rows folded together with &
@@ -388,7 +396,7 @@ private:
             const Pixels pixels = Load<Pixels>(rows.surface);
             const Pixels clear = Zero(pixels);
             Store(rows.target, pixels | (Load<Pixels>(rows.target) & clear));
-            Store(rows.marks, Narrow(~clear));
+            Store(rows.marks, DrawnMarks(clear));
             anyClear |= clear;
         }
         for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(~anyClear, i));
@@ -419,19 +427,20 @@ private:
     template <typename Pixels>
     void MaskedUnderPartial(RowJob& job, int64_t c)
     {
-        Pixels folded = ~Pixels{};
+        Pixels stillFree{};
         CellRows rows = RowsAt(job, c);
         for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
             const Pixels pixels = Load<Pixels>(rows.surface);
-            const Pixels taken = Widen(Load<Pixels>(rows.marks));
-            // Taken pixels and the glyph's clear ones keep what is there.
-            const Pixels kept = taken | Zero(pixels);
-            Store(rows.target, (Load<Pixels>(rows.target) & kept) | (pixels & ~kept));
-            const Pixels nowTaken = taken | ~kept;
-            Store(rows.marks, Narrow(nowTaken));
-            folded &= nowTaken;
+            const Pixels marks = Load<Pixels>(rows.marks);
+            const Pixels clear = Zero(pixels);
+            const Pixels free = Free(marks);
+            // Free pixels where the glyph is not 0 are drawn; the rest keep
+            // what is there.
+            Store(rows.target, Select(free & ~clear, pixels, Load<Pixels>(rows.target)));
+            Store(rows.marks, marks | DrawnMarks(clear));
+            stillFree |= free & clear;
         }
-        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(folded, i));
+        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(~stillFree, i));
     }
 
     // Opaque cells fill every pixel still free and so cover their screen
@@ -441,8 +450,8 @@ private:
     {
         CellRows rows = RowsAt(job, c);
         for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
-            const Pixels taken = Widen(Load<Pixels>(rows.marks));
-            Store(rows.target, (Load<Pixels>(rows.target) & taken) | (Load<Pixels>(rows.surface) & ~taken));
+            const Pixels free = Free(Load<Pixels>(rows.marks));
+            Store(rows.target, Select(free, Load<Pixels>(rows.surface), Load<Pixels>(rows.target)));
         }
         for (size_t i = 0; i < kCellsIn<Pixels>; ++i) job.coverage[c + static_cast<int64_t>(i)] = kCovered;
         CountCovered(job, kCellsIn<Pixels>);
