@@ -304,19 +304,36 @@ private:
         job.target = target_->line[screenY * kCellPixels] + sx * kCellPixels;
         job.marks = marks_->line[screenY * kCellPixels] + sx * kCellPixels;
         job.surface = surface->line[srcY * kCellPixels] + job.srcX * kCellPixels;
+        // One pass over the row's cells: a cell is drawn as its screen cell's
+        // state and its own kind say, and a neighbour of the same kind on a
+        // screen cell in the same state is drawn with it.
         int64_t c = 0;
         while (c < w) {
-            while (c < w && job.coverage[c] == kCovered) ++c;
-            if (c >= w) break;
-            const uint8_t value = job.coverage[c];
-            int64_t end = c + 1;
-            while (end < w && job.coverage[end] == value) ++end;
-            if (value == kFree) {
-                FreshStretch(job, c, end);
-            } else {
-                PartialStretch(job, c, end);
+            const uint8_t state = job.coverage[c];
+            if (state == kCovered) {
+                ++c;
+                continue;
             }
-            c = end;
+            const CellKind kind = KindOf(job.cells[c]);
+            if (kind == CellKind::Transparent) {
+                ++c;
+                continue;
+            }
+            if (state == kFree && kind == CellKind::Opaque) {
+                c = OpaqueRun(job, c, w);
+                continue;
+            }
+            Render(job, c);
+            const bool pair = c + 1 < w && job.coverage[c + 1] == state && KindOf(job.cells[c + 1]) == kind;
+            if (pair) Render(job, c + 1);
+            if (state == kFree) {
+                pair ? MaskedOnFresh<TwoCells>(job, c) : MaskedOnFresh<OneCell>(job, c);
+            } else if (kind == CellKind::Masked) {
+                pair ? MaskedUnderPartial<TwoCells>(job, c) : MaskedUnderPartial<OneCell>(job, c);
+            } else {
+                pair ? OpaqueUnderPartial<TwoCells>(job, c) : OpaqueUnderPartial<OneCell>(job, c);
+            }
+            c += pair ? 2 : 1;
         }
     }
 
@@ -327,44 +344,15 @@ private:
         if (job.cells[c].drawn == 0) job.node->RenderCell(static_cast<int32_t>(job.srcX + c), static_cast<int32_t>(job.srcY));
     }
 
-    // Renders cell c, of the kind given, and the next cell too when it lies
-    // in the stretch and is of the same kind: two such cells side by side
-    // are drawn together. Returns whether there are two.
-    bool RenderPair(RowJob& job, int64_t c, int64_t end, CellKind kind)
-    {
-        Render(job, c);
-        const bool pair = c + 1 < end && KindOf(job.cells[c + 1]) == kind;
-        if (pair) Render(job, c + 1);
-        return pair;
-    }
-
-    // Cells nothing has covered yet this frame.
-    void FreshStretch(RowJob& job, int64_t begin, int64_t end)
-    {
-        int64_t c = begin;
-        while (c < end) {
-            switch (KindOf(job.cells[c])) {
-            case CellKind::Transparent: ++c; break;
-            case CellKind::Masked: {
-                const bool pair = RenderPair(job, c, end, CellKind::Masked);
-                pair ? MaskedOnFresh<TwoCells>(job, c) : MaskedOnFresh<OneCell>(job, c);
-                c += pair ? 2 : 1;
-                break;
-            }
-            case CellKind::Opaque: c = OpaqueRun(job, c, end); break;
-            }
-        }
-    }
-
-    // Copies the run of opaque cells starting at c in one block; returns the
-    // cell after it.
-    int64_t OpaqueRun(RowJob& job, int64_t c, int64_t end)
+    // Copies the run of opaque cells starting at c, on free screen cells, in
+    // one block; returns the cell after it.
+    int64_t OpaqueRun(RowJob& job, int64_t c, int64_t w)
     {
         int64_t after = c;
         do {
             Render(job, after);
             ++after;
-        } while (after < end && ExtendsRun(job.cells[after]));
+        } while (after < w && job.coverage[after] == kFree && ExtendsRun(job.cells[after]));
         const int64_t cells = after - c;
         CellRows rows = RowsAt(job, c);
         if (cells <= kShortRun) {
@@ -400,26 +388,6 @@ private:
             anyClear |= clear;
         }
         for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(~anyClear, i));
-    }
-
-    // Cells that nodes in front have covered in part.
-    void PartialStretch(RowJob& job, int64_t begin, int64_t end)
-    {
-        int64_t c = begin;
-        while (c < end) {
-            const CellKind kind = KindOf(job.cells[c]);
-            if (kind == CellKind::Transparent) {
-                ++c;
-                continue;
-            }
-            const bool pair = RenderPair(job, c, end, kind);
-            if (kind == CellKind::Masked) {
-                pair ? MaskedUnderPartial<TwoCells>(job, c) : MaskedUnderPartial<OneCell>(job, c);
-            } else {
-                pair ? OpaqueUnderPartial<TwoCells>(job, c) : OpaqueUnderPartial<OneCell>(job, c);
-            }
-            c += pair ? 2 : 1;
-        }
     }
 
     // Masked cells from c on, as many as Pixels holds, on screen cells that
