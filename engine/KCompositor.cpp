@@ -4,14 +4,23 @@
 // vSubClipBuffer records per pixel which pixels of a partly covered cell are
 // taken.
 
+#include "KDrawCode.h"
 #include "KTrace.h"
 #include "Kinterface.h"
 
 #include <allegro.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
+
+#if defined(__x86_64__)
+#define QUAV_X86_DRAW_CODE 1
+#include <immintrin.h>
+#else
+#define QUAV_X86_DRAW_CODE 0
+#endif
 
 namespace {
 
@@ -56,68 +65,6 @@ Rect Intersect(const Rect& a, const Rect& b)
     return Rect{left, top, right - left, bottom - top};
 }
 
-// A cell's pixel row, or the rows of two cells side by side, as one vector
-// of bytes: the compiler keeps it in a vector register, so each operation
-// below decides eight or sixteen pixels at once.
-using OneCell = uint8_t __attribute__((vector_size(8)));
-using TwoCells = uint8_t __attribute__((vector_size(16)));
-
-template <typename Pixels>
-Pixels Load(const uint8_t* at)
-{
-    Pixels pixels;
-    std::memcpy(&pixels, at, sizeof pixels);
-    return pixels;
-}
-
-template <typename Pixels>
-void Store(uint8_t* at, Pixels pixels)
-{
-    std::memcpy(at, &pixels, sizeof pixels);
-}
-
-// 0xff in every byte that is 0, 0 elsewhere.
-template <typename Pixels>
-Pixels Zero(Pixels pixels)
-{
-    return reinterpret_cast<Pixels>(pixels == 0);
-}
-
-// Marks are bytes of 0 (free) or 1 (taken); this gives 0xff where a pixel is
-// free and 0 where it is taken.
-template <typename Pixels>
-Pixels Free(Pixels marks)
-{
-    return marks - 1;
-}
-
-// Marks of 1 where a pixel is drawn, from 0xff where it is left clear.
-template <typename Pixels>
-Pixels DrawnMarks(Pixels clear)
-{
-    return clear + 1;
-}
-
-// yes where where is 0xff, no where it is 0.
-template <typename Pixels>
-Pixels Select(Pixels where, Pixels yes, Pixels no)
-{
-    return no ^ ((no ^ yes) & where);
-}
-
-// Whether the cell's eight bytes of the eight rows folded together with &
-// are all 0xff, for the cell at index within the vector.
-template <typename Pixels>
-bool AllTaken(Pixels folded, size_t index)
-{
-    uint64_t word = 0;
-    std::memcpy(&word, reinterpret_cast<const uint8_t*>(&folded) + index * kCellPixels, sizeof word);
-    return word == ~uint64_t{0};
-}
-
-template <typename Pixels>
-constexpr size_t kCellsIn = sizeof(Pixels) / kCellPixels;
-
 // The distance in bytes between a bitmap's pixel rows, or 0 when its rows
 // are not evenly spaced (memory bitmaps and their sub-bitmaps always are).
 ptrdiff_t RowPitch(const BITMAP* bitmap)
@@ -128,10 +75,8 @@ ptrdiff_t RowPitch(const BITMAP* bitmap)
 }
 
 // Where one row of a node's cells goes: the screen row, the node's source
-// row, and the first pixel row of each bitmap under it with the distance to
-// the next. The pixel work copies these into locals first: stores through
-// byte pointers may alias any memory, so fields read in the loops would be
-// read again after every store.
+// row, the first pixel row of each bitmap under it with the distance to the
+// next, and the frame's counts of covered cells.
 struct RowJob {
     Kobject* node = nullptr;
     KCell* cells = nullptr;     // the node's cells of the source row, from column srcX
@@ -144,31 +89,93 @@ struct RowJob {
     ptrdiff_t surfacePitch = 0;
     int64_t srcX = 0;
     int64_t srcY = 0;
-    int64_t screenY = 0;
+    int64_t* coveredInRow = nullptr;  // covered cells of the screen row
+    int64_t* fullRows = nullptr;      // screen rows wholly covered
+    int64_t screenW = 0;
 };
 
-// The pixel rows under the cells of a row job from one cell on, held in
-// locals while the pixel work runs.
-struct CellRows {
-    uint8_t* target;
-    uint8_t* marks;
-    const uint8_t* surface;
-    ptrdiff_t targetPitch;
-    ptrdiff_t marksPitch;
-    ptrdiff_t surfacePitch;
+// The row drawing, once for each instruction set. The compiler may use the
+// instructions named around an inclusion only in the functions it defines.
+namespace plain {
+#define QUAV_ROW_WIDEST 2
+#define QUAV_ROW_MASKED_STORES 0
+#include "KCompositorRow.inc"
+#undef QUAV_ROW_WIDEST
+#undef QUAV_ROW_MASKED_STORES
+}  // namespace plain
 
-    void Next()
-    {
-        target += targetPitch;
-        marks += marksPitch;
-        surface += surfacePitch;
-    }
-};
+#if QUAV_X86_DRAW_CODE
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace avx2 {
+#define QUAV_ROW_WIDEST 4
+#define QUAV_ROW_MASKED_STORES 0
+#include "KCompositorRow.inc"
+#undef QUAV_ROW_WIDEST
+#undef QUAV_ROW_MASKED_STORES
+}  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))), apply_to = function)
+#else
+#pragma GCC pop_options
+#pragma GCC push_options
+#pragma GCC target("avx2,avx512f,avx512bw,avx512vl")
+#endif
+namespace avx512 {
+#define QUAV_ROW_WIDEST 4
+#define QUAV_ROW_MASKED_STORES 1
+#include "KCompositorRow.inc"
+#undef QUAV_ROW_WIDEST
+#undef QUAV_ROW_MASKED_STORES
+}  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
 
-CellRows RowsAt(const RowJob& job, int64_t c)
+using DrawRowCode = void (*)(const RowJob&, int64_t);
+
+#if QUAV_X86_DRAW_CODE
+constexpr DrawRowCode kDrawRowCode[kDrawCodeCount] = {plain::DrawRow, avx2::DrawRow, avx512::DrawRow};
+#else
+constexpr DrawRowCode kDrawRowCode[kDrawCodeCount] = {plain::DrawRow, plain::DrawRow, plain::DrawRow};
+#endif
+
+bool ProcessorRuns(KDrawCode code)
 {
-    const int64_t at = c * kCellPixels;
-    return CellRows{job.target + at, job.marks + at, job.surface + at, job.targetPitch, job.marksPitch, job.surfacePitch};
+#if QUAV_X86_DRAW_CODE
+    switch (code) {
+    case KDrawCode::Plain: return true;
+    case KDrawCode::Avx2: return __builtin_cpu_supports("avx2");
+    case KDrawCode::Avx512:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl");
+    }
+    return false;
+#else
+    return code == KDrawCode::Plain;
+#endif
+}
+
+KDrawCode WidestCode()
+{
+    for (int code = kDrawCodeCount - 1; code > 0; --code) {
+        if (ProcessorRuns(static_cast<KDrawCode>(code))) return static_cast<KDrawCode>(code);
+    }
+    return KDrawCode::Plain;
+}
+
+std::atomic<KDrawCode>& DrawCodeInUse()
+{
+    static std::atomic<KDrawCode> code{WidestCode()};
+    return code;
 }
 
 class Compositor {
@@ -176,7 +183,8 @@ public:
     Compositor(Kinterface& engine, BITMAP* target)
         : target_(target), coverage_(engine.vClipBuffer.get()), marks_(engine.vSubClipBuffer.get()),
           editor_(engine.IsEditor()), targetPitch_(target != nullptr ? RowPitch(target) : 0),
-          marksPitch_(marks_ != nullptr ? RowPitch(marks_) : 0)
+          marksPitch_(marks_ != nullptr ? RowPitch(marks_) : 0),
+          drawRow_(kDrawRowCode[static_cast<int>(DrawCodeInUse().load(std::memory_order_relaxed))])
     {
     }
 
@@ -291,156 +299,21 @@ private:
         job.targetPitch = targetPitch_;
         job.marksPitch = marksPitch_;
         job.surfacePitch = surfacePitch;
-        for (int64_t r = 0; r < shown.h; ++r) DrawRow(job, surface, shown.y + r, shown.x, shown.w, srcY + r);
-    }
-
-    void DrawRow(RowJob& job, BITMAP* surface, int64_t screenY, int64_t sx, int64_t w, int64_t srcY)
-    {
-        if (coveredInRow_[static_cast<size_t>(screenY)] >= screenW_) return;
-        job.screenY = screenY;
-        job.srcY = srcY;
-        job.cells = &job.node->cells[static_cast<size_t>(srcY * job.node->width + job.srcX)];
-        job.coverage = coverage_->line[screenY] + sx;
-        job.target = target_->line[screenY * kCellPixels] + sx * kCellPixels;
-        job.marks = marks_->line[screenY * kCellPixels] + sx * kCellPixels;
-        job.surface = surface->line[srcY * kCellPixels] + job.srcX * kCellPixels;
-        // One pass over the row's cells: a cell is drawn as its screen cell's
-        // state and its own kind say, and a neighbour of the same kind on a
-        // screen cell in the same state is drawn with it.
-        int64_t c = 0;
-        while (c < w) {
-            const uint8_t state = job.coverage[c];
-            if (state == kCovered) {
-                ++c;
-                continue;
-            }
-            const CellKind kind = KindOf(job.cells[c]);
-            if (kind == CellKind::Transparent) {
-                ++c;
-                continue;
-            }
-            if (state == kFree && kind == CellKind::Opaque) {
-                c = OpaqueRun(job, c, w);
-                continue;
-            }
-            Render(job, c);
-            const bool pair = c + 1 < w && job.coverage[c + 1] == state && KindOf(job.cells[c + 1]) == kind;
-            if (pair) Render(job, c + 1);
-            if (state == kFree) {
-                pair ? MaskedOnFresh<TwoCells>(job, c) : MaskedOnFresh<OneCell>(job, c);
-            } else if (kind == CellKind::Masked) {
-                pair ? MaskedUnderPartial<TwoCells>(job, c) : MaskedUnderPartial<OneCell>(job, c);
-            } else {
-                pair ? OpaqueUnderPartial<TwoCells>(job, c) : OpaqueUnderPartial<OneCell>(job, c);
-            }
-            c += pair ? 2 : 1;
+        job.fullRows = &fullRows_;
+        job.screenW = screenW_;
+        for (int64_t r = 0; r < shown.h; ++r) {
+            const int64_t screenY = shown.y + r;
+            int64_t& covered = coveredInRow_[static_cast<size_t>(screenY)];
+            if (covered >= screenW_) continue;
+            job.srcY = srcY + r;
+            job.coveredInRow = &covered;
+            job.cells = &node.cells[static_cast<size_t>(job.srcY * node.width + srcX)];
+            job.coverage = coverage_->line[screenY] + shown.x;
+            job.target = target_->line[screenY * kCellPixels] + shown.x * kCellPixels;
+            job.marks = marks_->line[screenY * kCellPixels] + shown.x * kCellPixels;
+            job.surface = surface->line[job.srcY * kCellPixels] + srcX * kCellPixels;
+            drawRow_(job, shown.w);
         }
-    }
-
-    void Render(RowJob& job, int64_t c)
-    {
-        // Cells written without their glyph (all of the runner's, the
-        // editor's tools) are rendered when first drawn.
-        if (job.cells[c].drawn == 0) job.node->RenderCell(static_cast<int32_t>(job.srcX + c), static_cast<int32_t>(job.srcY));
-    }
-
-    // Copies the run of opaque cells starting at c, on free screen cells, in
-    // one block; returns the cell after it.
-    int64_t OpaqueRun(RowJob& job, int64_t c, int64_t w)
-    {
-        int64_t after = c;
-        do {
-            Render(job, after);
-            ++after;
-        } while (after < w && job.coverage[after] == kFree && ExtendsRun(job.cells[after]));
-        const int64_t cells = after - c;
-        CellRows rows = RowsAt(job, c);
-        if (cells <= kShortRun) {
-            // Short runs, common between objects, are cheaper word by word.
-            for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
-                for (int64_t k = 0; k < cells * kCellPixels; k += kCellPixels) {
-                    Store(rows.target + k, Load<OneCell>(rows.surface + k));
-                }
-            }
-        } else {
-            for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
-                std::memcpy(rows.target, rows.surface, static_cast<size_t>(cells * kCellPixels));
-            }
-        }
-        std::memset(job.coverage + c, kCovered, static_cast<size_t>(after - c));
-        CountCovered(job, after - c);
-        return after;
-    }
-
-    // Masked cells from c on, as many as Pixels holds, on free screen cells.
-    template <typename Pixels>
-    void MaskedOnFresh(RowJob& job, int64_t c)
-    {
-        Pixels anyClear{};
-        CellRows rows = RowsAt(job, c);
-        for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
-            // Where the glyph's pixel is 0 what lies behind stays; elsewhere
-            // the pixel is drawn.
-            const Pixels pixels = Load<Pixels>(rows.surface);
-            const Pixels clear = Zero(pixels);
-            Store(rows.target, pixels | (Load<Pixels>(rows.target) & clear));
-            Store(rows.marks, DrawnMarks(clear));
-            anyClear |= clear;
-        }
-        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(~anyClear, i));
-    }
-
-    // Masked cells from c on, as many as Pixels holds, on screen cells that
-    // nodes in front have covered in part.
-    template <typename Pixels>
-    void MaskedUnderPartial(RowJob& job, int64_t c)
-    {
-        Pixels stillFree{};
-        CellRows rows = RowsAt(job, c);
-        for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
-            const Pixels pixels = Load<Pixels>(rows.surface);
-            const Pixels marks = Load<Pixels>(rows.marks);
-            const Pixels clear = Zero(pixels);
-            const Pixels free = Free(marks);
-            // Free pixels where the glyph is not 0 are drawn; the rest keep
-            // what is there.
-            Store(rows.target, Select(free & ~clear, pixels, Load<Pixels>(rows.target)));
-            Store(rows.marks, marks | DrawnMarks(clear));
-            stillFree |= free & clear;
-        }
-        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) SetCoverage(job, c + static_cast<int64_t>(i), AllTaken(~stillFree, i));
-    }
-
-    // Opaque cells fill every pixel still free and so cover their screen
-    // cells: their marks are not read again this frame and are left as they are.
-    template <typename Pixels>
-    void OpaqueUnderPartial(RowJob& job, int64_t c)
-    {
-        CellRows rows = RowsAt(job, c);
-        for (int py = 0; py < kCellPixels; ++py, rows.Next()) {
-            const Pixels free = Free(Load<Pixels>(rows.marks));
-            Store(rows.target, Select(free, Load<Pixels>(rows.surface), Load<Pixels>(rows.target)));
-        }
-        for (size_t i = 0; i < kCellsIn<Pixels>; ++i) job.coverage[c + static_cast<int64_t>(i)] = kCovered;
-        CountCovered(job, kCellsIn<Pixels>);
-    }
-
-    // A cell with all 64 pixels marked is covered, else partly covered.
-    void SetCoverage(RowJob& job, int64_t c, bool allTaken)
-    {
-        if (allTaken) {
-            job.coverage[c] = kCovered;
-            CountCovered(job, 1);
-        } else {
-            job.coverage[c] = kPartly;
-        }
-    }
-
-    void CountCovered(const RowJob& job, int64_t cells)
-    {
-        int64_t& covered = coveredInRow_[static_cast<size_t>(job.screenY)];
-        covered += cells;
-        if (covered >= screenW_) ++fullRows_;
     }
 
     BITMAP* target_;
@@ -449,6 +322,7 @@ private:
     bool editor_;
     ptrdiff_t targetPitch_;
     ptrdiff_t marksPitch_;
+    DrawRowCode drawRow_;
     // Covered cells per screen row and rows wholly covered, this frame.
     std::vector<int64_t> coveredInRow_;
     int64_t fullRows_ = 0;
@@ -512,4 +386,25 @@ void Kinterface::DrawFocused(BITMAP* target, int vx, int vy, int h, int flags)
     }
     default: break;
     }
+}
+
+bool KDrawCodeRuns(KDrawCode code)
+{
+    return static_cast<int>(code) < kDrawCodeCount && ProcessorRuns(code);
+}
+
+KDrawCode KCurrentDrawCode() { return DrawCodeInUse().load(); }
+
+bool KUseDrawCode(KDrawCode code)
+{
+    if (!KDrawCodeRuns(code)) return false;
+    DrawCodeInUse().store(code);
+    return true;
+}
+
+const char* KDrawCodeName(KDrawCode code)
+{
+    static constexpr const char* kNames[kDrawCodeCount] = {"plain", "avx2", "avx512"};
+    const int index = static_cast<int>(code);
+    return index < kDrawCodeCount ? kNames[index] : "plain";
 }
