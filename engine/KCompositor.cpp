@@ -66,11 +66,13 @@ Rect Intersect(const Rect& a, const Rect& b)
 }
 
 // The distance in bytes between a bitmap's pixel rows, or 0 when its rows
-// are not evenly spaced (memory bitmaps and their sub-bitmaps always are).
-ptrdiff_t RowPitch(const BITMAP* bitmap)
+// are not evenly spaced. A memory bitmap of its own, as the engine makes,
+// holds its rows one after another in one block; others are checked.
+ptrdiff_t RowPitch(BITMAP* bitmap)
 {
     if (bitmap->h < 2) return bitmap->w;
     const ptrdiff_t pitch = bitmap->line[1] - bitmap->line[0];
+    if (is_memory_bitmap(bitmap) && !is_sub_bitmap(bitmap)) return pitch;
     return bitmap->line[bitmap->h - 1] - bitmap->line[0] == pitch * (bitmap->h - 1) ? pitch : 0;
 }
 
@@ -299,6 +301,7 @@ private:
         job.targetPitch = targetPitch_;
         job.marksPitch = marksPitch_;
         job.surfacePitch = surfacePitch;
+        const uint8_t* surfaceTop = surface->line[0];
         job.fullRows = &fullRows_;
         job.screenW = screenW_;
         for (int64_t r = 0; r < shown.h; ++r) {
@@ -311,7 +314,9 @@ private:
             job.coverage = coverage_->line[screenY] + shown.x;
             job.target = target_->line[screenY * kCellPixels] + shown.x * kCellPixels;
             job.marks = marks_->line[screenY * kCellPixels] + shown.x * kCellPixels;
-            job.surface = surface->line[job.srcY * kCellPixels] + srcX * kCellPixels;
+            // Found from the first row: the surface's row table is read
+            // once a node, not once a cell row.
+            job.surface = surfaceTop + job.srcY * kCellPixels * surfacePitch + srcX * kCellPixels;
             drawRow_(job, shown.w);
         }
     }
