@@ -258,7 +258,16 @@ public:
         if (node.showchildren != 0) {
             const int64_t childOx = ox + posx - node.viewx;
             const int64_t childOy = oy + posy - node.viewy;
-            for (size_t i = 0; i < node.children.size(); ++i) {
+            const size_t count = node.children.size();
+            for (size_t i = 0; i < count; ++i) {
+                // Siblings lie scattered in memory: the next ones are asked
+                // for while this one is drawn.
+                if (i + 2 < count) __builtin_prefetch(node.children[i + 2].get());
+                if (i + 1 < count) {
+                    const Kobject& next = *node.children[i + 1];
+                    __builtin_prefetch(next.cells.data());
+                    __builtin_prefetch(next.vSurf.get());
+                }
                 Kobject& child = *node.children[i];
                 if (editor_ && child.hiddenmark != 0) continue;
                 CompositeNode(child, childOx, childOy, node.width, node.height, window, depth + 1);
