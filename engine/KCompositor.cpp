@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <type_traits>
 #include <cstring>
 #include <vector>
 
@@ -100,10 +101,10 @@ struct RowJob {
 // instructions named around an inclusion only in the functions it defines.
 namespace plain {
 #define QUAV_ROW_WIDEST 2
-#define QUAV_ROW_MASKED_STORES 0
+#define QUAV_ROW_BIT_MARKS 0
 #include "KCompositorRow.inc"
 #undef QUAV_ROW_WIDEST
-#undef QUAV_ROW_MASKED_STORES
+#undef QUAV_ROW_BIT_MARKS
 }  // namespace plain
 
 #if QUAV_X86_DRAW_CODE
@@ -115,10 +116,10 @@ namespace plain {
 #endif
 namespace avx2 {
 #define QUAV_ROW_WIDEST 4
-#define QUAV_ROW_MASKED_STORES 0
+#define QUAV_ROW_BIT_MARKS 0
 #include "KCompositorRow.inc"
 #undef QUAV_ROW_WIDEST
-#undef QUAV_ROW_MASKED_STORES
+#undef QUAV_ROW_BIT_MARKS
 }  // namespace avx2
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -130,10 +131,10 @@ namespace avx2 {
 #endif
 namespace avx512 {
 #define QUAV_ROW_WIDEST 4
-#define QUAV_ROW_MASKED_STORES 1
+#define QUAV_ROW_BIT_MARKS 1
 #include "KCompositorRow.inc"
 #undef QUAV_ROW_WIDEST
-#undef QUAV_ROW_MASKED_STORES
+#undef QUAV_ROW_BIT_MARKS
 }  // namespace avx512
 #if defined(__clang__)
 #pragma clang attribute pop
@@ -142,12 +143,21 @@ namespace avx512 {
 #endif
 #endif
 
-using DrawRowCode = void (*)(const RowJob&, int64_t);
+// What each instruction set's build provides.
+struct RowCode {
+    void (*drawRow)(const RowJob& job, int64_t w);
+    void (*spellOutMarks)(BITMAP* coverage, BITMAP* bits, BITMAP* bytes, int64_t w, int64_t h);
+    bool bitMarks;  // marks kept as bits in vSubClipBits while the frame is drawn
+};
 
 #if QUAV_X86_DRAW_CODE
-constexpr DrawRowCode kDrawRowCode[kDrawCodeCount] = {plain::DrawRow, avx2::DrawRow, avx512::DrawRow};
+constexpr RowCode kRowCode[kDrawCodeCount] = {{plain::DrawRow, plain::SpellOutMarks, false},
+                                              {avx2::DrawRow, avx2::SpellOutMarks, false},
+                                              {avx512::DrawRow, avx512::SpellOutMarks, true}};
 #else
-constexpr DrawRowCode kDrawRowCode[kDrawCodeCount] = {plain::DrawRow, plain::DrawRow, plain::DrawRow};
+constexpr RowCode kRowCode[kDrawCodeCount] = {{plain::DrawRow, plain::SpellOutMarks, false},
+                                              {plain::DrawRow, plain::SpellOutMarks, false},
+                                              {plain::DrawRow, plain::SpellOutMarks, false}};
 #endif
 
 bool ProcessorRuns(KDrawCode code)
@@ -183,11 +193,18 @@ std::atomic<KDrawCode>& DrawCodeInUse()
 class Compositor {
 public:
     Compositor(Kinterface& engine, BITMAP* target)
-        : target_(target), coverage_(engine.vClipBuffer.get()), marks_(engine.vSubClipBuffer.get()),
-          editor_(engine.IsEditor()), targetPitch_(target != nullptr ? RowPitch(target) : 0),
-          marksPitch_(marks_ != nullptr ? RowPitch(marks_) : 0),
-          drawRow_(kDrawRowCode[static_cast<int>(DrawCodeInUse().load(std::memory_order_relaxed))])
+        : target_(target), coverage_(engine.vClipBuffer.get()), subClip_(engine.vSubClipBuffer.get()),
+          bits_(engine.vSubClipBits.get()), editor_(engine.IsEditor()),
+          code_(kRowCode[static_cast<int>(DrawCodeInUse().load(std::memory_order_relaxed))])
     {
+        // Bit marks need a bit for every pixel of the byte marks.
+        if (code_.bitMarks && (subClip_ == nullptr || bits_ == nullptr || bits_->w < subClip_->w / kCellPixels ||
+                               bits_->h < subClip_->h)) {
+            code_ = kRowCode[static_cast<int>(KDrawCode::Avx2)];
+        }
+        marks_ = code_.bitMarks ? bits_ : subClip_;
+        targetPitch_ = target_ != nullptr ? RowPitch(target_) : 0;
+        marksPitch_ = marks_ != nullptr ? RowPitch(marks_) : 0;
     }
 
     // False when there is nothing to draw into.
@@ -201,11 +218,18 @@ public:
     // coverage buffers hold.
     Rect Screen(const Kobject& root) const
     {
-        const int64_t w = std::min({int64_t{root.width}, int64_t{coverage_->w}, int64_t{marks_->w / kCellPixels},
+        const int64_t w = std::min({int64_t{root.width}, int64_t{coverage_->w}, int64_t{subClip_->w / kCellPixels},
                                     int64_t{target_->w / kCellPixels}});
-        const int64_t h = std::min({int64_t{root.height}, int64_t{coverage_->h}, int64_t{marks_->h / kCellPixels},
+        const int64_t h = std::min({int64_t{root.height}, int64_t{coverage_->h}, int64_t{subClip_->h / kCellPixels},
                                     int64_t{target_->h / kCellPixels}});
         return Rect{0, 0, std::max<int64_t>(w, 0), std::max<int64_t>(h, 0)};
+    }
+
+    // After the frame: marks kept as bits are written out as bytes where
+    // they still matter.
+    void Finish() const
+    {
+        if (code_.bitMarks) code_.spellOutMarks(coverage_, bits_, subClip_, screenW_, screenH_);
     }
 
     void ClearCoverage(const Kobject& root)
@@ -322,21 +346,23 @@ private:
             job.cells = &node.cells[static_cast<size_t>(job.srcY * node.width + srcX)];
             job.coverage = coverage_->line[screenY] + shown.x;
             job.target = target_->line[screenY * kCellPixels] + shown.x * kCellPixels;
-            job.marks = marks_->line[screenY * kCellPixels] + shown.x * kCellPixels;
+            job.marks = marks_->line[screenY * kCellPixels] + shown.x * (code_.bitMarks ? 1 : kCellPixels);
             // Found from the first row: the surface's row table is read
             // once a node, not once a cell row.
             job.surface = surfaceTop + job.srcY * kCellPixels * surfacePitch + srcX * kCellPixels;
-            drawRow_(job, shown.w);
+            code_.drawRow(job, shown.w);
         }
     }
 
     BITMAP* target_;
     BITMAP* coverage_;
-    BITMAP* marks_;
+    BITMAP* subClip_;
+    BITMAP* bits_;
     bool editor_;
-    ptrdiff_t targetPitch_;
-    ptrdiff_t marksPitch_;
-    DrawRowCode drawRow_;
+    RowCode code_;
+    BITMAP* marks_ = nullptr;  // the plane the row code keeps its marks in
+    ptrdiff_t targetPitch_ = 0;
+    ptrdiff_t marksPitch_ = 0;
     // Covered cells per screen row and rows wholly covered, this frame.
     std::vector<int64_t> coveredInRow_;
     int64_t fullRows_ = 0;
@@ -358,6 +384,7 @@ void Kinterface::Draw(BITMAP* target, int vx, int vy)
     if (!compositor.Ready()) return;
     compositor.ClearCoverage(*vMain);
     compositor.DrawBoards(*vMain, vx, vy);
+    compositor.Finish();
 }
 
 void Kinterface::DrawFocused(BITMAP* target, int vx, int vy, int h, int flags)
@@ -389,6 +416,7 @@ void Kinterface::DrawFocused(BITMAP* target, int vx, int vy, int h, int flags)
         const int64_t originY = vy + oy;
         compositor.CompositeNode(*node, originX, originY, vMain->width - originX, vMain->height - originY,
                                  compositor.Screen(*vMain), 0);
+        compositor.Finish();
         break;
     }
     case 3: {

@@ -66,6 +66,7 @@ Kinterface::~Kinterface()
     for (KHandleList& list : vLists) list = KHandleList{};
     vClipBuffer.reset();
     vSubClipBuffer.reset();
+    vSubClipBits.reset();
     vSoundBox.reset();
     if (gEngine == this) gEngine = nullptr;
 }
@@ -282,6 +283,8 @@ void Kinterface::SetScreenSize(int w, int h)
     if (!vClipBuffer) Report("Unable to create vClipBuffer", __FILE_NAME__, __LINE__);
     vSubClipBuffer = KMakeBitmap(8 * w, 8 * h);
     if (!vSubClipBuffer) Report("Unable to create vSubClipBuffer", __FILE_NAME__, __LINE__);
+    // Without it the compositor keeps its marks in vSubClipBuffer.
+    vSubClipBits = KMakeBitmap(w, 8 * h);
     KTRACE("--- vSubClipBuffer %i x %i ---\n", KBitmapWidth(vSubClipBuffer.get()), KBitmapHeight(vSubClipBuffer.get()));
 }
 

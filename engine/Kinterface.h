@@ -126,6 +126,7 @@ public:
 
     KBitmap vClipBuffer;       // one byte per screen cell
     KBitmap vSubClipBuffer;    // one byte per screen pixel
+    KBitmap vSubClipBits;      // one bit per screen pixel: the compositor's marks while it draws, where it can
     BITMAP* vBackBuffer = nullptr;  // made by the program's shell; not owned
 
     // While vTrackDestroyed is set, every destroyed node is recorded here

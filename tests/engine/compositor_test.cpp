@@ -347,6 +347,7 @@ public:
     }
 
     int Coverage(int x, int y) const { return coverage_[static_cast<size_t>(y * across_ + x)]; }
+    int Mark(int px, int py) const { return marks_[static_cast<size_t>(py * across_ * 8 + px)]; }
 
 private:
     static int KindOf(const KCell& cell)
@@ -520,6 +521,12 @@ void ExpectRandomScenesFollowTheRules()
         for (int y = 0; y < 11; ++y) {
             for (int x = 0; x < 17; ++x) {
                 ASSERT_EQ(world->vClipBuffer->line[y][x], slow.Coverage(x, y)) << "scene " << scene << " " << x << "," << y;
+                // A partly covered cell's marks say which of its pixels are taken.
+                for (int p = 0; p < 64 && slow.Coverage(x, y) == 2; ++p) {
+                    const int px = x * 8 + p % 8;
+                    const int py = y * 8 + p / 8;
+                    ASSERT_EQ(world->vSubClipBuffer->line[py][px], slow.Mark(px, py)) << "scene " << scene << " " << px << "," << py;
+                }
             }
         }
     }
