@@ -2,7 +2,10 @@
 // writing each screen pixel at most once. vClipBuffer records per screen
 // cell whether it is free (0), covered (1) or partly covered (2);
 // vSubClipBuffer records per pixel which pixels of a partly covered cell are
-// taken.
+// taken. The pixel work (KCompositorRow.inc) is built for several
+// instruction sets and drawing uses the widest the processor runs; with
+// AVX-512 the taken pixels are kept as bits in vSubClipBits while the frame
+// is drawn, and vSubClipBuffer gets them for the cells left partly covered.
 
 #include "KDrawCode.h"
 #include "KTrace.h"
