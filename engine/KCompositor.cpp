@@ -100,6 +100,16 @@ struct RowJob {
     int64_t screenW = 0;
 };
 
+// What each instruction set's build of the row drawing provides.
+struct RowCode {
+    void (*drawRow)(const RowJob& job, int64_t w);
+    // Set where marks are kept as bits in vSubClipBits while the frame is
+    // drawn: writes them out as bytes at the end.
+    void (*spellOutMarks)(BITMAP* coverage, BITMAP* bits, BITMAP* bytes, int64_t w, int64_t h);
+    int64_t markBytesPerCell;  // in one pixel row of the marks
+    bool BitMarks() const { return spellOutMarks != nullptr; }
+};
+
 // The row drawing, once for each instruction set. The compiler may use the
 // instructions named around an inclusion only in the functions it defines.
 namespace plain {
@@ -146,21 +156,10 @@ namespace avx512 {
 #endif
 #endif
 
-// What each instruction set's build provides.
-struct RowCode {
-    void (*drawRow)(const RowJob& job, int64_t w);
-    void (*spellOutMarks)(BITMAP* coverage, BITMAP* bits, BITMAP* bytes, int64_t w, int64_t h);
-    bool bitMarks;  // marks kept as bits in vSubClipBits while the frame is drawn
-};
-
 #if QUAV_X86_DRAW_CODE
-constexpr RowCode kRowCode[kDrawCodeCount] = {{plain::DrawRow, plain::SpellOutMarks, false},
-                                              {avx2::DrawRow, avx2::SpellOutMarks, false},
-                                              {avx512::DrawRow, avx512::SpellOutMarks, true}};
+constexpr RowCode kRowCode[kDrawCodeCount] = {plain::kRowCodeHere, avx2::kRowCodeHere, avx512::kRowCodeHere};
 #else
-constexpr RowCode kRowCode[kDrawCodeCount] = {{plain::DrawRow, plain::SpellOutMarks, false},
-                                              {plain::DrawRow, plain::SpellOutMarks, false},
-                                              {plain::DrawRow, plain::SpellOutMarks, false}};
+constexpr RowCode kRowCode[kDrawCodeCount] = {plain::kRowCodeHere, plain::kRowCodeHere, plain::kRowCodeHere};
 #endif
 
 bool ProcessorRuns(KDrawCode code)
@@ -201,11 +200,11 @@ public:
           code_(kRowCode[static_cast<int>(DrawCodeInUse().load(std::memory_order_relaxed))])
     {
         // Bit marks need a bit for every pixel of the byte marks.
-        if (code_.bitMarks && (subClip_ == nullptr || bits_ == nullptr || bits_->w < subClip_->w / kCellPixels ||
+        if (code_.BitMarks() && (subClip_ == nullptr || bits_ == nullptr || bits_->w < subClip_->w / kCellPixels ||
                                bits_->h < subClip_->h)) {
             code_ = kRowCode[static_cast<int>(KDrawCode::Avx2)];
         }
-        marks_ = code_.bitMarks ? bits_ : subClip_;
+        marks_ = code_.BitMarks() ? bits_ : subClip_;
         targetPitch_ = target_ != nullptr ? RowPitch(target_) : 0;
         marksPitch_ = marks_ != nullptr ? RowPitch(marks_) : 0;
     }
@@ -232,7 +231,7 @@ public:
     // they still matter.
     void Finish() const
     {
-        if (code_.bitMarks) code_.spellOutMarks(coverage_, bits_, subClip_, screenW_, screenH_);
+        if (code_.BitMarks()) code_.spellOutMarks(coverage_, bits_, subClip_, screenW_, screenH_);
     }
 
     void ClearCoverage(const Kobject& root)
@@ -349,7 +348,7 @@ private:
             job.cells = &node.cells[static_cast<size_t>(job.srcY * node.width + srcX)];
             job.coverage = coverage_->line[screenY] + shown.x;
             job.target = target_->line[screenY * kCellPixels] + shown.x * kCellPixels;
-            job.marks = marks_->line[screenY * kCellPixels] + shown.x * (code_.bitMarks ? 1 : kCellPixels);
+            job.marks = marks_->line[screenY * kCellPixels] + shown.x * code_.markBytesPerCell;
             // Found from the first row: the surface's row table is read
             // once a node, not once a cell row.
             job.surface = surfaceTop + job.srcY * kCellPixels * surfacePitch + srcX * kCellPixels;
